@@ -1,0 +1,24 @@
+#include "digi/Mensajes.h"
+
+#include <iostream>
+
+namespace brisquel {
+
+namespace {
+Mensajero& Actual() {
+    static Mensajero m;
+    return m;
+}
+}  // namespace
+
+void EstableceMensajero(Mensajero mensajero) { Actual() = std::move(mensajero); }
+
+void MuestraMensaje(const std::string& texto) {
+    if (Actual()) {
+        Actual()(texto);
+    } else {
+        std::cerr << texto << std::endl;
+    }
+}
+
+}  // namespace brisquel
