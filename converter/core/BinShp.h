@@ -1,0 +1,62 @@
+#pragma once
+// BIN files to shapefile layers: the five-pass driver behind "Procesar".
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "converter/core/Puerto.h"
+#include "digi/Registros.h"
+
+namespace parvenza {
+
+class Shapefile;
+
+/// Choices of one BIN-to-shapefile run, as the window's controls or the command line give them.
+struct OpcionesBinShp {
+    std::vector<std::string> ficheros;  ///< BIN files, full paths, in order
+    bool binElegido = false;            ///< a BIN choice was made and not cancelled
+    bool mdbElegido = false;            ///< a topology database was loaded
+    int32_t divisor = 100;              ///< 100 for centimetres, 1000 for millimetres
+    bool textosComoLineas = true;       ///< texts as two-vertex lines, else as points
+    bool cerradasComoLineas = false;    ///< closed lines to the line layer, else polygons
+    bool dosD = true;                   ///< 2D shape types, else Z types
+    bool anexar = false;                ///< append to the layer set the port's chooser gives
+    bool catastro = false;              ///< cadastre mode (needs a GanchoCatastro)
+};
+
+/// What the cadastre mode adds to a run. The driver calls it; the cadastre code fills it.
+class GanchoCatastro {
+public:
+    virtual ~GanchoCatastro() = default;
+    /// Lookup for one element, in every pass, before the pass filter. May replace `codigo`
+    /// (already cleaned) and prepares the values that PonCampos writes.
+    virtual void Busca(const brisquel::tipo_entidad& entidad, std::string& codigo) = 0;
+    /// Sets the cadastre fields of the pending record of `escritor`, whose layer has shape
+    /// type `tipoCapa`, for the element last looked up.
+    virtual void PonCampos(Shapefile& escritor, int16_t tipoCapa) = 0;
+    /// After the last file: builds the cadastre set from the layers named by `rutaBase`
+    /// (the path of the last BIN file processed).
+    virtual void Genera(const std::string& rutaBase, Puerto& puerto) = 0;
+};
+
+/// One layer written by a run.
+struct CapaEscrita {
+    std::string ruta;
+    int tipo = 0;           ///< ESRI shape type
+    int64_t registros = 0;  ///< records written by this run
+};
+
+/// What a run did; `ejecutado` is false when it stopped at a check (message shown) or the
+/// user cancelled the append dialog.
+struct ResultadoBinShp {
+    bool ejecutado = false;
+    std::vector<CapaEscrita> capas;
+};
+
+/// Runs the conversion. Failures of the libraries or the shapefile component propagate
+/// as their exceptions; layers already finished stay on disk.
+ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
+                               GanchoCatastro* catastro = nullptr);
+
+}  // namespace parvenza
