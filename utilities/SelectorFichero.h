@@ -1,0 +1,35 @@
+#pragma once
+// The open-file dialog is shown by the host, not by this library: the window installs a
+// chooser over QFileDialog, tests a scripted one. The library never links a GUI toolkit.
+
+#include <memory>
+#include <string>
+
+namespace fenoquia {
+
+/// What shows an open-file dialog. Implemented by the host program.
+class SelectorFichero {
+public:
+    virtual ~SelectorFichero() = default;
+
+    /// Lets the user choose one existing file, or cancel.
+    /// `filtro` is in the "description|pattern|description|pattern" form, e.g.
+    /// "Fichero BIN (*.bin)|*.bin" (FiltroEnFormaQt turns it into QFileDialog's form);
+    /// `titulo` is the dialog's title. Returns the chosen file's full path, as bytes of the
+    /// file system (QFile::encodeName in the window), or an empty string when cancelled.
+    /// May throw any std::exception when the dialog itself fails.
+    virtual std::string Elige(const std::string& filtro, const std::string& titulo) = 0;
+};
+
+/// Installs the process-wide chooser that Utilidades::PideFichero asks; nullptr removes it.
+void EstableceSelectorFichero(std::shared_ptr<SelectorFichero> selector);
+
+/// The installed chooser, or nullptr.
+std::shared_ptr<SelectorFichero> SelectorFicheroActual();
+
+/// "Fichero BIN (*.bin)|*.bin|Todos (*.*)|*.*" -> "Fichero BIN (*.bin);;Todos (*.*)".
+/// A description that does not already show its pattern in parentheses gets it appended,
+/// since QFileDialog filters by what is between the parentheses.
+std::string FiltroEnFormaQt(const std::string& filtro);
+
+}  // namespace fenoquia
