@@ -1,0 +1,818 @@
+// The shapefile component over shapelib. Every SHP*/DBF* result is checked here and becomes a
+// ShapefileError naming the file and the record or field.
+
+#include "converter/shapefile/Shapefile.h"
+
+#include <shapefil.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <map>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace parvenza {
+
+namespace {
+
+// shapelib reports through a hook; keep its last words for our message.
+thread_local std::string g_ultimoError;
+
+void GuardaError(const char* mensaje) { g_ultimoError = mensaje ? mensaje : ""; }
+
+SAHooks Ganchos() {
+    SAHooks h;
+    SASetupDefaultHooks(&h);
+    h.Error = GuardaError;
+    return h;
+}
+
+[[noreturn]] void Falla(int numero, const std::string& mensaje) {
+    throw ShapefileError(numero, mensaje);
+}
+
+std::string DetalleLib() {
+    std::string d = g_ultimoError.empty() ? std::string() : " (" + g_ultimoError + ")";
+    g_ultimoError.clear();
+    return d;
+}
+
+/// Number for a file that could not be created or opened for writing, from errno.
+int NumeroDeErrno(int e) {
+    switch (e) {
+        case EACCES:
+        case EPERM:
+        case EROFS: return 70;
+        case ENOENT:
+        case ENOTDIR: return 76;
+        default: return 75;
+    }
+}
+
+bool IgualSinCaso(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
+bool TipoValido(int tipo) {
+    switch (tipo) {
+        case SHPT_POINT: case SHPT_ARC: case SHPT_POLYGON: case SHPT_MULTIPOINT:
+        case SHPT_POINTZ: case SHPT_ARCZ: case SHPT_POLYGONZ: case SHPT_MULTIPOINTZ:
+        case SHPT_POINTM: case SHPT_ARCM: case SHPT_POLYGONM: case SHPT_MULTIPOINTM:
+            return true;
+        default: return false;
+    }
+}
+
+bool TipoConZ(int tipo) {
+    return tipo == SHPT_POINTZ || tipo == SHPT_ARCZ || tipo == SHPT_POLYGONZ ||
+           tipo == SHPT_MULTIPOINTZ || tipo == SHPT_MULTIPATCH;
+}
+
+bool TipoPoligono(int tipo) {
+    return tipo == SHPT_POLYGON || tipo == SHPT_POLYGONZ || tipo == SHPT_POLYGONM;
+}
+
+bool TipoPunto(int tipo) {
+    return tipo == SHPT_POINT || tipo == SHPT_POINTZ || tipo == SHPT_POINTM;
+}
+
+/// Layer path without its extension: what shapelib appends .shp, .shx, .dbf to.
+std::string Base(const std::string& ruta) {
+    fs::path p(ruta);
+    return p.has_extension() ? (p.parent_path() / p.stem()).string() : ruta;
+}
+
+std::string Canonica(const std::string& ruta) {
+    std::error_code ec;
+    fs::path p = fs::weakly_canonical(fs::path(ruta), ec);
+    return ec ? ruta : p.string();
+}
+
+std::string Recorta(std::string_view s) {
+    size_t i = 0, j = s.size();
+    while (i < j && (s[i] == ' ' || s[i] == '\0')) ++i;
+    while (j > i && (s[j - 1] == ' ' || s[j - 1] == '\0')) --j;
+    return std::string(s.substr(i, j - i));
+}
+
+/// Shortest decimal text of a double, without exponent for ordinary values.
+std::string TextoNumero(double v) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+}  // namespace
+
+std::string TextoDe(const ValorCampo& v) {
+    if (auto p = std::get_if<int32_t>(&v)) return std::to_string(*p);
+    if (auto p = std::get_if<double>(&v)) return TextoNumero(*p);
+    if (auto p = std::get_if<std::string>(&v)) return *p;
+    return std::string();
+}
+
+struct Shapefile::Impl {
+    struct Campo {
+        std::string nombre;
+        char tipo = 'C';
+        int ancho = 0;
+        int decimales = 0;
+        int desplazamiento = 0;  ///< in the record, after the deletion flag
+        bool borrar = false;
+    };
+
+    std::string ruta;       ///< as given
+    std::string canonica;   ///< for matching copy targets
+    SHPHandle shp = nullptr;
+    DBFHandle dbf = nullptr;
+    bool editMode = false;
+    bool escribible = false;
+    bool definiendo = false;  ///< new file whose fields are not committed yet
+    int tipo = 0;
+    std::vector<Campo> campos;
+
+    int32_t actual = 0;  ///< 1-based cursor
+    bool eof = true;
+    SHPObject* objeto = nullptr;
+    int32_t objetoDe = 0;
+
+    std::vector<double> px, py, pz;
+    std::string fila;             ///< pending record, dBase bytes
+    std::vector<char> fijado;     ///< field set in the pending record
+
+    std::map<std::string, std::unique_ptr<Shapefile>> destinos;
+
+    Impl() { Registro().push_back(this); }
+    ~Impl() {
+        try {
+            Cierra();
+        } catch (...) {
+            // A destructor cannot report; Cierra only frees and closes.
+        }
+        auto& r = Registro();
+        r.erase(std::remove(r.begin(), r.end(), this), r.end());
+    }
+
+    /// Every live object, so that opening a path completes another object's copy target.
+    static std::vector<Impl*>& Registro() {
+        static std::vector<Impl*> r;
+        return r;
+    }
+
+    bool Abierto() const { return shp != nullptr; }
+
+    void ExigeAbierto() const {
+        if (!Abierto()) Falla(5, "No hay ningún shapefile abierto");
+    }
+
+    void ExigeEscritura() const {
+        ExigeAbierto();
+        if (!escribible) Falla(5, ruta + ": abierto solo para lectura");
+    }
+
+    void LiberaObjeto() {
+        if (objeto) SHPDestroyObject(objeto);
+        objeto = nullptr;
+        objetoDe = 0;
+    }
+
+    void Cierra() {
+        destinos.clear();
+        LiberaObjeto();
+        if (dbf) DBFClose(dbf);
+        if (shp) SHPClose(shp);
+        dbf = nullptr;
+        shp = nullptr;
+        escribible = definiendo = false;
+        tipo = 0;
+        campos.clear();
+        fila.clear();
+        fijado.clear();
+        px.clear();
+        py.clear();
+        pz.clear();
+        actual = 0;
+        eof = true;
+        ruta.clear();
+        canonica.clear();
+    }
+
+    void CargaCampos() {
+        campos.clear();
+        int n = DBFGetFieldCount(dbf);
+        for (int i = 0; i < n; ++i) {
+            char nombre[XBASE_FLDNAME_LEN_READ + 1] = {};
+            int ancho = 0, dec = 0;
+            DBFGetFieldInfo(dbf, i, nombre, &ancho, &dec);
+            Campo c;
+            c.nombre = nombre;
+            c.tipo = DBFGetNativeFieldType(dbf, i);
+            c.ancho = ancho;
+            c.decimales = dec;
+            c.desplazamiento = dbf->panFieldOffset[i];
+            campos.push_back(c);
+        }
+        fila.assign(static_cast<size_t>(std::max(dbf->nRecordLength, 1)), ' ');
+        fijado.assign(campos.size(), 0);
+    }
+
+    void VaciaPendiente() {
+        std::fill(fila.begin(), fila.end(), ' ');
+        std::fill(fijado.begin(), fijado.end(), 0);
+        px.clear();
+        py.clear();
+        pz.clear();
+    }
+
+    const Campo& CampoEn(int i) const {
+        if (i < 0 || i >= static_cast<int>(campos.size()))
+            Falla(9, ruta + ": no existe el campo " + std::to_string(i + 1));
+        return campos[i];
+    }
+
+    std::string Donde(int i) const { return ruta + ", campo " + campos[i].nombre; }
+
+    /// Copies `bytes` into field `i` of the pending record.
+    void Coloca(int i, std::string_view bytes, bool derecha) {
+        const Campo& c = campos[i];
+        char* destino = fila.data() + c.desplazamiento;
+        std::memset(destino, ' ', c.ancho);
+        size_t n = std::min(bytes.size(), static_cast<size_t>(c.ancho));
+        std::memcpy(destino + (derecha ? c.ancho - n : 0), bytes.data(), n);
+        fijado[i] = 1;
+    }
+
+    void PonNumero(int i, double v) {
+        ExigeEscritura();
+        const Campo& c = CampoEn(i);
+        char buf[400];
+        if (c.tipo == 'N' || c.tipo == 'F') {
+            if (!std::isfinite(v)) Falla(458, Donde(i) + ": valor no representable");
+            if (v == 0) v = 0.0;  // no "-0"
+            auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, c.decimales);
+            size_t n = r.ptr - buf;
+            if (r.ec != std::errc() || n > static_cast<size_t>(c.ancho))
+                Falla(458, Donde(i) + ": el valor " + TextoNumero(v) + " no cabe en " +
+                               std::to_string(c.ancho) + " posiciones");
+            Coloca(i, std::string_view(buf, n), true);
+        } else if (c.tipo == 'C') {
+            std::string t = TextoNumero(v);
+            if (t.size() > static_cast<size_t>(c.ancho))
+                Falla(458, Donde(i) + ": el valor " + t + " no cabe en el campo");
+            Coloca(i, t, false);
+        } else {
+            Falla(13, Donde(i) + ": el campo no admite números");
+        }
+    }
+
+    void PonEntero(int i, int64_t v) {
+        ExigeEscritura();
+        const Campo& c = CampoEn(i);
+        if ((c.tipo == 'N' || c.tipo == 'F') && c.decimales == 0) {
+            char buf[32];
+            auto r = std::to_chars(buf, buf + sizeof buf, v);
+            size_t n = r.ptr - buf;
+            if (n > static_cast<size_t>(c.ancho))
+                Falla(458, Donde(i) + ": el valor " + std::string(buf, n) + " no cabe en " +
+                               std::to_string(c.ancho) + " posiciones");
+            Coloca(i, std::string_view(buf, n), true);
+        } else if (c.tipo == 'C') {
+            std::string t = std::to_string(v);
+            if (t.size() > static_cast<size_t>(c.ancho))
+                Falla(458, Donde(i) + ": el valor " + t + " no cabe en el campo");
+            Coloca(i, t, false);
+        } else {
+            PonNumero(i, static_cast<double>(v));
+        }
+    }
+
+    void PonTexto(int i, const std::string& s) {
+        ExigeEscritura();
+        const Campo& c = CampoEn(i);
+        switch (c.tipo) {
+            case 'N':
+            case 'F': {
+                std::string t = Recorta(s);
+                double v = 0;
+                auto r = std::from_chars(t.data(), t.data() + t.size(), v);
+                if (t.empty() || r.ec != std::errc() || r.ptr != t.data() + t.size())
+                    Falla(13, Donde(i) + ": \"" + s + "\" no es un número");
+                PonNumero(i, v);
+                break;
+            }
+            case 'L': Coloca(i, s.substr(0, 1), false); break;
+            default: Coloca(i, s, false); break;  // text longer than the field is cut, as dBase does
+        }
+    }
+
+    /// Value of field `i` from the record bytes `registro`.
+    ValorCampo Lee(int i, const char* registro) const {
+        const Campo& c = campos[i];
+        std::string_view bytes(registro + c.desplazamiento, c.ancho);
+        switch (c.tipo) {
+            case 'N':
+            case 'F': {
+                std::string t = Recorta(bytes);
+                if (t.empty() || t[0] == '*') return std::monostate{};
+                double v = 0;
+                const char* ini = t.data() + (t[0] == '+' ? 1 : 0);
+                auto r = std::from_chars(ini, t.data() + t.size(), v);
+                if (r.ec != std::errc() || r.ptr != t.data() + t.size())
+                    Falla(458, Donde(i) + ", registro " + std::to_string(actual) + ": \"" + t +
+                                   "\" no es un número");
+                if (c.decimales == 0 && v == std::trunc(v) && v >= INT32_MIN && v <= INT32_MAX)
+                    return static_cast<int32_t>(v);
+                return v;
+            }
+            case 'D': {
+                std::string t = Recorta(bytes);
+                if (t.empty() || t == "00000000") return std::monostate{};
+                return t;
+            }
+            case 'L': {
+                if (bytes.empty() || bytes[0] == '?' || bytes[0] == ' ') return std::monostate{};
+                return std::string(bytes.substr(0, 1));
+            }
+            default: {
+                size_t j = bytes.size();
+                while (j > 0 && (bytes[j - 1] == ' ' || bytes[j - 1] == '\0')) --j;
+                return std::string(bytes.substr(0, j));
+            }
+        }
+    }
+
+    bool EnRegistro() const { return Abierto() && !eof && actual >= 1; }
+
+    /// Raw dBase record of the current record.
+    const char* Tupla() const {
+        const char* t = DBFReadTuple(dbf, actual - 1);
+        if (!t)
+            Falla(5, ruta + ": no se puede leer el registro " + std::to_string(actual) +
+                         " de la tabla" + DetalleLib());
+        return t;
+    }
+
+    /// Shape of the current record, read once per cursor position.
+    SHPObject* Objeto() {
+        if (objeto && objetoDe == actual) return objeto;
+        LiberaObjeto();
+        SHPObject* o = SHPReadObject(shp, actual - 1);
+        if (!o)
+            Falla(5, ruta + ": no se puede leer el registro " + std::to_string(actual) +
+                         DetalleLib());
+        objeto = o;
+        objetoDe = actual;
+        return o;
+    }
+
+    void Mueve(int32_t registro) {
+        ExigeAbierto();
+        LiberaObjeto();
+        actual = registro;
+        eof = registro > RecordCount() || registro < 1;
+    }
+
+    int32_t RecordCount() const { return shp ? shp->nRecords : 0; }
+
+    void EscribeRegistro();
+    void Copia(int32_t registro, const std::string& destino);
+    void BorraCampos();
+};
+
+// ---- Shapefile ----
+
+Shapefile::Shapefile() : m_impl(std::make_unique<Impl>()) {}
+Shapefile::~Shapefile() = default;
+
+void Shapefile::Open(const std::string& ruta, int crear, int tipo) {
+    Impl& s = *m_impl;
+    s.Cierra();
+    const std::string canonica = Canonica(ruta);
+    for (Impl* otro : Impl::Registro()) otro->destinos.erase(canonica);
+
+    const std::string base = Base(ruta);
+    const std::string rutaDbf = base + ".dbf";
+    SAHooks ganchos = Ganchos();
+    g_ultimoError.clear();
+
+    if (crear == 1) {
+        if (!TipoValido(tipo)) Falla(5, ruta + ": tipo de shape no válido: " + std::to_string(tipo));
+        fs::path carpeta = fs::path(ruta).parent_path();
+        std::error_code ec;
+        if (!carpeta.empty() && !fs::is_directory(carpeta, ec))
+            Falla(76, ruta + ": no existe la carpeta " + carpeta.string());
+        errno = 0;
+        SHPHandle shp = SHPCreateLL(ruta.c_str(), tipo, &ganchos);
+        if (!shp) Falla(NumeroDeErrno(errno), ruta + ": no se puede crear el fichero: " +
+                                                  std::strerror(errno));
+        errno = 0;
+        DBFHandle dbf = DBFCreateLL(rutaDbf.c_str(), "1252", &ganchos);
+        if (!dbf) {
+            int e = errno;
+            SHPClose(shp);
+            Falla(NumeroDeErrno(e), rutaDbf + ": no se puede crear el fichero: " + std::strerror(e));
+        }
+        // Both declarations of Windows-1252: the .cpg and the dBase language byte.
+        dbf->iLanguageDriver = 0x57;
+        s.shp = shp;
+        s.dbf = dbf;
+        s.escribible = true;
+        s.definiendo = true;
+        s.tipo = tipo;
+    } else if (crear == 0) {
+        std::error_code ec;
+        if (!fs::exists(ruta, ec)) Falla(53, ruta + ": no existe el fichero");
+        if (!fs::exists(rutaDbf, ec)) Falla(53, rutaDbf + ": no existe el fichero");
+        bool escribible = true;
+        SHPHandle shp = SHPOpenLL(ruta.c_str(), "rb+", &ganchos);
+        if (!shp && !s.editMode) {
+            escribible = false;
+            shp = SHPOpenLL(ruta.c_str(), "rb", &ganchos);
+        }
+        if (!shp) {
+            int e = errno;
+            if (e == EACCES || e == EROFS) Falla(70, ruta + ": no se puede modificar el fichero");
+            Falla(5, ruta + ": no es un shapefile válido" + DetalleLib());
+        }
+        DBFHandle dbf = DBFOpenLL(rutaDbf.c_str(), escribible ? "rb+" : "rb", &ganchos);
+        if (!dbf) {
+            SHPClose(shp);
+            Falla(5, rutaDbf + ": no es una tabla dBase válida" + DetalleLib());
+        }
+        if (tipo != 0 && shp->nShapeType != tipo) {
+            int real = shp->nShapeType;
+            DBFClose(dbf);
+            SHPClose(shp);
+            Falla(13, ruta + ": el fichero es de tipo " + std::to_string(real) + ", no " +
+                          std::to_string(tipo));
+        }
+        s.shp = shp;
+        s.dbf = dbf;
+        s.escribible = escribible;
+        s.tipo = shp->nShapeType;
+        s.CargaCampos();
+    } else {
+        Falla(5, ruta + ": indicador de creación no válido: " + std::to_string(crear));
+    }
+    s.ruta = ruta;
+    s.canonica = canonica;
+    s.Mueve(1);
+}
+
+void Shapefile::CommitFieldDefinitions() {
+    Impl& s = *m_impl;
+    s.ExigeEscritura();
+    if (!s.definiendo) Falla(5, s.ruta + ": los campos ya están definidos");
+    if (DBFGetFieldCount(s.dbf) == 0) Falla(5, s.ruta + ": la tabla necesita al menos un campo");
+    s.CargaCampos();
+    s.definiendo = false;
+}
+
+void Shapefile::Impl::EscribeRegistro() {
+    ExigeEscritura();
+    if (definiendo) Falla(5, ruta + ": faltan CommitFieldDefinitions antes de escribir");
+    int n = static_cast<int>(px.size());
+    if (TipoPunto(tipo) && n > 1)
+        Falla(5, ruta + ": un registro de puntos lleva un solo vértice, no " + std::to_string(n));
+    if (TipoPoligono(tipo) && n > 0 && (px[0] != px[n - 1] || py[0] != py[n - 1])) {
+        // A ring must end where it starts.
+        px.push_back(px[0]);
+        py.push_back(py[0]);
+        pz.push_back(pz[0]);
+        ++n;
+    }
+    int inicio = 0;
+    SHPObject* o = SHPCreateObject(n == 0 ? SHPT_NULL : tipo, -1, n == 0 ? 0 : 1, &inicio, nullptr,
+                                   n, px.data(), py.data(), TipoConZ(tipo) ? pz.data() : nullptr,
+                                   nullptr);
+    if (!o) Falla(5, ruta + ": no se puede crear el registro" + DetalleLib());
+    if (TipoPoligono(tipo) && n > 0) SHPRewindObject(shp, o);  // outer rings clockwise
+    int r = SHPWriteObject(shp, -1, o);
+    SHPDestroyObject(o);
+    if (r < 0) Falla(57, ruta + ": no se puede escribir el registro " +
+                             std::to_string(RecordCount() + 1) + DetalleLib());
+    if (!DBFWriteTuple(dbf, DBFGetRecordCount(dbf), fila.data()))
+        Falla(57, ruta + ": no se puede escribir el registro " + std::to_string(RecordCount()) +
+                      " de la tabla" + DetalleLib());
+    VaciaPendiente();
+}
+
+void Shapefile::WriteRecord() { m_impl->EscribeRegistro(); }
+
+int Shapefile::ShapeType() const {
+    m_impl->ExigeAbierto();
+    return m_impl->tipo;
+}
+
+int32_t Shapefile::RecordCount() const {
+    m_impl->ExigeAbierto();
+    return m_impl->RecordCount();
+}
+
+bool Shapefile::Eof() const { return m_impl->eof; }
+
+void Shapefile::MoveFirst() { m_impl->Mueve(1); }
+
+void Shapefile::MoveNext() {
+    Impl& s = *m_impl;
+    s.ExigeAbierto();
+    if (s.eof) return;
+    s.Mueve(s.actual + 1);
+}
+
+void Shapefile::MoveTo(int32_t registro) {
+    if (registro < 1) Falla(9, m_impl->ruta + ": no existe el registro " + std::to_string(registro));
+    m_impl->Mueve(registro);
+}
+
+void Shapefile::EditMode(bool editable) { m_impl->editMode = editable; }
+bool Shapefile::EditMode() const { return m_impl->editMode; }
+
+const std::string& Shapefile::Ruta() const { return m_impl->ruta; }
+
+void Shapefile::CloseShapefile() { m_impl->Cierra(); }
+
+// ---- copying records ----
+
+void Shapefile::CopyRecordTo(const std::string& ruta, int32_t registro) {
+    m_impl->Copia(registro, ruta);
+}
+
+void Shapefile::Impl::Copia(int32_t registro, const std::string& rutaDestino) {
+    ExigeAbierto();
+    if (registro < 1 || registro > RecordCount())
+        Falla(9, ruta + ": no existe el registro " + std::to_string(registro));
+    int32_t guardado = actual;
+    bool guardadoEof = eof;
+    Mueve(registro);
+    SHPObject* o = Objeto();
+    const char* tupla = Tupla();
+    std::string origen(tupla, static_cast<size_t>(dbf->nRecordLength));
+
+    const std::string canon = Canonica(rutaDestino);
+    if (canon == canonica) Falla(5, ruta + ": no se puede copiar un registro sobre el mismo fichero");
+    auto it = destinos.find(canon);
+    if (it == destinos.end()) {
+        auto d = std::make_unique<Shapefile>();
+        d->EditMode(true);
+        std::error_code ec;
+        if (fs::exists(rutaDestino, ec)) {
+            d->Open(rutaDestino, 0, tipo);
+        } else {
+            d->Open(rutaDestino, 1, tipo);
+            for (const Campo& c : campos) {
+                if (DBFAddNativeFieldType(d->m_impl->dbf, c.nombre.c_str(), c.tipo, c.ancho,
+                                          c.decimales) < 0)
+                    Falla(5, rutaDestino + ": no se puede crear el campo " + c.nombre + DetalleLib());
+            }
+            d->CommitFieldDefinitions();
+        }
+        // The opens above may have dropped this object's targets; the map is still valid.
+        it = destinos.emplace(canon, std::move(d)).first;
+    }
+    Impl& d = *it->second->m_impl;
+    if (o->nSHPType != SHPT_NULL && o->nSHPType != d.tipo)
+        Falla(13, rutaDestino + ": el fichero es de tipo " + std::to_string(d.tipo) + ", el registro " +
+                      std::to_string(registro) + " de " + ruta + " de tipo " +
+                      std::to_string(o->nSHPType));
+    // Fields by name; same definition copies the bytes, otherwise the value is converted.
+    for (size_t j = 0; j < d.campos.size(); ++j) {
+        const Campo& cd = d.campos[j];
+        for (size_t i = 0; i < campos.size(); ++i) {
+            const Campo& co = campos[i];
+            if (!IgualSinCaso(co.nombre, cd.nombre)) continue;
+            if (co.tipo == cd.tipo && co.ancho == cd.ancho && co.decimales == cd.decimales) {
+                std::memcpy(d.fila.data() + cd.desplazamiento, origen.data() + co.desplazamiento,
+                            co.ancho);
+                d.fijado[j] = 1;
+            } else {
+                ValorCampo v = Lee(static_cast<int>(i), origen.data());
+                if (auto p = std::get_if<int32_t>(&v)) d.PonEntero(static_cast<int>(j), *p);
+                else if (auto q = std::get_if<double>(&v)) d.PonNumero(static_cast<int>(j), *q);
+                else if (auto t = std::get_if<std::string>(&v)) d.PonTexto(static_cast<int>(j), *t);
+            }
+            break;
+        }
+    }
+    d.fila[0] = origen[0];
+    int r = SHPWriteObject(d.shp, -1, o);
+    if (r < 0) {
+        d.VaciaPendiente();
+        Falla(57, rutaDestino + ": no se puede escribir el registro" + DetalleLib());
+    }
+    if (!DBFWriteTuple(d.dbf, DBFGetRecordCount(d.dbf), d.fila.data())) {
+        d.VaciaPendiente();
+        Falla(57, rutaDestino + ": no se puede escribir el registro de la tabla" + DetalleLib());
+    }
+    d.VaciaPendiente();
+    actual = guardado;
+    eof = guardadoEof;
+}
+
+// ---- deleting fields ----
+
+void Shapefile::ApplyFieldDeletions() { m_impl->BorraCampos(); }
+
+void Shapefile::Impl::BorraCampos() {
+    ExigeAbierto();
+    std::vector<int> quedan;
+    for (size_t i = 0; i < campos.size(); ++i)
+        if (!campos[i].borrar) quedan.push_back(static_cast<int>(i));
+    if (quedan.size() == campos.size()) return;
+    if (!escribible || definiendo) Falla(5, ruta + ": no se pueden borrar campos de este fichero");
+
+    // Rebuild beside the old table and rename over it: a failure leaves the old one intact.
+    const std::string rutaDbf = Base(ruta) + ".dbf";
+    const std::string temporal = Base(ruta) + ".borrado.dbf";
+    const std::string temporalCpg = Base(ruta) + ".borrado.cpg";
+    SAHooks ganchos = Ganchos();
+    const char* cp = DBFGetCodePage(dbf);
+    DBFHandle nuevo = DBFCreateLL(temporal.c_str(), cp, &ganchos);
+    if (!nuevo) Falla(NumeroDeErrno(errno), temporal + ": no se puede crear el fichero");
+    nuevo->iLanguageDriver = dbf->iLanguageDriver;
+    auto abandona = [&](const std::string& msg) {
+        DBFClose(nuevo);
+        std::error_code ec;
+        fs::remove(temporal, ec);
+        fs::remove(temporalCpg, ec);
+        Falla(57, msg);
+    };
+    for (int i : quedan) {
+        const Campo& c = campos[i];
+        if (DBFAddNativeFieldType(nuevo, c.nombre.c_str(), c.tipo, c.ancho, c.decimales) < 0)
+            abandona(temporal + ": no se puede crear el campo " + c.nombre);
+    }
+    int n = DBFGetRecordCount(dbf);
+    std::string registro(static_cast<size_t>(std::max(nuevo->nRecordLength, 1)), ' ');
+    for (int r = 0; r < n; ++r) {
+        const char* t = DBFReadTuple(dbf, r);
+        if (!t) abandona(rutaDbf + ": no se puede leer el registro " + std::to_string(r + 1));
+        registro[0] = t[0];
+        for (size_t k = 0; k < quedan.size(); ++k) {
+            const Campo& c = campos[quedan[k]];
+            std::memcpy(registro.data() + nuevo->panFieldOffset[k], t + c.desplazamiento, c.ancho);
+        }
+        if (!DBFWriteTuple(nuevo, r, registro.data()))
+            abandona(temporal + ": no se puede escribir el registro " + std::to_string(r + 1));
+    }
+    if (quedan.empty()) abandona(ruta + ": no se pueden borrar todos los campos");
+    DBFClose(nuevo);
+    DBFClose(dbf);
+    dbf = nullptr;
+    std::error_code ec;
+    fs::rename(temporal, rutaDbf, ec);
+    fs::remove(temporalCpg);
+    dbf = DBFOpenLL(rutaDbf.c_str(), "rb+", &ganchos);
+    if (ec || !dbf) {
+        if (!dbf) dbf = DBFOpenLL(rutaDbf.c_str(), "rb", &ganchos);
+        Falla(57, rutaDbf + ": no se puede sustituir la tabla: " + ec.message());
+    }
+    CargaCampos();
+}
+
+// ---- fields ----
+
+void ShapeFields::Add(const std::string& nombre, int tipo, int ancho, int decimales) {
+    Shapefile::Impl& s = *m_shp->m_impl;
+    s.ExigeEscritura();
+    if (!s.definiendo) Falla(5, s.ruta + ": no se pueden añadir campos a un fichero ya definido");
+    if (nombre.empty() || nombre.size() > XBASE_FLDNAME_LEN_WRITE)
+        Falla(5, s.ruta + ": nombre de campo no válido: \"" + nombre + "\"");
+    for (int i = 0; i < DBFGetFieldCount(s.dbf); ++i) {
+        char n[XBASE_FLDNAME_LEN_READ + 1] = {};
+        DBFGetFieldInfo(s.dbf, i, n, nullptr, nullptr);
+        if (IgualSinCaso(n, nombre)) Falla(5, s.ruta + ": el campo " + nombre + " ya existe");
+    }
+    char letra;
+    switch (tipo) {
+        case 4: letra = 'N'; decimales = 0; break;
+        case 7: letra = 'N'; break;
+        case 10: letra = 'C'; decimales = 0; break;
+        default: Falla(5, s.ruta + ", campo " + nombre + ": tipo no válido: " + std::to_string(tipo));
+    }
+    int maximo = letra == 'C' ? 254 : 20;
+    if (ancho < 1 || ancho > maximo || decimales < 0 || (decimales > 0 && decimales > ancho - 2))
+        Falla(5, s.ruta + ", campo " + nombre + ": anchura o decimales no válidos");
+    if (DBFAddNativeFieldType(s.dbf, nombre.c_str(), letra, ancho, decimales) < 0)
+        Falla(5, s.ruta + ": no se puede añadir el campo " + nombre + DetalleLib());
+}
+
+ShapeField ShapeFields::Item(const std::string& nombre) const {
+    Shapefile::Impl& s = *m_shp->m_impl;
+    s.ExigeAbierto();
+    if (s.definiendo) s.CargaCampos();
+    for (size_t i = 0; i < s.campos.size(); ++i)
+        if (IgualSinCaso(s.campos[i].nombre, nombre)) return ShapeField(m_shp, static_cast<int>(i));
+    Falla(9, s.ruta + ": no existe el campo " + nombre);
+}
+
+ShapeField ShapeFields::Item(int posicion) const {
+    Shapefile::Impl& s = *m_shp->m_impl;
+    s.ExigeAbierto();
+    if (s.definiendo) s.CargaCampos();
+    if (posicion < 1 || posicion > static_cast<int>(s.campos.size()))
+        Falla(9, s.ruta + ": no existe el campo " + std::to_string(posicion));
+    return ShapeField(m_shp, posicion - 1);
+}
+
+int ShapeFields::Count() const {
+    Shapefile::Impl& s = *m_shp->m_impl;
+    return s.dbf ? DBFGetFieldCount(s.dbf) : 0;
+}
+
+std::string ShapeField::Name() const { return m_shp->m_impl->CampoEn(m_indice).nombre; }
+char ShapeField::Type() const { return m_shp->m_impl->CampoEn(m_indice).tipo; }
+int ShapeField::Width() const { return m_shp->m_impl->CampoEn(m_indice).ancho; }
+int ShapeField::Decimals() const { return m_shp->m_impl->CampoEn(m_indice).decimales; }
+
+ValorCampo ShapeField::Value() const {
+    Shapefile::Impl& s = *m_shp->m_impl;
+    s.CampoEn(m_indice);
+    if (s.fijado[m_indice]) return s.Lee(m_indice, s.fila.data());
+    if (!s.EnRegistro() || s.definiendo) return std::monostate{};
+    return s.Lee(m_indice, s.Tupla());
+}
+
+void ShapeField::Value(int32_t valor) { m_shp->m_impl->PonEntero(m_indice, valor); }
+void ShapeField::Value(int64_t valor) { m_shp->m_impl->PonEntero(m_indice, valor); }
+void ShapeField::Value(double valor) { m_shp->m_impl->PonNumero(m_indice, valor); }
+void ShapeField::Value(const std::string& valor) { m_shp->m_impl->PonTexto(m_indice, valor); }
+
+void ShapeField::Delete() {
+    Shapefile::Impl& s = *m_shp->m_impl;
+    s.ExigeAbierto();
+    s.CampoEn(m_indice);
+    s.campos[m_indice].borrar = true;
+}
+
+// ---- vertices and parts ----
+
+void ShapeVertices::Add(double x, double y) {
+    Shapefile::Impl& s = *m_shp->m_impl;
+    s.ExigeEscritura();
+    s.px.push_back(x);
+    s.py.push_back(y);
+    s.pz.push_back(0.0);
+}
+
+void ShapeVertices::Add(double x, double y, double z) {
+    Shapefile::Impl& s = *m_shp->m_impl;
+    s.ExigeEscritura();
+    if (!TipoConZ(s.tipo)) Falla(5, s.ruta + ": el tipo " + std::to_string(s.tipo) + " no lleva Z");
+    s.px.push_back(x);
+    s.py.push_back(y);
+    s.pz.push_back(z);
+}
+
+ShapeVertex ShapeVertices::Item(int indice) const {
+    Shapefile::Impl& s = *m_shp->m_impl;
+    int n = Count();
+    if (indice < 1 || indice > n)
+        Falla(9, s.ruta + ": no existe el vértice " + std::to_string(indice));
+    size_t i = static_cast<size_t>(indice - 1);
+    if (!s.px.empty()) return ShapeVertex{s.px[i], s.py[i], s.pz[i]};
+    SHPObject* o = s.Objeto();
+    return ShapeVertex{o->padfX[i], o->padfY[i], o->padfZ ? o->padfZ[i] : 0.0};
+}
+
+int ShapeVertices::Count() const {
+    Shapefile::Impl& s = *m_shp->m_impl;
+    if (!s.px.empty()) return static_cast<int>(s.px.size());
+    if (!s.EnRegistro()) return 0;
+    return s.Objeto()->nVertices;
+}
+
+int ShapeParts::Count() const {
+    Shapefile::Impl& s = *m_shp->m_impl;
+    if (!s.px.empty()) return 1;
+    if (!s.EnRegistro()) return 0;
+    SHPObject* o = s.Objeto();
+    // Points and multipoints carry no part list: their vertices form one part.
+    if (o->nParts == 0) return o->nVertices > 0 ? 1 : 0;
+    return o->nParts;
+}
+
+ShapePart ShapeParts::Item(int indice) const {
+    Shapefile::Impl& s = *m_shp->m_impl;
+    int n = Count();
+    if (indice < 1 || indice > n) Falla(9, s.ruta + ": no existe la parte " + std::to_string(indice));
+    if (!s.px.empty()) return ShapePart{1, static_cast<int>(s.px.size())};
+    SHPObject* o = s.Objeto();
+    if (o->nParts == 0) return ShapePart{1, o->nVertices};
+    int inicio = o->panPartStart[indice - 1];
+    int fin = indice < o->nParts ? o->panPartStart[indice] : o->nVertices;
+    if (inicio < 0 || fin > o->nVertices || fin < inicio)
+        Falla(5, s.ruta + ": partes dañadas en el registro " + std::to_string(s.actual));
+    return ShapePart{inicio + 1, fin};
+}
+
+}  // namespace parvenza

@@ -1,0 +1,193 @@
+#pragma once
+// The shapefile component: one open shapefile (.shp, .shx, .dbf), a record cursor and one
+// pending record, written over shapelib. Nothing above this header sees a shapelib handle.
+//
+// Numbering: records, fields, vertices and parts count from 1, as callers show them.
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <variant>
+
+namespace parvenza {
+
+/// The component's one exception type: an error number and a message naming the file and
+/// the record or field concerned. Numbers: 5 invalid call or unreadable record, 6 overflow,
+/// 9 no such field, vertex or part, 13 type mismatch, 53 file not found, 57 write failure,
+/// 70 permission denied, 76 path not found, 458 a value the record or field cannot hold.
+class ShapefileError : public std::runtime_error {
+public:
+    ShapefileError(int numero, const std::string& mensaje)
+        : std::runtime_error(mensaje), m_numero(numero) {}
+    int numero() const noexcept { return m_numero; }
+
+private:
+    int m_numero;
+};
+
+/// A field value read back: null, a whole number, a number with decimals, or the field's
+/// bytes (Windows-1252, trailing blanks removed).
+using ValorCampo = std::variant<std::monostate, int32_t, double, std::string>;
+
+/// True when the value is null.
+inline bool EsNulo(const ValorCampo& v) { return std::holds_alternative<std::monostate>(v); }
+
+/// The value as text: numbers in plain decimal notation, null as "".
+std::string TextoDe(const ValorCampo& v);
+
+class Shapefile;
+
+/// One field of the open file. Reading gives the pending record's value when it has been
+/// set since the last WriteRecord, else the current record's.
+class ShapeField {
+public:
+    /// Field name as stored.
+    std::string Name() const;
+    /// dBase type letter ('N', 'F', 'C', 'D', 'L').
+    char Type() const;
+    int Width() const;
+    int Decimals() const;
+    /// Value of the pending or the current record; null when neither has one.
+    /// Throws 5 when the current record cannot be read, 458 when its text is not a number.
+    ValorCampo Value() const;
+    /// Sets the field of the pending record. A number that does not fit the field's width
+    /// throws 458; text into a numeric field that is not a number throws 13. Text longer
+    /// than a character field is cut at the field's width.
+    void Value(int32_t valor);
+    void Value(int64_t valor);
+    void Value(double valor);
+    void Value(const std::string& valor);
+    void Value(const char* valor) { Value(std::string(valor)); }
+    /// Marks the field for removal by ApplyFieldDeletions.
+    void Delete();
+
+private:
+    friend class ShapeFields;
+    ShapeField(Shapefile* shp, int indice) : m_shp(shp), m_indice(indice) {}
+    Shapefile* m_shp;
+    int m_indice;  ///< 0-based
+};
+
+/// The field list of the open file.
+class ShapeFields {
+public:
+    /// Adds a field to a new file before CommitFieldDefinitions. Type codes: 4 numeric without
+    /// decimals, 7 numeric with `decimales`, 10 character. Throws 5 otherwise.
+    void Add(const std::string& nombre, int tipo, int ancho, int decimales = 0);
+    /// The field of that name, compared without regard to case; throws 9 when there is none.
+    ShapeField Item(const std::string& nombre) const;
+    /// The field at 1-based `posicion`; throws 9 outside 1..Count.
+    ShapeField Item(int posicion) const;
+    int Count() const;
+
+private:
+    friend class Shapefile;
+    explicit ShapeFields(Shapefile* shp) : m_shp(shp) {}
+    Shapefile* m_shp;
+};
+
+/// One vertex; Z is 0 in files without Z.
+struct ShapeVertex {
+    double X = 0, Y = 0, Z = 0;
+};
+
+/// Vertices of the pending record when it has any, else of the current record.
+class ShapeVertices {
+public:
+    /// Appends a vertex to the pending record (2D types).
+    void Add(double x, double y);
+    /// Appends a vertex with Z; throws 5 on a file whose type has no Z.
+    void Add(double x, double y, double z);
+    /// 1-based; throws 9 outside 1..Count.
+    ShapeVertex Item(int indice) const;
+    int Count() const;
+
+private:
+    friend class Shapefile;
+    explicit ShapeVertices(Shapefile* shp) : m_shp(shp) {}
+    Shapefile* m_shp;
+};
+
+/// One part: its first and last vertex, 1-based (count = last - first + 1).
+struct ShapePart {
+    int FirstVertex = 0;
+    int LastVertex = 0;
+};
+
+/// Parts of the pending record (always one when it has vertices) or of the current record.
+class ShapeParts {
+public:
+    ShapePart Item(int indice) const;
+    int Count() const;
+
+private:
+    friend class Shapefile;
+    explicit ShapeParts(Shapefile* shp) : m_shp(shp) {}
+    Shapefile* m_shp;
+};
+
+/// One shapefile open for writing or reading. The writer never needs an explicit close:
+/// the next Open, CloseShapefile or the object's destruction completes the file.
+class Shapefile {
+public:
+    Shapefile();
+    ~Shapefile();
+    Shapefile(const Shapefile&) = delete;
+    Shapefile& operator=(const Shapefile&) = delete;
+
+    /// Opens `ruta` (the .shp path). `crear` 1 makes a new, empty file of shape type `tipo`
+    /// (1, 3, 5, 8, 11, 13, 15, 18 and the M types), replacing any file of that name; 0 opens
+    /// an existing file, whose type must equal `tipo` unless `tipo` is 0 (13 otherwise).
+    /// A file still open on the object is completed first. Throws 53 for a missing file, 70
+    /// or 76 when the file cannot be made, 5 for a bad type or a damaged file.
+    void Open(const std::string& ruta, int crear, int tipo);
+    /// Finishes the field list of a new file; at least one field. Throws 5 otherwise.
+    void CommitFieldDefinitions();
+
+    ShapeFields Fields() { return ShapeFields(this); }
+    ShapeVertices Vertices() { return ShapeVertices(this); }
+    ShapeParts Parts() { return ShapeParts(this); }
+
+    /// Appends the pending record (one part of its vertices; a polygon's ring closed and
+    /// turned clockwise) and empties it. Throws 5 on a file not open for writing.
+    void WriteRecord();
+
+    int ShapeType() const;
+    int32_t RecordCount() const;
+    /// Past the last record (the `EOF` of the component; EOF is a C macro).
+    bool Eof() const;
+    void MoveFirst();
+    void MoveNext();
+    /// Moves to 1-based record `registro`; beyond the last is past the end. Throws 9 below 1.
+    void MoveTo(int32_t registro);
+
+    /// Appends record `registro` (1-based) to the shapefile `ruta`, creating it first with
+    /// this file's type and fields when it does not exist. The target stays open on this
+    /// object until its next Open or CloseShapefile, or until any object opens that path.
+    void CopyRecordTo(const std::string& ruta, int32_t registro);
+
+    /// Set before Open: the file may be modified (records appended, fields deleted).
+    void EditMode(bool editable);
+    bool EditMode() const;
+
+    /// Removes the fields marked with Delete; the attribute table is rebuilt beside the old
+    /// one and renamed over it, so a failure leaves it as it was.
+    void ApplyFieldDeletions();
+    /// Completes and closes the file and any copy targets.
+    void CloseShapefile();
+
+    /// Path of the open .shp file; empty when none.
+    const std::string& Ruta() const;
+
+    struct Impl;
+
+private:
+    friend class ShapeField;
+    friend class ShapeFields;
+    friend class ShapeVertices;
+    friend class ShapeParts;
+    std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace parvenza
