@@ -1,0 +1,633 @@
+// mdlBaseDatos: loading the cadastral topology. mdbtools reads the Access tables, SQLite
+// (in memory) runs the loader's queries on a copy of them.
+
+#include "converter/core/Topologia.h"
+
+#include <glib.h>  // before mdbtools.h, which opens an extern "C" block around it
+#include <mdbtools.h>
+#include <sqlite3.h>
+#include <strings.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <limits>
+#include <system_error>
+#include <utility>
+
+#include "converter/core/Puerto.h"
+#include "digi/DigiError.h"
+
+namespace parvenza {
+
+namespace {
+
+using brisquel::kDesbordamiento;
+using brisquel::kFicheroNoEncontrado;
+using brisquel::kLlamadaNoValida;
+using brisquel::kSubindice;
+using brisquel::kTipoNoCoincide;
+
+const char kRetorno = '\r';  // the line break of the message boxes
+
+bool IgualesSinCaso(const std::string& a, const std::string& b) {
+    return strcasecmp(a.c_str(), b.c_str()) == 0;
+}
+
+// The Windows-1252 byte of the code points 0x80..0x9F of that code page.
+int Cp1252DeCodigo(uint32_t c) {
+    static const uint16_t kAltos[32] = {
+        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
+    for (int i = 0; i < 32; ++i)
+        if (kAltos[i] != 0 && kAltos[i] == c) return 0x80 + i;
+    return -1;
+}
+
+// mdbtools gives text as UTF-8; the records hold Windows-1252 bytes as the BIN files do.
+// A character the code page lacks becomes '?'; a stray byte is kept as it is.
+std::string Utf8ACp1252(const std::string& s) {
+    std::string r;
+    r.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        unsigned char b = static_cast<unsigned char>(s[i]);
+        int n = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
+        uint32_t c = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
+        bool valido = n != 0 && i + n <= s.size();
+        for (int k = 1; valido && k < n; ++k) {
+            unsigned char t = static_cast<unsigned char>(s[i + k]);
+            if ((t & 0xC0) != 0x80) valido = false;
+            c = (c << 6) | (t & 0x3F);
+        }
+        if (!valido) {
+            r += static_cast<char>(b);
+            ++i;
+            continue;
+        }
+        int x = Cp1252DeCodigo(c);
+        r += x < 0 ? '?' : static_cast<char>(x);
+        i += n;
+    }
+    return r;
+}
+
+bool NumeroDeTexto(const std::string& texto, double& valor) {
+    size_t a = texto.find_first_not_of(" \t");
+    size_t z = texto.find_last_not_of(" \t");
+    if (a == std::string::npos) return false;
+    std::string t = texto.substr(a, z - a + 1);
+    auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), valor);
+    if (ec == std::errc() && p == t.data() + t.size()) return true;
+    // Amounts the database layer wrote with a decimal comma.
+    for (char& ch : t)
+        if (ch == ',') ch = '.';
+    auto [q, ec2] = std::from_chars(t.data(), t.data() + t.size(), valor);
+    return ec2 == std::errc() && q == t.data() + t.size();
+}
+
+std::string Comillas(const std::string& nombre) {
+    std::string r = "\"";
+    for (char c : nombre) r += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return r + "\"";
+}
+
+struct Sentencia {
+    sqlite3_stmt* s = nullptr;
+    ~Sentencia() { sqlite3_finalize(s); }
+};
+
+// The seven tables of the topology and the columns that link them.
+const char* const kTablasTopologia[] = {"Manzana_bin",   "Parcela_bin",   "SubParcela_bin",
+                                        "UniManPar_bin", "UniParSub_bin", "UniParTPol_bin",
+                                        "UniParTVia_bin"};
+const std::pair<const char*, const char*> kEnlaces[] = {{"Manzana_bin", "MsLink"},
+                                                        {"Parcela_bin", "MsLink"},
+                                                        {"SubParcela_bin", "MsLink"},
+                                                        {"UniManPar_bin", "MsLinkManzana"},
+                                                        {"UniManPar_bin", "MsLinkParcela"},
+                                                        {"UniParSub_bin", "MsLinkParcela"},
+                                                        {"UniParSub_bin", "MsLinkSubParcela"},
+                                                        {"UniParTPol_bin", "MsLinkParcela"},
+                                                        {"UniParTVia_bin", "MsLinkParcela"}};
+
+}  // namespace
+
+// ----------------------------------------------------------------------------------------
+// The database
+
+struct BaseDatos::Impl {
+    MdbHandle* mdb = nullptr;
+    sqlite3* sql = nullptr;
+    ~Impl() {
+        if (sql) sqlite3_close(sql);
+        if (mdb) mdb_close(mdb);
+    }
+};
+
+BaseDatos::BaseDatos(const std::string& ruta) : m_ruta(ruta), m_impl(std::make_unique<Impl>()) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(ruta, ec))
+        throw TopologiaError(kFicheroNoEncontrado, "No se encuentra la base de datos " + ruta);
+    m_impl->mdb = mdb_open(ruta.c_str(), MDB_NOFLAGS);
+    if (!m_impl->mdb || !mdb_read_catalog(m_impl->mdb, MDB_TABLE))
+        throw TopologiaError(kLlamadaNoValida, "No se puede leer la base de datos " + ruta +
+                                                   ": no es un fichero MDB");
+    for (unsigned i = 0; i < m_impl->mdb->num_catalog; ++i) {
+        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(m_impl->mdb->catalog, i));
+        if (e->object_type == MDB_TABLE) m_tablas.emplace_back(e->object_name);
+    }
+}
+
+BaseDatos::~BaseDatos() = default;
+
+void BaseDatos::CopiaTopologia() {
+    auto falla = [&](const std::string& que) {
+        throw TopologiaError(kLlamadaNoValida,
+                             "No se puede leer la base de datos " + m_ruta + ": " + que);
+    };
+    if (m_impl->sql) {
+        sqlite3_close(m_impl->sql);
+        m_impl->sql = nullptr;
+    }
+    if (sqlite3_open(":memory:", &m_impl->sql) != SQLITE_OK) falla("sin memoria para la copia");
+    sqlite3* sql = m_impl->sql;
+    auto ejecuta = [&](const std::string& texto) {
+        char* error = nullptr;
+        if (sqlite3_exec(sql, texto.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+            std::string m = error ? error : "?";
+            sqlite3_free(error);
+            falla(m);
+        }
+    };
+    ejecuta("BEGIN");
+    std::vector<std::pair<std::string, std::vector<std::string>>> copiadas;
+    for (const char* deseada : kTablasTopologia) {
+        std::string nombre;
+        for (const auto& t : m_tablas)
+            if (IgualesSinCaso(t, deseada)) nombre = t;
+        if (nombre.empty()) continue;  // a query that needs it names it
+        MdbTableDef* tabla = mdb_read_table_by_name(m_impl->mdb, nombre.data(), MDB_TABLE);
+        if (!tabla) falla("la tabla " + nombre + " no se puede abrir");
+        std::unique_ptr<MdbTableDef, void (*)(MdbTableDef*)> guarda(tabla, mdb_free_tabledef);
+        if (!mdb_read_columns(tabla))
+            falla("las columnas de la tabla " + nombre + " no se pueden leer");
+        mdb_rewind_table(tabla);
+
+        const unsigned ncol = tabla->num_cols;
+        std::vector<MdbColumn*> cols(ncol);
+        std::vector<std::string> nombres(ncol);
+        std::vector<std::vector<char>> enlaces(ncol, std::vector<char>(MDB_BIND_SIZE + 1));
+        std::vector<int> longitudes(ncol);
+        std::string crea = "CREATE TABLE " + Comillas(nombre) + " (";
+        std::string inserta = "INSERT INTO " + Comillas(nombre) + " VALUES (";
+        for (unsigned c = 0; c < ncol; ++c) {
+            cols[c] = static_cast<MdbColumn*>(g_ptr_array_index(tabla->columns, c));
+            nombres[c] = cols[c]->name;
+            const char* tipo = "TEXT";
+            switch (cols[c]->col_type) {
+                case MDB_BOOL:
+                case MDB_BYTE:
+                case MDB_INT:
+                case MDB_LONGINT:
+                    tipo = "INTEGER";
+                    break;
+                case MDB_FLOAT:
+                case MDB_DOUBLE:
+                    tipo = "REAL";
+                    break;
+                case MDB_MONEY:
+                case MDB_NUMERIC:
+                    tipo = "NUMERIC";
+                    break;
+                default:
+                    break;
+            }
+            crea += (c ? ", " : "") + Comillas(nombres[c]) + " " + tipo;
+            inserta += c ? ", ?" : "?";
+            mdb_bind_column(tabla, static_cast<int>(c + 1), enlaces[c].data(), &longitudes[c]);
+        }
+        ejecuta(crea + ")");
+        Sentencia ins;
+        if (sqlite3_prepare_v2(sql, (inserta + ")").c_str(), -1, &ins.s, nullptr) != SQLITE_OK)
+            falla(sqlite3_errmsg(sql));
+        while (mdb_fetch_row(tabla)) {
+            for (unsigned c = 0; c < ncol; ++c) {
+                MdbColumn* col = cols[c];
+                const int i = static_cast<int>(c + 1);
+                const char* texto = enlaces[c].data();
+                if (col->col_type == MDB_BOOL) {
+                    sqlite3_bind_int(ins.s, i, texto[0] == '1' ? 1 : 0);
+                } else if (col->cur_value_len == 0) {
+                    sqlite3_bind_null(ins.s, i);
+                } else if (col->col_type == MDB_DOUBLE && col->cur_value_len == 8) {
+                    // The page bytes, not the text form, so that no digit is lost.
+                    sqlite3_bind_double(ins.s, i,
+                                        mdb_get_double(m_impl->mdb->pg_buf, col->cur_value_start));
+                } else if (col->col_type == MDB_FLOAT && col->cur_value_len == 4) {
+                    sqlite3_bind_double(ins.s, i,
+                                        mdb_get_single(m_impl->mdb->pg_buf, col->cur_value_start));
+                } else if (col->col_type == MDB_BYTE || col->col_type == MDB_INT ||
+                           col->col_type == MDB_LONGINT) {
+                    sqlite3_bind_int64(ins.s, i, std::strtoll(texto, nullptr, 10));
+                } else {
+                    sqlite3_bind_text(ins.s, i, texto, -1, SQLITE_TRANSIENT);
+                }
+            }
+            if (sqlite3_step(ins.s) != SQLITE_DONE) falla(sqlite3_errmsg(sql));
+            sqlite3_reset(ins.s);
+        }
+        copiadas.emplace_back(nombre, nombres);
+    }
+    // Indexes on the link columns keep the per-block and per-parcel queries fast.
+    int n = 0;
+    for (const auto& [tabla, columna] : kEnlaces)
+        for (const auto& [nombre, columnas] : copiadas)
+            if (IgualesSinCaso(nombre, tabla))
+                for (const auto& c : columnas)
+                    if (IgualesSinCaso(c, columna))
+                        ejecuta("CREATE INDEX i" + std::to_string(++n) + " ON " + Comillas(nombre) +
+                                " (" + Comillas(c) + ")");
+    ejecuta("COMMIT");
+}
+
+Recordset BaseDatos::AbreRecordset(const std::string& origen, const std::string& tabla) {
+    if (!m_impl->sql) CopiaTopologia();
+    const bool esTabla = origen.find(' ') == std::string::npos;
+    const std::string texto =
+        esTabla ? "SELECT * FROM " + Comillas(origen) + " ORDER BY rowid" : origen;
+    Sentencia st;
+    if (sqlite3_prepare_v2(m_impl->sql, texto.c_str(), -1, &st.s, nullptr) != SQLITE_OK) {
+        std::string error = sqlite3_errmsg(m_impl->sql);
+        const std::string sinTabla = "no such table: ", sinColumna = "no such column: ";
+        if (error.rfind(sinTabla, 0) == 0)
+            throw TopologiaError(kSubindice, "La base de datos " + m_ruta + " no tiene la tabla " +
+                                                 error.substr(sinTabla.size()));
+        if (error.rfind(sinColumna, 0) == 0) {
+            std::string c = error.substr(sinColumna.size());
+            size_t punto = c.find('.');
+            std::string t = punto == std::string::npos ? tabla : c.substr(0, punto);
+            if (punto != std::string::npos) c = c.substr(punto + 1);
+            throw TopologiaError(kSubindice, "La tabla " + t + " de la base de datos " + m_ruta +
+                                                 " no tiene la columna " + c);
+        }
+        throw TopologiaError(kLlamadaNoValida, "Error de la base de datos " + m_ruta +
+                                                   " en la tabla " + tabla + ": " + error);
+    }
+    const int ncol = sqlite3_column_count(st.s);
+    std::vector<std::string> columnas;
+    for (int c = 0; c < ncol; ++c) columnas.emplace_back(sqlite3_column_name(st.s, c));
+    std::vector<std::vector<Valor>> filas;
+    int rc;
+    while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) {
+        std::vector<Valor> fila(ncol);
+        for (int c = 0; c < ncol; ++c) {
+            Valor& v = fila[c];
+            switch (sqlite3_column_type(st.s, c)) {
+                case SQLITE_INTEGER:
+                    v.tipo = Valor::Entero;
+                    v.entero = sqlite3_column_int64(st.s, c);
+                    break;
+                case SQLITE_FLOAT:
+                    v.tipo = Valor::Real;
+                    v.real = sqlite3_column_double(st.s, c);
+                    break;
+                case SQLITE_NULL:
+                    break;
+                default:
+                    v.tipo = Valor::Texto;
+                    v.texto = reinterpret_cast<const char*>(sqlite3_column_text(st.s, c));
+                    break;
+            }
+        }
+        filas.push_back(std::move(fila));
+    }
+    if (rc != SQLITE_DONE)
+        throw TopologiaError(kLlamadaNoValida, "Error de la base de datos " + m_ruta +
+                                                   " en la tabla " + tabla + ": " +
+                                                   sqlite3_errmsg(m_impl->sql));
+    return Recordset(origen, tabla, m_ruta, std::move(columnas), std::move(filas));
+}
+
+// ----------------------------------------------------------------------------------------
+// Recordsets
+
+Recordset::Recordset(std::string origen, std::string tabla, std::string ruta,
+                     std::vector<std::string> columnas, std::vector<std::vector<Valor>> filas)
+    : m_origen(std::move(origen)),
+      m_tabla(std::move(tabla)),
+      m_ruta(std::move(ruta)),
+      m_columnas(std::move(columnas)),
+      m_filas(std::move(filas)) {}
+
+void Recordset::Falla(int numero, const std::string& columna, const std::string& que) const {
+    throw TopologiaError(numero, "La columna " + columna + " de la tabla " + m_tabla +
+                                     " de la base de datos " + m_ruta + " " + que);
+}
+
+const Valor& Recordset::Campo(const std::string& columna) const {
+    for (size_t c = 0; c < m_columnas.size(); ++c) {
+        if (IgualesSinCaso(m_columnas[c], columna)) {
+            if (Eof()) Falla(kLlamadaNoValida, columna, "no tiene fila actual");
+            return m_filas[m_fila][c];
+        }
+    }
+    throw TopologiaError(kSubindice, "La tabla " + m_tabla + " de la base de datos " + m_ruta +
+                                         " no tiene la columna " + columna);
+}
+
+int32_t Recordset::Entero(const std::string& columna) const {
+    const Valor& v = Campo(columna);
+    double d = 0.0;
+    switch (v.tipo) {
+        case Valor::Nulo:
+            return 0;
+        case Valor::Entero:
+            d = static_cast<double>(v.entero);
+            break;
+        case Valor::Real:
+            d = v.real;
+            break;
+        case Valor::Texto:
+            if (!NumeroDeTexto(v.texto, d))
+                Falla(kTipoNoCoincide, columna, "no es un número: \"" + v.texto + "\"");
+            break;
+    }
+    d = std::nearbyint(d);  // halves to even in the default rounding mode
+    if (!(d >= std::numeric_limits<int32_t>::min() && d <= std::numeric_limits<int32_t>::max())) {
+        char cifra[64];
+        std::snprintf(cifra, sizeof cifra, "%.15g", v.tipo == Valor::Entero ? double(v.entero) : d);
+        Falla(kDesbordamiento, columna, std::string("tiene un valor fuera de rango: ") + cifra);
+    }
+    return static_cast<int32_t>(d);
+}
+
+double Recordset::Doble(const std::string& columna) const {
+    const Valor& v = Campo(columna);
+    double d = 0.0;
+    switch (v.tipo) {
+        case Valor::Nulo:
+            return 0.0;
+        case Valor::Entero:
+            return static_cast<double>(v.entero);
+        case Valor::Real:
+            return v.real;
+        case Valor::Texto:
+            if (!NumeroDeTexto(v.texto, d))
+                Falla(kTipoNoCoincide, columna, "no es un número: \"" + v.texto + "\"");
+            break;
+    }
+    return d;
+}
+
+std::string Recordset::Texto(const std::string& columna) const {
+    const Valor& v = Campo(columna);
+    switch (v.tipo) {
+        case Valor::Nulo:
+            return "";
+        case Valor::Entero:
+            return std::to_string(v.entero);
+        case Valor::Real: {
+            char cifra[64];
+            std::snprintf(cifra, sizeof cifra, "%.15g", v.real);
+            return cifra;
+        }
+        case Valor::Texto:
+            break;
+    }
+    return Utf8ACp1252(v.texto);
+}
+
+bool Recordset::Booleano(const std::string& columna) const {
+    const Valor& v = Campo(columna);
+    if (v.tipo == Valor::Texto) {
+        if (IgualesSinCaso(v.texto, "true")) return true;
+        if (IgualesSinCaso(v.texto, "false")) return false;
+    }
+    return Doble(columna) != 0.0;
+}
+
+// ----------------------------------------------------------------------------------------
+// mdlBaseDatos
+
+std::string MensajeErrorTopologia(int32_t codigoError) {
+    switch (codigoError) {
+        case kFaltanTablas:
+            return std::string("Deben existir las tablas :") + kRetorno + "Manzana_bin" + kRetorno +
+                   "Parcela_bin" + kRetorno + "Subparcela_bin" + kRetorno + "unimanpar_bin" +
+                   kRetorno + "uniparsub_bin";
+        case kSinManzanas:
+            return "No existen registros en Manzana";
+        case kManzanaSinParcelas:
+            return "No existen registros en Parcela de una Manzana";
+        case kParcelaSinSubparcelas:
+            return "No existen registros en SubParcela de una Parcela";
+        default:
+            return "";
+    }
+}
+
+void TerminaPrograma(Puerto& puerto, const std::string& mensaje) {
+    puerto.Mensaje(mensaje);
+    std::exit(1);
+}
+
+bool ExisteTabla(const BaseDatos& bd, const std::string& nombre, Puerto& puerto) {
+    for (const auto& tabla : bd.Tablas()) {
+        if (tabla.find(' ') != std::string::npos) {
+            puerto.Ocupado(false);
+            TerminaPrograma(puerto,
+                            "Nombre de tabla con espacios :" + std::string(1, kRetorno) + tabla);
+        }
+        if (IgualesSinCaso(tabla, nombre)) return true;
+    }
+    return false;
+}
+
+bool HayRegistros(Recordset& rs) {
+    if (rs.Eof()) return false;
+    rs.MoveFirst();
+    rs.MoveLast();
+    return rs.RecordCount() >= 1;
+}
+
+namespace {
+
+// The busy pointer for as long as a load runs, whichever way it ends.
+class PunteroOcupado {
+  public:
+    explicit PunteroOcupado(Puerto& puerto) : m_puerto(puerto) { m_puerto.Ocupado(true); }
+    ~PunteroOcupado() { m_puerto.Ocupado(false); }
+
+  private:
+    Puerto& m_puerto;
+};
+
+std::string ConsultaParcelas(int32_t msLinkManzana) {
+    return "SELECT Parcela_bin.MsLink, Parcela_bin.Parcela, Parcela_bin.IdTabla, "
+           "Parcela_bin.Registro, Parcela_bin.Resto, Parcela_bin.NumSubParcelas, "
+           "Parcela_bin.NumTvia, Parcela_bin.NumTpol, Parcela_bin.Superficie, Parcela_bin.SOLAR "
+           "FROM (UniManPar_bin INNER JOIN Manzana_bin ON UniManPar_bin.MsLinkManzana = "
+           "Manzana_bin.MsLink) INNER JOIN Parcela_bin ON UniManPar_bin.MsLinkParcela = "
+           "Parcela_bin.MsLink Where (((Manzana_bin.MsLink) = " +
+           std::to_string(msLinkManzana) + ")) ORDER BY Parcela_bin.MsLink;";
+}
+
+std::string ConsultaNumerosPolicia(int32_t msLinkParcela) {
+    return "SELECT UniParTPol_bin.MsLinkParcela, UniParTPol_bin.Tpol From UniParTPol_bin WHERE "
+           "(((UniParTPol_bin.MsLinkParcela)=" +
+           std::to_string(msLinkParcela) + "));";
+}
+
+std::string ConsultaVias(int32_t msLinkParcela) {
+    return "SELECT UniParTvia_bin.MsLinkParcela, UniParTVia_bin.Tvia From UniParTVia_bin WHERE "
+           "(((UniParTVia_bin.MsLinkParcela)=" +
+           std::to_string(msLinkParcela) + "));";
+}
+
+std::string ConsultaSubparcelas(int32_t msLinkParcela) {
+    return "SELECT SubParcela_bin.MsLink, SubParcela_bin.SubParcela, SubParcela_bin.IdTabla, "
+           "SubParcela_bin.Registro, SubParcela_bin.Resto, SubParcela_bin.Superficie FROM "
+           "(Parcela_bin INNER JOIN UniParSub_bin ON Parcela_bin.MsLink = "
+           "UniParSub_bin.MsLinkParcela) INNER JOIN SubParcela_bin ON "
+           "UniParSub_bin.MsLinkSubParcela = SubParcela_bin.MsLink Where (((Parcela_bin.MsLink) "
+           "= " +
+           std::to_string(msLinkParcela) + ")) ORDER BY SubParcela_bin.MsLink;";
+}
+
+void CargaSubparcelas(BaseDatos& bd, tipo_parcela& parcela, bool& hayError, int32_t& codigoError) {
+    Recordset rs = bd.AbreRecordset(ConsultaSubparcelas(parcela.MsLink), "SubParcela_bin");
+    if (!HayRegistros(rs)) {
+        hayError = true;
+        codigoError = kParcelaSinSubparcelas;
+    } else {
+        rs.MoveFirst();
+        const int32_t k = rs.RecordCount();
+        parcela.Subparcelas.resize(k);
+        for (int32_t s = 0; s < k; ++s) {
+            tipo_subparcela& sp = parcela.Subparcelas[s];
+            sp.MsLink = rs.Entero("MsLink");
+            sp.SubParcela = rs.Texto("Subparcela");
+            sp.idTabla = rs.Entero("idTabla");
+            sp.Registro = rs.Entero("Registro");
+            sp.Resto = rs.Texto("Resto");
+            sp.Superficie = rs.Doble("Superficie");
+            sp.Parcela = parcela.Parcela;
+            sp.Manzana = parcela.Manzana;
+            rs.MoveNext();
+        }
+    }
+    rs.Close();
+}
+
+void CargaParcelas(BaseDatos& bd, tipo_manzana& manzana, bool& hayError, int32_t& codigoError) {
+    Recordset rs = bd.AbreRecordset(ConsultaParcelas(manzana.MsLink), "Parcela_bin");
+    if (!HayRegistros(rs)) {
+        hayError = true;
+        codigoError = kManzanaSinParcelas;
+    } else {
+        rs.MoveFirst();
+        const int32_t m = rs.RecordCount();
+        manzana.Parcelas.resize(m);
+        for (int32_t j = 0; j < m; ++j) {
+            tipo_parcela& p = manzana.Parcelas[j];
+            p.MsLink = rs.Entero("MsLink");
+            p.Parcela = rs.Texto("Parcela");
+            p.idTabla = rs.Entero("idTabla");
+            p.Registro = rs.Entero("Registro");
+            p.Resto = rs.Texto("Resto");
+            p.numSubparcelas = rs.Entero("numSubparcelas");
+            p.Tvia = rs.Entero("numTvia");
+            p.Tpol = rs.Entero("numTpol");
+            p.Superficie = rs.Doble("Superficie");
+            p.Solar = rs.Booleano("Solar");
+            p.Manzana = manzana.Manzana;
+
+            // Only the first police-number and via rows count.
+            const int32_t msLink = rs.Entero("MsLink");
+            Recordset pol = bd.AbreRecordset(ConsultaNumerosPolicia(msLink), "UniParTPol_bin");
+            if (HayRegistros(pol)) {
+                pol.MoveFirst();
+                p.Tpol = pol.Entero("Tpol");
+            }
+            pol.Close();
+            Recordset via = bd.AbreRecordset(ConsultaVias(msLink), "UniParTVia_bin");
+            if (HayRegistros(via)) {
+                via.MoveFirst();
+                p.Tvia = via.Entero("Tvia");
+            }
+            via.Close();
+
+            CargaSubparcelas(bd, p, hayError, codigoError);
+            rs.MoveNext();
+        }
+    }
+    rs.Close();
+}
+
+}  // namespace
+
+void CargaTopologia(const std::string& ruta, std::vector<tipo_manzana>& Manzanas, bool& hayError,
+                    int32_t& codigoError, Puerto& puerto) {
+    PunteroOcupado ocupado(puerto);
+    codigoError = 0;
+    BaseDatos bd(ruta);
+
+    // All five are asked, so that a spaced name before any of them is always met.
+    bool existen = true;
+    for (const char* t :
+         {"uniparsub_bin", "unimanpar_bin", "subparcela_bin", "parcela_bin", "manzana_bin"})
+        existen = ExisteTabla(bd, t, puerto) && existen;
+    if (!existen) {
+        hayError = true;
+        codigoError = kFaltanTablas;
+        return;
+    }
+
+    Recordset rs = bd.AbreRecordset("manzana_bin", "Manzana_bin");
+    if (!HayRegistros(rs)) {
+        hayError = true;
+        codigoError = kSinManzanas;
+        rs.Close();
+        return;
+    }
+    rs.MoveFirst();
+    const int32_t n = rs.RecordCount();
+    // Built aside and moved in at the end: a failing database leaves the old topology whole.
+    std::vector<tipo_manzana> nuevas(n);
+    for (int32_t i = 0; i < n; ++i) {
+        tipo_manzana& m = nuevas[i];
+        m.MsLink = rs.Entero("MsLink");
+        m.Manzana = rs.Texto("Manzana");
+        m.idTabla = rs.Entero("idTabla");
+        m.Registro = rs.Entero("Registro");
+        m.Resto = rs.Texto("Resto");
+        m.numParcelas = rs.Entero("numParcelas");
+        m.Superficie = rs.Doble("Superficie");
+        CargaParcelas(bd, m, hayError, codigoError);
+        rs.MoveNext();
+    }
+    rs.Close();
+    Manzanas = std::move(nuevas);
+}
+
+bool ElegirMdb(Topologia& topologia, Puerto& puerto) {
+    topologia.MdbElegido = false;
+    std::string ruta;
+    if (!puerto.PideFichero(kFiltroMdb, kTituloMdb, ruta)) return false;
+    topologia.MdbElegido = true;
+    bool hayError = false;
+    int32_t codigoError = 0;
+    try {
+        CargaTopologia(ruta, topologia.Manzanas, hayError, codigoError, puerto);
+    } catch (const TopologiaError& e) {
+        TerminaPrograma(puerto, e.what());
+    }
+    if (hayError) TerminaPrograma(puerto, MensajeErrorTopologia(codigoError));
+    return true;
+}
+
+}  // namespace parvenza
