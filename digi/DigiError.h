@@ -11,10 +11,15 @@ enum ErrorNumero : int {
     kDesbordamiento = 6,      ///< overflow
     kSubindice = 9,           ///< subscript out of range
     kTipoNoCoincide = 13,     ///< type mismatch
+    kNumeroFicheroIncorrecto = 52,  ///< bad file number: nothing open under it
     kFicheroNoEncontrado = 53,
     kFicheroYaAbierto = 55,
+    kErrorEntradaSalida = 57,  ///< the system failed to read or write the file
     kLecturaTrasFin = 62,     ///< input past end of file
+    kNumeroRegistroIncorrecto = 63,  ///< a byte position before the first byte
+    kDemasiadosFicheros = 67, ///< every file number 1..255 is in use
     kPermisoDenegado = 70,
+    kErrorAccesoRuta = 75,    ///< path/file access error (read-only file, a folder...)
     kErrorDeRuta = 76,
 };
 

@@ -1,0 +1,44 @@
+#include "digi/Bytes.h"
+
+#include <limits>
+#include <string>
+
+#include "digi/DigiError.h"
+
+namespace brisquel::bytes {
+
+int16_t LeeEntero16(const unsigned char* p) {
+    if (p[1] >= 0x80) {
+        throw DigiError(kDesbordamiento, "overflow: 16-bit count with high byte " +
+                                             std::to_string(p[1]) + " (counts go up to 32767)");
+    }
+    return static_cast<int16_t>(p[0] + 256 * p[1]);
+}
+
+int32_t LeeEntero32(const unsigned char* p) {
+    const uint32_t u = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+                       uint32_t(p[3]) << 24;
+    return static_cast<int32_t>(u);
+}
+
+void EscribeEntero16(unsigned char* p, int32_t valor) {
+    if (valor < 0 || valor > 32767) {
+        throw DigiError(kDesbordamiento,
+                        "overflow: " + std::to_string(valor) + " does not fit a count of 0 to 32767");
+    }
+    p[0] = static_cast<unsigned char>(valor % 256);
+    p[1] = static_cast<unsigned char>(valor / 256);
+}
+
+void EscribeEntero32(unsigned char* p, int32_t valor) {
+    if (valor == std::numeric_limits<int32_t>::min()) {
+        throw DigiError(kDesbordamiento, "overflow: -2147483648 cannot be stored");
+    }
+    const uint32_t u = static_cast<uint32_t>(valor);
+    p[0] = static_cast<unsigned char>(u);
+    p[1] = static_cast<unsigned char>(u >> 8);
+    p[2] = static_cast<unsigned char>(u >> 16);
+    p[3] = static_cast<unsigned char>(u >> 24);
+}
+
+}  // namespace brisquel::bytes

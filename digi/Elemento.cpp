@@ -1,0 +1,234 @@
+#include "digi/Elemento.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "digi/Bytes.h"
+#include "digi/DigiError.h"
+
+namespace brisquel {
+
+namespace {
+
+int32_t Suma32(int64_t v) {
+    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) {
+        throw DigiError(kDesbordamiento, "overflow in the area of a closed line");
+    }
+    return static_cast<int32_t>(v);
+}
+
+void PonPunto(unsigned char* p, const Fpunto3d& q) {
+    bytes::EscribeEntero32(p, q.x);
+    bytes::EscribeEntero32(p + 4, q.y);
+    bytes::EscribeEntero32(p + 8, q.z);
+}
+
+Fpunto3d LeePunto(const unsigned char* p) {
+    return {bytes::LeeEntero32(p), bytes::LeeEntero32(p + 4), bytes::LeeEntero32(p + 8)};
+}
+
+// Cut to `largo` characters or padded up to it with `relleno`.
+std::string Ajusta(const std::string& s, size_t largo, char relleno) {
+    std::string r = s.substr(0, largo);
+    r.resize(largo, relleno);
+    return r;
+}
+
+}  // namespace
+
+std::string SinEspacios(const std::string& texto) {
+    const size_t a = texto.find_first_not_of(' ');
+    if (a == std::string::npos) return {};
+    const size_t b = texto.find_last_not_of(' ');
+    return texto.substr(a, b - a + 1);
+}
+
+std::string TextoLimpio(const std::string& texto) {
+    const size_t nul = texto.find('\0');
+    return SinEspacios(nul == std::string::npos ? texto : texto.substr(0, nul));
+}
+
+void DecodificaCabecera(const unsigned char* p, tipo_dat& cabecera) {
+    cabecera.tipo.assign(reinterpret_cast<const char*>(p), 2);
+    cabecera.codigo.assign(reinterpret_cast<const char*>(p + 2), 7);
+    cabecera.natr = p[9];
+    cabecera.npuntos = bytes::LeeEntero16(p + 10);
+}
+
+int64_t TamanoLeido(const tipo_dat& c) {
+    const int64_t cuerpo = c.tipo[0] == 'T' ? 1 + std::max<int64_t>(c.npuntos - 1, 0) : c.npuntos;
+    return kCabecera + kBloque * (cuerpo + c.natr);
+}
+
+int64_t TamanoSegunCabecera(const tipo_dat& c) {
+    return kCabecera + kBloque * (int64_t(c.npuntos) + c.natr);
+}
+
+void DecodificaCuerpo(const unsigned char* p, tipo_entidad_mem& e) {
+    tipo_max& r = e.rango;
+    const unsigned char* q = p + kBloque;
+    r.xmin = bytes::LeeEntero32(q), r.ymin = bytes::LeeEntero32(q + 4);
+    r.zmin = bytes::LeeEntero32(q + 8), r.xmax = bytes::LeeEntero32(q + 12);
+    r.ymax = bytes::LeeEntero32(q + 16), r.zmax = bytes::LeeEntero32(q + 20);
+    r.xlib = bytes::LeeEntero32(q + 24), r.ylib = bytes::LeeEntero32(q + 28);
+    r.zlib = bytes::LeeEntero32(q + 32);
+    q = p + kCabecera;
+    const tipo_dat& c = e.cabecera;
+    if (c.tipo[0] == 'T') {
+        e.coordenadas.resize(1);
+        e.coordenadas[0] = LeePunto(q);
+        q += kBloque;
+        const int n = std::max(c.npuntos - 1, 0);
+        e.textos.resize(n);
+        for (int i = 0; i < n; ++i, q += kBloque) {
+            e.textos[i].texto12.assign(reinterpret_cast<const char*>(q), kBloque);
+        }
+    } else {
+        e.coordenadas.resize(c.npuntos);
+        for (int i = 0; i < c.npuntos; ++i, q += kBloque) e.coordenadas[i] = LeePunto(q);
+    }
+    e.atributos.resize(c.natr);
+    for (int j = 0; j < c.natr; ++j, q += kBloque) {
+        Fatrib& a = e.atributos[j];
+        a.idTabla = bytes::LeeEntero16(q);
+        a.nregistro = bytes::LeeEntero32(q + 2);
+        a.resto.assign(reinterpret_cast<const char*>(q + 6), 6);
+    }
+}
+
+void CodificaElemento(tipo_entidad_mem& e, std::string& salida) {
+    tipo_dat& c = e.cabecera;
+    const bool texto = c.tipo == "T=";
+    std::string codigo = SinEspacios(c.codigo);
+    if (codigo.size() > 7) {
+        throw DigiError(kLlamadaNoValida, "code \"" + codigo +
+                                              "\" is longer than the 7 characters a BIN element holds");
+    }
+    codigo.resize(7, '\0');
+    if (c.npuntos < 0) {
+        throw DigiError(kDesbordamiento, "overflow: npuntos " + std::to_string(c.npuntos) +
+                                             " does not fit a count of 0 to 32767");
+    }
+    if (texto && c.npuntos < 1) {
+        throw DigiError(kLlamadaNoValida,
+                        "text element with npuntos 0: it needs at least its insertion point");
+    }
+    const size_t puntos = texto ? 1 : size_t(c.npuntos);
+    const size_t textos = texto ? size_t(c.npuntos - 1) : 0;
+    if (e.coordenadas.size() < puntos) {
+        throw DigiError(kSubindice, "subscript out of range: " + std::to_string(puntos) +
+                                        " points to write, " +
+                                        std::to_string(e.coordenadas.size()) + " given");
+    }
+    if (e.textos.size() < textos) {
+        throw DigiError(kSubindice, "subscript out of range: " + std::to_string(textos) +
+                                        " text blocks to write, " +
+                                        std::to_string(e.textos.size()) + " given");
+    }
+    if (e.atributos.size() < c.natr) {
+        throw DigiError(kSubindice, "subscript out of range: " + std::to_string(c.natr) +
+                                        " attributes to write, " +
+                                        std::to_string(e.atributos.size()) + " given");
+    }
+
+    const size_t antes = salida.size();
+    salida.resize(antes + kCabecera + kBloque * (puntos + textos + c.natr));
+    unsigned char* p = reinterpret_cast<unsigned char*>(salida.data()) + antes;
+    try {
+        std::memcpy(p, c.tipo.data(), 2);
+        std::memcpy(p + 2, codigo.data(), 7);
+        p[9] = c.natr;
+        bytes::EscribeEntero16(p + 10, c.npuntos);
+        const tipo_max& r = e.rango;
+        const int32_t rango[9] = {r.xmin, r.ymin, r.zmin, r.xmax, r.ymax,
+                                  r.zmax, r.xlib, r.ylib, r.zlib};
+        for (int i = 0; i < 9; ++i) bytes::EscribeEntero32(p + kBloque + 4 * i, rango[i]);
+        p += kCabecera;
+        for (size_t i = 0; i < puntos; ++i, p += kBloque) PonPunto(p, e.coordenadas[i]);
+        for (size_t i = 0; i < textos; ++i, p += kBloque) {
+            std::memcpy(p, Ajusta(e.textos[i].texto12, kBloque, ' ').data(), kBloque);
+        }
+        for (size_t j = 0; j < c.natr; ++j, p += kBloque) {
+            const Fatrib& a = e.atributos[j];
+            bytes::EscribeEntero16(p, a.idTabla);
+            bytes::EscribeEntero32(p + 2, a.nregistro);
+            std::memcpy(p + 6, Ajusta(SinEspacios(a.resto), 6, '\0').data(), 6);
+        }
+    } catch (...) {
+        salida.resize(antes);
+        throw;
+    }
+    c.codigo = codigo;
+}
+
+double AreaPoligono(const std::vector<Fpunto3d>& p, size_t n) {
+    if (n <= 2 || n > p.size() || p[0].x != p[n - 1].x || p[0].y != p[n - 1].y) return 0.0;
+    double suma = 0.0;
+    for (size_t i = 1; i < n; ++i) {
+        const int32_t dx = Suma32(int64_t(p[i].x) - p[i - 1].x);
+        const int32_t sy = Suma32(int64_t(p[i].y) + p[i - 1].y);
+        suma += double(dx) * double(sy) / 2.0;
+    }
+    return std::fabs(suma);
+}
+
+int32_t Redondea(double valor) {
+    const double r = std::nearbyint(valor);
+    if (!(r >= -2147483648.0 && r <= 2147483647.0)) {
+        throw DigiError(kDesbordamiento, "overflow: " + std::to_string(valor) +
+                                             " does not fit a 32-bit integer");
+    }
+    return static_cast<int32_t>(r);
+}
+
+void CalculaRango(tipo_entidad& e) {
+    tipo_entidad_mem& m = e.elemento;
+    const std::string& tipo = m.cabecera.tipo;
+    size_t n = m.coordenadas.size();
+    if (tipo == "T=") {
+        n = std::min<size_t>(n, 1);
+    } else if (tipo == "C=" && m.cabecera.npuntos >= 0) {
+        n = std::min<size_t>(n, size_t(m.cabecera.npuntos));
+    }
+    if (n == 0) {
+        throw DigiError(kSubindice, "subscript out of range: element without coordinates");
+    }
+    std::vector<Fpunto3d> lista(m.coordenadas.begin(), m.coordenadas.begin() + n);
+    tipo_max& r = m.rango;
+    if (tipo == "T=" && !e.Propiedad.texto.empty()) {
+        const double pi = 3.14159265359, vuelta = 6.28318530718;
+        double a = (90.0 - r.zlib / 100.0) * pi / 180.0;
+        while (a > vuelta) a -= vuelta;
+        while (a < 0) a += vuelta;
+        const int64_t largo = int64_t(e.Propiedad.texto.size()) * r.xlib;
+        if (largo < std::numeric_limits<int32_t>::min() ||
+            largo > std::numeric_limits<int32_t>::max()) {
+            throw DigiError(kDesbordamiento, "overflow: text run length " + std::to_string(largo));
+        }
+        const double L = double(largo);
+        double d1 = 0, d2 = 0;
+        switch (r.ylib) {
+            case 0: case 1: case 2: d2 = L; break;
+            case 3: case 7: case 8: d1 = -L / 2; d2 = L / 2; break;
+            case 4: case 5: case 6: d1 = -L; break;
+            default: break;
+        }
+        const Fpunto3d q = lista[0];
+        lista.push_back({Redondea(q.x + std::sin(a) * d1), Redondea(q.y + std::cos(a) * d1), 0});
+        lista.push_back({Redondea(q.x + std::sin(a) * d2), Redondea(q.y + std::cos(a) * d2), 0});
+    }
+    r.xmin = r.ymin = r.zmin = 999999999;
+    r.xmax = r.ymax = r.zmax = 0;
+    for (const Fpunto3d& q : lista) {
+        if (q.x > r.xmax) r.xmax = q.x;
+        if (q.y > r.ymax) r.ymax = q.y;
+        if (q.z > r.zmax) r.zmax = q.z;
+        if (r.xmin > q.x) r.xmin = q.x;
+        if (r.ymin > q.y) r.ymin = q.y;
+        if (r.zmin > q.z) r.zmin = q.z;
+    }
+}
+
+}  // namespace brisquel

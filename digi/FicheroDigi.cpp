@@ -1,0 +1,354 @@
+#include "digi/FicheroDigi.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+
+#include "digi/Elemento.h"
+#include "digi/FicheroBin.h"
+#include "digi/Mensajes.h"
+
+namespace brisquel {
+
+namespace {
+
+constexpr size_t kTandaEscritura = 4 << 20;
+
+// Clears the record but keeps the capacity of its arrays: a walk reuses one record.
+void Reinicia(tipo_entidad& e) {
+    tipo_entidad_mem& m = e.elemento;
+    m.cabecera.tipo.clear();
+    m.cabecera.codigo.clear();
+    m.cabecera.natr = 0;
+    m.cabecera.npuntos = 0;
+    m.rango = tipo_max{};
+    m.coordenadas.clear();
+    m.textos.clear();
+    m.atributos.clear();
+    tipo_propiedad& p = e.Propiedad;
+    p.EsCerrado = p.EsPunto = p.EsTexto = p.EsVisible = p.Modificado = false;
+    p.area = 0.0;
+    p.texto.clear();
+    p.tmp.clear();
+    e.nfich = e.puntero = e.tamano = 0;
+}
+
+bool EsVivo(const tipo_entidad& e) {
+    return e.nfich != 0 || e.elemento.cabecera.tipo == "C=" || e.elemento.cabecera.tipo == "T=";
+}
+
+// Whole text of a text element: its first npuntos - 1 blocks, cleaned.
+std::string TextoDe(const tipo_entidad_mem& m) {
+    const int n = m.cabecera.npuntos - 1;
+    if (n > int(m.textos.size())) {
+        throw DigiError(kSubindice, "subscript out of range: npuntos says " + std::to_string(n) +
+                                        " text blocks, the element has " +
+                                        std::to_string(m.textos.size()));
+    }
+    std::string t;
+    for (int i = 0; i < n; ++i) t += m.textos[i].texto12;
+    return TextoLimpio(t);
+}
+
+int32_t Posicion32(const std::string& ruta, int64_t posicion) {
+    if (posicion > std::numeric_limits<int32_t>::max()) {
+        throw DigiError(kDesbordamiento, EnFichero(ruta) + "overflow: byte position " +
+                                             std::to_string(posicion) + " beyond 32 bits");
+    }
+    return static_cast<int32_t>(posicion);
+}
+
+DigiError EnElemento(const DigiError& e, const std::string& ruta, int64_t puntero) {
+    return DigiError(e.numero(),
+                     EnFichero(ruta) + "element at byte " + std::to_string(puntero) + ": " + e.what());
+}
+
+DigiError EnElementoN(const DigiError& e, const std::string& ruta, size_t i,
+                      const tipo_entidad& el) {
+    return DigiError(e.numero(), EnFichero(ruta) + "element " + std::to_string(i) + " (code \"" +
+                                     TextoLimpio(el.elemento.cabecera.codigo) + "\"): " + e.what());
+}
+
+[[noreturn]] void TerminaPrograma(const std::string& texto) {
+    MuestraMensaje(texto);
+    std::exit(EXIT_FAILURE);
+}
+
+// One pass of the compaction: walks the file and moves each live element that has a gap
+// before it down to the write position. With `escribe` false nothing is written, so every
+// read or encoding error shows up before the file is touched. Returns the position after
+// the last element moved, 0 when none had to move.
+int64_t Compacta(FicheroDigi& digi, int32_t n, bool escribe) {
+    FicheroBin& f = FicheroAbierto(n);
+    int64_t w = 1, e = 0, siguiente = 0;
+    tipo_entidad ent;
+    std::string bytes;
+    f.Situa(1);
+    do {
+        digi.DameEntidad(n, ent);
+        siguiente = int64_t(ent.puntero) + ent.tamano;
+        if (EsVivo(ent)) {
+            if (w < ent.puntero) {
+                bytes.clear();
+                try {
+                    CodificaElemento(ent.elemento, bytes);
+                } catch (const DigiError& err) {
+                    throw EnElemento(err, f.Ruta(), ent.puntero);
+                }
+                if (escribe) f.Escribe(w, bytes.data(), bytes.size());
+                e = w + int64_t(bytes.size());
+                w = e;
+            } else {
+                w = siguiente;
+            }
+        }
+        f.Situa(siguiente);
+    } while (siguiente < f.Longitud());
+    return e;
+}
+
+// Ends the file at `longitud` bytes through the system directly; any failure ends the
+// program, since the moved elements are in place but the old tail is still there.
+void Corta(const std::string& ruta, int64_t longitud) {
+    const int fd = ::open(ruta.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        TerminaPrograma(EnFichero(ruta) + "cannot open the file to cut it: " + std::strerror(errno));
+    }
+    if (::ftruncate(fd, longitud) != 0) {
+        const int err = errno;
+        ::close(fd);
+        TerminaPrograma(EnFichero(ruta) + "cannot cut the file to " + std::to_string(longitud) +
+                        " bytes: " + std::strerror(err));
+    }
+    if (::close(fd) != 0) {
+        TerminaPrograma(EnFichero(ruta) + "closing the cut file failed: " + std::strerror(errno));
+    }
+}
+
+}  // namespace
+
+void FicheroDigi::AbreFichero(const std::string& fichero, int32_t& nfich) { nfich = AbreBin(fichero); }
+
+void FicheroDigi::CierraFichero(const std::string& /*fichero*/, int32_t nfich) { CierraBin(nfich); }
+
+void FicheroDigi::comprimir(const std::string& fichero) {
+    int32_t n = 0;
+    AbreFichero(fichero, n);
+    const int64_t inicial = FicheroAbierto(n).Longitud();
+    int64_t e = 0;
+    try {
+        if (Compacta(*this, n, false) != 0) e = Compacta(*this, n, true);
+    } catch (...) {
+        CierraFichero(fichero, n);
+        throw;
+    }
+    CierraFichero(fichero, n);
+    if (1 < e && e < inicial) Corta(fichero, e - 1);
+}
+
+void FicheroDigi::DameEntidad(int32_t nfich, tipo_entidad& entidad) {
+    FicheroBin& f = FicheroAbierto(nfich);
+    for (;;) {
+        Reinicia(entidad);
+        const int64_t inicio = f.Posicion();
+        tipo_dat& c = entidad.elemento.cabecera;
+        try {
+            DecodificaCabecera(f.Lee(inicio, kBloque), c);
+        } catch (const DigiError& err) {
+            throw EnElemento(err, f.Ruta(), inicio);
+        }
+        const int32_t puntero = Posicion32(f.Ruta(), inicio);
+        bool vivo = true;
+        int64_t fin = 0;
+        if (c.tipo[1] != '=') {
+            vivo = false;
+            entidad.puntero = puntero;
+            fin = inicio + TamanoSegunCabecera(c);
+        } else if (c.tipo[0] == 'T' || c.tipo[0] == 'C') {
+            const int64_t tamano = TamanoLeido(c);
+            try {
+                DecodificaCuerpo(f.Lee(inicio, size_t(tamano)), entidad.elemento);
+            } catch (const DigiError& err) {
+                throw EnElemento(err, f.Ruta(), inicio);
+            }
+            fin = inicio + tamano;
+            entidad.nfich = nfich;
+            entidad.puntero = puntero;
+            tipo_propiedad& p = entidad.Propiedad;
+            p.EsVisible = true;
+            p.Modificado = false;
+            if (c.tipo[0] == 'T') {
+                p.EsTexto = true;
+                p.EsCerrado = p.EsPunto = false;
+                p.texto = TextoDe(entidad.elemento);
+            } else {
+                p.EsTexto = false;
+                const auto& v = entidad.elemento.coordenadas;
+                if (c.npuntos == 1) {
+                    p.EsPunto = true;
+                    p.EsCerrado = false;
+                } else if (c.npuntos >= 2) {
+                    p.EsPunto = false;
+                    p.EsCerrado = v.front() == v.back();
+                    if (p.EsCerrado) {
+                        try {
+                            p.area = AreaPoligono(v, v.size());
+                        } catch (const DigiError& err) {
+                            throw EnElemento(err, f.Ruta(), inicio);
+                        }
+                    }
+                }
+            }
+        } else {
+            TerminaPrograma("fichero corrupto...");
+        }
+        f.Situa(fin);
+        entidad.tamano = Posicion32(f.Ruta(), fin - inicio);
+        // The element that reaches the end of the file comes back as it was read.
+        if (fin >= f.Longitud()) {
+            entidad.nfich = 0;
+            return;
+        }
+        if (vivo) {
+            try {
+                AdaptaPropiedad(entidad);
+            } catch (const DigiError& err) {
+                throw EnElemento(err, f.Ruta(), inicio);
+            }
+            return;
+        }
+    }
+}
+
+void FicheroDigi::CargaFicheroDigi(const std::string& /*fichero*/,
+                                   std::vector<tipo_entidad>& elementos, int32_t nfich) {
+    FicheroBin& f = FicheroAbierto(nfich);
+    int64_t posicion = 1;
+    do {
+        f.Situa(posicion);
+        tipo_entidad e;
+        try {
+            DameEntidad(nfich, e);
+        } catch (const DigiError&) {
+            // A failing element is passed over with what was read of it.
+        }
+        const int64_t siguiente = int64_t(e.puntero) + e.tamano;
+        // A header that could not be read gives no way to the next element.
+        if (siguiente <= posicion) break;
+        if (EsVivo(e)) elementos.push_back(std::move(e));
+        posicion = siguiente;
+    } while (posicion < f.Longitud());
+}
+
+void FicheroDigi::AdaptaPropiedad(tipo_entidad& entidad) {
+    tipo_propiedad& p = entidad.Propiedad;
+    const tipo_dat& c = entidad.elemento.cabecera;
+    p.Modificado = false;
+    p.texto.clear();
+    entidad.tamano = kCabecera + kBloque * c.npuntos + kBloque * c.natr;
+    if (c.tipo == "C=") {
+        p.EsTexto = false;
+        if (c.npuntos == 1) {
+            p.area = 0;
+            p.EsPunto = true;
+            p.EsCerrado = false;
+            return;
+        }
+        p.EsPunto = false;
+        const auto& v = entidad.elemento.coordenadas;
+        if (c.npuntos < 1 || size_t(c.npuntos) > v.size()) {
+            throw DigiError(kSubindice, "subscript out of range: line of " +
+                                            std::to_string(c.npuntos) + " points with " +
+                                            std::to_string(v.size()) + " coordinates");
+        }
+        const Fpunto3d& a = v.front();
+        const Fpunto3d& b = v[c.npuntos - 1];
+        if (a.x != b.x || a.y != b.y || c.npuntos < 3) {
+            p.area = 0;
+            p.EsCerrado = false;
+        } else {
+            p.EsCerrado = true;
+            p.area = AreaPoligono(v, size_t(c.npuntos));
+        }
+    } else if (c.tipo == "T=") {
+        p.area = 0;
+        p.EsTexto = true;
+        p.EsPunto = false;
+        p.EsCerrado = false;
+        p.texto = TextoDe(entidad.elemento);
+    }
+}
+
+void FicheroDigi::CreaFicheroDigi(const std::string& fichero, std::vector<tipo_entidad>& elementos) {
+    std::error_code ec;
+    const bool existia = std::filesystem::exists(fichero, ec);
+    int32_t n = 0;
+    AbreFichero(fichero, n);
+    FicheroBin& f = FicheroAbierto(n);
+    const int64_t inicial = f.Longitud();
+    int64_t posicion = inicial + 1;
+    std::string tanda;
+    auto vuelca = [&] {
+        f.Escribe(posicion, tanda.data(), tanda.size());
+        posicion += int64_t(tanda.size());
+        tanda.clear();
+    };
+    try {
+        for (size_t i = 0; i < elementos.size(); ++i) {
+            tipo_entidad& el = elementos[i];
+            try {
+                AdaptaPropiedad(el);
+                CalculaRango(el);
+                const std::string& tipo = el.elemento.cabecera.tipo;
+                if (tipo == "C=" || tipo == "T=") CodificaElemento(el.elemento, tanda);
+            } catch (const DigiError& err) {
+                throw EnElementoN(err, fichero, i + 1, el);
+            }
+            if (tanda.size() >= kTandaEscritura) vuelca();
+        }
+        if (!tanda.empty()) vuelca();
+    } catch (...) {
+        // All or nothing: put the file back as it was before the call.
+        try {
+            f.CambiaLongitud(inicial);
+        } catch (const DigiError&) {
+        }
+        CierraFichero(fichero, n);
+        if (!existia) std::filesystem::remove(fichero, ec);
+        throw;
+    }
+    CierraFichero(fichero, n);
+}
+
+void FicheroDigi::limpia_texto(std::string& texto) { texto = TextoLimpio(texto); }
+
+void FicheroDigi::ModificaTextoEntidad(std::string& texto, tipo_entidad& entidad) {
+    std::vector<FTexto>& textos = entidad.elemento.textos;
+    textos.clear();
+    const std::string recortado = SinEspacios(texto);
+    if (recortado.size() > 11) {
+        size_t i = 0;
+        for (; i + kBloque <= texto.size(); i += kBloque) textos.push_back({texto.substr(i, kBloque)});
+        std::string resto = i < texto.size() ? SinEspacios(texto.substr(i)) : std::string();
+        // A text that fills its blocks exactly still needs a NUL after it.
+        resto.resize(kBloque, '\0');
+        textos.push_back({resto});
+    } else {
+        texto = recortado;
+        texto.resize(kBloque, '\0');
+        textos.push_back({texto});
+    }
+    if (textos.size() + 1 > 32767) {
+        textos.clear();
+        throw DigiError(kDesbordamiento, "overflow: a text of " + std::to_string(texto.size()) +
+                                             " characters needs more than 32766 blocks");
+    }
+    entidad.elemento.cabecera.npuntos = static_cast<int16_t>(textos.size() + 1);
+}
+
+}  // namespace brisquel
