@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <system_error>
 #include <utility>
 
@@ -89,6 +90,23 @@ bool NumeroDeTexto(const std::string& texto, double& valor) {
     return ec2 == std::errc() && q == t.data() + t.size();
 }
 
+// Bytes of a column type that the loader reads straight from the data page; 0 for the others.
+int TamanoFijo(int tipo) {
+    switch (tipo) {
+        case MDB_BYTE:
+            return 1;
+        case MDB_INT:
+            return 2;
+        case MDB_LONGINT:
+        case MDB_FLOAT:
+            return 4;
+        case MDB_DOUBLE:
+            return 8;
+        default:
+            return 0;
+    }
+}
+
 std::string Comillas(const std::string& nombre) {
     std::string r = "\"";
     for (char c : nombre) r += c == '"' ? std::string("\"\"") : std::string(1, c);
@@ -122,7 +140,13 @@ const std::pair<const char*, const char*> kEnlaces[] = {{"Manzana_bin", "MsLink"
 struct BaseDatos::Impl {
     MdbHandle* mdb = nullptr;
     sqlite3* sql = nullptr;
+    std::map<std::string, sqlite3_stmt*> consultas;  // prepared once per text
+    void CierraConsultas() {
+        for (auto& [texto, st] : consultas) sqlite3_finalize(st);
+        consultas.clear();
+    }
     ~Impl() {
+        CierraConsultas();
         if (sql) sqlite3_close(sql);
         if (mdb) mdb_close(mdb);
     }
@@ -150,10 +174,15 @@ void BaseDatos::CopiaTopologia() {
                              "No se puede leer la base de datos " + m_ruta + ": " + que);
     };
     if (m_impl->sql) {
+        m_impl->CierraConsultas();
         sqlite3_close(m_impl->sql);
         m_impl->sql = nullptr;
     }
-    if (sqlite3_open(":memory:", &m_impl->sql) != SQLITE_OK) falla("sin memoria para la copia");
+    // One thread only: no locking inside SQLite.
+    if (sqlite3_open_v2(":memory:", &m_impl->sql,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK)
+        falla("sin memoria para la copia");
     sqlite3* sql = m_impl->sql;
     auto ejecuta = [&](const std::string& texto) {
         char* error = nullptr;
@@ -208,7 +237,9 @@ void BaseDatos::CopiaTopologia() {
             }
             crea += (c ? ", " : "") + Comillas(nombres[c]) + " " + tipo;
             inserta += c ? ", ?" : "?";
-            mdb_bind_column(tabla, static_cast<int>(c + 1), enlaces[c].data(), &longitudes[c]);
+            // Numbers are taken from the page bytes: exact, and no text formatting per value.
+            if (TamanoFijo(cols[c]->col_type) == 0)
+                mdb_bind_column(tabla, static_cast<int>(c + 1), enlaces[c].data(), &longitudes[c]);
         }
         ejecuta(crea + ")");
         Sentencia ins;
@@ -219,22 +250,40 @@ void BaseDatos::CopiaTopologia() {
                 MdbColumn* col = cols[c];
                 const int i = static_cast<int>(c + 1);
                 const char* texto = enlaces[c].data();
+                const int tamano = TamanoFijo(col->col_type);
+                const unsigned char* pagina = m_impl->mdb->pg_buf;
                 if (col->col_type == MDB_BOOL) {
                     sqlite3_bind_int(ins.s, i, texto[0] == '1' ? 1 : 0);
                 } else if (col->cur_value_len == 0) {
                     sqlite3_bind_null(ins.s, i);
-                } else if (col->col_type == MDB_DOUBLE && col->cur_value_len == 8) {
-                    // The page bytes, not the text form, so that no digit is lost.
-                    sqlite3_bind_double(ins.s, i,
-                                        mdb_get_double(m_impl->mdb->pg_buf, col->cur_value_start));
-                } else if (col->col_type == MDB_FLOAT && col->cur_value_len == 4) {
-                    sqlite3_bind_double(ins.s, i,
-                                        mdb_get_single(m_impl->mdb->pg_buf, col->cur_value_start));
-                } else if (col->col_type == MDB_BYTE || col->col_type == MDB_INT ||
-                           col->col_type == MDB_LONGINT) {
-                    sqlite3_bind_int64(ins.s, i, std::strtoll(texto, nullptr, 10));
+                } else if (tamano != 0) {
+                    if (col->cur_value_len != tamano || col->cur_value_start < 0 ||
+                        col->cur_value_start + tamano > MDB_PGSIZE)
+                        falla("valor ilegible en la columna " + nombres[c] + " de la tabla " +
+                              nombre);
+                    const int p = col->cur_value_start;
+                    switch (col->col_type) {
+                        case MDB_BYTE:
+                            sqlite3_bind_int(ins.s, i, pagina[p]);
+                            break;
+                        case MDB_INT:
+                            sqlite3_bind_int(ins.s, i,
+                                             static_cast<int16_t>(pagina[p] | pagina[p + 1] << 8));
+                            break;
+                        case MDB_LONGINT:
+                            sqlite3_bind_int(
+                                ins.s, i,
+                                static_cast<int32_t>(mdb_get_int32(m_impl->mdb->pg_buf, p)));
+                            break;
+                        case MDB_FLOAT:
+                            sqlite3_bind_double(ins.s, i, mdb_get_single(m_impl->mdb->pg_buf, p));
+                            break;
+                        default:
+                            sqlite3_bind_double(ins.s, i, mdb_get_double(m_impl->mdb->pg_buf, p));
+                            break;
+                    }
                 } else {
-                    sqlite3_bind_text(ins.s, i, texto, -1, SQLITE_TRANSIENT);
+                    sqlite3_bind_text(ins.s, i, texto, -1, SQLITE_STATIC);
                 }
             }
             if (sqlite3_step(ins.s) != SQLITE_DONE) falla(sqlite3_errmsg(sql));
@@ -254,52 +303,51 @@ void BaseDatos::CopiaTopologia() {
     ejecuta("COMMIT");
 }
 
-Recordset BaseDatos::AbreRecordset(const std::string& origen, const std::string& tabla) {
+sqlite3_stmt* BaseDatos::Prepara(const std::string& texto, const std::string& tabla) {
     if (!m_impl->sql) CopiaTopologia();
-    const bool esTabla = origen.find(' ') == std::string::npos;
-    const std::string texto =
-        esTabla ? "SELECT * FROM " + Comillas(origen) + " ORDER BY rowid" : origen;
-    Sentencia st;
-    if (sqlite3_prepare_v2(m_impl->sql, texto.c_str(), -1, &st.s, nullptr) != SQLITE_OK) {
-        std::string error = sqlite3_errmsg(m_impl->sql);
-        const std::string sinTabla = "no such table: ", sinColumna = "no such column: ";
-        if (error.rfind(sinTabla, 0) == 0)
-            throw TopologiaError(kSubindice, "La base de datos " + m_ruta + " no tiene la tabla " +
-                                                 error.substr(sinTabla.size()));
-        if (error.rfind(sinColumna, 0) == 0) {
-            std::string c = error.substr(sinColumna.size());
-            size_t punto = c.find('.');
-            std::string t = punto == std::string::npos ? tabla : c.substr(0, punto);
-            if (punto != std::string::npos) c = c.substr(punto + 1);
-            throw TopologiaError(kSubindice, "La tabla " + t + " de la base de datos " + m_ruta +
-                                                 " no tiene la columna " + c);
-        }
-        throw TopologiaError(kLlamadaNoValida, "Error de la base de datos " + m_ruta +
-                                                   " en la tabla " + tabla + ": " + error);
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(m_impl->sql, texto.c_str(), -1, &st, nullptr) == SQLITE_OK) return st;
+    std::string error = sqlite3_errmsg(m_impl->sql);
+    const std::string sinTabla = "no such table: ", sinColumna = "no such column: ";
+    if (error.rfind(sinTabla, 0) == 0)
+        throw TopologiaError(kSubindice, "La base de datos " + m_ruta + " no tiene la tabla " +
+                                             error.substr(sinTabla.size()));
+    if (error.rfind(sinColumna, 0) == 0) {
+        std::string c = error.substr(sinColumna.size());
+        size_t punto = c.find('.');
+        std::string t = punto == std::string::npos ? tabla : c.substr(0, punto);
+        if (punto != std::string::npos) c = c.substr(punto + 1);
+        throw TopologiaError(kSubindice, "La tabla " + t + " de la base de datos " + m_ruta +
+                                             " no tiene la columna " + c);
     }
-    const int ncol = sqlite3_column_count(st.s);
+    throw TopologiaError(kLlamadaNoValida, "Error de la base de datos " + m_ruta + " en la tabla " +
+                                               tabla + ": " + error);
+}
+
+Recordset BaseDatos::Lee(sqlite3_stmt* st, const std::string& origen, const std::string& tabla) {
+    const int ncol = sqlite3_column_count(st);
     std::vector<std::string> columnas;
-    for (int c = 0; c < ncol; ++c) columnas.emplace_back(sqlite3_column_name(st.s, c));
+    for (int c = 0; c < ncol; ++c) columnas.emplace_back(sqlite3_column_name(st, c));
     std::vector<std::vector<Valor>> filas;
     int rc;
-    while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) {
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         std::vector<Valor> fila(ncol);
         for (int c = 0; c < ncol; ++c) {
             Valor& v = fila[c];
-            switch (sqlite3_column_type(st.s, c)) {
+            switch (sqlite3_column_type(st, c)) {
                 case SQLITE_INTEGER:
                     v.tipo = Valor::Entero;
-                    v.entero = sqlite3_column_int64(st.s, c);
+                    v.entero = sqlite3_column_int64(st, c);
                     break;
                 case SQLITE_FLOAT:
                     v.tipo = Valor::Real;
-                    v.real = sqlite3_column_double(st.s, c);
+                    v.real = sqlite3_column_double(st, c);
                     break;
                 case SQLITE_NULL:
                     break;
                 default:
                     v.tipo = Valor::Texto;
-                    v.texto = reinterpret_cast<const char*>(sqlite3_column_text(st.s, c));
+                    v.texto = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
                     break;
             }
         }
@@ -310,6 +358,25 @@ Recordset BaseDatos::AbreRecordset(const std::string& origen, const std::string&
                                                    " en la tabla " + tabla + ": " +
                                                    sqlite3_errmsg(m_impl->sql));
     return Recordset(origen, tabla, m_ruta, std::move(columnas), std::move(filas));
+}
+
+Recordset BaseDatos::AbreRecordset(const std::string& origen, const std::string& tabla) {
+    const bool esTabla = origen.find(' ') == std::string::npos;
+    Sentencia st;
+    st.s =
+        Prepara(esTabla ? "SELECT * FROM " + Comillas(origen) + " ORDER BY rowid" : origen, tabla);
+    return Lee(st.s, origen, tabla);
+}
+
+Recordset BaseDatos::AbreConsulta(const std::string& antes, int32_t clave,
+                                  const std::string& despues, const std::string& tabla) {
+    // The text is parsed once with the key as a parameter; every key then reuses it.
+    const std::string plantilla = antes + "?1" + despues;
+    sqlite3_stmt*& st = m_impl->consultas[plantilla];
+    if (!st) st = Prepara(plantilla, tabla);
+    sqlite3_reset(st);
+    sqlite3_bind_int(st, 1, clave);
+    return Lee(st, antes + std::to_string(clave) + despues, tabla);
 }
 
 // ----------------------------------------------------------------------------------------
@@ -466,40 +533,46 @@ class PunteroOcupado {
     Puerto& m_puerto;
 };
 
-std::string ConsultaParcelas(int32_t msLinkManzana) {
-    return "SELECT Parcela_bin.MsLink, Parcela_bin.Parcela, Parcela_bin.IdTabla, "
-           "Parcela_bin.Registro, Parcela_bin.Resto, Parcela_bin.NumSubParcelas, "
-           "Parcela_bin.NumTvia, Parcela_bin.NumTpol, Parcela_bin.Superficie, Parcela_bin.SOLAR "
-           "FROM (UniManPar_bin INNER JOIN Manzana_bin ON UniManPar_bin.MsLinkManzana = "
-           "Manzana_bin.MsLink) INNER JOIN Parcela_bin ON UniManPar_bin.MsLinkParcela = "
-           "Parcela_bin.MsLink Where (((Manzana_bin.MsLink) = " +
-           std::to_string(msLinkManzana) + ")) ORDER BY Parcela_bin.MsLink;";
-}
+// The four query texts, each split around the key number that goes between its halves.
+struct Consulta {
+    const char* antes;
+    const char* despues;
+    const char* tabla;  // where its columns come from
+};
 
-std::string ConsultaNumerosPolicia(int32_t msLinkParcela) {
-    return "SELECT UniParTPol_bin.MsLinkParcela, UniParTPol_bin.Tpol From UniParTPol_bin WHERE "
-           "(((UniParTPol_bin.MsLinkParcela)=" +
-           std::to_string(msLinkParcela) + "));";
-}
+const Consulta kParcelas = {
+    "SELECT Parcela_bin.MsLink, Parcela_bin.Parcela, Parcela_bin.IdTabla, Parcela_bin.Registro, "
+    "Parcela_bin.Resto, Parcela_bin.NumSubParcelas, Parcela_bin.NumTvia, Parcela_bin.NumTpol, "
+    "Parcela_bin.Superficie, Parcela_bin.SOLAR FROM (UniManPar_bin INNER JOIN Manzana_bin ON "
+    "UniManPar_bin.MsLinkManzana = Manzana_bin.MsLink) INNER JOIN Parcela_bin ON "
+    "UniManPar_bin.MsLinkParcela = Parcela_bin.MsLink Where (((Manzana_bin.MsLink) = ",
+    ")) ORDER BY Parcela_bin.MsLink;", "Parcela_bin"};
 
-std::string ConsultaVias(int32_t msLinkParcela) {
-    return "SELECT UniParTvia_bin.MsLinkParcela, UniParTVia_bin.Tvia From UniParTVia_bin WHERE "
-           "(((UniParTVia_bin.MsLinkParcela)=" +
-           std::to_string(msLinkParcela) + "));";
-}
+const Consulta kNumerosPolicia = {
+    "SELECT UniParTPol_bin.MsLinkParcela, UniParTPol_bin.Tpol From UniParTPol_bin WHERE "
+    "(((UniParTPol_bin.MsLinkParcela)=",
+    "));", "UniParTPol_bin"};
 
-std::string ConsultaSubparcelas(int32_t msLinkParcela) {
-    return "SELECT SubParcela_bin.MsLink, SubParcela_bin.SubParcela, SubParcela_bin.IdTabla, "
-           "SubParcela_bin.Registro, SubParcela_bin.Resto, SubParcela_bin.Superficie FROM "
-           "(Parcela_bin INNER JOIN UniParSub_bin ON Parcela_bin.MsLink = "
-           "UniParSub_bin.MsLinkParcela) INNER JOIN SubParcela_bin ON "
-           "UniParSub_bin.MsLinkSubParcela = SubParcela_bin.MsLink Where (((Parcela_bin.MsLink) "
-           "= " +
-           std::to_string(msLinkParcela) + ")) ORDER BY SubParcela_bin.MsLink;";
+// The first name spelled with a lower-case "v": the engine takes both as one table.
+const Consulta kVias = {
+    "SELECT UniParTvia_bin.MsLinkParcela, UniParTVia_bin.Tvia From UniParTVia_bin WHERE "
+    "(((UniParTVia_bin.MsLinkParcela)=",
+    "));", "UniParTVia_bin"};
+
+const Consulta kSubparcelas = {
+    "SELECT SubParcela_bin.MsLink, SubParcela_bin.SubParcela, SubParcela_bin.IdTabla, "
+    "SubParcela_bin.Registro, SubParcela_bin.Resto, SubParcela_bin.Superficie FROM (Parcela_bin "
+    "INNER JOIN UniParSub_bin ON Parcela_bin.MsLink = UniParSub_bin.MsLinkParcela) INNER JOIN "
+    "SubParcela_bin ON UniParSub_bin.MsLinkSubParcela = SubParcela_bin.MsLink Where "
+    "(((Parcela_bin.MsLink) = ",
+    ")) ORDER BY SubParcela_bin.MsLink;", "SubParcela_bin"};
+
+Recordset Abre(BaseDatos& bd, const Consulta& c, int32_t clave) {
+    return bd.AbreConsulta(c.antes, clave, c.despues, c.tabla);
 }
 
 void CargaSubparcelas(BaseDatos& bd, tipo_parcela& parcela, bool& hayError, int32_t& codigoError) {
-    Recordset rs = bd.AbreRecordset(ConsultaSubparcelas(parcela.MsLink), "SubParcela_bin");
+    Recordset rs = Abre(bd, kSubparcelas, parcela.MsLink);
     if (!HayRegistros(rs)) {
         hayError = true;
         codigoError = kParcelaSinSubparcelas;
@@ -524,7 +597,7 @@ void CargaSubparcelas(BaseDatos& bd, tipo_parcela& parcela, bool& hayError, int3
 }
 
 void CargaParcelas(BaseDatos& bd, tipo_manzana& manzana, bool& hayError, int32_t& codigoError) {
-    Recordset rs = bd.AbreRecordset(ConsultaParcelas(manzana.MsLink), "Parcela_bin");
+    Recordset rs = Abre(bd, kParcelas, manzana.MsLink);
     if (!HayRegistros(rs)) {
         hayError = true;
         codigoError = kManzanaSinParcelas;
@@ -548,13 +621,13 @@ void CargaParcelas(BaseDatos& bd, tipo_manzana& manzana, bool& hayError, int32_t
 
             // Only the first police-number and via rows count.
             const int32_t msLink = rs.Entero("MsLink");
-            Recordset pol = bd.AbreRecordset(ConsultaNumerosPolicia(msLink), "UniParTPol_bin");
+            Recordset pol = Abre(bd, kNumerosPolicia, msLink);
             if (HayRegistros(pol)) {
                 pol.MoveFirst();
                 p.Tpol = pol.Entero("Tpol");
             }
             pol.Close();
-            Recordset via = bd.AbreRecordset(ConsultaVias(msLink), "UniParTVia_bin");
+            Recordset via = Abre(bd, kVias, msLink);
             if (HayRegistros(via)) {
                 via.MoveFirst();
                 p.Tvia = via.Entero("Tvia");

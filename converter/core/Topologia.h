@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+struct sqlite3_stmt;
+
 namespace parvenza {
 
 class Puerto;
@@ -106,8 +108,16 @@ class BaseDatos {
     /// its columns come from, for messages. Throws TopologiaError when a table or column
     /// the text names is missing.
     Recordset AbreRecordset(const std::string& origen, const std::string& tabla);
+    /// Opens a snapshot of the query text `antes` + `clave` in decimal + `despues`. The text
+    /// is prepared once with the key as a parameter, so a load runs each query form once
+    /// through the parser whatever the number of keys. Throws as AbreRecordset.
+    Recordset AbreConsulta(const std::string& antes, int32_t clave, const std::string& despues,
+                           const std::string& tabla);
 
   private:
+    sqlite3_stmt* Prepara(const std::string& texto, const std::string& tabla);
+    Recordset Lee(sqlite3_stmt* st, const std::string& origen, const std::string& tabla);
+
     struct Impl;
     std::string m_ruta;
     std::vector<std::string> m_tablas;
