@@ -302,6 +302,12 @@ void FicheroDigi::CreaFicheroDigi(const std::string& fichero, std::vector<tipo_e
         for (size_t i = 0; i < elementos.size(); ++i) {
             tipo_entidad& el = elementos[i];
             try {
+                // A negative count is an overflow of the field, whatever the properties say.
+                if (el.elemento.cabecera.npuntos < 0) {
+                    throw DigiError(kDesbordamiento,
+                                    "overflow: npuntos " + std::to_string(el.elemento.cabecera.npuntos) +
+                                        " does not fit a count of 0 to 32767");
+                }
                 AdaptaPropiedad(el);
                 CalculaRango(el);
                 const std::string& tipo = el.elemento.cabecera.tipo;
