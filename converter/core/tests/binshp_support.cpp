@@ -1,0 +1,123 @@
+#include "converter/core/tests/binshp_support.h"
+
+#include <shapefil.h>
+#include <stdlib.h>
+
+#include <fstream>
+#include <stdexcept>
+
+#include "digi/FicheroDigi.h"
+
+namespace fs = std::filesystem;
+
+namespace parvenza::prueba_binshp {
+
+CarpetaTemporal::CarpetaTemporal() {
+    std::string plantilla = (fs::temp_directory_path() / "binshp_XXXXXX").string();
+    if (!mkdtemp(plantilla.data())) throw std::runtime_error("mkdtemp failed");
+    m_ruta = plantilla;
+}
+
+CarpetaTemporal::~CarpetaTemporal() {
+    std::error_code ec;
+    fs::remove_all(m_ruta, ec);
+}
+
+brisquel::tipo_entidad Linea(const std::string& codigo, const std::vector<brisquel::Fpunto3d>& puntos) {
+    brisquel::tipo_entidad e;
+    e.elemento.cabecera.tipo = "C=";
+    e.elemento.cabecera.codigo = codigo;
+    e.elemento.cabecera.npuntos = static_cast<int16_t>(puntos.size());
+    e.elemento.coordenadas = puntos;
+    return e;
+}
+
+brisquel::tipo_entidad Texto(const std::string& codigo, const std::string& texto, brisquel::Fpunto3d p,
+                             int32_t altura, int32_t rotacion) {
+    brisquel::tipo_entidad e;
+    e.elemento.cabecera.tipo = "T=";
+    e.elemento.cabecera.codigo = codigo;
+    e.elemento.coordenadas = {p};
+    e.elemento.rango.xlib = altura;
+    e.elemento.rango.zlib = rotacion;
+    std::string t = texto;
+    brisquel::FicheroDigi().ModificaTextoEntidad(t, e);
+    return e;
+}
+
+void EscribeBin(const std::string& ruta, std::vector<brisquel::tipo_entidad> elementos) {
+    std::ofstream(ruta, std::ios::binary | std::ios::trunc);  // empty file, even with no element
+    brisquel::FicheroDigi().CreaFicheroDigi(ruta, elementos);
+}
+
+void BorraElemento(const std::string& ruta, int n) {
+    std::fstream f(ruta, std::ios::in | std::ios::out | std::ios::binary);
+    std::streamoff pos = 0;
+    for (int i = 1;; ++i) {
+        unsigned char cab[12];
+        f.seekg(pos);
+        if (!f.read(reinterpret_cast<char*>(cab), 12)) throw std::runtime_error("no such element");
+        if (i == n) {
+            f.seekp(pos + 1);
+            f.put('*');  // second character of tipo other than "=": deleted
+            return;
+        }
+        int npuntos = cab[10] | (cab[11] << 8);
+        pos += 48 + 12 * (npuntos + cab[9]);
+    }
+}
+
+bool PuertoGrabador::PideFichero(const std::string& filtro, const std::string&, std::string& ruta) {
+    filtros.push_back(filtro);
+    if (respuestas.empty()) return false;
+    ruta = respuestas.front();
+    respuestas.pop_front();
+    return !ruta.empty();
+}
+
+const std::string& CapaLeida::Valor(size_t i, const std::string& nombre) const {
+    for (size_t k = 0; k < campos.size(); ++k)
+        if (campos[k].nombre == nombre) return registros.at(i).valores.at(k);
+    throw std::runtime_error("no field " + nombre);
+}
+
+CapaLeida LeeCapa(const std::string& rutaShp) {
+    CapaLeida capa;
+    SHPHandle shp = SHPOpen(rutaShp.c_str(), "rb");
+    std::string base = rutaShp.substr(0, rutaShp.size() - 4);
+    DBFHandle dbf = DBFOpen((base + ".dbf").c_str(), "rb");
+    if (!shp || !dbf) throw std::runtime_error("cannot open " + rutaShp);
+    int n = 0;
+    SHPGetInfo(shp, &n, &capa.tipo, nullptr, nullptr);
+    for (int i = 0; i < DBFGetFieldCount(dbf); ++i) {
+        char nombre[12] = {};
+        int ancho = 0, dec = 0;
+        DBFGetFieldInfo(dbf, i, nombre, &ancho, &dec);
+        capa.campos.push_back({nombre, DBFGetNativeFieldType(dbf, i), ancho, dec});
+    }
+    if (DBFGetRecordCount(dbf) != n) throw std::runtime_error("record counts differ in " + rutaShp);
+    for (int r = 0; r < n; ++r) {
+        RegistroLeido reg;
+        for (size_t k = 0; k < capa.campos.size(); ++k) {
+            std::string v = DBFReadStringAttribute(dbf, r, static_cast<int>(k));
+            while (!v.empty() && v.back() == ' ') v.pop_back();
+            size_t i = v.find_first_not_of(' ');
+            reg.valores.push_back(i == std::string::npos ? "" : v.substr(i));
+        }
+        SHPObject* o = SHPReadObject(shp, r);
+        if (!o) throw std::runtime_error("unreadable record in " + rutaShp);
+        reg.partes = o->nParts;
+        for (int v = 0; v < o->nVertices; ++v) {
+            reg.x.push_back(o->padfX[v]);
+            reg.y.push_back(o->padfY[v]);
+            reg.z.push_back(o->padfZ ? o->padfZ[v] : 0);
+        }
+        SHPDestroyObject(o);
+        capa.registros.push_back(std::move(reg));
+    }
+    SHPClose(shp);
+    DBFClose(dbf);
+    return capa;
+}
+
+}  // namespace parvenza::prueba_binshp
