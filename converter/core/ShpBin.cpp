@@ -1,0 +1,428 @@
+#include "converter/core/ShpBin.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+#include "converter/core/ShpBinError.h"
+#include "converter/shapefile/Shapefile.h"
+#include "digi/FicheroDigi.h"
+
+namespace parvenza {
+
+using brisquel::Fatrib;
+using brisquel::Fpunto3d;
+using brisquel::tipo_entidad;
+
+namespace {
+
+constexpr int32_t kBorrado = -99;
+constexpr int kMaximoPuntos = 32767;
+const char* const kCodigoPorDefecto = "9995";
+
+std::string Recorta(const std::string& s) {
+    const auto a = s.find_first_not_of(' ');
+    if (a == std::string::npos) return {};
+    const auto b = s.find_last_not_of(' ');
+    return s.substr(a, b - a + 1);
+}
+
+// A field's value on the current record. A blank character field is null, as dBase readers
+// take it (it has no other way to be null).
+ValorCampo Valor(Shapefile& shp, int indice) {
+    ValorCampo v = shp.Fields().Item(indice + 1).Value();
+    if (auto t = std::get_if<std::string>(&v); t && t->find_first_not_of(' ') == std::string::npos)
+        return std::monostate{};
+    return v;
+}
+
+// Whether a value counts as a number: numbers, and texts that read as one. Dates and
+// logicals are not numbers even when their text looks like one.
+bool EsNumero(Shapefile& shp, int indice, const ValorCampo& v) {
+    if (std::holds_alternative<int32_t>(v) || std::holds_alternative<double>(v)) return true;
+    if (!std::holds_alternative<std::string>(v)) return false;
+    const char tipo = shp.Fields().Item(indice + 1).Type();
+    if (tipo == 'D' || tipo == 'L') return false;
+    try {
+        NumeroDeTexto(std::get<std::string>(v));
+        return true;
+    } catch (const ShpBinError&) {
+        return false;
+    }
+}
+
+double Numero(const ValorCampo& v) {
+    if (auto p = std::get_if<int32_t>(&v)) return *p;
+    if (auto p = std::get_if<double>(&v)) return *p;
+    if (auto p = std::get_if<std::string>(&v)) return NumeroDeTexto(*p);
+    throw ShpBinError(13, "Valor nulo donde se esperaba un número");
+}
+
+std::string Texto(const ValorCampo& v) {
+    if (auto p = std::get_if<int32_t>(&v)) return std::to_string(*p);
+    if (auto p = std::get_if<double>(&v)) return TextoNumero(*p);
+    if (auto p = std::get_if<std::string>(&v)) return Recorta(*p);
+    return {};
+}
+
+int32_t Entero32(const ValorCampo& v) {
+    if (auto p = std::get_if<int32_t>(&v)) return *p;
+    return Redondea32(Numero(v));
+}
+
+int16_t Entero16(const ValorCampo& v) {
+    const double r = std::nearbyint(Numero(v));
+    if (!(r >= -32768.0 && r <= 32767.0)) throw ShpBinError(6, "Número de tabla fuera de rango");
+    return static_cast<int16_t>(r);
+}
+
+// A number typed in a default box: "empty" is checked before trimming, as the window does.
+double NumeroDeCaja(const std::string& caja, double vacia) {
+    return caja.empty() ? vacia : NumeroDeTexto(caja);
+}
+
+// Everything of one run that stays the same from record to record.
+struct Contexto {
+    const OpcionesShpBin& o;
+    Shapefile& shp;
+    brisquel::FicheroDigi& digi;
+    Puerto& puerto;
+    std::vector<tipo_entidad>& elementos;
+    int32_t total = 0;
+    int atributos = 0;  // attributes 1..atributos are converted
+    bool multipunto = false;
+    // Values held from record to record, as the run's variables.
+    std::string rotulo;
+    double altura = 0;
+    int32_t justificacion = 0;
+    double giro = 0;
+};
+
+std::string CodigoDe(Contexto& c) {
+    const SeleccionShp& s = c.o.seleccion;
+    if (s.indexCampoCodigo == -1 && c.o.txtCodigo.empty()) return kCodigoPorDefecto;
+    if (s.indexCampoCodigo != -1) {
+        const ValorCampo v = Valor(c.shp, s.indexCampoCodigo);
+        return EsNulo(v) ? kCodigoPorDefecto : Texto(v);
+    }
+    return Recorta(c.o.txtCodigo);
+}
+
+std::vector<Fatrib> EnlacesDe(Contexto& c) {
+    std::vector<Fatrib> enlaces;
+    const SeleccionShp& s = c.o.seleccion;
+    for (int k = 1; k <= c.atributos; ++k) {
+        const CampoAtributo& a = s.camposAtributo[k - 1];
+        if (a.campoTabla != kBorrado && a.campoTabla != 0) {
+            // A table-number field rules out the rest field of the same attribute.
+            const ValorCampo t = Valor(c.shp, a.campoTabla);
+            if (EsNulo(t) || !EsNumero(c.shp, a.campoTabla, t) || Entero32(t) < 1 ||
+                a.campoRegistro == kBorrado)
+                continue;
+            const ValorCampo r = Valor(c.shp, a.campoRegistro);
+            if (EsNulo(r) || !EsNumero(c.shp, a.campoRegistro, r) || Entero32(r) < 1) continue;
+            enlaces.push_back({Entero16(t), Entero32(r), {}});
+        } else {
+            if (a.campoResto.empty() || a.campoResto == "-99") continue;
+            const int indice = std::atoi(a.campoResto.c_str());
+            const ValorCampo v = Valor(c.shp, indice);
+            const std::string texto = Texto(v);
+            if (EsNulo(v) || texto == "0" || texto.empty()) continue;
+            enlaces.push_back({1, 0, texto});
+        }
+    }
+    if (enlaces.size() > 255) throw ShpBinError(6, "Más de 255 atributos en un elemento");
+    return enlaces;
+}
+
+[[noreturn]] void DemasiadosPuntos(Contexto& c) {
+    c.puerto.Mensaje(kMensajeMaximoPuntos + std::to_string(c.elementos.size()));
+    std::exit(EXIT_FAILURE);
+}
+
+// One record: its elements are appended to c.elementos. Throws on a record that cannot be
+// read or converted; the caller then drops what was appended.
+void ConvierteRegistro(Contexto& c, int32_t registro) {
+    const OpcionesShpBin& o = c.o;
+    const SeleccionShp& s = o.seleccion;
+    const double f = o.factorUnidades;
+
+    const std::string codigo = CodigoDe(c);
+    // A longer code would make the whole BIN write fail; only this record is lost instead.
+    if (codigo.size() > 7) throw ShpBinError(5, "Código de más de 7 caracteres: " + codigo);
+    std::string texto;
+    if (o.chkTextos) {
+        try {
+            const CajasTexto cajas{o.txtTextoRotulo, o.txtTextoAltura, o.txtTextoJustificacion, o.txtTextoGiro};
+            ObtengoDatosTextos(c.shp, s.indexCampoTexto_Rotulo, s.indexCampoTexto_Altura,
+                               s.indexCampoTexto_Justificacion, s.indexCampoTexto_Giro, cajas, c.rotulo,
+                               c.altura, c.justificacion, c.giro);
+        } catch (const ShpBinError&) {
+            // A box that is not a number: the values worked out so far stand, the rest
+            // keep what they held.
+        }
+        texto = c.rotulo;
+    }
+    const std::vector<Fatrib> enlaces = EnlacesDe(c);
+    double ZConstante = 0;
+    if (s.indexCampoZ >= 0 && o.chkCotas) ObtengoDatosZ(c.shp, s.indexCampoZ, ZConstante);
+    const bool zFija = ZConstante != 0;
+    const int32_t zFijaEntera = zFija ? Redondea32(ZConstante * f) : 0;
+
+    ShapeParts partes = c.shp.Parts();
+    ShapeVertices vertices = c.shp.Vertices();
+    // Each point of a multipoint is a point of its own: a line through them would invent
+    // a feature that is not there.
+    const int nPartes = c.multipunto ? vertices.Count() : partes.Count();
+    const double fraccion = static_cast<double>(registro) / c.total;
+    for (int p = 1; p <= nPartes; ++p) {
+        const ShapePart parte = c.multipunto ? ShapePart{p, p} : partes.Item(p);
+        const int n = parte.LastVertex - parte.FirstVertex + 1;
+        // A part without vertices has nowhere to put an element.
+        if (n < 1) continue;
+        tipo_entidad& e = c.elementos.emplace_back();
+        auto& cab = e.elemento.cabecera;
+        cab.codigo = codigo;
+        if (!texto.empty()) {
+            e.Propiedad.texto = texto;
+            e.Propiedad.EsTexto = true;
+            cab.tipo = "T=";
+            e.elemento.rango.xlib = Redondea32(c.altura * f);
+            e.elemento.rango.ylib = c.justificacion;
+            e.elemento.rango.zlib = Redondea32(c.giro * 100);
+            // Each element gets its own copy: the call pads the string it is given.
+            std::string copia = texto;
+            c.digi.ModificaTextoEntidad(copia, e);
+        } else {
+            e.Propiedad.EsTexto = false;
+            cab.tipo = "C=";
+            if (n > kMaximoPuntos) DemasiadosPuntos(c);
+            cab.npuntos = static_cast<int16_t>(n);
+        }
+        e.elemento.atributos = enlaces;
+        cab.natr = static_cast<uint8_t>(enlaces.size());
+        auto& coords = e.elemento.coordenadas;
+        coords.reserve(n);
+        for (int i = parte.FirstVertex; i <= parte.LastVertex; ++i) {
+            const ShapeVertex v = vertices.Item(i);
+            Fpunto3d punto;
+            punto.x = Redondea32(v.X * f);
+            double y = v.Y * f;
+            // Coordinates with the 4,000,000 m false northing still in do not fit: drop it.
+            if (y > 2147483647.0) y = (v.Y - 4000000) * f;
+            punto.y = Redondea32(y);
+            punto.z = zFija ? zFijaEntera : Redondea32(v.Z * f);
+            coords.push_back(punto);
+        }
+        // The writer works these out again; doing it here turns a closed line whose area
+        // overflows into one erroneous record instead of a failed write.
+        c.digi.AdaptaPropiedad(e);
+        c.puerto.Progreso(fraccion);
+    }
+}
+
+std::string NombreCampoElegido(const char* que, int k) {
+    return std::string(que) + (k > 0 ? " del atributo " + std::to_string(k) : std::string());
+}
+
+// Chosen fields must exist in this table: indices left from another table would read the
+// wrong field or fail on every record.
+std::string CompruebaCampos(const OpcionesShpBin& o, int nCampos, int atributos) {
+    const SeleccionShp& s = o.seleccion;
+    std::string falta;
+    auto mira = [&](long indice, const char* que, int k = 0) {
+        if (falta.empty() && (indice < 0 || indice >= nCampos))
+            falta = "El fichero " + o.ficheroShp + " no tiene el campo " + std::to_string(indice) +
+                    " elegido para " + NombreCampoElegido(que, k);
+    };
+    if (s.indexCampoCodigo >= 0) mira(s.indexCampoCodigo, "el código");
+    if (o.chkTextos) {
+        if (s.indexCampoTexto_Rotulo >= 0) mira(s.indexCampoTexto_Rotulo, "el texto");
+        if (s.indexCampoTexto_Altura >= 0) mira(s.indexCampoTexto_Altura, "la altura");
+        if (s.indexCampoTexto_Justificacion >= 0) mira(s.indexCampoTexto_Justificacion, "la justificación");
+        if (s.indexCampoTexto_Giro >= 0) mira(s.indexCampoTexto_Giro, "el giro");
+    }
+    if (o.chkCotas && s.indexCampoZ >= 0) mira(s.indexCampoZ, "la Z");
+    for (int k = 1; k <= atributos; ++k) {
+        const CampoAtributo& a = s.camposAtributo[k - 1];
+        if (a.campoTabla != kBorrado && a.campoTabla != 0) {
+            mira(a.campoTabla, "la tabla", k);
+            if (a.campoRegistro != kBorrado) mira(a.campoRegistro, "el registro", k);
+        } else if (!a.campoResto.empty() && a.campoResto != "-99") {
+            long indice = -1;
+            const char* fin = a.campoResto.data() + a.campoResto.size();
+            auto [p, ec] = std::from_chars(a.campoResto.data(), fin, indice);
+            if (ec != std::errc() || p != fin) indice = -1;
+            mira(indice, "el resto", k);
+        }
+    }
+    return falta;
+}
+
+void Interrumpe(Puerto& puerto, ResultadoShpBin& r, const std::string& mensaje) {
+    r.escrito = false;
+    r.error = mensaje;
+    puerto.Ocupado(false);
+    puerto.Mensaje(mensaje, true);
+    puerto.Progreso(0);
+    puerto.Proceso("Proceso interrumpido");
+}
+
+}  // namespace
+
+int32_t Redondea32(double valor) {
+    const double r = std::nearbyint(valor);
+    // -2147483648 is a 32-bit value but the BIN writer cannot store it.
+    if (!(r >= -2147483647.0 && r <= 2147483647.0))
+        throw ShpBinError(6, "Desbordamiento: " + TextoNumero(valor) + " no cabe en un entero de 32 bits");
+    return static_cast<int32_t>(r);
+}
+
+std::string TextoNumero(double valor) {
+    if (valor == 0) return "0";
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.15G", valor);
+    return buf;
+}
+
+double NumeroDeTexto(const std::string& texto) {
+    const std::string t = Recorta(texto);
+    const char* p = t.data();
+    const char* fin = p + t.size();
+    bool negativo = false;
+    if (p != fin && (*p == '+' || *p == '-')) {
+        negativo = *p == '-';
+        ++p;
+    }
+    // Only digits, a decimal point and an exponent: no "inf", "nan" or second sign.
+    if (p == fin || !(std::isdigit(static_cast<unsigned char>(*p)) || *p == '.'))
+        throw ShpBinError(13, "No es un número: " + texto);
+    double v = 0;
+    auto [resto, ec] = std::from_chars(p, fin, v, std::chars_format::general);
+    if (ec != std::errc() || resto != fin) throw ShpBinError(13, "No es un número: " + texto);
+    return negativo ? -v : v;
+}
+
+int16_t ChequeaTipoShp(const std::string& fich_entrada) {
+    Shapefile shp;
+    try {
+        shp.Open(fich_entrada, 0, 0);
+        return static_cast<int16_t>(shp.ShapeType());
+    } catch (const ShapefileError&) {
+        return 0;
+    }
+}
+
+void ObtengoDatosTextos(Shapefile& shp, int16_t indexCampoTexto_Rotulo, int16_t indexCampoTexto_Altura,
+                        int16_t indexCampoTexto_Justificacion, int16_t indexCampoTexto_Giro,
+                        const CajasTexto& cajas, std::string& RotuloTexto, double& RotuloAltura,
+                        int32_t& RotuloJustificacion, double& RotuloGiro) {
+    if (indexCampoTexto_Rotulo <= -1) {
+        RotuloTexto = cajas.txtTextoRotulo.empty() ? "NoTexto" : Recorta(cajas.txtTextoRotulo);
+    } else {
+        const ValorCampo v = Valor(shp, indexCampoTexto_Rotulo);
+        RotuloTexto = EsNulo(v) ? "NoTexto" : Texto(v);
+    }
+    // The three numbers: the box when no field is chosen, else the field's number or a default.
+    auto numero = [&shp](int16_t indice, const std::string& caja, double defecto) {
+        if (indice <= -1) return NumeroDeCaja(caja, defecto);
+        const ValorCampo v = Valor(shp, indice);
+        return !EsNulo(v) && EsNumero(shp, indice, v) ? Numero(v) : defecto;
+    };
+    RotuloAltura = numero(indexCampoTexto_Altura, cajas.txtTextoAltura, 1.5);
+    RotuloJustificacion = Redondea32(numero(indexCampoTexto_Justificacion, cajas.txtTextoJustificacion, 0));
+    RotuloGiro = numero(indexCampoTexto_Giro, cajas.txtTextoGiro, 0);
+}
+
+void ObtengoDatosZ(Shapefile& shp, int16_t indexCampoZ, double& ZConstante) {
+    if (indexCampoZ <= -1) return;
+    const ValorCampo v = Valor(shp, indexCampoZ);
+    ZConstante = !EsNulo(v) && EsNumero(shp, indexCampoZ, v) ? Numero(v) : 0;
+}
+
+ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
+    ResultadoShpBin r;
+    Shapefile shp;
+    try {
+        shp.Open(o.ficheroShp, 0, 0);
+    } catch (const ShapefileError& e) {
+        Interrumpe(puerto, r, std::string("No se puede leer el fichero shape: ") + e.what());
+        return r;
+    }
+    puerto.Proceso("Procesando fichero Shape...");
+
+    const SeleccionShp& s = o.seleccion;
+    const int atributos = static_cast<int>(
+        std::min(s.listaAtributos.size() + 1, s.camposAtributo.size()));
+    const std::string falta = CompruebaCampos(o, shp.Fields().Count(), atributos);
+    if (!falta.empty()) {
+        Interrumpe(puerto, r, falta);
+        return r;
+    }
+
+    std::vector<tipo_entidad> elementos;
+    brisquel::FicheroDigi digi;
+    Contexto c{o, shp, digi, puerto, elementos, 0, 0, false, {}, 0, 0, 0};
+    c.total = shp.RecordCount();
+    c.atributos = atributos;
+    const int tipo = shp.ShapeType();
+    c.multipunto = tipo == 8 || tipo == 18 || tipo == 28;
+    elementos.reserve(static_cast<size_t>(c.total));
+
+    for (int32_t registro = 1; registro <= c.total; ++registro) {
+        const size_t antes = elementos.size();
+        bool erroneo = false;
+        try {
+            shp.MoveTo(registro);
+            ConvierteRegistro(c, registro);
+        } catch (const ShapefileError&) {
+            erroneo = true;  // the component could not read the record (5, 458)
+        } catch (const ShpBinError&) {
+            erroneo = true;  // a value the BIN file cannot hold
+        } catch (const brisquel::DigiError&) {
+            erroneo = true;
+        }
+        r.registros = registro;
+        if (erroneo) {
+            elementos.resize(antes);
+            r.registrosErroneos.push_back(registro - 1);
+        }
+    }
+
+    puerto.Progreso(1);
+    puerto.Proceso("Grabando BIN...");
+    puerto.Ocupado(true);
+    std::string fallo;
+    try {
+        digi.CreaFicheroDigi(o.ficheroBin, elementos);
+        r.escrito = true;
+        r.elementos = static_cast<int64_t>(elementos.size());
+    } catch (const std::exception& e) {
+        fallo = "No se ha podido grabar el fichero BIN " + o.ficheroBin + "; queda como estaba.\r" + e.what();
+    }
+    puerto.Ocupado(false);
+    elementos.clear();
+    elementos.shrink_to_fit();
+    if (!r.escrito) puerto.Mensaje(fallo, true);
+
+    if (!r.registrosErroneos.empty()) {
+        std::string m = "Se han encontrado " + std::to_string(r.registrosErroneos.size()) +
+                        " errores en la conversión\rEntidades erróneas : \r";
+        for (int32_t n : r.registrosErroneos) m += " / " + std::to_string(n);
+        puerto.Mensaje(m);
+    }
+    puerto.Progreso(0);
+    if (r.escrito) {
+        puerto.Proceso("Proceso Terminado");
+    } else {
+        r.error = fallo;
+        puerto.Proceso("Proceso interrumpido");
+    }
+    return r;
+}
+
+}  // namespace parvenza

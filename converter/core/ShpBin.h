@@ -1,0 +1,107 @@
+#pragma once
+// One shapefile to a Digi BIN file: the run behind the reverse band's "Procesar" and
+// `parvenza-cli shp2bin`. Every part of every record becomes one element appended to the
+// BIN file; codes, texts, Z and attribute links come from the chosen attribute-table
+// fields (SeleccionShp) or from the default boxes.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "converter/core/Puerto.h"
+#include "converter/core/SeleccionShp.h"
+
+namespace parvenza {
+
+class Shapefile;
+
+/// Choices of one run, as the window's controls or the command line give them.
+struct OpcionesShpBin {
+    std::string ficheroShp;          ///< the chosen shapefile (.shp path)
+    std::string ficheroBin;          ///< the output BIN file; elements are appended to it
+    int32_t factorUnidades = 100;    ///< 100 for "cm", 1000 for "mm"
+    SeleccionShp seleccion;          ///< the recorded field choices
+    std::string txtCodigo = "140100";
+    std::string txtTextoRotulo = "NoTexto";
+    std::string txtTextoAltura = "1.50";
+    std::string txtTextoJustificacion = "0";
+    std::string txtTextoGiro = "0";
+    bool chkTextos = false;  ///< "Convertir a textos en Bin": every part becomes a text element
+    bool chkCotas = false;   ///< "Transmitir Z desde Dbf"
+};
+
+/// What a run did.
+struct ResultadoShpBin {
+    bool escrito = false;         ///< the elements were appended (true also when there were none)
+    int32_t registros = 0;        ///< records visited
+    int64_t elementos = 0;        ///< elements appended
+    std::vector<int32_t> registrosErroneos;  ///< as listed in the summary message
+    std::string error;            ///< why nothing was written, when `escrito` is false
+};
+
+/// Message shown, before the program ends, for a part of more than 32767 vertices.
+inline constexpr const char* kMensajeMaximoPuntos =
+    "Numero máximo de puntos (32767) en una entidad superado en la entidad ";
+
+/// `ReadShape`: converts `opciones.ficheroShp` and appends the elements to
+/// `opciones.ficheroBin` in one all-or-nothing write.
+///
+/// The code of a record is its code field's value (trimmed; "9995" when null), else the
+/// trimmed `txtCodigo`, or "9995" when both are unset. With `chkTextos`, a record with a
+/// non-empty text gives text elements. Each element carries the record's attribute links
+/// (attributes 1 to m + 1 of the selection, in order). Coordinates are scaled by
+/// `factorUnidades` and rounded halves to even; a y that would overflow is taken from
+/// 4,000,000 lower; Z comes from the vertex unless the Z field gives a non-zero value.
+///
+/// A record the shapefile component cannot read (its errors 5 and 458), or whose values do
+/// not fit the BIN file (a coordinate, text height, rotation or link out of range), is left
+/// out and listed in the summary "Se han encontrado N errores en la conversión" with its
+/// number minus one (shapelib's record number). A part with more than 32767 vertices shows
+/// kMensajeMaximoPuntos with the element's number and ends the program, writing nothing.
+/// A shapefile that cannot be opened, a chosen field the table does not have, or a failed
+/// write is reported through `puerto` (critical message) and leaves the BIN file as it was;
+/// "Proceso Terminado" follows only a run that wrote its elements. Never throws for bad
+/// input; the result says what happened.
+ResultadoShpBin ReadShape(const OpcionesShpBin& opciones, Puerto& puerto);
+
+/// `ChequeaTipoShp`: the ESRI shape type of `fich_entrada`, or 0 when it cannot be opened.
+int16_t ChequeaTipoShp(const std::string& fich_entrada);
+
+/// Default boxes of the text properties, used when no field is chosen for one.
+struct CajasTexto {
+    std::string txtTextoRotulo = "NoTexto";
+    std::string txtTextoAltura = "1.50";
+    std::string txtTextoJustificacion = "0";
+    std::string txtTextoGiro = "0";
+};
+
+/// `ObtengoDatosTextos`: the text properties of the current record of `shp`, worked out in
+/// the order text, height, justification, rotation. A field index of -1 or less takes the
+/// box: its trimmed text, or "NoTexto", 1.5, 0, 0 when the box is empty. A chosen field
+/// gives its trimmed value, or those defaults when it is null (text) or not a number (the
+/// others). Justification is rounded halves to even. Throws at the first output that fails
+/// (ShpBinError 13 for a box that is not a number, 6 out of range; ShapefileError from the
+/// component); the outputs worked out before it keep their new values.
+void ObtengoDatosTextos(Shapefile& shp, int16_t indexCampoTexto_Rotulo, int16_t indexCampoTexto_Altura,
+                        int16_t indexCampoTexto_Justificacion, int16_t indexCampoTexto_Giro,
+                        const CajasTexto& cajas, std::string& RotuloTexto, double& RotuloAltura,
+                        int32_t& RotuloJustificacion, double& RotuloGiro);
+
+/// `ObtengoDatosZ`: with an index of -1 or less leaves `ZConstante` as it is; otherwise the
+/// field's value on the current record of `shp` when it is a number, else 0. Throws
+/// ShapefileError from the component.
+void ObtengoDatosZ(Shapefile& shp, int16_t indexCampoZ, double& ZConstante);
+
+/// Rounds to the nearest integer, halves to even. Throws ShpBinError 6 when the result is
+/// not a value the BIN file can hold (-2147483647 to 2147483647; NaN).
+int32_t Redondea32(double valor);
+
+/// A number's text as the window shows it: up to 15 significant digits, no trailing zeros,
+/// exponent form ("1E+15") only for very large or small values.
+std::string TextoNumero(double valor);
+
+/// Parses a number typed in a box or held in a text field (trimmed; "." as decimal mark,
+/// optional sign and exponent). Throws ShpBinError 13 when the text is not a number.
+double NumeroDeTexto(const std::string& texto);
+
+}  // namespace parvenza
