@@ -1,0 +1,54 @@
+#pragma once
+// The conversions' port on the command line: messages to stderr, progress as one
+// rewritten line when stderr is a terminal, file choices answered from the command line.
+
+#include <chrono>
+#include <deque>
+#include <iosfwd>
+#include <string>
+
+#include "converter/core/Puerto.h"
+
+namespace parvenza::cli {
+
+class PuertoConsola : public Puerto {
+public:
+    /// `terminal`: draw the progress line (normally isatty on stderr).
+    PuertoConsola(std::ostream& err, bool terminal);
+    ~PuertoConsola() override;
+
+    /// The caption, shown in the progress line on a terminal; silent otherwise.
+    void Proceso(const std::string& texto) override;
+    void Progreso(double fraccion) override;
+    /// "parvenza-cli: <texto>" on stderr, always.
+    void Mensaje(const std::string& texto, bool critico = false,
+                 const std::string& titulo = "Parvenza") override;
+    /// Answers with the next path given by Responde; false (cancel) when there is none.
+    bool PideFichero(const std::string& filtro, const std::string& titulo, std::string& ruta) override;
+    void Ocupado(bool) override {}
+    void Avance(int fichero, int nficheros, int pasada, int64_t elementos) override;
+
+    /// Queues the answer to the next file choice.
+    void Responde(const std::string& ruta) { m_respuestas.push_back(ruta); }
+    /// Passes per file, shown as "p/N" when set.
+    void Pasadas(int n) { m_pasadas = n; }
+    /// 1-based number of the file last reported by Avance; 0 before any.
+    int FicheroActual() const { return m_fichero; }
+    /// Clears the progress line, if one is drawn.
+    void Termina();
+
+private:
+    void Dibuja(bool forzar);
+
+    std::ostream& m_err;
+    bool m_terminal;
+    bool m_dibujado = false;
+    std::deque<std::string> m_respuestas;
+    std::string m_proceso;
+    int m_fichero = 0, m_nficheros = 0, m_pasada = 0, m_pasadas = 0;
+    int64_t m_elementos = 0;
+    double m_fraccion = -1;
+    std::chrono::steady_clock::time_point m_ultimo{};
+};
+
+}  // namespace parvenza::cli

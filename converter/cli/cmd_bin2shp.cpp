@@ -1,0 +1,132 @@
+// parvenza-cli bin2shp: the window's "Procesar" of the BIN-to-shapefile band, from the command
+// line. Same core, same layers; a summary of what was written on stdout.
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+
+#include "converter/cli/PuertoConsola.h"
+#include "converter/cli/Subcomando.h"
+#include "converter/core/BinShp.h"
+#include "utilities/Utilidades.h"
+
+namespace parvenza::cli {
+
+namespace {
+
+struct ArgumentosBinShp {
+    std::string fichero;
+    bool mm = false;
+    bool tresD = false;
+    bool cerradasComoLineas = false;
+    bool textosComoPuntos = false;
+    bool todoElDirectorio = false;
+    std::string anexar;
+};
+
+/// The file chooser of the utilities library, answered with the command line's file.
+class SelectorFijo : public fenoquia::SelectorFichero {
+public:
+    explicit SelectorFijo(std::string ruta) : m_ruta(std::move(ruta)) {}
+    std::string Elige(const std::string&, const std::string&) override { return m_ruta; }
+
+private:
+    std::string m_ruta;
+};
+
+const char* NombreTipo(int tipo) {
+    switch (tipo) {
+        case 1: return "point";
+        case 3: return "polyline";
+        case 5: return "polygon";
+        case 11: return "pointZ";
+        case 13: return "polylineZ";
+        case 15: return "polygonZ";
+        default: return "shape";
+    }
+}
+
+int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, bool terminal) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(a.fichero, ec)) {
+        err << "parvenza-cli: " << a.fichero << ": no such BIN file\n";
+        return 1;
+    }
+    if (!a.anexar.empty() && !std::filesystem::is_regular_file(a.anexar, ec)) {
+        err << "parvenza-cli: " << a.anexar << ": no such layer to append to\n";
+        return 1;
+    }
+
+    OpcionesBinShp o;
+    std::vector<std::string> ficheros;
+    try {
+        // The same listing as the window's "Todo el directorio".
+        // The listing takes the folder from the path: give a bare name its folder.
+        std::string ruta = a.fichero;
+        if (std::filesystem::path(ruta).parent_path().empty()) ruta = "./" + ruta;
+        fenoquia::EstableceSelectorFichero(std::make_shared<SelectorFijo>(ruta));
+        std::string directorio;
+        const bool unSolo = !a.todoElDirectorio;
+        fenoquia::Utilidades().PideFichero("Fichero BIN (*.bin)|*.bin", "Elegir fichero", ficheros,
+                                           directorio, unSolo, o.binElegido);
+        fenoquia::EstableceSelectorFichero(nullptr);
+    } catch (const std::exception& e) {
+        fenoquia::EstableceSelectorFichero(nullptr);
+        err << "parvenza-cli: " << a.fichero << ": " << e.what() << "\n";
+        return 1;
+    }
+    if (!ficheros.empty()) ficheros.erase(ficheros.begin());  // entry 0 is the list's blank head
+    o.ficheros = ficheros;
+    o.divisor = a.mm ? 1000 : 100;
+    o.dosD = !a.tresD;
+    o.cerradasComoLineas = a.cerradasComoLineas;
+    o.textosComoLineas = !a.textosComoPuntos;
+    o.anexar = !a.anexar.empty();
+
+    PuertoConsola puerto(err, terminal);
+    puerto.Pasadas(5);
+    if (o.anexar) puerto.Responde(a.anexar);
+    ResultadoBinShp r;
+    try {
+        r = ProcesarBinShp(o, puerto);
+    } catch (const std::exception& e) {
+        puerto.Termina();
+        int i = puerto.FicheroActual();
+        err << "parvenza-cli: ";
+        if (i >= 1 && i <= static_cast<int>(o.ficheros.size())) err << o.ficheros[i - 1] << ": ";
+        err << e.what() << "\n";
+        return 1;
+    }
+    puerto.Termina();
+    if (!r.ejecutado) return 1;  // the port has shown why
+
+    int64_t total = 0;
+    for (const CapaEscrita& c : r.capas) {
+        out << c.ruta << ": " << NombreTipo(c.tipo) << ", " << c.registros << " records\n";
+        total += c.registros;
+    }
+    out << o.ficheros.size() << (o.ficheros.size() == 1 ? " file, " : " files, ") << r.capas.size()
+        << (r.capas.size() == 1 ? " layer, " : " layers, ") << total << " records\n";
+    return 0;
+}
+
+const bool registrado = RegistraSubcomando(20, [](CLI::App& app, int& estado) {
+    CLI::App* sub = app.add_subcommand("bin2shp", "Convert Digi BIN files into shapefile layers");
+    auto a = std::make_shared<ArgumentosBinShp>();
+    sub->add_flag("--mm", a->mm, "Coordinates are millimetres (default centimetres)");
+    sub->add_flag("--3d", a->tresD, "Write Z layers");
+    sub->add_flag("--closed-as-lines", a->cerradasComoLineas, "Closed lines go to the line layer");
+    sub->add_flag("--texts-as-points", a->textosComoPuntos, "Texts as points (_TX) instead of lines (_TL)");
+    sub->add_flag("--all-in-folder", a->todoElDirectorio, "Convert every BIN file of FILE's folder");
+    sub->add_option("--append", a->anexar,
+                    "Append to the layer set of this layer (cut at the first \"_\" of its name)");
+    sub->add_option("FILE", a->fichero, "BIN file")->required();
+    sub->callback([a, &estado] { estado = Bin2Shp(*a, std::cout, std::cerr, isatty(STDERR_FILENO)); });
+});
+
+}  // namespace
+
+}  // namespace parvenza::cli
