@@ -243,4 +243,30 @@ TEST_F(Dxf, FixturesFromOtherPrograms) {
     EXPECT_GT(dxf.Resumen().GruposOmitidos.at(100), 0);
 }
 
+// Every prefix of every fixture, cut at any line: the load ends, with the entities or with
+// the reader's own error, never with a crash, a hang or another exception.
+TEST_F(Dxf, EveryCutOfTheFixturesEnds) {
+    for (const char* nombre : {"polyline_smooth.dxf", "gdal_writer.dxf", "entities_only.dxf"}) {
+        std::ifstream in(std::string(PARVENZA_TEST_DATA "/dxf/") + nombre, std::ios::binary);
+        std::vector<std::string> lineas;
+        for (std::string l; std::getline(in, l);) lineas.push_back(l);
+        const auto ruta = (carpeta / "corte.dxf").string();
+        // In the long file only the cuts around its ENTITIES section.
+        const std::size_t desde = lineas.size() > 1000 ? 1180 : 0;
+        const std::size_t hasta = lineas.size() > 1000 ? 1270 : lineas.size();
+        for (std::size_t corte = desde; corte < hasta; ++corte) {
+            {
+                std::ofstream f(ruta, std::ios::binary | std::ios::trunc);
+                for (std::size_t i = 0; i < corte; ++i) f << lineas[i] << "\n";
+            }
+            clsFicheroDxf dxf;
+            try {
+                Carga(ruta, dxf);
+            } catch (const DxfError& e) {
+                EXPECT_TRUE(e.numero() == 62 || e.numero() == 13) << nombre << " " << corte;
+            }
+        }
+    }
+}
+
 }  // namespace
