@@ -116,20 +116,27 @@ void LimpiaCamposCapa(const std::string& carpeta, const std::string& nombreCapa)
     shp.Open(ruta, 0, 0);
     ShapeFields campos = shp.Fields();
     const int n = campos.Count();
+    std::vector<int> quitados;
     auto quita = [&](const char* nombre) {
-        for (int i = 1; i <= n; ++i) {
-            ShapeField campo = campos.Item(i);
-            if (strcasecmp(campo.Name().c_str(), nombre) == 0) {
-                campo.Delete();
+        for (int i = 1; i <= n; ++i)
+            if (strcasecmp(campos.Item(i).Name().c_str(), nombre) == 0) {
+                quitados.push_back(i);
                 return;
             }
-        }
     };
     for (const char* c : {"POLY_ID", "CODIGO", "TEXT", "ROTATION"}) quita(c);
     const std::string capa = Mayusculas(nombreCapa);
     for (const CamposCapa& c : kCamposQuitados)
         if (capa == c.capa)
             for (const char* campo : c.campos) quita(campo);
+    // A table needs one field: a layer made without the cadastre fields keeps its code.
+    if (static_cast<int>(quitados.size()) == n && n > 0) {
+        auto codigo = std::find_if(quitados.begin(), quitados.end(), [&](int i) {
+            return strcasecmp(campos.Item(i).Name().c_str(), "CODIGO") == 0;
+        });
+        quitados.erase(codigo != quitados.end() ? codigo : quitados.end() - 1);
+    }
+    for (int i : quitados) campos.Item(i).Delete();
     shp.ApplyFieldDeletions();
     shp.CloseShapefile();
 }

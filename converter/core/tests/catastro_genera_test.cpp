@@ -1,0 +1,290 @@
+// Whole cadastre runs: a BIN file written by the Digi library, converted by the driver with
+// the cadastre hook over a real topology, and the ten layers read back with shapelib.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "converter/core/BinShp.h"
+#include "converter/core/Catastro.h"
+#include "converter/core/CatastroGenera.h"
+#include "converter/core/tests/binshp_support.h"
+#include "converter/core/tests/topologia_prueba.h"
+
+namespace parvenza {
+namespace {
+
+namespace fs = std::filesystem;
+using brisquel::Fatrib;
+using brisquel::tipo_entidad;
+using prueba_binshp::CapaLeida;
+using prueba_binshp::EscribeBin;
+using prueba_binshp::LeeCapa;
+using prueba_binshp::Linea;
+using prueba_binshp::Texto;
+using prueba_topologia::CarpetaTemporal;
+using prueba_topologia::Fixture;
+using prueba_topologia::PuertoGrabador;
+
+tipo_entidad Con(tipo_entidad e, std::vector<Fatrib> atributos) {
+    e.elemento.cabecera.natr = static_cast<uint8_t>(atributos.size());
+    e.elemento.atributos = std::move(atributos);
+    return e;
+}
+
+tipo_entidad Cuadrado(const std::string& codigo, std::vector<Fatrib> atributos = {}) {
+    return Con(Linea(codigo, {{0, 0, 0}, {0, 100, 0}, {100, 100, 0}, {100, 0, 0}, {0, 0, 0}}),
+               std::move(atributos));
+}
+
+tipo_entidad Tramo(const std::string& codigo, std::vector<Fatrib> atributos = {}) {
+    return Con(Linea(codigo, {{0, 0, 0}, {300, 400, 0}}), std::move(atributos));
+}
+
+tipo_entidad Punto(const std::string& codigo) { return Linea(codigo, {{500, 600, 700}}); }
+
+std::vector<tipo_entidad> Hoja() {
+    return {
+        Cuadrado("1802", {{150, 12, ""}}),            // masa: block 3
+        Cuadrado("1805", {{151, 24, ""}}),            // parcela: block 3, second parcel
+        Cuadrado("1808", {{152, 31, ""}}),            // constru: parcel 102's first
+        Cuadrado("1999", {{1, 0, "1805"}}),           // parcela, no lookup
+        Cuadrado("1241"),                             // a street code in polygons: dropped
+        Tramo("1241"),                                // ejes
+        Tramo("1001"),                                // limites
+        Tramo("1403"),                                // elemlin: altipun only from points
+        Tramo("1805", {{151, 24, ""}}),               // elemlin, no parcel values
+        Punto("1403"),                                // altipun
+        Punto("0500"),                                // elempun
+        Texto("0700", "Calle", {10, 20, 0}, 250, 0),  // elemtex
+    };
+}
+
+std::vector<std::string> Nombres(const CapaLeida& capa) {
+    std::vector<std::string> n;
+    for (const auto& c : capa.campos) n.push_back(c.nombre);
+    return n;
+}
+
+struct Corrida {
+    std::vector<tipo_manzana> manzanas;
+    PuertoGrabador puerto;
+
+    Corrida() {
+        bool hayError = false;
+        int32_t codigo = 0;
+        CargaTopologia(Fixture("basic.mdb"), manzanas, hayError, codigo, puerto);
+    }
+    // One cadastre run of `bins` whose set goes to `carpeta`.
+    void Ejecuta(const std::vector<std::string>& bins, const std::string& carpeta) {
+        OpcionesBinShp o;
+        o.ficheros = bins;
+        o.binElegido = o.mdbElegido = o.catastro = true;
+        o.dosD = false;  // hidden 3D choice: cadastre layers are 2D all the same
+        Catastro gancho(manzanas, carpeta);
+        ResultadoBinShp r = ProcesarBinShp(o, puerto, &gancho);
+        ASSERT_TRUE(r.ejecutado);
+    }
+};
+
+TEST(GeneraShpCatastro, CorridaCompleta) {
+    CarpetaTemporal tmp;
+    fs::create_directory(tmp / "bin");
+    fs::create_directory(tmp / "capas");
+    const std::string bin = tmp / "bin/hoja.bin";
+    EscribeBin(bin, Hoja());
+    Corrida corrida;
+    corrida.Ejecuta({bin}, tmp / "capas/");
+
+    // Intermediate layers stay beside the BIN file; the set goes to the chosen folder.
+    EXPECT_TRUE(fs::exists(tmp / "bin/hoja_P.shp"));
+    EXPECT_FALSE(fs::exists(tmp / "bin/masa.shp"));
+    const std::string capas = tmp / "capas/";
+    EXPECT_FALSE(fs::exists(capas + "subparce.shp"));
+    for (const auto& f : fs::directory_iterator(capas))
+        EXPECT_NE(f.path().filename().string()[0], '.') << "scratch folder left behind";
+
+    auto cuenta = [&](const char* capa) { return LeeCapa(capas + capa + ".shp").registros.size(); };
+    EXPECT_EQ(cuenta("masa"), 1u);
+    EXPECT_EQ(cuenta("parcela"), 2u);
+    EXPECT_EQ(cuenta("constru"), 1u);
+    EXPECT_EQ(cuenta("ejes"), 1u);
+    EXPECT_EQ(cuenta("limites"), 1u);
+    EXPECT_EQ(cuenta("elemlin"), 2u);
+    EXPECT_EQ(cuenta("altipun"), 1u);
+    EXPECT_EQ(cuenta("elempun"), 1u);
+    EXPECT_EQ(cuenta("elemtex"), 1u);
+
+    CapaLeida masa = LeeCapa(capas + "masa.shp");
+    EXPECT_EQ(masa.tipo, 5);
+    EXPECT_EQ(Nombres(masa), (std::vector<std::string>{
+                                 "MAPA", "DELEGACIO", "MUNICIPIO", "MASA", "HOJA", "TIPO", "COORX",
+                                 "COORY", "NUMSYMBOL", "AREA", "FECHAALTA", "FECHABAJA"}));
+    EXPECT_EQ(masa.Valor(0, "MASA"), "45303");
+    EXPECT_EQ(std::stod(masa.Valor(0, "AREA")), 2000);
+
+    CapaLeida parcela = LeeCapa(capas + "parcela.shp");
+    EXPECT_EQ(Nombres(parcela),
+              (std::vector<std::string>{"MAPA", "DELEGACIO", "MUNICIPIO", "MASA", "HOJA", "TIPO",
+                                        "COORX", "COORY", "NUMSYMBOL", "AREA", "FECHAALTA",
+                                        "FECHABAJA", "PARCELA", "VIA", "NUMERO", "NUMERODUP"}));
+    EXPECT_EQ(parcela.Valor(0, "MASA"), "45303");
+    EXPECT_EQ(parcela.Valor(0, "PARCELA"), "02");
+    EXPECT_EQ(std::stod(parcela.Valor(0, "AREA")), 1200);
+    EXPECT_EQ(parcela.Valor(0, "VIA"), "610");
+    EXPECT_EQ(parcela.Valor(0, "NUMERO"), "11");
+    // The "1999" polygon became a parcel with values of its own: none.
+    EXPECT_EQ(parcela.Valor(1, "MASA"), "");
+    EXPECT_EQ(parcela.Valor(1, "PARCELA"), "");
+    EXPECT_EQ(std::stod(parcela.Valor(1, "AREA")), 0);
+    EXPECT_EQ(parcela.registros[0].x.size(), 5u) << "geometry copied";
+
+    CapaLeida constru = LeeCapa(capas + "constru.shp");
+    EXPECT_EQ(Nombres(constru),
+              (std::vector<std::string>{"MAPA", "DELEGACIO", "MUNICIPIO", "MASA", "HOJA", "TIPO",
+                                        "COORX", "COORY", "NUMSYMBOL", "AREA", "FECHAALTA",
+                                        "FECHABAJA", "PARCELA", "CONSTRU"}));
+    EXPECT_EQ(constru.Valor(0, "CONSTRU"), "A");
+    EXPECT_EQ(constru.Valor(0, "PARCELA"), "02");
+    EXPECT_EQ(constru.Valor(0, "MASA"), "45301");
+    EXPECT_EQ(std::stod(constru.Valor(0, "AREA")), 400.5);
+
+    const std::vector<std::string> lineas = {"MAPA", "DELEGACIO", "MUNICIPIO", "TTGGSS",
+                                             "VIA",  "NUMSYMBOL", "FECHAALTA", "FECHABAJA"};
+    EXPECT_EQ(Nombres(LeeCapa(capas + "ejes.shp")), lineas);
+    EXPECT_EQ(Nombres(LeeCapa(capas + "limites.shp")), lineas);
+    CapaLeida elemlin = LeeCapa(capas + "elemlin.shp");
+    EXPECT_EQ(Nombres(elemlin), lineas);
+    EXPECT_EQ(elemlin.tipo, 3);
+    EXPECT_EQ(elemlin.Valor(1, "VIA"), "") << "a parcel drawn as a line gets no parcel values";
+    EXPECT_EQ(Nombres(LeeCapa(capas + "elempun.shp")),
+              (std::vector<std::string>{"MAPA", "DELEGACIO", "MUNICIPIO", "TTGGSS", "ATRIBUTO",
+                                        "NUMSYMBOL", "FECHAALTA", "FECHABAJA"}));
+    CapaLeida altipun = LeeCapa(capas + "altipun.shp");
+    EXPECT_EQ(Nombres(altipun),
+              (std::vector<std::string>{"MAPA", "DELEGACIO", "MUNICIPIO", "TTGGSS", "NUMSYMBOL",
+                                        "FECHAALTA", "FECHABAJA", "COTA"}));
+    EXPECT_EQ(altipun.tipo, 1);
+    EXPECT_DOUBLE_EQ(altipun.registros[0].x[0], 5);
+    CapaLeida elemtex = LeeCapa(capas + "elemtex.shp");
+    EXPECT_EQ(Nombres(elemtex),
+              (std::vector<std::string>{"POLY_ID", "CODIGO", "TEXT", "ROTATION", "MAPA",
+                                        "DELEGACIO", "MUNICIPIO", "TTGGSS", "VIA", "NUMSYMBOL",
+                                        "FECHAALTA", "FECHABAJA", "ROTULO"}));
+    EXPECT_EQ(elemtex.Valor(0, "TEXT"), "Calle");
+    EXPECT_EQ(elemtex.Valor(0, "POLY_ID"), "12");
+
+    const auto& p = corrida.puerto.procesos;
+    auto desde = std::find(p.begin(), p.end(), "Generando shp Catastro");
+    ASSERT_NE(desde, p.end());
+    EXPECT_EQ(std::count(desde, p.end(), "Procesando fichero Shape..."), 4);
+    EXPECT_EQ(p.back(), "Proceso TERMINADO");
+}
+
+TEST(GeneraShpCatastro, CadaCorridaRehaceElConjunto) {
+    CarpetaTemporal tmp;
+    const std::string a = tmp / "a.bin", b = tmp / "b.bin";
+    EscribeBin(a, {Cuadrado("1802", {{150, 10, ""}}), Tramo("1241")});
+    EscribeBin(b, {Cuadrado("1805", {{151, 20, ""}})});
+    // Left by earlier runs: a subparce layer, and a masa whose companions are gone.
+    for (const char* f : {"subparce.shp", "subparce.dbf", "subparce.shx", "masa.shp"})
+        std::ofstream(tmp / f) << "x";
+
+    Corrida corrida;
+    corrida.Ejecuta({a}, tmp.ruta().string());
+    EXPECT_FALSE(fs::exists(tmp / "subparce.shp"));
+    EXPECT_FALSE(fs::exists(tmp / "subparce.dbf"));
+    EXPECT_EQ(LeeCapa(tmp / "masa.shp").Valor(0, "MASA"), "45301");
+    EXPECT_TRUE(fs::exists(tmp / "ejes.shp"));
+
+    // Two files in one run: only the last one's layers are split. Layers it does not
+    // produce are gone, though the run before made them.
+    corrida.Ejecuta({a, b}, tmp.ruta().string());
+    EXPECT_FALSE(fs::exists(tmp / "masa.shp"));
+    EXPECT_FALSE(fs::exists(tmp / "masa.dbf"));
+    EXPECT_FALSE(fs::exists(tmp / "ejes.shp"));
+    CapaLeida parcela = LeeCapa(tmp / "parcela.shp");
+    ASSERT_EQ(parcela.registros.size(), 1u);
+    EXPECT_EQ(parcela.Valor(0, "PARCELA"), "01");
+    EXPECT_EQ(parcela.Valor(0, "NUMERO"), "15");
+}
+
+// An intermediate polygon layer made by hand, with `campos` after POLY_ID.
+void CapaIntermedia(const std::string& ruta, int tipo, const std::vector<std::string>& campos,
+                    const std::vector<std::string>& codigos) {
+    Shapefile shp;
+    shp.Open(ruta, 1, tipo);
+    shp.Fields().Add("POLY_ID", 4, 6, 0);
+    for (const auto& c : campos) shp.Fields().Add(c, 10, 6);
+    shp.CommitFieldDefinitions();
+    for (const auto& codigo : codigos) {
+        if (codigo != "<nulo>") shp.Fields().Item(2).Value(codigo);
+        shp.Vertices().Add(1, 1);
+        if (tipo != 1) shp.Vertices().Add(2, 3);
+        if (tipo == 5) shp.Vertices().Add(3, 1);
+        shp.WriteRecord();
+    }
+}
+
+std::string Bytes(const std::string& ruta) {
+    std::ifstream f(ruta, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+TEST(GeneraShpCatastro, CapaIntermediaSinCodigoNoTocaElConjuntoAnterior) {
+    CarpetaTemporal tmp;
+    const std::string bin = tmp / "hoja.bin";
+    EscribeBin(bin, {Cuadrado("1802", {{150, 10, ""}}), Tramo("1001")});
+    Corrida corrida;
+    corrida.Ejecuta({bin}, tmp.ruta().string());
+    const std::string masa = Bytes(tmp / "masa.dbf"), limites = Bytes(tmp / "limites.shp");
+
+    // The line layer is fine; the polygon layer's second field is not CODIGO.
+    CapaIntermedia(tmp / "hoja_L.shp", 3, {"CODIGO"}, {"1241"});
+    CapaIntermedia(tmp / "hoja_P.shp", 5, {"NOMBRE", "CODIGO"}, {"1802", "1805"});
+    PuertoGrabador puerto;
+    try {
+        GeneraShpCatastro(bin, tmp.ruta().string(), puerto);
+        FAIL() << "a layer without CODIGO second was split";
+    } catch (const ShapefileError& e) {
+        EXPECT_NE(std::string(e.what()).find(tmp / "hoja_P.shp"), std::string::npos);
+        EXPECT_NE(std::string(e.what()).find("CODIGO"), std::string::npos);
+    }
+    EXPECT_EQ(Bytes(tmp / "masa.dbf"), masa);
+    EXPECT_EQ(Bytes(tmp / "limites.shp"), limites);
+    EXPECT_FALSE(fs::exists(tmp / "ejes.shp"));
+    for (const auto& f : fs::directory_iterator(tmp.ruta()))
+        EXPECT_NE(f.path().filename().string()[0], '.') << "scratch folder left behind";
+}
+
+TEST(GeneraShpCatastro, CodigoNuloYCarpetaQueNoExiste) {
+    CarpetaTemporal tmp;
+    const std::string bin = tmp / "hoja.bin";
+    CapaIntermedia(tmp / "hoja_P.shp", 5, {"CODIGO"}, {"<nulo>", " 1802 "});
+    CapaIntermedia(tmp / "hoja_L.shp", 3, {"CODIGO"}, {"<nulo>"});
+    CapaIntermedia(tmp / "hoja_X.shp", 1, {"codigo"}, {"<nulo>", "1403"});
+    CapaIntermedia(tmp / "hoja_TX.shp", 1, {"CODIGO"}, {"0700"});
+    PuertoGrabador puerto;
+    GeneraShpCatastro(bin, tmp.ruta().string(), puerto);
+    CapaLeida masa = LeeCapa(tmp / "masa.shp");
+    EXPECT_EQ(masa.registros.size(), 1u) << "the null code is not copied";
+    // Made without the cadastre fields: every field would go, the code stays.
+    EXPECT_EQ(Nombres(masa), std::vector<std::string>{"CODIGO"});
+    EXPECT_EQ(masa.Valor(0, "CODIGO"), "1802");
+    EXPECT_EQ(LeeCapa(tmp / "elemlin.shp").registros.size(), 1u);
+    EXPECT_EQ(LeeCapa(tmp / "elempun.shp").registros.size(), 1u);
+    EXPECT_EQ(LeeCapa(tmp / "altipun.shp").registros.size(), 1u);
+    EXPECT_FALSE(fs::exists(tmp / "elemtex.shp")) << "texts as points are not carried";
+    EXPECT_EQ(
+        std::count(puerto.procesos.begin(), puerto.procesos.end(), "Procesando fichero Shape..."),
+        3);
+
+    EXPECT_THROW(GeneraShpCatastro(bin, tmp / "no-existe", puerto), ShapefileError);
+    EXPECT_TRUE(ExisteFichero(tmp / "masa.shp"));
+    EXPECT_FALSE(ExisteFichero(tmp.ruta().string()));
+    EXPECT_FALSE(ExisteFichero(tmp / "nada.shp"));
+}
+
+}  // namespace
+}  // namespace parvenza
