@@ -7,18 +7,9 @@
 
 namespace brisquel::bytes {
 
-int16_t LeeEntero16(const unsigned char* p) {
-    if (p[1] >= 0x80) {
-        throw DigiError(kDesbordamiento, "overflow: 16-bit count with high byte " +
-                                             std::to_string(p[1]) + " (counts go up to 32767)");
-    }
-    return static_cast<int16_t>(p[0] + 256 * p[1]);
-}
-
-int32_t LeeEntero32(const unsigned char* p) {
-    const uint32_t u = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
-                       uint32_t(p[3]) << 24;
-    return static_cast<int32_t>(u);
+void DesbordaEntero16(unsigned char alto) {
+    throw DigiError(kDesbordamiento, "overflow: 16-bit count with high byte " +
+                                         std::to_string(alto) + " (counts go up to 32767)");
 }
 
 void EscribeEntero16(unsigned char* p, int32_t valor) {

@@ -1,6 +1,8 @@
 #include "digi/Elemento.h"
 
 #include <algorithm>
+#include <bit>
+#include <type_traits>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -12,11 +14,8 @@ namespace brisquel {
 
 namespace {
 
-int32_t Suma32(int64_t v) {
-    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) {
-        throw DigiError(kDesbordamiento, "overflow in the area of a closed line");
-    }
-    return static_cast<int32_t>(v);
+[[noreturn]] void DesbordaArea() {
+    throw DigiError(kDesbordamiento, "overflow in the area of a closed line");
 }
 
 void PonPunto(unsigned char* p, const Fpunto3d& q) {
@@ -25,7 +24,14 @@ void PonPunto(unsigned char* p, const Fpunto3d& q) {
     bytes::EscribeEntero32(p + 8, q.z);
 }
 
-Fpunto3d LeePunto(const unsigned char* p) {
+// Sets a string to `n` bytes of the file without going through a general replace: a walk
+// reuses its record, so the string usually has the right size already.
+inline void Copia(std::string& s, const unsigned char* p, size_t n) {
+    if (s.size() != n) s.resize(n);
+    std::memcpy(s.data(), p, n);
+}
+
+inline Fpunto3d LeePunto(const unsigned char* p) {
     return {bytes::LeeEntero32(p), bytes::LeeEntero32(p + 4), bytes::LeeEntero32(p + 8)};
 }
 
@@ -51,8 +57,8 @@ std::string TextoLimpio(const std::string& texto) {
 }
 
 void DecodificaCabecera(const unsigned char* p, tipo_dat& cabecera) {
-    cabecera.tipo.assign(reinterpret_cast<const char*>(p), 2);
-    cabecera.codigo.assign(reinterpret_cast<const char*>(p + 2), 7);
+    Copia(cabecera.tipo, p, 2);
+    Copia(cabecera.codigo, p + 2, 7);
     cabecera.natr = p[9];
     cabecera.npuntos = bytes::LeeEntero16(p + 10);
 }
@@ -66,41 +72,60 @@ int64_t TamanoSegunCabecera(const tipo_dat& c) {
     return kCabecera + kBloque * (int64_t(c.npuntos) + c.natr);
 }
 
+// The file's point and range blocks are little-endian 32-bit integers in the order of
+// the record's fields, so on a little-endian machine they copy straight in.
+constexpr bool kCopiaDirecta = std::endian::native == std::endian::little &&
+                               sizeof(Fpunto3d) == 12 && sizeof(tipo_max) == 36 &&
+                               std::is_trivially_copyable_v<Fpunto3d> &&
+                               std::is_trivially_copyable_v<tipo_max>;
+
+inline void LeePuntos(const unsigned char* q, Fpunto3d* destino, size_t n) {
+    if constexpr (kCopiaDirecta) {
+        if (n) std::memcpy(destino, q, n * kBloque);
+    } else {
+        for (size_t i = 0; i < n; ++i, q += kBloque) destino[i] = LeePunto(q);
+    }
+}
+
 void DecodificaCuerpo(const unsigned char* p, tipo_entidad_mem& e) {
     tipo_max& r = e.rango;
     const unsigned char* q = p + kBloque;
-    r.xmin = bytes::LeeEntero32(q), r.ymin = bytes::LeeEntero32(q + 4);
-    r.zmin = bytes::LeeEntero32(q + 8), r.xmax = bytes::LeeEntero32(q + 12);
-    r.ymax = bytes::LeeEntero32(q + 16), r.zmax = bytes::LeeEntero32(q + 20);
-    r.xlib = bytes::LeeEntero32(q + 24), r.ylib = bytes::LeeEntero32(q + 28);
-    r.zlib = bytes::LeeEntero32(q + 32);
+    if constexpr (kCopiaDirecta) {
+        std::memcpy(&r, q, 36);
+    } else {
+        r.xmin = bytes::LeeEntero32(q), r.ymin = bytes::LeeEntero32(q + 4);
+        r.zmin = bytes::LeeEntero32(q + 8), r.xmax = bytes::LeeEntero32(q + 12);
+        r.ymax = bytes::LeeEntero32(q + 16), r.zmax = bytes::LeeEntero32(q + 20);
+        r.xlib = bytes::LeeEntero32(q + 24), r.ylib = bytes::LeeEntero32(q + 28);
+        r.zlib = bytes::LeeEntero32(q + 32);
+    }
     q = p + kCabecera;
     const tipo_dat& c = e.cabecera;
     if (c.tipo[0] == 'T') {
         e.coordenadas.resize(1);
-        e.coordenadas[0] = LeePunto(q);
+        LeePuntos(q, e.coordenadas.data(), 1);
         q += kBloque;
         const int n = std::max(c.npuntos - 1, 0);
         e.textos.resize(n);
-        for (int i = 0; i < n; ++i, q += kBloque) {
-            e.textos[i].texto12.assign(reinterpret_cast<const char*>(q), kBloque);
-        }
+        for (int i = 0; i < n; ++i, q += kBloque) Copia(e.textos[i].texto12, q, kBloque);
     } else {
+        e.textos.clear();
         e.coordenadas.resize(c.npuntos);
-        for (int i = 0; i < c.npuntos; ++i, q += kBloque) e.coordenadas[i] = LeePunto(q);
+        LeePuntos(q, e.coordenadas.data(), size_t(c.npuntos));
+        q += size_t(kBloque) * c.npuntos;
     }
     e.atributos.resize(c.natr);
     for (int j = 0; j < c.natr; ++j, q += kBloque) {
         Fatrib& a = e.atributos[j];
         a.idTabla = bytes::LeeEntero16(q);
         a.nregistro = bytes::LeeEntero32(q + 2);
-        a.resto.assign(reinterpret_cast<const char*>(q + 6), 6);
+        Copia(a.resto, q + 6, 6);
     }
 }
 
 void CodificaElemento(tipo_entidad_mem& e, std::string& salida) {
     tipo_dat& c = e.cabecera;
-    const bool texto = c.tipo == "T=";
+    const bool texto = EsTipo(c.tipo, 'T');
     std::string codigo = SinEspacios(c.codigo);
     if (codigo.size() > 7) {
         throw DigiError(kLlamadaNoValida, "code \"" + codigo +
@@ -165,13 +190,18 @@ void CodificaElemento(tipo_entidad_mem& e, std::string& salida) {
 
 double AreaPoligono(const std::vector<Fpunto3d>& p, size_t n) {
     if (n <= 2 || n > p.size() || p[0].x != p[n - 1].x || p[0].y != p[n - 1].y) return 0.0;
+    // Halving each term or the sum gives the same double: halving is exact. Whether any
+    // difference or sum left 32 bits is gathered without a branch and checked once.
     double suma = 0.0;
+    uint64_t fuera = 0;
     for (size_t i = 1; i < n; ++i) {
-        const int32_t dx = Suma32(int64_t(p[i].x) - p[i - 1].x);
-        const int32_t sy = Suma32(int64_t(p[i].y) + p[i - 1].y);
-        suma += double(dx) * double(sy) / 2.0;
+        const int64_t dx = int64_t(p[i].x) - p[i - 1].x;
+        const int64_t sy = int64_t(p[i].y) + p[i - 1].y;
+        fuera |= (uint64_t(dx + 0x80000000LL) | uint64_t(sy + 0x80000000LL)) >> 32;
+        suma += double(dx) * double(sy);
     }
-    return std::fabs(suma);
+    if (fuera) DesbordaArea();
+    return std::fabs(suma / 2.0);
 }
 
 int32_t Redondea(double valor) {

@@ -14,6 +14,11 @@ namespace brisquel {
 constexpr int kBloque = 12;    ///< every part of an element is a 12-byte block
 constexpr int kCabecera = 48;  ///< header block + three range blocks
 
+/// True when `tipo` is exactly the live kind `letra` followed by "=" ("C=" or "T=").
+inline bool EsTipo(const std::string& tipo, char letra) {
+    return tipo.size() == 2 && tipo[0] == letra && tipo[1] == '=';
+}
+
 /// Cuts `texto` at its first NUL and removes leading and trailing spaces (spaces only).
 std::string TextoLimpio(const std::string& texto);
 

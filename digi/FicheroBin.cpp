@@ -17,7 +17,7 @@ namespace brisquel {
 
 namespace {
 
-constexpr size_t kTamanoBuffer = 1 << 20;
+constexpr size_t kTamanoBuffer = 1 << 18;  // small enough to stay in cache
 
 DigiError ErrorDelSistema(const std::string& ruta, const std::string& que, int err) {
     int numero = kErrorAccesoRuta;
@@ -31,10 +31,9 @@ DigiError ErrorDelSistema(const std::string& ruta, const std::string& que, int e
     return DigiError(numero, EnFichero(ruta) + que + ": " + std::strerror(err));
 }
 
-std::array<std::unique_ptr<FicheroBin>, kUltimoNumeroFichero + 1>& Abiertos() {
-    static std::array<std::unique_ptr<FicheroBin>, kUltimoNumeroFichero + 1> abiertos;
-    return abiertos;
-}
+// Indexed by file number; a plain global so that the lookup on every read costs nothing.
+std::array<std::unique_ptr<FicheroBin>, kUltimoNumeroFichero + 1> g_abiertos;
+inline auto& Abiertos() { return g_abiertos; }
 
 }  // namespace
 

@@ -19,17 +19,13 @@ namespace {
 
 constexpr size_t kTandaEscritura = 4 << 20;
 
-// Clears the record but keeps the capacity of its arrays: a walk reuses one record.
+// Clears the record. `tipo`, `codigo`, `rango` and the arrays are left to the caller (the
+// header decode overwrites the first two, VaciaCuerpo or the body decode the others): a
+// walk reuses one record, and its strings and arrays keep their room.
 void Reinicia(tipo_entidad& e) {
     tipo_entidad_mem& m = e.elemento;
-    m.cabecera.tipo.clear();
-    m.cabecera.codigo.clear();
     m.cabecera.natr = 0;
     m.cabecera.npuntos = 0;
-    m.rango = tipo_max{};
-    m.coordenadas.clear();
-    m.textos.clear();
-    m.atributos.clear();
     tipo_propiedad& p = e.Propiedad;
     p.EsCerrado = p.EsPunto = p.EsTexto = p.EsVisible = p.Modificado = false;
     p.area = 0.0;
@@ -38,21 +34,37 @@ void Reinicia(tipo_entidad& e) {
     e.nfich = e.puntero = e.tamano = 0;
 }
 
-bool EsVivo(const tipo_entidad& e) {
-    return e.nfich != 0 || e.elemento.cabecera.tipo == "C=" || e.elemento.cabecera.tipo == "T=";
+void VaciaCuerpo(tipo_entidad_mem& m) {
+    m.rango = tipo_max{};
+    m.coordenadas.clear();
+    m.textos.clear();
+    m.atributos.clear();
 }
 
-// Whole text of a text element: its first npuntos - 1 blocks, cleaned.
-std::string TextoDe(const tipo_entidad_mem& m) {
+bool EsVivo(const tipo_entidad& e) {
+    return e.nfich != 0 || EsTipo(e.elemento.cabecera.tipo, 'C') || EsTipo(e.elemento.cabecera.tipo, 'T');
+}
+
+// Whole text of a text element into `destino`: its first npuntos - 1 blocks, cut at the
+// first NUL and trimmed of spaces. Built in place: a walk reuses the string's room.
+void TextoDe(const tipo_entidad_mem& m, std::string& destino) {
     const int n = m.cabecera.npuntos - 1;
     if (n > int(m.textos.size())) {
         throw DigiError(kSubindice, "subscript out of range: npuntos says " + std::to_string(n) +
                                         " text blocks, the element has " +
                                         std::to_string(m.textos.size()));
     }
-    std::string t;
-    for (int i = 0; i < n; ++i) t += m.textos[i].texto12;
-    return TextoLimpio(t);
+    destino.clear();
+    for (int i = 0; i < n; ++i) {
+        const std::string& b = m.textos[i].texto12;
+        const size_t nul = b.find('\0');
+        destino.append(b, 0, nul);
+        if (nul != std::string::npos) break;
+    }
+    const size_t fin = destino.find_last_not_of(' ');
+    destino.resize(fin == std::string::npos ? 0 : fin + 1);
+    const size_t inicio = destino.find_first_not_of(' ');
+    if (inicio != 0 && inicio != std::string::npos) destino.erase(0, inicio);
 }
 
 int32_t Posicion32(const std::string& ruta, int64_t posicion) {
@@ -158,8 +170,17 @@ void FicheroDigi::DameEntidad(int32_t nfich, tipo_entidad& entidad) {
         const int64_t inicio = f.Posicion();
         tipo_dat& c = entidad.elemento.cabecera;
         try {
-            DecodificaCabecera(f.Lee(inicio, kBloque), c);
+            const unsigned char* h = nullptr;
+            try {
+                h = f.Lee(inicio, kBloque);
+            } catch (...) {
+                c.tipo.clear();
+                c.codigo.clear();
+                throw;
+            }
+            DecodificaCabecera(h, c);
         } catch (const DigiError& err) {
+            VaciaCuerpo(entidad.elemento);
             throw EnElemento(err, f.Ruta(), inicio);
         }
         const int32_t puntero = Posicion32(f.Ruta(), inicio);
@@ -167,6 +188,7 @@ void FicheroDigi::DameEntidad(int32_t nfich, tipo_entidad& entidad) {
         int64_t fin = 0;
         if (c.tipo[1] != '=') {
             vivo = false;
+            VaciaCuerpo(entidad.elemento);
             entidad.puntero = puntero;
             fin = inicio + TamanoSegunCabecera(c);
         } else if (c.tipo[0] == 'T' || c.tipo[0] == 'C') {
@@ -182,10 +204,12 @@ void FicheroDigi::DameEntidad(int32_t nfich, tipo_entidad& entidad) {
             tipo_propiedad& p = entidad.Propiedad;
             p.EsVisible = true;
             p.Modificado = false;
+            const bool ultimo = inicio + tamano >= f.Longitud();
             if (c.tipo[0] == 'T') {
                 p.EsTexto = true;
                 p.EsCerrado = p.EsPunto = false;
-                p.texto = TextoDe(entidad.elemento);
+                // Only the last element keeps this text; AdaptaPropiedad sets it for the rest.
+                if (ultimo) TextoDe(entidad.elemento, p.texto);
             } else {
                 p.EsTexto = false;
                 const auto& v = entidad.elemento.coordenadas;
@@ -195,7 +219,8 @@ void FicheroDigi::DameEntidad(int32_t nfich, tipo_entidad& entidad) {
                 } else if (c.npuntos >= 2) {
                     p.EsPunto = false;
                     p.EsCerrado = v.front() == v.back();
-                    if (p.EsCerrado) {
+                    // Likewise for the area.
+                    if (p.EsCerrado && ultimo) {
                         try {
                             p.area = AreaPoligono(v, v.size());
                         } catch (const DigiError& err) {
@@ -251,7 +276,7 @@ void FicheroDigi::AdaptaPropiedad(tipo_entidad& entidad) {
     p.Modificado = false;
     p.texto.clear();
     entidad.tamano = kCabecera + kBloque * c.npuntos + kBloque * c.natr;
-    if (c.tipo == "C=") {
+    if (EsTipo(c.tipo, 'C')) {
         p.EsTexto = false;
         if (c.npuntos == 1) {
             p.area = 0;
@@ -275,12 +300,12 @@ void FicheroDigi::AdaptaPropiedad(tipo_entidad& entidad) {
             p.EsCerrado = true;
             p.area = AreaPoligono(v, size_t(c.npuntos));
         }
-    } else if (c.tipo == "T=") {
+    } else if (EsTipo(c.tipo, 'T')) {
         p.area = 0;
         p.EsTexto = true;
         p.EsPunto = false;
         p.EsCerrado = false;
-        p.texto = TextoDe(entidad.elemento);
+        TextoDe(entidad.elemento, p.texto);
     }
 }
 
