@@ -11,6 +11,7 @@
 #include "converter/cli/PuertoConsola.h"
 #include "converter/cli/Subcomando.h"
 #include "converter/core/BinShp.h"
+#include "converter/core/Catastro.h"
 #include "utilities/Utilidades.h"
 
 namespace parvenza::cli {
@@ -25,6 +26,8 @@ struct ArgumentosBinShp {
     bool textosComoPuntos = false;
     bool todoElDirectorio = false;
     std::string anexar;
+    std::string topologia;      ///< --cadastre: the topology database
+    std::string carpetaSalida;  ///< --output-dir: where the cadastre layers go
 };
 
 /// The file chooser of the utilities library, answered with the command line's file.
@@ -89,9 +92,21 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
     PuertoConsola puerto(err, terminal);
     puerto.Pasadas(5);
     if (o.anexar) puerto.Responde(a.anexar);
+    // Cadastre mode: the topology is loaded first; its errors end the command with their message.
+    // The layer set goes to the window's chosen folder, the BIN file's, unless told otherwise.
+    Topologia topologia;
+    std::unique_ptr<Catastro> catastro;
+    if (!a.topologia.empty()) {
+        if (!CargaMdb(a.topologia, topologia, puerto)) return 1;
+        o.catastro = o.mdbElegido = true;
+        std::string carpeta = a.carpetaSalida.empty()
+                                  ? std::filesystem::path(a.fichero).parent_path().string()
+                                  : a.carpetaSalida;
+        catastro = std::make_unique<Catastro>(topologia.Manzanas, carpeta);
+    }
     ResultadoBinShp r;
     try {
-        r = ProcesarBinShp(o, puerto);
+        r = ProcesarBinShp(o, puerto, catastro.get());
     } catch (const std::exception& e) {
         puerto.Termina();
         int i = puerto.FicheroActual();
@@ -123,6 +138,13 @@ const bool registrado = RegistraSubcomando(20, [](CLI::App& app, int& estado) {
     sub->add_flag("--all-in-folder", a->todoElDirectorio, "Convert every BIN file of FILE's folder");
     sub->add_option("--append", a->anexar,
                     "Append to the layer set of this layer (cut at the first \"_\" of its name)");
+    CLI::Option* cadastre = sub->add_option(
+        "--cadastre", a->topologia,
+        "Cadastre mode with this topology database (.mdb); ends by building the cadastre layers");
+    sub->add_option("--output-dir", a->carpetaSalida,
+                    "Folder of the cadastre layers (default: the BIN file's folder)")
+        ->needs(cadastre)
+        ->check(CLI::ExistingDirectory);
     sub->add_option("FILE", a->fichero, "BIN file")->required();
     sub->callback([a, &estado] { estado = Bin2Shp(*a, std::cout, std::cerr, isatty(STDERR_FILENO)); });
 });

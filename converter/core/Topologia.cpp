@@ -31,7 +31,8 @@ using brisquel::kLlamadaNoValida;
 using brisquel::kSubindice;
 using brisquel::kTipoNoCoincide;
 
-const char kRetorno = '\r';  // the line break of the message boxes
+// The line break inside a message: hosts (Qt labels, terminals) break lines at '\n'.
+const char kRetorno = '\n';
 
 bool IgualesSinCaso(const std::string& a, const std::string& b) {
     return strcasecmp(a.c_str(), b.c_str()) == 0;
@@ -687,19 +688,28 @@ void CargaTopologia(const std::string& ruta, std::vector<tipo_manzana>& Manzanas
     Manzanas = std::move(nuevas);
 }
 
-bool ElegirMdb(Topologia& topologia, Puerto& puerto) {
-    topologia.MdbElegido = false;
-    std::string ruta;
-    if (!puerto.PideFichero(kFiltroMdb, kTituloMdb, ruta)) return false;
+bool CargaMdb(const std::string& ruta, Topologia& topologia, Puerto& puerto) {
     topologia.MdbElegido = true;
     bool hayError = false;
     int32_t codigoError = 0;
     try {
         CargaTopologia(ruta, topologia.Manzanas, hayError, codigoError, puerto);
     } catch (const TopologiaError& e) {
-        TerminaPrograma(puerto, e.what());
+        puerto.Mensaje(e.what());
+        return false;
     }
-    if (hayError) TerminaPrograma(puerto, MensajeErrorTopologia(codigoError));
+    if (hayError) {
+        puerto.Mensaje(MensajeErrorTopologia(codigoError));
+        return false;
+    }
+    return true;
+}
+
+bool ElegirMdb(Topologia& topologia, Puerto& puerto) {
+    topologia.MdbElegido = false;
+    std::string ruta;
+    if (!puerto.PideFichero(kFiltroMdb, kTituloMdb, ruta)) return false;
+    if (!CargaMdb(ruta, topologia, puerto)) std::exit(1);  // the message is shown
     return true;
 }
 

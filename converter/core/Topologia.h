@@ -77,7 +77,7 @@ enum CodigoTopologia : int32_t {
     kParcelaSinSubparcelas = 4,  ///< a parcel has no subparcel
 };
 
-/// The message shown for a code of CargaTopologia (UTF-8; lines separated by character 13).
+/// The message shown for a code of CargaTopologia (UTF-8; one name per line).
 std::string MensajeErrorTopologia(int32_t codigoError);
 
 /// File dialog of the database choice.
@@ -191,6 +191,12 @@ struct Topologia {
 /// load no longer counts). Otherwise loads it into `topologia.Manzanas`; on an error code
 /// or a database failure shows its message and ends the program. Returns `MdbElegido`.
 bool ElegirMdb(Topologia& topologia, Puerto& puerto);
+
+/// The load of ElegirMdb once `ruta` is chosen, for hosts without a file dialog (the
+/// command line): sets `MdbElegido` and loads; an error code or a database failure shows its
+/// message through the port and returns false instead of ending the program. A table name
+/// with a space still ends it.
+bool CargaMdb(const std::string& ruta, Topologia& topologia, Puerto& puerto);
 
 /// Shows the message through the port and ends the program with status 1.
 [[noreturn]] void TerminaPrograma(Puerto& puerto, const std::string& mensaje);

@@ -136,8 +136,8 @@ TEST(CargaTopologia, CodigosDeError) {
     EXPECT_EQ(m[2].Parcelas.size(), 2u);
 
     EXPECT_EQ(MensajeErrorTopologia(1),
-              "Deben existir las tablas :\rManzana_bin\rParcela_bin\rSubparcela_bin\r"
-              "unimanpar_bin\runiparsub_bin");
+              "Deben existir las tablas :\nManzana_bin\nParcela_bin\nSubparcela_bin\n"
+              "unimanpar_bin\nuniparsub_bin");
     EXPECT_EQ(MensajeErrorTopologia(2), "No existen registros en Manzana");
     EXPECT_EQ(MensajeErrorTopologia(3), "No existen registros en Parcela de una Manzana");
     EXPECT_EQ(MensajeErrorTopologia(4), "No existen registros en SubParcela de una Parcela");
@@ -160,7 +160,7 @@ TEST(CargaTopologiaDeathTest, TablaConEspaciosAntesDeLasBuscadasTerminaElProgram
             Carga("spaced-first.mdb", hayError, codigo);
         },
         testing::ExitedWithCode(1),
-        "MENSAJE\\[Nombre de tabla con espacios :\rTabla con espacios\\]");
+        "MENSAJE\\[Nombre de tabla con espacios :\nTabla con espacios\\]");
 }
 
 TEST(CargaTopologia, FicherosQueNoSonUnaBaseDeDatos) {
@@ -316,7 +316,7 @@ TEST(ElegirMdbDeathTest, UnErrorMuestraSuMensajeYTerminaElPrograma) {
         ElegirMdb(topologia, puerto);
     };
     EXPECT_EXIT(elige(Fixture("missing-table.mdb")), testing::ExitedWithCode(1),
-                "MENSAJE\\[Deben existir las tablas :\rManzana_bin\rParcela_bin");
+                "MENSAJE\\[Deben existir las tablas :\nManzana_bin\nParcela_bin");
     EXPECT_EXIT(elige(Fixture("no-blocks.mdb")), testing::ExitedWithCode(1),
                 "MENSAJE\\[No existen registros en Manzana\\]");
     EXPECT_EXIT(elige(Fixture("orphan.mdb")), testing::ExitedWithCode(1),
