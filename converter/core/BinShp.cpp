@@ -224,7 +224,8 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
                 puerto.Avance(f + 1, nficheros, pasada, contador);
             }
         }
-        escritor.reset();  // completes the last layer
+        escritor->CloseShapefile();  // completes the last layer; a failed flush is reported
+        escritor.reset();
     }
     puerto.Proceso("Proceso Terminado");
     resultado.ejecutado = true;

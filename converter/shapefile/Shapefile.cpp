@@ -3,12 +3,16 @@
 
 #include "converter/shapefile/Shapefile.h"
 
+#include <fcntl.h>
 #include <shapefil.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -26,9 +30,138 @@ thread_local std::string g_ultimoError;
 
 void GuardaError(const char* mensaje) { g_ultimoError = mensaje ? mensaje : ""; }
 
+// File access for shapelib. Its writer seeks before every record, which through stdio costs a
+// seek and a write call per record and file; here seeks only move a position and writes that
+// follow each other are gathered into one buffer.
+struct FicheroSA {
+    int fd = -1;
+    uint64_t pos = 0;
+    std::vector<char> escritura;  ///< bytes not yet written, from offset `inicioEscritura`
+    uint64_t inicioEscritura = 0;
+    std::vector<char> lectura;    ///< cached bytes from offset `inicioLectura`
+    uint64_t inicioLectura = 0;
+    bool fallo = false;
+};
+
+constexpr size_t kBufferEscritura = 1 << 20;
+constexpr size_t kBufferLectura = 1 << 16;
+
+// Set when a buffered write could not reach the disk; checked after closing.
+thread_local bool g_falloEscritura = false;
+
+FicheroSA* Fichero(SAFile f) { return reinterpret_cast<FicheroSA*>(f); }
+
+bool Vuelca(FicheroSA& f) {
+    size_t hecho = 0;
+    while (hecho < f.escritura.size()) {
+        ssize_t n = pwrite(f.fd, f.escritura.data() + hecho, f.escritura.size() - hecho,
+                           static_cast<off_t>(f.inicioEscritura + hecho));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            f.fallo = g_falloEscritura = true;
+            f.escritura.clear();
+            return false;
+        }
+        hecho += static_cast<size_t>(n);
+    }
+    f.escritura.clear();
+    return true;
+}
+
+SAFile SAAbre(const char* nombre, const char* acceso) {
+    std::string a(acceso);
+    int flags = a.find('+') != std::string::npos ? O_RDWR : (a[0] == 'r' ? O_RDONLY : O_WRONLY);
+    if (a[0] == 'w') flags |= O_CREAT | O_TRUNC;
+    int fd = open(nombre, flags | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    auto* f = new FicheroSA;
+    f->fd = fd;
+    return reinterpret_cast<SAFile>(f);
+}
+
+SAOffset SALee(void* p, SAOffset tam, SAOffset n, SAFile h) {
+    FicheroSA& f = *Fichero(h);
+    if (!f.escritura.empty() && !Vuelca(f)) return 0;
+    size_t total = static_cast<size_t>(tam * n), hecho = 0;
+    char* destino = static_cast<char*>(p);
+    while (hecho < total) {
+        uint64_t pos = f.pos + hecho;
+        if (pos >= f.inicioLectura && pos < f.inicioLectura + f.lectura.size()) {
+            size_t k = std::min<size_t>(total - hecho, f.inicioLectura + f.lectura.size() - pos);
+            std::memcpy(destino + hecho, f.lectura.data() + (pos - f.inicioLectura), k);
+            hecho += k;
+            continue;
+        }
+        f.lectura.resize(std::max(kBufferLectura, total - hecho));
+        ssize_t r = pread(f.fd, f.lectura.data(), f.lectura.size(), static_cast<off_t>(pos));
+        if (r < 0 && errno == EINTR) continue;
+        f.inicioLectura = pos;
+        f.lectura.resize(r > 0 ? static_cast<size_t>(r) : 0);
+        if (r <= 0) break;
+    }
+    f.pos += hecho;
+    return tam ? hecho / tam : 0;
+}
+
+SAOffset SAEscribe(void* p, SAOffset tam, SAOffset n, SAFile h) {
+    FicheroSA& f = *Fichero(h);
+    size_t total = static_cast<size_t>(tam * n);
+    f.lectura.clear();
+    // A write inside or right after the buffered bytes joins them (the dBase writer puts its
+    // end-of-file mark after each record and overwrites it with the next).
+    const uint64_t fin = f.inicioEscritura + f.escritura.size();
+    if (!f.escritura.empty() && (f.pos < f.inicioEscritura || f.pos > fin) && !Vuelca(f)) return 0;
+    if (f.escritura.empty()) f.inicioEscritura = f.pos;
+    const char* origen = static_cast<const char*>(p);
+    const size_t desde = static_cast<size_t>(f.pos - f.inicioEscritura);
+    if (f.escritura.size() < desde + total) f.escritura.resize(desde + total);
+    std::memcpy(f.escritura.data() + desde, origen, total);
+    f.pos += total;
+    if (f.escritura.size() >= kBufferEscritura && !Vuelca(f)) return 0;
+    return n;
+}
+
+SAOffset SABusca(SAFile h, SAOffset desplazamiento, int desde) {
+    FicheroSA& f = *Fichero(h);
+    if (desde == SEEK_SET) {
+        f.pos = desplazamiento;
+    } else if (desde == SEEK_CUR) {
+        f.pos += desplazamiento;  // a negative step arrives as its unsigned wrap
+    } else {
+        struct stat st {};
+        if (fstat(f.fd, &st) != 0) return static_cast<SAOffset>(-1);
+        f.pos = std::max<uint64_t>(static_cast<uint64_t>(st.st_size),
+                                   f.escritura.empty() ? 0 : f.inicioEscritura + f.escritura.size());
+    }
+    return 0;
+}
+
+SAOffset SAPosicion(SAFile h) { return Fichero(h)->pos; }
+
+int SAVuelca(SAFile h) { return Vuelca(*Fichero(h)) ? 0 : EOF; }
+
+int SACierra(SAFile h) {
+    FicheroSA* f = Fichero(h);
+    bool bien = Vuelca(*f) && !f->fallo;
+    if (close(f->fd) != 0) bien = false;
+    delete f;
+    if (!bien) g_falloEscritura = true;
+    return bien ? 0 : EOF;
+}
+
+int SABorra(const char* nombre) { return unlink(nombre); }
+
 SAHooks Ganchos() {
     SAHooks h;
     SASetupDefaultHooks(&h);
+    h.FOpen = SAAbre;
+    h.FRead = SALee;
+    h.FWrite = SAEscribe;
+    h.FSeek = SABusca;
+    h.FTell = SAPosicion;
+    h.FFlush = SAVuelca;
+    h.FClose = SACierra;
+    h.Remove = SABorra;
     h.Error = GuardaError;
     return h;
 }
@@ -185,11 +318,24 @@ struct Shapefile::Impl {
         objetoDe = 0;
     }
 
+    /// Completes the file and its copy targets; throws 57 when buffered bytes could not be
+    /// written, after everything is closed.
     void Cierra() {
+        std::string error;
+        for (auto& d : destinos) {
+            try {
+                d.second->CloseShapefile();
+            } catch (const ShapefileError& e) {
+                if (error.empty()) error = e.what();
+            }
+        }
         destinos.clear();
         LiberaObjeto();
+        g_falloEscritura = false;
         if (dbf) DBFClose(dbf);
         if (shp) SHPClose(shp);
+        if (g_falloEscritura && error.empty()) error = ruta + ": no se pudo terminar de escribir el fichero";
+        g_falloEscritura = false;
         dbf = nullptr;
         shp = nullptr;
         escribible = definiendo = false;
@@ -204,6 +350,13 @@ struct Shapefile::Impl {
         eof = true;
         ruta.clear();
         canonica.clear();
+        if (!error.empty()) Falla(57, error);
+    }
+
+    /// A buffered write of this file that already failed.
+    bool FalloEscritura() const {
+        return (shp && Fichero(shp->fpSHP)->fallo) || (shp && shp->fpSHX && Fichero(shp->fpSHX)->fallo) ||
+               (dbf && Fichero(dbf->fp)->fallo);
     }
 
     void CargaCampos() {
@@ -500,9 +653,9 @@ void Shapefile::Impl::EscribeRegistro() {
     SHPDestroyObject(o);
     if (r < 0) Falla(57, ruta + ": no se puede escribir el registro " +
                              std::to_string(RecordCount() + 1) + DetalleLib());
-    if (!DBFWriteTuple(dbf, DBFGetRecordCount(dbf), fila.data()))
+    if (!DBFWriteTuple(dbf, DBFGetRecordCount(dbf), fila.data()) || FalloEscritura())
         Falla(57, ruta + ": no se puede escribir el registro " + std::to_string(RecordCount()) +
-                      " de la tabla" + DetalleLib());
+                      DetalleLib());
     VaciaPendiente();
 }
 
