@@ -1,6 +1,7 @@
 #include "digi/FicheroBin.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,11 +32,20 @@ DigiError ErrorDelSistema(const std::string& ruta, const std::string& que, int e
     return DigiError(numero, EnFichero(ruta) + que + ": " + std::strerror(err));
 }
 
-// Indexed by file number; a plain global so that the lookup on every read costs nothing.
-std::array<std::unique_ptr<FicheroBin>, kUltimoNumeroFichero + 1> g_abiertos;
 inline auto& Abiertos() { return g_abiertos; }
 
+// Every open BIN file that is this file takes its length and mapping anew.
+void RenuevaIguales(dev_t dispositivo, ino_t nodo) {
+    for (auto& f : g_abiertos) {
+        if (f && f->MismoFichero(dispositivo, nodo)) f->Renueva();
+    }
+}
+
 }  // namespace
+
+// Indexed by file number; a plain global so that the lookup on every read costs nothing.
+std::array<std::unique_ptr<FicheroBin>, 256> g_abiertos;
+static_assert(kUltimoNumeroFichero == 255);
 
 std::string EnFichero(const std::string& ruta) { return ruta + ": "; }
 
@@ -51,13 +61,35 @@ FicheroBin::FicheroBin(const std::string& ruta) : m_ruta(ruta) {
         throw ErrorDelSistema(ruta, "not a regular file", err);
     }
     m_longitud = st.st_size;
+    m_dispositivo = st.st_dev;
+    m_nodo = st.st_ino;
+    Mapea();
 }
 
 FicheroBin::~FicheroBin() {
+    if (m_mapa) ::munmap(const_cast<unsigned char*>(m_mapa), size_t(m_mapeados));
     if (m_fd >= 0) ::close(m_fd);
 }
 
-const unsigned char* FicheroBin::Lee(int64_t posicion, size_t n) {
+void FicheroBin::Mapea() {
+    if (m_mapa) ::munmap(const_cast<unsigned char*>(m_mapa), size_t(m_mapeados));
+    m_mapa = nullptr;
+    m_mapeados = 0;
+    if (m_longitud <= 0) return;
+    void* p = ::mmap(nullptr, size_t(m_longitud), PROT_READ, MAP_SHARED, m_fd, 0);
+    if (p == MAP_FAILED) return;  // the read buffer does all the work then
+    m_mapa = static_cast<const unsigned char*>(p);
+    m_mapeados = m_longitud;
+}
+
+void FicheroBin::Renueva() {
+    struct stat st {};
+    if (::fstat(m_fd, &st) == 0) m_longitud = st.st_size;
+    m_validos = 0;
+    Mapea();
+}
+
+const unsigned char* FicheroBin::LeeFueraDelMapa(int64_t posicion, size_t n) {
     const int64_t desde = posicion - 1;
     if (desde < 0) {
         throw DigiError(kNumeroRegistroIncorrecto,
@@ -115,16 +147,13 @@ void FicheroBin::CambiaLongitud(int64_t longitud) {
     if (::ftruncate(m_fd, longitud) != 0) {
         throw ErrorDelSistema(m_ruta, "cannot set the length to " + std::to_string(longitud), errno);
     }
-    m_longitud = longitud;
-    m_validos = 0;
+    Renueva();
+    RenuevaIguales(m_dispositivo, m_nodo);
 }
 
-FicheroBin& FicheroAbierto(int32_t nfich) {
-    if (nfich < kPrimerNumeroFichero || nfich > kUltimoNumeroFichero || !Abiertos()[nfich]) {
-        throw DigiError(kNumeroFicheroIncorrecto,
-                        "bad file number " + std::to_string(nfich) + ": no BIN file is open under it");
-    }
-    return *Abiertos()[nfich];
+void NumeroIncorrecto(int32_t nfich) {
+    throw DigiError(kNumeroFicheroIncorrecto,
+                    "bad file number " + std::to_string(nfich) + ": no BIN file is open under it");
 }
 
 int32_t AbreBin(const std::string& ruta) {
@@ -132,6 +161,11 @@ int32_t AbreBin(const std::string& ruta) {
     const int32_t n = TomaNumeroFichero();
     Abiertos()[n] = std::move(fichero);
     return n;
+}
+
+void TrasCortar(const std::string& ruta) {
+    struct stat st {};
+    if (::stat(ruta.c_str(), &st) == 0) RenuevaIguales(st.st_dev, st.st_ino);
 }
 
 void CierraBin(int32_t nfich) {

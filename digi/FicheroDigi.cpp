@@ -160,7 +160,10 @@ void FicheroDigi::comprimir(const std::string& fichero) {
         throw;
     }
     CierraFichero(fichero, n);
-    if (1 < e && e < inicial) Corta(fichero, e - 1);
+    if (1 < e && e < inicial) {
+        Corta(fichero, e - 1);
+        TrasCortar(fichero);  // the file may be open under other numbers too
+    }
 }
 
 void FicheroDigi::DameEntidad(int32_t nfich, tipo_entidad& entidad) {

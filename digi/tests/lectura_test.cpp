@@ -283,6 +283,24 @@ TEST_F(Lectura, NumerosDeFicheroYErroresAlAbrir) {
     }
 }
 
+TEST_F(Lectura, FicheroCompactadoMientrasEstaAbierto) {
+    // The file is cut well below what was open; reads past the new end give zeros, never a
+    // fault on the part of the file that is gone.
+    const std::string r = Ruta("abierto.bin");
+    Escribe(r, Borrado(2000) + Punto1(1) + Punto1(2));
+    int32_t n = 0;
+    digi.AbreFichero(r, n);
+    tipo_entidad e;
+    digi.DameEntidad(n, e);
+    EXPECT_EQ(e.elemento.coordenadas[0].x, 1);
+    digi.comprimir(r);
+    EXPECT_EQ(std::filesystem::file_size(r), 120u);
+    digi.DameEntidad(n, e);
+    EXPECT_EQ(e.nfich, 0);
+    EXPECT_EQ(e.elemento.cabecera.tipo, std::string(2, '\0'));
+    digi.CierraFichero(r, n);
+}
+
 TEST_F(Lectura, ClaseCorruptaTerminaElPrograma) {
     const std::string r = Ruta("corrupto.bin");
     Escribe(r, Cabecera("C=", "A", 0, 1) + Rango(0, 0, 0, 0, 0, 0) + Punto(0, 0, 0) +
