@@ -1,0 +1,469 @@
+#include "converter/window/Ventana.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <initializer_list>
+
+#include "converter/window/PuertoVentana.h"
+#include "converter/window/TextoQt.h"
+
+namespace parvenza {
+
+namespace {
+
+constexpr const char* kFiltroBin = "Fichero BIN de Digi (*.bin)|*.bin";
+
+template <class W>
+W* Nombra(W* w, const char* nombre) {
+    w->setObjectName(QString::fromLatin1(nombre));
+    return w;
+}
+
+// Controls that come and go keep their place, so the window does not jump around.
+void GuardaSitio(QWidget* w) {
+    QSizePolicy p = w->sizePolicy();
+    p.setRetainSizeWhenHidden(true);
+    w->setSizePolicy(p);
+}
+
+QPushButton* BotonPuntos(QWidget* padre, const char* nombre) {
+    auto* b = Nombra(new QPushButton(QStringLiteral("..."), padre), nombre);
+    b->setFixedWidth(b->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 24);
+    return b;
+}
+
+QLabel* Titulo(const QString& texto, const char* nombre, QWidget* padre) {
+    auto* l = Nombra(new QLabel(texto, padre), nombre);
+    QFont f = l->font();
+    f.setBold(true);
+    l->setFont(f);
+    return l;
+}
+
+QFrame* Banda(const char* nombre, QWidget* padre) {
+    auto* f = Nombra(new QFrame(padre), nombre);
+    f->setFrameShape(QFrame::StyledPanel);
+    f->setFrameShadow(QFrame::Raised);
+    return f;
+}
+
+QComboBox* Selector(const QString& nombre, QWidget* padre) {
+    auto* c = new QComboBox(padre);
+    c->setObjectName(nombre);
+    c->setMinimumContentsLength(14);
+    c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    return c;
+}
+
+QLineEdit* Caja(const QString& texto, const char* nombre, QWidget* padre, int caracteres) {
+    auto* t = Nombra(new QLineEdit(texto, padre), nombre);
+    t->setFixedWidth(t->fontMetrics().horizontalAdvance(QString(caracteres, QLatin1Char('0'))) + 16);
+    return t;
+}
+
+// The message texts separate lines with a carriage return alone.
+QString LineasQt(const std::string& texto) {
+    QString s = TextoQt(texto);
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return s;
+}
+
+}  // namespace
+
+double AnchoMarcador(double anchoPista, double anchoActual, double iporciento) {
+    const double w = anchoPista * iporciento;
+    if (w == 0 || w > anchoActual + 20) return w;
+    return anchoActual;
+}
+
+Ventana::Ventana(LectorRegional lectorRegional, QWidget* padre)
+    : QWidget(padre), m_lectorRegional(std::move(lectorRegional)) {
+    setObjectName(QStringLiteral("main"));
+    setWindowTitle(QStringLiteral("Traductor de Bin->Shp / Shp->Bin"));
+    ConstruyeControles();
+    ConectaSenales();
+}
+
+Ventana::~Ventana() = default;
+
+void Ventana::ConstruyeControles() {
+    auto* raiz = new QVBoxLayout(this);
+    raiz->setSizeConstraint(QLayout::SetFixedSize);
+
+    // Units, shared by both directions.
+    frm_uds = Nombra(new QGroupBox(QStringLiteral("Uds"), this), "frm_uds");
+    Opt_uds_cm = Nombra(new QRadioButton(QStringLiteral("cm"), frm_uds), "Opt_uds_cm");
+    Opt_uds_mm = Nombra(new QRadioButton(QStringLiteral("mm"), frm_uds), "Opt_uds_mm");
+    Opt_uds_cm->setChecked(true);
+    {
+        auto* l = new QHBoxLayout(frm_uds);
+        l->addWidget(Opt_uds_cm);
+        l->addWidget(Opt_uds_mm);
+        auto* fila = new QHBoxLayout;
+        fila->addWidget(frm_uds);
+        fila->addStretch();
+        raiz->addLayout(fila);
+    }
+
+    // BIN to shapefile.
+    auto* bandaBin = Banda("frmBinShp", this);
+    Label1 = Titulo(QStringLiteral("Traducir de Bin a Shp:"), "Label1", bandaBin);
+    cmdElegirBin = BotonPuntos(bandaBin, "cmdElegirBin");
+    chkTodoDirectorio = Nombra(new QCheckBox(QStringLiteral("Todo el directorio"), bandaBin), "chkTodoDirectorio");
+    chkCatastro = Nombra(new QCheckBox(QStringLiteral("SHP Catastro"), bandaBin), "chkCatastro");
+    cmdElegirMdb = BotonPuntos(bandaBin, "cmdElegirMdb");
+    frm_2D_3D = Nombra(new QGroupBox(QStringLiteral("Shape 2D/3D"), bandaBin), "frm_2D_3D");
+    opt2D = Nombra(new QRadioButton(QStringLiteral("2D"), frm_2D_3D), "opt2D");
+    opt3D = Nombra(new QRadioButton(QStringLiteral("3D"), frm_2D_3D), "opt3D");
+    opt2D->setChecked(true);
+    frmTextos = Nombra(new QGroupBox(QStringLiteral("Pasar Textos como..."), bandaBin), "frmTextos");
+    opt_textos_puntos = Nombra(new QRadioButton(QStringLiteral("Puntos"), frmTextos), "opt_textos_puntos");
+    opt_textos_lineas = Nombra(new QRadioButton(QStringLiteral("Lineas"), frmTextos), "opt_textos_lineas");
+    opt_textos_lineas->setChecked(true);
+    frmPoligono = Nombra(new QGroupBox(QStringLiteral("Pasar LinCerradas como..."), bandaBin), "frmPoligono");
+    opt_lineasCerradas_Lineas =
+        Nombra(new QRadioButton(QStringLiteral("Líneas"), frmPoligono), "opt_lineasCerradas_Lineas");
+    opt_lineasCerradas_Poligonos =
+        Nombra(new QRadioButton(QStringLiteral("Polígonos"), frmPoligono), "opt_lineasCerradas_Poligonos");
+    opt_lineasCerradas_Poligonos->setChecked(true);
+    ChkAnexar = Nombra(new QCheckBox(QStringLiteral("Anexar a Shape "), bandaBin), "ChkAnexar");
+    lblInfo = Nombra(new QLabel(QStringLiteral("No anexa shapes de puntos"), bandaBin), "lblInfo");
+    cmdProcesarBinShp = Nombra(new QPushButton(QStringLiteral("Procesar"), bandaBin), "cmdProcesarBinShp");
+    {
+        auto* l = new QVBoxLayout(bandaBin);
+        auto* fila1 = new QHBoxLayout;
+        fila1->addWidget(Label1);
+        fila1->addWidget(cmdElegirBin);
+        fila1->addSpacing(12);
+        fila1->addWidget(chkTodoDirectorio);
+        fila1->addSpacing(12);
+        fila1->addWidget(chkCatastro);
+        fila1->addWidget(cmdElegirMdb);
+        fila1->addStretch();
+        l->addLayout(fila1);
+        auto* fila2 = new QHBoxLayout;
+        for (auto [marco, a, b] : {std::tuple{frm_2D_3D, opt2D, opt3D},
+                                   std::tuple{frmTextos, opt_textos_puntos, opt_textos_lineas},
+                                   std::tuple{frmPoligono, opt_lineasCerradas_Lineas,
+                                              opt_lineasCerradas_Poligonos}}) {
+            auto* m = new QVBoxLayout(marco);
+            m->addWidget(a);
+            m->addWidget(b);
+            fila2->addWidget(marco, 1);
+        }
+        l->addLayout(fila2);
+        auto* fila3 = new QHBoxLayout;
+        fila3->addWidget(ChkAnexar);
+        fila3->addSpacing(12);
+        fila3->addWidget(lblInfo);
+        fila3->addStretch();
+        fila3->addWidget(cmdProcesarBinShp);
+        l->addLayout(fila3);
+        raiz->addWidget(bandaBin);
+    }
+
+    // Shapefile to BIN.
+    auto* bandaShp = Banda("frmShpBin", this);
+    Label2 = Titulo(QStringLiteral("Traducir de Shp a Bin:"), "Label2", bandaShp);
+    cmdElegirShp = BotonPuntos(bandaShp, "cmdElegirShp");
+    lblFicheroShp = Nombra(new QLabel(bandaShp), "lblFicheroShp");
+    lblFicheroShp->setFrameShape(QFrame::StyledPanel);
+    lblFicheroShp->setFrameShadow(QFrame::Sunken);
+    lblFicheroShp->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lblFicheroShp->setMinimumHeight(cmdElegirShp->sizeHint().height());
+    cmdElegirBinSalida = Nombra(new QPushButton(QStringLiteral("...BIN salida"), bandaShp), "cmdElegirBinSalida");
+    cmdProcesarShpBin = Nombra(new QPushButton(QStringLiteral("Procesar"), bandaShp), "cmdProcesarShpBin");
+    chkTextos = Nombra(new QCheckBox(QStringLiteral("Convertir a textos en Bin"), bandaShp), "chkTextos");
+    chkCotas = Nombra(new QCheckBox(QStringLiteral("Transmitir Z desde Dbf"), bandaShp), "chkCotas");
+
+    frmCodigo = Nombra(new QGroupBox(QStringLiteral("Código DIGI (desde DBF)"), bandaShp), "frmCodigo");
+    cmbTablaDbf1[9] = Selector(QStringLiteral("cmbTablaDbf1_9"), frmCodigo);
+    txtCodigo = Caja(QStringLiteral("140100"), "txtCodigo", frmCodigo, 8);
+    {
+        auto* l = new QGridLayout(frmCodigo);
+        l->addWidget(Nombra(new QLabel(QStringLiteral("Código :"), frmCodigo), "lblCodigo"), 0, 0);
+        l->addWidget(cmbTablaDbf1[9], 0, 1);
+        l->addWidget(txtCodigo, 0, 2);
+        l->setColumnStretch(1, 1);
+    }
+
+    frmTransmiteZ = Nombra(new QGroupBox(QStringLiteral("Transmitir Z desde dbf:"), bandaShp), "frmTransmiteZ");
+    cmbTablaDbf_Z = Selector(QStringLiteral("cmbTablaDbf_Z"), frmTransmiteZ);
+    (new QHBoxLayout(frmTransmiteZ))->addWidget(cmbTablaDbf_Z);
+
+    frmTextosDigi = Nombra(new QGroupBox(QStringLiteral("Textos Digi  (desde DBF):"), bandaShp), "frmTextosDigi");
+    txtTextoRotulo = Caja(QStringLiteral("NoTexto"), "txtTextoRotulo", frmTextosDigi, 8);
+    txtTextoAltura = Caja(QStringLiteral("1.50"), "txtTextoAltura", frmTextosDigi, 8);
+    txtTextoJustificacion = Caja(QStringLiteral("0"), "txtTextoJustificacion", frmTextosDigi, 8);
+    txtTextoGiro = Caja(QStringLiteral("0"), "txtTextoGiro", frmTextosDigi, 8);
+    {
+        auto* l = new QGridLayout(frmTextosDigi);
+        const char* etiquetas[4] = {"Texto :", "Altura :", "Justificacion :", "Giro :"};
+        const char* nombres[4] = {"lblTexto", "lblAltura", "lblJustificacion", "lblGiro"};
+        QLineEdit* cajas[4] = {txtTextoRotulo, txtTextoAltura, txtTextoJustificacion, txtTextoGiro};
+        for (int i = 0; i < 4; ++i) {
+            cmbTablaDbf_Texto[i] = Selector(QStringLiteral("cmbTablaDbf_Texto_%1").arg(i), frmTextosDigi);
+            l->addWidget(Nombra(new QLabel(QString::fromUtf8(etiquetas[i]), frmTextosDigi), nombres[i]), i, 0);
+            l->addWidget(cmbTablaDbf_Texto[i], i, 1);
+            l->addWidget(cajas[i], i, 2);
+        }
+        l->setColumnStretch(1, 1);
+        l->setRowStretch(4, 1);
+    }
+
+    frameAtributos = Nombra(new QGroupBox(QStringLiteral("Atributos"), bandaShp), "frameAtributos");
+    cmbLabel17 = Selector(QStringLiteral("cmbLabel17"), frameAtributos);
+    cmbLabel17->setEditable(true);
+    cmdBorrarSelec = Nombra(new QPushButton(QStringLiteral("BORRAR Selección"), frameAtributos), "cmdBorrarSelec");
+    cmdLeerCFG = Nombra(new QPushButton(QStringLiteral("Leer CFG"), frameAtributos), "cmdLeerCFG");
+    cmdGuardarCFG = Nombra(new QPushButton(QStringLiteral("Guardar CFG"), frameAtributos), "cmdGuardarCFG");
+    {
+        auto* l = new QGridLayout(frameAtributos);
+        const char* columnas[3] = {"Atributo 1", "Atributo 2", "Atributo 3"};
+        const char* nombresColumna[3] = {"lblAtributo1", "lblAtributo2", "lblAtributo3"};
+        const char* filas[3] = {"Tabla :", "Registro :", "Resto :"};
+        const char* nombresFila[3] = {"lblTabla", "lblRegistro", "lblResto"};
+        for (int c = 0; c < 3; ++c) {
+            auto* t = Nombra(new QLabel(QString::fromLatin1(columnas[c]), frameAtributos), nombresColumna[c]);
+            l->addWidget(t, 0, c + 1, Qt::AlignHCenter);
+        }
+        l->addWidget(cmbLabel17, 1, 3);
+        for (int f = 0; f < 3; ++f) {
+            l->addWidget(Nombra(new QLabel(QString::fromLatin1(filas[f]), frameAtributos), nombresFila[f]), f + 2, 0);
+            for (int c = 0; c < 3; ++c) {
+                const int i = c * 3 + f;
+                cmbTablaDbf1[i] = Selector(QStringLiteral("cmbTablaDbf1_%1").arg(i), frameAtributos);
+                l->addWidget(cmbTablaDbf1[i], f + 2, c + 1);
+            }
+        }
+        auto* botones = new QHBoxLayout;
+        botones->addWidget(cmdBorrarSelec);
+        botones->addStretch();
+        botones->addWidget(cmdLeerCFG);
+        botones->addWidget(cmdGuardarCFG);
+        l->addLayout(botones, 5, 0, 1, 4);
+        l->setRowStretch(6, 1);
+    }
+    {
+        auto* l = new QVBoxLayout(bandaShp);
+        auto* fila1 = new QHBoxLayout;
+        fila1->addWidget(Label2);
+        fila1->addWidget(cmdElegirShp);
+        fila1->addWidget(lblFicheroShp, 1);
+        fila1->addWidget(cmdElegirBinSalida);
+        fila1->addWidget(cmdProcesarShpBin);
+        l->addLayout(fila1);
+        auto* fila2 = new QHBoxLayout;
+        fila2->addWidget(chkTextos);
+        fila2->addSpacing(12);
+        fila2->addWidget(chkCotas);
+        fila2->addStretch();
+        l->addLayout(fila2);
+        auto* rejilla = new QGridLayout;
+        rejilla->addWidget(frmCodigo, 0, 0);
+        rejilla->addWidget(frmTransmiteZ, 0, 1);
+        rejilla->addWidget(frmTextosDigi, 1, 0);
+        rejilla->addWidget(frameAtributos, 1, 1);
+        l->addLayout(rejilla);
+        raiz->addWidget(bandaShp);
+    }
+
+    // Progress.
+    frm_Contador = Nombra(new QGroupBox(QStringLiteral("Proceso que se ejecuta"), this), "frm_Contador");
+    lbl_Proceso = Nombra(new QLabel(QStringLiteral("Elección de proceso a ejecutar"), frm_Contador), "lbl_Proceso");
+    pcb_BarraProceso = Nombra(new QFrame(frm_Contador), "pcb_BarraProceso");
+    pcb_BarraProceso->setFrameShape(QFrame::Panel);
+    pcb_BarraProceso->setFrameShadow(QFrame::Sunken);
+    pcb_BarraProceso->setFixedHeight(20);
+    pcb_BarraProceso->installEventFilter(this);
+    shp_MarcadorProceso = Nombra(new QFrame(pcb_BarraProceso), "shp_MarcadorProceso");
+    shp_MarcadorProceso->setAutoFillBackground(true);
+    shp_MarcadorProceso->setBackgroundRole(QPalette::Highlight);
+    shp_MarcadorProceso->setGeometry(0, 0, 0, 0);
+    {
+        auto* l = new QVBoxLayout(frm_Contador);
+        l->addWidget(lbl_Proceso);
+        l->addWidget(pcb_BarraProceso);
+        raiz->addWidget(frm_Contador);
+    }
+
+    Label3 = Nombra(new QLabel(this), "Label3");
+    raiz->addWidget(Label3, 0, Qt::AlignRight);
+
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             cmdElegirMdb, frm_2D_3D, frmTextos, frmPoligono, ChkAnexar, lblInfo, cmdProcesarBinShp,
+             cmdElegirBinSalida, cmdProcesarShpBin, chkTextos, chkCotas, frmCodigo, frmTransmiteZ,
+             frmTextosDigi, frameAtributos, Label3})
+        GuardaSitio(w);
+    // Offered only once a shapefile is chosen.
+    chkTextos->hide();
+    chkCotas->hide();
+}
+
+void Ventana::ConectaSenales() {
+    connect(cmdElegirBin, &QPushButton::clicked, this, [this] { cmdElegirBin_Click(); });
+    connect(chkCatastro, &QCheckBox::toggled, this, [this] { chkCatastro_Click(); });
+    connect(ChkAnexar, &QCheckBox::toggled, this, [this] { ChkAnexar_Click(); });
+    connect(cmdElegirMdb, &QPushButton::clicked, this, [this] { cmdElegirMdb_Click(); });
+    connect(cmdProcesarBinShp, &QPushButton::clicked, this, [this] { cmdProcesarBinShp_Click(); });
+    // "Leer CFG" and "Guardar CFG" have no action.
+}
+
+void Ventana::Form_Load() {
+    if (!ConfiguracionRegionalCorrecta(m_lectorRegional())) {
+        Mensaje("Debe cambiar la configuración regional", true);
+        return;
+    }
+    Label3->setText(QStringLiteral("Tramaset 15-05-2009"));
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             frmTextos, frm_2D_3D, frmPoligono, frmTextosDigi, frmTransmiteZ, frmCodigo, frameAtributos,
+             cmdProcesarShpBin, cmdProcesarBinShp, cmdElegirBinSalida, ChkAnexar, lblInfo, cmdElegirMdb})
+        w->hide();
+}
+
+void Ventana::MuestraTodo() {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             frmTextos, frm_2D_3D, frmPoligono, frmTextosDigi, frmTransmiteZ, frmCodigo, frameAtributos,
+             cmdProcesarShpBin, cmdProcesarBinShp, cmdElegirBinSalida, ChkAnexar, lblInfo, cmdElegirMdb,
+             chkTextos, chkCotas})
+        w->show();
+}
+
+void Ventana::cmdElegirBin_Click() {
+    try {
+        m_binElegido = false;
+        bool eligio = false;
+        m_utilidades.PideFichero(kFiltroBin, "Elegir fichero", m_ficherosBin, m_directorio,
+                                 !chkTodoDirectorio->isChecked(), eligio);
+        if (!eligio) return;
+        m_binElegido = true;
+        if (chkCatastro->isChecked()) {
+            frmTextos->hide();
+            frmPoligono->hide();
+            frm_2D_3D->hide();
+            cmdProcesarBinShp->setVisible(m_topologia.MdbElegido);
+            ChkAnexar->hide();
+        } else {
+            for (QWidget* w : std::initializer_list<QWidget*>{frmTextos, frmPoligono, frm_2D_3D,
+                                                              cmdProcesarBinShp, ChkAnexar})
+                w->show();
+        }
+    } catch (const std::exception& e) {
+        MuestraError(e);
+    }
+}
+
+void Ventana::chkCatastro_Click() {
+    const bool catastro = chkCatastro->isChecked();
+    for (QWidget* w : std::initializer_list<QWidget*>{frmTextos, frm_2D_3D, frmPoligono,
+                                                      cmdProcesarBinShp, ChkAnexar})
+        w->setVisible(!catastro);
+    cmdElegirMdb->setVisible(catastro);
+}
+
+void Ventana::ChkAnexar_Click() { lblInfo->setVisible(ChkAnexar->isChecked()); }
+
+void Ventana::cmdElegirMdb_Click() {
+    PuertoVentana puerto(*this);
+    try {
+        if (!ElegirMdb(m_topologia, puerto)) return;
+    } catch (const std::exception& e) {
+        puerto.Ocupado(false);
+        MuestraError(e);
+        return;
+    }
+    for (QWidget* w : std::initializer_list<QWidget*>{frmTextos, frmPoligono, frm_2D_3D, ChkAnexar})
+        w->hide();
+    cmdElegirMdb->show();
+    // Ready to run once a BIN file is chosen too, as after choosing the BIN file second.
+    cmdProcesarBinShp->setVisible(m_binElegido);
+}
+
+OpcionesBinShp Ventana::LeeOpcionesBinShp() const {
+    OpcionesBinShp o;
+    if (m_ficherosBin.size() > 1) o.ficheros.assign(m_ficherosBin.begin() + 1, m_ficherosBin.end());
+    o.binElegido = m_binElegido;
+    o.mdbElegido = m_topologia.MdbElegido;
+    o.divisor = Opt_uds_cm->isChecked() ? 100 : 1000;
+    o.textosComoLineas = opt_textos_lineas->isChecked();
+    o.cerradasComoLineas = opt_lineasCerradas_Lineas->isChecked();
+    o.dosD = opt2D->isChecked();
+    o.anexar = ChkAnexar->isChecked();
+    o.catastro = chkCatastro->isChecked();
+    return o;
+}
+
+void Ventana::cmdProcesarBinShp_Click() {
+    PuertoVentana puerto(*this);
+    try {
+        ProcesarBinShp(LeeOpcionesBinShp(), puerto, nullptr);
+    } catch (const std::exception& e) {
+        puerto.Ocupado(false);
+        MuestraError(e);
+    }
+}
+
+double Ventana::AnchoPistaTwips() const { return pcb_BarraProceso->width() * kTwipsPorPixel; }
+
+void Ventana::BarraDeProgreso(double& iporciento) {
+    m_anchoMarcador = AnchoMarcador(AnchoPistaTwips(), m_anchoMarcador, iporciento);
+    ColocaMarcador();
+    pcb_BarraProceso->repaint();
+}
+
+void Ventana::ColocaMarcador() {
+    const QRect dentro = pcb_BarraProceso->contentsRect();
+    const double px = std::round(m_anchoMarcador / kTwipsPorPixel);
+    const int ancho = px > 0 ? static_cast<int>(std::min<double>(px, dentro.width())) : 0;
+    shp_MarcadorProceso->setGeometry(dentro.left(), dentro.top(), ancho, dentro.height());
+}
+
+bool Ventana::eventFilter(QObject* objeto, QEvent* evento) {
+    if (objeto == pcb_BarraProceso && evento->type() == QEvent::Resize) ColocaMarcador();
+    return QWidget::eventFilter(objeto, evento);
+}
+
+void Ventana::Mensaje(const std::string& texto, bool critico, const std::string& titulo) {
+    QMessageBox caja(critico ? QMessageBox::Critical : QMessageBox::NoIcon, TextoQt(titulo),
+                     LineasQt(texto), QMessageBox::Ok, this);
+    caja.setObjectName(QStringLiteral("msgParvenza"));
+    // The box is answered with the usual pointer, even in the middle of a run.
+    const bool ocupado = QApplication::overrideCursor() != nullptr;
+    if (ocupado) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    caja.exec();
+    if (ocupado) QApplication::restoreOverrideCursor();
+}
+
+void Ventana::MuestraError(const std::exception& e) { Mensaje(e.what(), true); }
+
+bool Ventana::PideUnFichero(const std::string& filtro, const std::string& titulo, std::string& ruta) {
+    std::vector<std::string> ficheros;
+    bool eligio = false;
+    m_utilidades.PideFichero(filtro, titulo, ficheros, m_directorio, true, eligio);
+    if (!eligio || ficheros.size() < 2) return false;
+    ruta = ficheros[1];
+    return true;
+}
+
+void Ventana::Proceso(const std::string& texto) {
+    lbl_Proceso->setText(TextoQt(texto));
+    lbl_Proceso->repaint();
+}
+
+}  // namespace parvenza

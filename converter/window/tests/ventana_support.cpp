@@ -1,0 +1,78 @@
+#include "ventana_support.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+namespace parvenza::prueba {
+
+namespace {
+
+// One QApplication for the whole test program, made before the first test runs.
+class EntornoQt : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char nombre[] = "window_test";
+        static char* argv[] = {nombre, nullptr};
+        if (!QApplication::instance()) m_app = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { m_app.reset(); }
+
+private:
+    std::unique_ptr<QApplication> m_app;
+};
+
+[[maybe_unused]] auto* const entorno = ::testing::AddGlobalTestEnvironment(new EntornoQt);
+
+}  // namespace
+
+std::string SelectorGuion::Elige(const std::string& filtro, const std::string& titulo) {
+    preguntas.push_back({filtro, titulo});
+    if (respuestas.empty()) throw std::runtime_error("the test gave no answer for \"" + titulo + "\"");
+    std::string r = respuestas.front();
+    respuestas.pop_front();
+    return r;
+}
+
+SelectorInstalado::SelectorInstalado() : m_selector(std::make_shared<SelectorGuion>()) {
+    fenoquia::EstableceSelectorFichero(m_selector);
+}
+
+SelectorInstalado::~SelectorInstalado() { fenoquia::EstableceSelectorFichero(nullptr); }
+
+RecogeMensajes::RecogeMensajes() {
+    QObject::connect(&m_reloj, &QTimer::timeout, [this] {
+        auto* caja = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!caja || !caja->isVisible()) return;
+        cajas.push_back({caja->windowTitle(), caja->text(), caja->icon()});
+        caja->button(QMessageBox::Ok)->click();
+    });
+    m_reloj.start(5);
+}
+
+RecogeMensajes::~RecogeMensajes() { m_reloj.stop(); }
+
+CarpetaTemporal::CarpetaTemporal() {
+    std::string plantilla = (std::filesystem::temp_directory_path() / "parvenza-ventana-XXXXXX").string();
+    if (!mkdtemp(plantilla.data())) throw std::runtime_error("mkdtemp failed");
+    m_ruta = plantilla;
+}
+
+CarpetaTemporal::~CarpetaTemporal() {
+    std::error_code ec;
+    std::filesystem::remove_all(m_ruta, ec);
+}
+
+std::string CarpetaTemporal::Fichero(const std::string& nombre) const {
+    const auto p = m_ruta / nombre;
+    std::ofstream(p, std::ios::binary);
+    return p.string();
+}
+
+}  // namespace parvenza::prueba
