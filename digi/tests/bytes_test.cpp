@@ -5,6 +5,7 @@
 #include "digi/Bytes.h"
 #include "digi/DigiError.h"
 #include "digi/Ficheros.h"
+#include "digi/Texto1252.h"
 
 namespace brisquel {
 namespace {
@@ -80,6 +81,18 @@ TEST(Ficheros, ElNumeroMasBajoLibreYSuLimite) {
     LiberaNumeroFichero(999);  // ignored
     EXPECT_EQ(TomaNumeroFichero(), 1);
     LiberaNumeroFichero(1);
+}
+
+TEST(Texto1252, IdaYVuelta) {
+    std::string todos;
+    for (int b = 1; b < 256; ++b) todos += char(b);
+    bool exacto = false;
+    EXPECT_EQ(Windows1252DesdeUtf8(Utf8DesdeWindows1252(todos), '?', &exacto), todos);
+    EXPECT_TRUE(exacto);
+    EXPECT_EQ(Utf8DesdeWindows1252("A\xF1o \x80"), "A\xC3\xB1o \xE2\x82\xAC");
+    // Characters the code page lacks, and broken UTF-8, become the substitute.
+    EXPECT_EQ(Windows1252DesdeUtf8("\xE2\x88\x9E x \xC3", '?', &exacto), "? x ?");
+    EXPECT_FALSE(exacto);
 }
 
 }  // namespace
