@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -201,6 +204,35 @@ TEST_F(ShpBinFicheros, SiNoSePuedeGrabarSeDiceYNoHayProcesoTerminado) {
     ASSERT_EQ(puerto.mensajes.size(), 1u);
     EXPECT_NE(puerto.mensajes[0].find("no tiene el campo 3"), std::string::npos);
     EXPECT_FALSE(fs::exists(o.ficheroBin));
+}
+
+TEST_F(ShpBinFicheros, MuchosElementosSeGrabanPorTandasYUnFalloTardioDejaElFicheroComoEstaba) {
+    std::vector<Registro> registros;
+    for (int i = 0; i < 5000; ++i) registros.push_back({{{{double(i), double(i % 7), 0}}}, {double(i)}});
+    EscribeShape(carpeta / "muchos.shp", SHPT_POINT, {{"N", 'N'}}, registros);
+    o.ficheroShp = carpeta / "muchos.shp";
+    o.ficheroBin = carpeta / "muchos.bin";
+    ASSERT_TRUE(ReadShape(o, puerto).escrito);
+    const auto e = LeeBin(o.ficheroBin);
+    ASSERT_EQ(e.size(), 5000u);
+    EXPECT_EQ(e[4999].elemento.coordenadas[0], (brisquel::Fpunto3d{499900, 100, 0}));
+
+    // A file size limit that lets the first batch in and stops the second one.
+    const std::string antes(120, 'x');
+    std::ofstream(carpeta / "limitado.bin", std::ios::binary) << antes;
+    o.ficheroBin = carpeta / "limitado.bin";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto limitado = [this] {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limite;
+        limite.rlim_cur = limite.rlim_max = 300000;
+        setrlimit(RLIMIT_FSIZE, &limite);
+        PuertoAnotador p;
+        const auto r = ReadShape(o, p);
+        std::exit(!r.escrito && p.criticos.size() == 1 && p.procesos.back() == "Proceso interrumpido" ? 7 : 1);
+    };
+    EXPECT_EXIT(limitado(), ::testing::ExitedWithCode(7), "");
+    EXPECT_EQ(Contenido(o.ficheroBin), antes);
 }
 
 // Shows messages on stderr, where a death test can see them.
