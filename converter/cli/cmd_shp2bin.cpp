@@ -16,6 +16,7 @@
 #include "converter/core/DbfCampos.h"
 #include "converter/core/ShpBin.h"
 #include "converter/core/ShpBinError.h"
+#include "digi/Texto1252.h"
 
 namespace parvenza::cli {
 
@@ -62,8 +63,10 @@ bool MismoNombre(const std::string& a, const std::string& b) {
 /// `patron` would list, and returns its selector entry.
 std::string Entrada(const std::vector<CampoDbf>& campos, const std::string& nombre, const char* patron,
                     const std::string& tabla, const char* opcion) {
+    // The command line speaks UTF-8, the table's names are Windows-1252.
+    const std::string nombre1252 = brisquel::Windows1252DesdeUtf8(nombre);
     for (size_t i = 0; i < campos.size(); ++i) {
-        if (!MismoNombre(campos[i].nombre, nombre)) continue;
+        if (!MismoNombre(campos[i].nombre, nombre1252)) continue;
         if (!PasaFiltro(campos[i].tipo, patron))
             throw Error{std::string(opcion) + " " + nombre + ": the field is not " +
                         (std::string(patron) == "DOBLE" ? "numeric" : "numeric or character")};
@@ -100,7 +103,7 @@ OpcionesShpBin Opciones(const ArgumentosShpBin& a) {
     };
 
     if (!a.campoCodigo.empty()) EligeTablaDbf1(s, 9, entrada(a.campoCodigo, kFiltrosTablaDbf1[9], "--code-field"));
-    o.txtCodigo = a.codigo;
+    o.txtCodigo = brisquel::Windows1252DesdeUtf8(a.codigo);
 
     if (a.textos) {
         const int16_t tipo = ChequeaTipoShp(o.ficheroShp);
@@ -115,7 +118,7 @@ OpcionesShpBin Opciones(const ArgumentosShpBin& a) {
         Numero(a.altura, "--height");
         Numero(a.justificacion, "--justification");
         Numero(a.giro, "--rotation");
-        o.txtTextoRotulo = a.texto;
+        o.txtTextoRotulo = brisquel::Windows1252DesdeUtf8(a.texto);
         o.txtTextoAltura = a.altura;
         o.txtTextoJustificacion = a.justificacion;
         o.txtTextoGiro = a.giro;

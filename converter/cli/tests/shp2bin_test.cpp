@@ -79,6 +79,14 @@ TEST_F(Shp2BinCli, TextosConCajasYCampos) {
     EXPECT_EQ(e[0].elemento.rango.xlib, 300);
     EXPECT_EQ(e[0].elemento.rango.ylib, 4);
     EXPECT_EQ(e[0].elemento.rango.zlib, 9000);
+
+    // Texts and field names typed in UTF-8 meet the file's Windows-1252.
+    EscribeShape(carpeta / "anio.shp", SHPT_POINT, {{"A\xD1O", 'N', 6}}, {{{{{1, 2, 0}}}, {2024.0}}});
+    ASSERT_EQ(Ejecuta("--output a.bin --texts --text Peñón --code-field AÑO anio.shp").estado, 0);
+    const auto a = LeeBin(carpeta / "a.bin");
+    ASSERT_EQ(a.size(), 1u);
+    EXPECT_EQ(a[0].Propiedad.texto, "Pe\xF1\xF3n");
+    EXPECT_EQ(Codigo(a[0]), "2024");
 }
 
 TEST_F(Shp2BinCli, ErroresDeLaLineaDeOrdenes) {

@@ -131,6 +131,19 @@ TEST_F(ShpBinFicheros, FormasNulasFechasLogicosYTextoLatin1) {
     const auto e = LeeBin(o.ficheroBin);
     ASSERT_EQ(e.size(), 1u);
     EXPECT_EQ(e[0].Propiedad.texto, "M\xE9xico");
+
+    // A table that declares UTF-8 has its texts brought to Windows-1252; characters the code
+    // page lacks become "?".
+    fs::remove(o.ficheroBin);
+    r = Convierte(Copia("utf8-property"));
+    ASSERT_TRUE(r.escrito);
+    EXPECT_EQ(LeeBin(o.ficheroBin)[0].Propiedad.texto, "????? ?????");
+    fs::remove(o.ficheroBin);
+    EscribeShape(carpeta / "anio.shp", SHPT_POINT, {{"T", 'C', 10}}, {{{{{1, 1, 0}}}, {std::string("A\xC3\xB1o")}}});
+    std::ofstream(carpeta / "anio.cpg") << "UTF-8";
+    r = Convierte(carpeta / "anio.shp");
+    ASSERT_TRUE(r.escrito);
+    EXPECT_EQ(LeeBin(o.ficheroBin)[0].Propiedad.texto, "A\xF1o");
 }
 
 TEST_F(ShpBinFicheros, UnShapeVacioNoAnadeNadaYLoQueHabiaSeConserva) {
