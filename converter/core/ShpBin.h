@@ -15,7 +15,8 @@ namespace parvenza {
 
 class Shapefile;
 
-/// Choices of one run, as the window's controls or the command line give them.
+/// Choices of one run, as the window's controls or the command line give them. Texts are
+/// Windows-1252 bytes, as the BIN file holds them: the window converts its boxes' texts.
 struct OpcionesShpBin {
     std::string ficheroShp;          ///< the chosen shapefile (.shp path)
     std::string ficheroBin;          ///< the output BIN file; elements are appended to it
@@ -38,6 +39,13 @@ struct ResultadoShpBin {
     std::vector<int32_t> registrosErroneos;  ///< as listed in the summary message
     std::string error;            ///< why nothing was written, when `escrito` is false
 };
+
+/// File dialog of `cmdElegirShp_Click`: filter and title.
+inline constexpr const char* kFiltroShp = "ShapeFiles (*.shp)|*.shp";
+inline constexpr const char* kTituloShp = "Elegir fichero";
+/// File dialog of `cmdElegirBinSalida_Click`: filter and title.
+inline constexpr const char* kFiltroBinSalida = "Fichero BIN de Digi (*.bin)|*.bin";
+inline constexpr const char* kTituloBinSalida = "Elegir fichero BIN de salida";
 
 /// Message shown, before the program ends, for a part of more than 32767 vertices.
 inline constexpr const char* kMensajeMaximoPuntos =
