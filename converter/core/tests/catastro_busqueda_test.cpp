@@ -1,4 +1,5 @@
-// Stage 1 and 2 of the cadastre mode: the lookup of each element and its six fields.
+// The cadastre lookup of each element in the topology. The fields it fills are checked on
+// whole runs (catastro_genera_test).
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,6 @@
 namespace parvenza {
 namespace {
 
-using prueba_topologia::CarpetaTemporal;
 using prueba_topologia::Fixture;
 using prueba_topologia::PuertoGrabador;
 
@@ -135,80 +135,6 @@ TEST(CatastroBusca, PrecedenciaEntreNodosDelMismoRegistro) {
     Busca(c, "1808", {{152, 9, ""}});
     EXPECT_EQ(c.Valores().constru, "S3") << "the last parcel with a match, its first subparcel";
     EXPECT_EQ(c.Valores().parcela, "P1b");
-}
-
-TEST(CatastroPonCampos, SoloEnCapasQueTienenLosCampos) {
-    CarpetaTemporal tmp;
-    auto m = Basica();
-    Catastro c(m, tmp.ruta().string());
-
-    Shapefile poligonos;
-    poligonos.Open(tmp / "h_P.shp", 1, 5);
-    auto campos = poligonos.Fields();
-    campos.Add("POLY_ID", 4, 6, 0);
-    campos.Add("CODIGO", 10, 6);
-    campos.Add("MASA", 10, 5);
-    campos.Add("AREA", 7, 11, 2);
-    campos.Add("PARCELA", 10, 5);
-    campos.Add("VIA", 4, 5);
-    campos.Add("NUMERO", 4, 4);
-    campos.Add("CONSTRU", 10, 16);
-    poligonos.CommitFieldDefinitions();
-    auto escribe = [&](Shapefile& shp, const std::string& codigo, std::vector<brisquel::Fatrib> a) {
-        std::string cod = codigo;
-        c.Busca(Elemento(codigo, std::move(a)), cod);
-        shp.Fields().Item("Codigo").Value(cod);
-        c.PonCampos(shp, static_cast<int16_t>(shp.ShapeType()));
-        shp.Vertices().Add(0, 0);
-        shp.Vertices().Add(0, 1);
-        shp.Vertices().Add(1, 1);
-        shp.WriteRecord();
-    };
-    escribe(poligonos, "1805", {{151, 24, ""}});
-    escribe(poligonos, "1808", {{152, 30, ""}});
-    escribe(poligonos, "1999", {{1, 0, "1802"}});
-    escribe(poligonos, "0101", {});
-
-    // A line layer takes the element without the parcel's values.
-    Shapefile lineas;
-    lineas.Open(tmp / "h_L.shp", 1, 3);
-    lineas.Fields().Add("POLY_ID", 4, 6, 0);
-    lineas.Fields().Add("CODIGO", 10, 6);
-    lineas.Fields().Add("VIA", 4, 5);
-    lineas.CommitFieldDefinitions();
-    escribe(lineas, "1805", {{151, 24, ""}});
-    lineas.CloseShapefile();
-    poligonos.CloseShapefile();
-
-    Shapefile lee;
-    lee.Open(tmp / "h_P.shp", 0, 5);
-    auto valor = [&](const char* campo) { return TextoDe(lee.Fields().Item(campo).Value()); };
-    lee.MoveFirst();
-    EXPECT_EQ(valor("MASA"), "45303");
-    EXPECT_EQ(valor("PARCELA"), "02");
-    EXPECT_EQ(valor("AREA"), "1200");
-    EXPECT_EQ(valor("VIA"), "610");
-    EXPECT_EQ(valor("NUMERO"), "11");
-    EXPECT_EQ(valor("CONSTRU"), "");
-    lee.MoveNext();
-    EXPECT_EQ(valor("CONSTRU"), "A");
-    EXPECT_EQ(valor("PARCELA"), "01");
-    EXPECT_EQ(valor("MASA"), "45301");
-    EXPECT_EQ(valor("AREA"), "350");
-    EXPECT_EQ(valor("VIA"), "0");
-    lee.MoveNext();  // 1999 made 1802: written, empty
-    EXPECT_EQ(valor("CODIGO"), "1802");
-    EXPECT_EQ(valor("MASA"), "");
-    EXPECT_EQ(valor("AREA"), "0");
-    lee.MoveNext();  // other codes: nothing set
-    EXPECT_TRUE(EsNulo(lee.Fields().Item("MASA").Value()) || valor("MASA").empty());
-
-    Shapefile leeLineas;
-    leeLineas.Open(tmp / "h_L.shp", 0, 3);
-    leeLineas.MoveFirst();
-    EXPECT_EQ(leeLineas.RecordCount(), 1);
-    EXPECT_EQ(TextoDe(leeLineas.Fields().Item("VIA").Value()), "")
-        << "a line layer's VIA is not the parcel's";
 }
 
 }  // namespace
