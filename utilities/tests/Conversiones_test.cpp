@@ -4,6 +4,9 @@
 #include <fstream>
 #include <random>
 
+#include "digi/FicheroDigi.h"
+#include "digi/Ficheros.h"
+#include "dxf/clsFicheroDxf.h"
 #include "utilities/Utilidades.h"
 
 namespace fs = std::filesystem;
@@ -254,6 +257,23 @@ TEST_F(Tablas, DxfElementsBecomeStyledEntities) {
     } catch (const UtilidadesError& e) {
         EXPECT_EQ(e.numero(), 6);
     }
+}
+
+// With the utilities library loaded, BIN and DXF files are numbered from one table.
+TEST_F(Tablas, BinAndDxfFilesNeverShareANumber) {
+    const auto bin = (carpeta / "a.bin").string();
+    const auto dxf = (carpeta / "a.dxf").string();
+    std::ofstream(dxf) << "  0\nEOF\n";
+    brisquel::FicheroDigi digi;
+    dornavel::clsFicheroDxf lector;
+    int32_t nb = 0, nd = 0;
+    digi.AbreFichero(bin, nb);
+    lector.AbreFicheroDxf(dxf, nd);
+    EXPECT_NE(nb, nd);
+    EXPECT_TRUE(brisquel::NumeroFicheroEnUso(nd));
+    lector.CierraFicheroDxf(dxf, nd);
+    EXPECT_FALSE(brisquel::NumeroFicheroEnUso(nd));
+    digi.CierraFichero(bin, nb);
 }
 
 }  // namespace
