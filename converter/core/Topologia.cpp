@@ -20,6 +20,7 @@
 
 #include "converter/core/Puerto.h"
 #include "digi/DigiError.h"
+#include "digi/Texto1252.h"
 
 namespace parvenza {
 
@@ -36,45 +37,6 @@ const char kRetorno = '\n';
 
 bool IgualesSinCaso(const std::string& a, const std::string& b) {
     return strcasecmp(a.c_str(), b.c_str()) == 0;
-}
-
-// The Windows-1252 byte of the code points 0x80..0x9F of that code page.
-int Cp1252DeCodigo(uint32_t c) {
-    static const uint16_t kAltos[32] = {
-        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
-    for (int i = 0; i < 32; ++i)
-        if (kAltos[i] != 0 && kAltos[i] == c) return 0x80 + i;
-    return -1;
-}
-
-// mdbtools gives text as UTF-8; the records hold Windows-1252 bytes as the BIN files do.
-// A character the code page lacks becomes '?'; a stray byte is kept as it is.
-std::string Utf8ACp1252(const std::string& s) {
-    std::string r;
-    r.reserve(s.size());
-    for (size_t i = 0; i < s.size();) {
-        unsigned char b = static_cast<unsigned char>(s[i]);
-        int n = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
-        uint32_t c = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
-        bool valido = n != 0 && i + n <= s.size();
-        for (int k = 1; valido && k < n; ++k) {
-            unsigned char t = static_cast<unsigned char>(s[i + k]);
-            if ((t & 0xC0) != 0x80) valido = false;
-            c = (c << 6) | (t & 0x3F);
-        }
-        if (!valido) {
-            r += static_cast<char>(b);
-            ++i;
-            continue;
-        }
-        int x = Cp1252DeCodigo(c);
-        r += x < 0 ? '?' : static_cast<char>(x);
-        i += n;
-    }
-    return r;
 }
 
 bool NumeroDeTexto(const std::string& texto, double& valor) {
@@ -466,7 +428,8 @@ std::string Recordset::Texto(const std::string& columna) const {
         case Valor::Texto:
             break;
     }
-    return Utf8ACp1252(v.texto);
+    // mdbtools gives text as UTF-8; the records hold Windows-1252 bytes as the BIN files do.
+    return brisquel::Windows1252DesdeUtf8(v.texto);
 }
 
 bool Recordset::Booleano(const std::string& columna) const {

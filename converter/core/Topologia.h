@@ -144,7 +144,10 @@ class Recordset {
         if (m_fila < m_filas.size()) ++m_fila;
     }
     int32_t RecordCount() const { return static_cast<int32_t>(m_filas.size()); }
-    void Close() { m_filas.clear(), m_fila = 0; }
+    void Close() {
+        m_filas.clear();
+        m_fila = 0;
+    }
 
     /// Readings of a column of the current row, by name without regard to case. Throw
     /// TopologiaError naming the file, table and column when the column is missing, when
