@@ -18,7 +18,9 @@
 #include <cmath>
 #include <exception>
 #include <initializer_list>
+#include <memory>
 
+#include "converter/core/Catastro.h"
 #include "converter/window/PuertoVentana.h"
 #include "converter/window/TextoQt.h"
 
@@ -412,7 +414,12 @@ OpcionesBinShp Ventana::LeeOpcionesBinShp() const {
 void Ventana::cmdProcesarBinShp_Click() {
     PuertoVentana puerto(*this);
     try {
-        ProcesarBinShp(LeeOpcionesBinShp(), puerto, nullptr);
+        const OpcionesBinShp opciones = LeeOpcionesBinShp();
+        // The cadastre set is built in the folder of the BIN choice.
+        std::unique_ptr<Catastro> catastro;
+        if (opciones.catastro && opciones.mdbElegido)
+            catastro = std::make_unique<Catastro>(m_topologia.Manzanas, m_directorio);
+        ProcesarBinShp(opciones, puerto, catastro.get());
     } catch (const std::exception& e) {
         puerto.Ocupado(false);
         MuestraError(e);
@@ -453,9 +460,12 @@ void Ventana::Mensaje(const std::string& texto, bool critico, const std::string&
 void Ventana::MuestraError(const std::exception& e) { Mensaje(e.what(), true); }
 
 bool Ventana::PideUnFichero(const std::string& filtro, const std::string& titulo, std::string& ruta) {
+    // The folder of these choices (a database, a layer set to append to) is not the one
+    // the BIN files and the cadastre set go by.
     std::vector<std::string> ficheros;
+    std::string directorio;
     bool eligio = false;
-    m_utilidades.PideFichero(filtro, titulo, ficheros, m_directorio, true, eligio);
+    m_utilidades.PideFichero(filtro, titulo, ficheros, directorio, true, eligio);
     if (!eligio || ficheros.size() < 2) return false;
     ruta = ficheros[1];
     return true;

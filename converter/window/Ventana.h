@@ -73,13 +73,13 @@ public:
 
     bool BinElegido() const { return m_binElegido; }
     bool MdbElegido() const { return m_topologia.MdbElegido; }
-    /// Folder of the last file choice that passed it.
+    /// Folder of the last BIN choice: where the cadastre set goes.
     const std::string& Directorio() const { return m_directorio; }
 
     /// A message box titled `titulo` with an OK button and, when `critico`, the critical icon.
     void Mensaje(const std::string& texto, bool critico = false,
                  const std::string& titulo = "Parvenza");
-    /// The file dialog for one existing file; the folder it returns becomes the chosen folder.
+    /// The file dialog for one existing file, for the conversion drivers' own questions.
     bool PideUnFichero(const std::string& filtro, const std::string& titulo, std::string& ruta);
     /// Caption of `lbl_Proceso`, painted at once.
     void Proceso(const std::string& texto);
