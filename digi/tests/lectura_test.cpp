@@ -1,7 +1,13 @@
 // Reading: decoding files written by the encoder and by hand, the walk's end-of-file rule,
 // deleted and truncated elements, properties, loading and the corrupt-kind exit.
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <random>
+
 #include "digi/Ficheros.h"
+#include "digi/Mensajes.h"
 #include "digi/tests/Apoyo.h"
 
 namespace brisquel::prueba {
@@ -299,6 +305,52 @@ TEST_F(Lectura, FicheroCompactadoMientrasEstaAbierto) {
     EXPECT_EQ(e.nfich, 0);
     EXPECT_EQ(e.elemento.cabecera.tipo, std::string(2, '\0'));
     digi.CierraFichero(r, n);
+}
+
+TEST_F(Lectura, BytesCualesquieraNoRompenNada) {
+    // Random files, biased towards live kinds and small counts so that the walk goes deep:
+    // reading, loading and compacting end normally, with an error, or through the
+    // corrupt-kind exit; never with a signal.
+    std::mt19937 rng(7);
+    const std::string r = Ruta("azar.bin");
+    for (int caso = 0; caso < 200; ++caso) {
+        std::string bytes;
+        const int elementos = 1 + int(rng() % 8);
+        for (int k = 0; k < elementos; ++k) {
+            const char* tipos[] = {"C=", "T=", "C=", "X ", "C*"};
+            std::string cab = Cabecera(tipos[rng() % 5], "R", int(rng() % 4), int(rng() % 6));
+            if (rng() % 10 == 0) cab[11] = char(rng() % 256);  // any high byte
+            bytes += cab;
+            const int cuerpo = int(rng() % 200);
+            for (int i = 0; i < cuerpo; ++i) bytes += char(rng() % 256);
+        }
+        bytes.resize(rng() % (bytes.size() + 1));
+        Escribe(r, bytes);
+        const pid_t hijo = fork();
+        ASSERT_GE(hijo, 0);
+        if (hijo == 0) {
+            EstableceMensajero([](const std::string&) {});
+            FicheroDigi d;
+            try {
+                int32_t n = 0;
+                d.AbreFichero(r, n);
+                tipo_entidad e;
+                int vueltas = 0;
+                do {
+                    d.DameEntidad(n, e);
+                } while (e.nfich != 0 && ++vueltas < 10000);
+                std::vector<tipo_entidad> v;
+                d.CargaFicheroDigi(r, v, n);
+                d.CierraFichero(r, n);
+                d.comprimir(r);
+            } catch (const DigiError&) {
+            }
+            std::_Exit(0);
+        }
+        int estado = 0;
+        waitpid(hijo, &estado, 0);
+        ASSERT_TRUE(WIFEXITED(estado)) << "case " << caso << " died from signal " << WTERMSIG(estado);
+    }
 }
 
 TEST_F(Lectura, ClaseCorruptaTerminaElPrograma) {
