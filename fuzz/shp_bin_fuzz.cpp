@@ -17,6 +17,14 @@
 namespace fz = parvenza::fuzz;
 using namespace parvenza;
 
+// shapelib reserves room for as many records as the .shx header declares: a 100-byte index
+// can ask for 1.7 GB. Untouched, those pages cost nothing and the open fails in
+// milliseconds; under AddressSanitizer the reservation itself takes seconds. Capping
+// allocations makes it fail at once, as shapelib expects when memory runs out.
+extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1:max_allocation_size_mb=256";
+}
+
 namespace {
 
 class PuertoMudo : public Puerto {

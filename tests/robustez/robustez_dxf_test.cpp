@@ -1,0 +1,130 @@
+// DXF drawings and layer tables that no CAD program should write: every load ends, with the
+// entities it could read or with the reader's error naming the file.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "dxf/Mensajes.h"
+#include "dxf/clsFicheroDxf.h"
+#include "tests/robustez/Robustez.h"
+
+namespace {
+
+using namespace dornavel;
+using namespace parvenza::robustez;
+
+class DxfMalo : public Carpeta {
+protected:
+    // Loads `contenido`; returns the error number (0 when the load ended at EOF).
+    int Carga(const std::string& contenido, std::vector<tipo_ElementoDxf>& el) {
+        const std::string ruta = Ruta("d.dxf");
+        Escribe(ruta, contenido);
+        clsFicheroDxf dxf;
+        int32_t n = 0;
+        dxf.AbreFicheroDxf(ruta, n);
+        int numero = 0;
+        try {
+            dxf.CargaFicheroDxf(ruta, el, n);
+        } catch (const DxfError& e) {
+            numero = e.numero();
+            EXPECT_NE(std::string(e.what()).find(ruta), std::string::npos) << e.what();
+        }
+        omitidos = dxf.Resumen().TiposOmitidos;
+        dxf.CierraFicheroDxf(ruta, n);
+        return numero;
+    }
+    std::map<std::string, int64_t> omitidos;
+};
+
+std::string Entidades(const std::string& cuerpo) {
+    return "  0\nSECTION\n  2\nENTITIES\n" + cuerpo + "  0\nENDSEC\n  0\nEOF\n";
+}
+
+const std::string kLinea = "  0\nLINE\n  8\nC\n 10\n1\n 20\n2\n 11\n3\n 21\n4\n";
+
+TEST_F(DxfMalo, EntidadesDesconocidasYSueltasSeSaltan) {
+    std::vector<tipo_ElementoDxf> el;
+    // Unknown entities before, between and as the last one of the section.
+    EXPECT_EQ(Carga(Entidades("  0\nCIRCLE\n 10\n0\n 40\n1\n" + kLinea + "  0\nINSERT\n  2\nB\n" + kLinea +
+                              "  0\nHATCH\n"),
+                    el),
+              0);
+    ASSERT_EQ(el.size(), 2u);
+    EXPECT_EQ(omitidos, (std::map<std::string, int64_t>{{"CIRCLE", 1}, {"HATCH", 1}, {"INSERT", 1}}));
+
+    // VERTEX and SEQEND with no POLYLINE around them are entities the reader does not convert.
+    el.clear();
+    EXPECT_EQ(Carga(Entidades("  0\nVERTEX\n 10\n1\n  0\nSEQEND\n" + kLinea), el), 0);
+    ASSERT_EQ(el.size(), 1u);
+    EXPECT_EQ(el[0].Tipo, "LINE");
+
+    // A POLYLINE that the file ends inside, with no SEQEND: the end-of-file error.
+    el.clear();
+    EXPECT_EQ(Carga("  0\nSECTION\n  2\nENTITIES\n  0\nPOLYLINE\n 70\n1\n  0\nVERTEX\n 10\n1\n", el), 62);
+
+    // Without EOF after a complete section.
+    el.clear();
+    EXPECT_EQ(Carga("  0\nSECTION\n  2\nENTITIES\n" + kLinea + "  0\nENDSEC\n", el), 62);
+    EXPECT_EQ(el.size(), 1u);
+}
+
+TEST_F(DxfMalo, ValoresQueNoSonNumeros) {
+    std::vector<tipo_ElementoDxf> el;
+    for (const char* malo : {"abc", "", "1e400", "nan", "inf", "0x10", "1,5", "--1"}) {
+        el.clear();
+        EXPECT_EQ(Carga(Entidades("  0\nLINE\n 10\n" + std::string(malo) + "\n"), el), 13) << malo;
+    }
+    // A justification that does not fit a byte.
+    for (const char* fuera : {"300", "-1"}) {
+        el.clear();
+        EXPECT_EQ(Carga(Entidades("  0\nTEXT\n 72\n" + std::string(fuera) + "\n"), el), 6) << fuera;
+    }
+    el.clear();
+    EXPECT_EQ(Carga(Entidades("  0\nPOLYLINE\n 70\nuno\n  0\nSEQEND\n"), el), 13);
+}
+
+TEST_F(DxfMalo, FicherosQueNoSonDxf) {
+    std::vector<tipo_ElementoDxf> el;
+    EXPECT_EQ(Carga("", el), 62);
+    EXPECT_EQ(Carga("  0\n", el), 62);                                  // half a pair
+    EXPECT_EQ(Carga(std::string("\0\0\0\n\x80\xff\n", 8), el), 62);   // binary bytes
+    EXPECT_EQ(Carga(std::string(1 << 20, 'x'), el), 62);               // one long line
+    EXPECT_EQ(Carga("999\rnota\r  0\rEOF\r", el), 0);                    // lone CR line ends
+    // Group codes that are not numbers are passed over like unknown ones.
+    el.clear();
+    EXPECT_EQ(Carga(Entidades("  0\nLINE\nxx\n1\n-5\n2\n 10\n7\n"), el), 0);
+    ASSERT_EQ(el.size(), 1u);
+    EXPECT_EQ(el[0].Line.G10_Coord.X, 7);
+    EXPECT_TRUE(el.size() == 1);
+}
+
+TEST_F(DxfMalo, TablaDeCapasMala) {
+    std::vector<std::string> mensajes;
+    EstableceMensajero([&](const std::string& t) { mensajes.push_back(t); });
+    clsFicheroDxf dxf;
+    std::vector<BinDxfTab> tabla;
+    bool error = false;
+    const std::string ruta = Ruta("bindxf.tab");
+
+    Escribe(ruta, "");
+    try {
+        dxf.CargoFicheroBinDxfTab(ruta, tabla, error);
+        FAIL();
+    } catch (const DxfError& e) {
+        EXPECT_EQ(e.numero(), 62);
+    }
+    // Binary bytes make words like any others; a line of separators only is a data line
+    // without words: the format message at its line, and an empty last entry.
+    Escribe(ruta, "1 2 3 4 5 6 7\n" + std::string("\x80\xff\0 a b c d e f\n", 16) + " ;,\t\"\x14\n1 2 3 4 5 6 7\n");
+    dxf.CargoFicheroBinDxfTab(ruta, tabla, error);
+    EXPECT_TRUE(error);
+    ASSERT_EQ(mensajes.size(), 1u);
+    EXPECT_EQ(mensajes[0], "Error en formato de fichero : " + ruta + " en la l\xC3\xADnea : 3");
+    ASSERT_EQ(tabla.size(), 3u);
+    EXPECT_EQ(tabla[1].codigobin, std::string("\x80\xff\0", 3));
+    EXPECT_EQ(tabla[2].codigobin, "");
+    EstableceMensajero(nullptr);
+}
+
+}  // namespace
