@@ -24,12 +24,6 @@ void PonPunto(unsigned char* p, const Fpunto3d& q) {
     bytes::EscribeEntero32(p + 8, q.z);
 }
 
-// Sets a string to `n` bytes of the file without going through a general replace: a walk
-// reuses its record, so the string usually has the right size already.
-inline void Copia(std::string& s, const unsigned char* p, size_t n) {
-    if (s.size() != n) s.resize(n);
-    std::memcpy(s.data(), p, n);
-}
 
 inline Fpunto3d LeePunto(const unsigned char* p) {
     return {bytes::LeeEntero32(p), bytes::LeeEntero32(p + 4), bytes::LeeEntero32(p + 8)};
@@ -56,22 +50,6 @@ std::string TextoLimpio(const std::string& texto) {
     return SinEspacios(nul == std::string::npos ? texto : texto.substr(0, nul));
 }
 
-void DecodificaCabecera(const unsigned char* p, tipo_dat& cabecera) {
-    Copia(cabecera.tipo, p, 2);
-    Copia(cabecera.codigo, p + 2, 7);
-    cabecera.natr = p[9];
-    cabecera.npuntos = bytes::LeeEntero16(p + 10);
-}
-
-int64_t TamanoLeido(const tipo_dat& c) {
-    const int64_t cuerpo = c.tipo[0] == 'T' ? 1 + std::max<int64_t>(c.npuntos - 1, 0) : c.npuntos;
-    return kCabecera + kBloque * (cuerpo + c.natr);
-}
-
-int64_t TamanoSegunCabecera(const tipo_dat& c) {
-    return kCabecera + kBloque * (int64_t(c.npuntos) + c.natr);
-}
-
 // The file's point and range blocks are little-endian 32-bit integers in the order of
 // the record's fields, so on a little-endian machine they copy straight in.
 constexpr bool kCopiaDirecta = std::endian::native == std::endian::little &&
@@ -81,7 +59,11 @@ constexpr bool kCopiaDirecta = std::endian::native == std::endian::little &&
 
 inline void LeePuntos(const unsigned char* q, Fpunto3d* destino, size_t n) {
     if constexpr (kCopiaDirecta) {
-        if (n) std::memcpy(destino, q, n * kBloque);
+        if (n <= 4) {  // most elements: spare the call
+            for (size_t i = 0; i < n; ++i) std::memcpy(&destino[i], q + i * kBloque, kBloque);
+        } else {
+            std::memcpy(destino, q, n * kBloque);
+        }
     } else {
         for (size_t i = 0; i < n; ++i, q += kBloque) destino[i] = LeePunto(q);
     }

@@ -2,11 +2,14 @@
 // One BIN element to and from bytes: the header, the range, the body. Pure functions over
 // memory; the callers (FicheroDigi) do the file I/O and add the file name to errors.
 
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "digi/Bytes.h"
 #include "digi/Registros.h"
 
 namespace brisquel {
@@ -25,16 +28,33 @@ std::string TextoLimpio(const std::string& texto);
 /// Removes leading and trailing spaces (not tabs, not NULs).
 std::string SinEspacios(const std::string& texto);
 
+/// Sets a string to `n` bytes of the file without going through a general replace: a walk
+/// reuses its record, so the string usually has the right size already.
+inline void Copia(std::string& s, const unsigned char* p, size_t n) {
+    if (s.size() != n) s.resize(n);
+    std::memcpy(s.data(), p, n);
+}
+
 /// Decodes the 12-byte header block at `p` into `cabecera`, field by field in file order.
 /// Throws DigiError kDesbordamiento (6) when `npuntos` has a high byte of 0x80 or more.
-void DecodificaCabecera(const unsigned char* p, tipo_dat& cabecera);
+inline void DecodificaCabecera(const unsigned char* p, tipo_dat& cabecera) {
+    Copia(cabecera.tipo, p, 2);
+    Copia(cabecera.codigo, p + 2, 7);
+    cabecera.natr = p[9];
+    cabecera.npuntos = bytes::LeeEntero16(p + 10);
+}
 
 /// Bytes a live element takes as the walk reads it (header, range, body). A text element
 /// always has its insertion point, whatever `npuntos` says.
-int64_t TamanoLeido(const tipo_dat& cabecera);
+inline int64_t TamanoLeido(const tipo_dat& c) {
+    const int64_t cuerpo = c.tipo[0] == 'T' ? 1 + std::max<int64_t>(c.npuntos - 1, 0) : c.npuntos;
+    return kCabecera + kBloque * (cuerpo + c.natr);
+}
 
 /// Size of an element by its header counts: 48 + 12 x npuntos + 12 x natr.
-int64_t TamanoSegunCabecera(const tipo_dat& cabecera);
+inline int64_t TamanoSegunCabecera(const tipo_dat& c) {
+    return kCabecera + kBloque * (int64_t(c.npuntos) + c.natr);
+}
 
 /// Decodes the range and body of a live element whose header is already in `e`;
 /// `p` points at the element's first byte and holds TamanoLeido bytes.

@@ -67,11 +67,13 @@ void TextoDe(const tipo_entidad_mem& m, std::string& destino) {
     if (inicio != 0 && inicio != std::string::npos) destino.erase(0, inicio);
 }
 
-int32_t Posicion32(const std::string& ruta, int64_t posicion) {
-    if (posicion > std::numeric_limits<int32_t>::max()) {
-        throw DigiError(kDesbordamiento, EnFichero(ruta) + "overflow: byte position " +
-                                             std::to_string(posicion) + " beyond 32 bits");
-    }
+[[noreturn]] void PosicionDesbordada(const std::string& ruta, int64_t posicion) {
+    throw DigiError(kDesbordamiento, EnFichero(ruta) + "overflow: byte position " +
+                                         std::to_string(posicion) + " beyond 32 bits");
+}
+
+inline int32_t Posicion32(const std::string& ruta, int64_t posicion) {
+    if (posicion > std::numeric_limits<int32_t>::max()) PosicionDesbordada(ruta, posicion);
     return static_cast<int32_t>(posicion);
 }
 
