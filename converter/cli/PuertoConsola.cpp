@@ -19,6 +19,7 @@ void PuertoConsola::Termina() {
 void PuertoConsola::Proceso(const std::string& texto) {
     m_proceso = texto;
     m_fraccion = -1;
+    m_elementos = 0;  // counts belong to the step the caption names
     Dibuja(true);
 }
 

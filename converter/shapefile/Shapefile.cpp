@@ -41,7 +41,26 @@ struct FicheroSA {
     std::vector<char> lectura;    ///< cached bytes from offset `inicioLectura`
     uint64_t inicioLectura = 0;
     bool fallo = false;
+    bool indice = false;  ///< a .shx file
 };
+
+// shapelib refuses a whole file when one index entry holds an offset or length beyond what it
+// can address; bring such entries just inside the limits, so that only that record fails to
+// read (number 5) and the others still do.
+void SaneaIndice(const FicheroSA& f, uint64_t pos, char* datos, size_t n) {
+    auto lee = [](const unsigned char* p) {
+        return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+    };
+    auto pon = [](unsigned char* p, uint32_t v) {
+        p[0] = uint8_t(v >> 24), p[1] = uint8_t(v >> 16), p[2] = uint8_t(v >> 8), p[3] = uint8_t(v);
+    };
+    const uint32_t maxDesplazamiento = 0x7FFFFFFF, maxLongitud = 0x7FFFFFFF / 2 - 4;
+    for (uint64_t e = pos < 100 ? 100 : 100 + (pos - 100 + 7) / 8 * 8; e + 8 <= pos + n; e += 8) {
+        auto* p = reinterpret_cast<unsigned char*>(datos + (e - pos));
+        if (lee(p) > maxDesplazamiento) pon(p, maxDesplazamiento);
+        if (lee(p + 4) > maxLongitud) pon(p + 4, maxLongitud);
+    }
+}
 
 constexpr size_t kBufferEscritura = 1 << 20;
 constexpr size_t kBufferLectura = 1 << 16;
@@ -76,6 +95,9 @@ SAFile SAAbre(const char* nombre, const char* acceso) {
     if (fd < 0) return nullptr;
     auto* f = new FicheroSA;
     f->fd = fd;
+    std::string extension = fs::path(nombre).extension().string();
+    f->indice = extension.size() == 4 && std::tolower(static_cast<unsigned char>(extension[3])) == 'x' &&
+                std::tolower(static_cast<unsigned char>(extension[1])) == 's';
     return reinterpret_cast<SAFile>(f);
 }
 
@@ -99,6 +121,7 @@ SAOffset SALee(void* p, SAOffset tam, SAOffset n, SAFile h) {
         f.lectura.resize(r > 0 ? static_cast<size_t>(r) : 0);
         if (r <= 0) break;
     }
+    if (f.indice) SaneaIndice(f, f.pos, destino, hecho);
     f.pos += hecho;
     return tam ? hecho / tam : 0;
 }
