@@ -25,7 +25,7 @@ using ParDxf = std::array<std::string, 2>;
 
 /// Reads pairs from a stream, counting lines for messages.
 class LectorPares {
-public:
+  public:
     LectorPares(std::istream& in, std::string fichero) : m_in(in), m_fichero(std::move(fichero)) {}
 
     /// The next pair. Throws DxfError 62 when the lines run out.
@@ -34,7 +34,7 @@ public:
     int64_t Linea() const { return m_lineaCodigo; }
     const std::string& Fichero() const { return m_fichero; }
 
-private:
+  private:
     std::istream& m_in;
     std::string m_fichero;
     int64_t m_lineas = 0;

@@ -60,13 +60,13 @@ struct tipo_ElementoDxf {
 
 /// One entry of the layer table that ties Digi codes to DXF layers.
 struct BinDxfTab {
-    std::string codigobin;   ///< the Digi element code
-    std::string capa;        ///< the DXF layer
-    std::string Tipo;        ///< element type
+    std::string codigobin;  ///< the Digi element code
+    std::string capa;       ///< the DXF layer
+    std::string Tipo;       ///< element type
     std::string color;
-    std::string estilo;      ///< line style
-    std::string tamTexto;    ///< text size
-    std::string descripcion; ///< first word of the description
+    std::string estilo;       ///< line style
+    std::string tamTexto;     ///< text size
+    std::string descripcion;  ///< first word of the description
 };
 
 }  // namespace dornavel

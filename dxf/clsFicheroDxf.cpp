@@ -49,8 +49,8 @@ double clsFicheroDxf::Real(const char* que) const {
     double v = 0.0;
     auto [fin, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
     if (t.empty() || ec != std::errc() || fin != t.data() + t.size() || !std::isfinite(v))
-        throw DxfError(13, m_fichero + ", linea " + std::to_string(m_lector->Linea() + 1) +
-                               ": \"" + m_par[1] + "\" no es un numero (" + que + ")");
+        throw DxfError(13, m_fichero + ", linea " + std::to_string(m_lector->Linea() + 1) + ": \"" +
+                               m_par[1] + "\" no es un numero (" + que + ")");
     return v;
 }
 
@@ -60,8 +60,8 @@ int64_t clsFicheroDxf::Entero(const char* que) const {
     const char* inicio = t.data() + (!t.empty() && t[0] == '+' ? 1 : 0);
     auto [fin, ec] = std::from_chars(inicio, t.data() + t.size(), v);
     if (t.empty() || ec != std::errc() || fin != t.data() + t.size())
-        throw DxfError(13, m_fichero + ", linea " + std::to_string(m_lector->Linea() + 1) +
-                               ": \"" + m_par[1] + "\" no es un numero entero (" + que + ")");
+        throw DxfError(13, m_fichero + ", linea " + std::to_string(m_lector->Linea() + 1) + ": \"" +
+                               m_par[1] + "\" no es un numero entero (" + que + ")");
     return v;
 }
 
@@ -75,8 +75,8 @@ uint8_t clsFicheroDxf::Byte(const char* que) const {
 
 void clsFicheroDxf::AbreFicheroDxf(const std::string& fichero, int32_t& nfich) {
     if (m_in)
-        throw DxfError(55, "clsFicheroDxf: ya hay un fichero abierto (" + m_fichero +
-                               ") al abrir " + fichero);
+        throw DxfError(
+            55, "clsFicheroDxf: ya hay un fichero abierto (" + m_fichero + ") al abrir " + fichero);
     std::error_code ec;
     if (std::filesystem::is_directory(fichero, ec))
         throw DxfError(53, "No se encuentra el fichero " + fichero + " (es una carpeta)");
@@ -150,14 +150,29 @@ void clsFicheroDxf::leeDxf(const std::string& TipoDxf, tipo_ElementoDxf& Element
         auto& l = ElementoDxf.Line;
         for (Lee(); Grupo() != 0; Lee()) {
             switch (Grupo()) {
-                case 8: l.G8_capa = m_par[1]; break;
-                case 10: l.G10_Coord.X = Real("LINE 10"); break;
-                case 20: l.G10_Coord.Y = Real("LINE 20"); break;
-                case 30: l.G10_Coord.Z = Real("LINE 30"); break;
-                case 11: l.G11_Coord.X = Real("LINE 11"); break;
-                case 21: l.G11_Coord.Y = Real("LINE 21"); break;
-                case 31: l.G11_Coord.Z = Real("LINE 31"); break;
-                default: Omite();
+                case 8:
+                    l.G8_capa = m_par[1];
+                    break;
+                case 10:
+                    l.G10_Coord.X = Real("LINE 10");
+                    break;
+                case 20:
+                    l.G10_Coord.Y = Real("LINE 20");
+                    break;
+                case 30:
+                    l.G10_Coord.Z = Real("LINE 30");
+                    break;
+                case 11:
+                    l.G11_Coord.X = Real("LINE 11");
+                    break;
+                case 21:
+                    l.G11_Coord.Y = Real("LINE 21");
+                    break;
+                case 31:
+                    l.G11_Coord.Z = Real("LINE 31");
+                    break;
+                default:
+                    Omite();
             }
         }
     } else if (TipoDxf == "POLYLINE") {
@@ -172,24 +187,40 @@ void clsFicheroDxf::leeDxf(const std::string& TipoDxf, tipo_ElementoDxf& Element
                 auto& v = p.Gvertices[k - 1];
                 for (Lee(); Grupo() != 0; Lee()) {
                     switch (Grupo()) {
-                        case 8: v.G8_capa = m_par[1]; break;
-                        case 10: v.G10_Coord.X = Real("VERTEX 10"); break;
-                        case 20: v.G10_Coord.Y = Real("VERTEX 20"); break;
-                        case 30: v.G10_Coord.Z = Real("VERTEX 30"); break;
-                        default: Omite();
+                        case 8:
+                            v.G8_capa = m_par[1];
+                            break;
+                        case 10:
+                            v.G10_Coord.X = Real("VERTEX 10");
+                            break;
+                        case 20:
+                            v.G10_Coord.Y = Real("VERTEX 20");
+                            break;
+                        case 30:
+                            v.G10_Coord.Z = Real("VERTEX 30");
+                            break;
+                        default:
+                            Omite();
                     }
                 }
                 continue;  // the group 0 pair is examined without reading
             }
             switch (Grupo()) {
-                case 8: p.G8_capa = m_par[1]; break;
-                case 66: case 10: case 20: case 30: break;  // the polyline's own point
+                case 8:
+                    p.G8_capa = m_par[1];
+                    break;
+                case 66:
+                case 10:
+                case 20:
+                case 30:
+                    break;  // the polyline's own point
                 case 70:
                     // Closure is the lowest bit of the flags: AutoCAD writes "     1", and 9
                     // for a closed 3D polyline.
                     p.G70_Cerrada = (Entero("POLYLINE 70") & 1) ? "1" : "0";
                     break;
-                default: Omite();
+                default:
+                    Omite();
             }
             Lee();
         }
@@ -199,20 +230,50 @@ void clsFicheroDxf::leeDxf(const std::string& TipoDxf, tipo_ElementoDxf& Element
         bool alineacion = false;
         for (Lee(); Grupo() != 0; Lee()) {
             switch (Grupo()) {
-                case 8: t.G8_capa = m_par[1]; break;
-                case 10: t.G10_Coord.X = Real("TEXT 10"); break;
-                case 20: t.G10_Coord.Y = Real("TEXT 20"); break;
-                case 30: t.G10_Coord.Z = Real("TEXT 30"); break;
-                case 1: t.G1_texto = m_par[1]; break;
-                case 40: t.G40_caract.G40_ancho = Real("TEXT 40"); break;
-                case 41: t.G40_caract.G41_alto = Real("TEXT 41"); break;
-                case 72: t.G40_caract.G72_justH = Byte("TEXT 72"); break;
-                case 73: t.G40_caract.G73_justV = Byte("TEXT 73"); break;
-                case 11: t.G11_Coord.X = Real("TEXT 11"); alineacion = true; break;
-                case 21: t.G11_Coord.Y = Real("TEXT 21"); alineacion = true; break;
-                case 31: t.G11_Coord.Z = Real("TEXT 31"); alineacion = true; break;
-                case 50: t.G40_caract.G50_rotac = Real("TEXT 50"); break;
-                default: Omite();
+                case 8:
+                    t.G8_capa = m_par[1];
+                    break;
+                case 10:
+                    t.G10_Coord.X = Real("TEXT 10");
+                    break;
+                case 20:
+                    t.G10_Coord.Y = Real("TEXT 20");
+                    break;
+                case 30:
+                    t.G10_Coord.Z = Real("TEXT 30");
+                    break;
+                case 1:
+                    t.G1_texto = m_par[1];
+                    break;
+                case 40:
+                    t.G40_caract.G40_ancho = Real("TEXT 40");
+                    break;
+                case 41:
+                    t.G40_caract.G41_alto = Real("TEXT 41");
+                    break;
+                case 72:
+                    t.G40_caract.G72_justH = Byte("TEXT 72");
+                    break;
+                case 73:
+                    t.G40_caract.G73_justV = Byte("TEXT 73");
+                    break;
+                case 11:
+                    t.G11_Coord.X = Real("TEXT 11");
+                    alineacion = true;
+                    break;
+                case 21:
+                    t.G11_Coord.Y = Real("TEXT 21");
+                    alineacion = true;
+                    break;
+                case 31:
+                    t.G11_Coord.Z = Real("TEXT 31");
+                    alineacion = true;
+                    break;
+                case 50:
+                    t.G40_caract.G50_rotac = Real("TEXT 50");
+                    break;
+                default:
+                    Omite();
             }
         }
         // Left-aligned texts, the most common, carry no alignment point: the insertion
@@ -230,8 +291,7 @@ void clsFicheroDxf::CargoFicheroBinDxfTab(const std::string& ficheroBinDxfTab,
     std::ifstream in(ficheroBinDxfTab, std::ios::binary);
     if (!in) throw DxfError(53, "No se encuentra el fichero " + ficheroBinDxfTab);
     std::string linea;
-    if (!LeeLineaTexto(in, linea))
-        throw DxfError(62, ficheroBinDxfTab + ": el fichero esta vacio");
+    if (!LeeLineaTexto(in, linea)) throw DxfError(62, ficheroBinDxfTab + ": el fichero esta vacio");
     std::size_t n = 0;
     std::vector<std::string> palabras;
     do {
@@ -244,7 +304,9 @@ void clsFicheroDxf::CargoFicheroBinDxfTab(const std::string& ficheroBinDxfTab,
         if (palabras.size() < 7) {
             ErrorFormato = true;
             MuestraMensaje("Error en formato de fichero : " + ficheroBinDxfTab +
-                           " en la l\xC3\xAD" "nea : " + std::to_string(n));
+                           " en la l\xC3\xAD"
+                           "nea : " +
+                           std::to_string(n));
             return;
         }
         auto& e = tabla.back();

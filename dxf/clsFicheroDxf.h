@@ -24,7 +24,7 @@ struct ResumenCargaDxf {
 /// ASCII DXF file, and the layer table that ties Digi codes to DXF layers.
 /// One object reads one file at a time; every method throws DxfError.
 class clsFicheroDxf {
-public:
+  public:
     clsFicheroDxf();
     ~clsFicheroDxf();
     clsFicheroDxf(const clsFicheroDxf&) = delete;
@@ -82,7 +82,7 @@ public:
     /// separator gets an empty last word.
     void leeLinea(const std::string& tira, std::vector<std::string>& palabras);
 
-private:
+  private:
     void Lee();
     void Requiere() const;
     double Real(const char* que) const;

@@ -28,15 +28,24 @@ std::array<int32_t, 4> Caja(const Punto3D& p, const texto& t) {
     const int64_t x = p.x(), y = p.y();
     const char* que = "la caja del texto";
     switch (t.Justificacion()) {
-        case 1: return {A32(x, que), A32(x + l, que), A32(y - h2, que), A32(y + h2, que)};
-        case 2: return {A32(x, que), A32(x + l, que), A32(y - h, que), A32(y, que)};
-        case 3: return {A32(x - l2, que), A32(x + l2, que), A32(y - h, que), A32(y, que)};
-        case 4: return {A32(x - l, que), A32(x, que), A32(y - h, que), A32(y, que)};
-        case 5: return {A32(x - l, que), A32(x, que), A32(y - h2, que), A32(y + h2, que)};
-        case 6: return {A32(x - l, que), A32(x, que), A32(y, que), A32(y + h, que)};
-        case 7: return {A32(x - l2, que), A32(x + l2, que), A32(y, que), A32(y + h, que)};
-        case 8: return {A32(x - l2, que), A32(x + l2, que), A32(y - h2, que), A32(y + h2, que)};
-        default: return {A32(x, que), A32(x + l, que), A32(y, que), A32(y + h, que)};
+        case 1:
+            return {A32(x, que), A32(x + l, que), A32(y - h2, que), A32(y + h2, que)};
+        case 2:
+            return {A32(x, que), A32(x + l, que), A32(y - h, que), A32(y, que)};
+        case 3:
+            return {A32(x - l2, que), A32(x + l2, que), A32(y - h, que), A32(y, que)};
+        case 4:
+            return {A32(x - l, que), A32(x, que), A32(y - h, que), A32(y, que)};
+        case 5:
+            return {A32(x - l, que), A32(x, que), A32(y - h2, que), A32(y + h2, que)};
+        case 6:
+            return {A32(x - l, que), A32(x, que), A32(y, que), A32(y + h, que)};
+        case 7:
+            return {A32(x - l2, que), A32(x + l2, que), A32(y, que), A32(y + h, que)};
+        case 8:
+            return {A32(x - l2, que), A32(x + l2, que), A32(y - h2, que), A32(y + h2, que)};
+        default:
+            return {A32(x, que), A32(x + l, que), A32(y, que), A32(y + h, que)};
     }
 }
 
@@ -92,8 +101,8 @@ void Entidad::BorraAtributo(int32_t nIndice) {
         return;
     }
     if (nIndice < 1)
-        throw EntidadError(9, "Entidad.BorraAtributo: el atributo " + std::to_string(nIndice) +
-                                  " no existe");
+        throw EntidadError(
+            9, "Entidad.BorraAtributo: el atributo " + std::to_string(nIndice) + " no existe");
     m_atributos.erase(m_atributos.begin() + (nIndice - 1));
 }
 
@@ -137,8 +146,8 @@ void Entidad::BorraPunto(int32_t nIndice) {
         MuestraMensaje("Ese punto no existe");
     } else {
         if (nIndice < 1)
-            throw EntidadError(9, "Entidad.BorraPunto: el punto " + std::to_string(nIndice) +
-                                      " no existe");
+            throw EntidadError(
+                9, "Entidad.BorraPunto: el punto " + std::to_string(nIndice) + " no existe");
         m_puntos.erase(m_puntos.begin() + (nIndice - 1));
     }
     m_tipo = Puntos() == 1 ? TipoDeUnPunto() : kLineal;
@@ -153,9 +162,9 @@ void Entidad::CambioATexto() {
     m_tipo = kTexto;
 }
 
-void Entidad::AdaptaEstadoEntidad(double nArea, bool nEsCerrado, int32_t nTamano,
-                                  bool nEsVisible, bool nBorrado, int32_t nColorL,
-                                  int32_t nColorRelleno, bool nModificado, int32_t nPuntero) {
+void Entidad::AdaptaEstadoEntidad(double nArea, bool nEsCerrado, int32_t nTamano, bool nEsVisible,
+                                  bool nBorrado, int32_t nColorL, int32_t nColorRelleno,
+                                  bool nModificado, int32_t nPuntero) {
     m_estado.area(nArea);
     m_estado.EsCerrado(nEsCerrado);
     m_estado.tamano(nTamano);
@@ -167,9 +176,9 @@ void Entidad::AdaptaEstadoEntidad(double nArea, bool nEsCerrado, int32_t nTamano
     m_estado.puntero(nPuntero);
 }
 
-bool Entidad::EsCodigoValido(const std::vector<std::string>& codigo,
-                             const std::string& codigobin) {
-    if (codigo.empty()) throw EntidadError(9, "Entidad.EsCodigoValido: la lista de codigos esta vacia");
+bool Entidad::EsCodigoValido(const std::vector<std::string>& codigo, const std::string& codigobin) {
+    if (codigo.empty())
+        throw EntidadError(9, "Entidad.EsCodigoValido: la lista de codigos esta vacia");
     bool incluido = false;
     for (const auto& patron : codigo) {
         if (!patron.empty() && patron[0] == '-') continue;

@@ -20,7 +20,7 @@ class Entidades;
 /// extent and state. Positions are 1-based. The point and attribute lists hold the very
 /// objects passed in, shared with the caller. Throws EntidadError.
 class Entidad {
-public:
+  public:
     /// Kinds held in `tipo`.
     static constexpr int16_t kNinguno = 0, kLineal = 1, kPuntual = 2, kTexto = 4;
 
@@ -88,7 +88,7 @@ public:
     /// EntidadError 9 when the list is empty.
     bool EsCodigoValido(const std::vector<std::string>& codigo, const std::string& codigobin);
 
-private:
+  private:
     void CambioATexto();
     void CajaDeTexto();
     int16_t TipoDeUnPunto() const;

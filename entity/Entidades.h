@@ -13,7 +13,7 @@ namespace lumeral {
 /// the decimal digits of the Id the collection gave it. Ids are never reused.
 /// Positions are 1-based. Throws EntidadError.
 class Entidades {
-public:
+  public:
     using const_iterator = std::vector<std::shared_ptr<Entidad>>::const_iterator;
 
     /// Añade una entidad a la colección: gives `ent` (or a new entity when null) the next Id
@@ -32,7 +32,7 @@ public:
     const_iterator begin() const { return m_entidades.begin(); }
     const_iterator end() const { return m_entidades.end(); }
 
-private:
+  private:
     void Comprueba(int32_t indice, const char* que) const;
     int32_t m_contador = 0;
     std::vector<std::shared_ptr<Entidad>> m_entidades;

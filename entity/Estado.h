@@ -7,7 +7,7 @@ namespace lumeral {
 /// Situación de un elemento gráfico: its place in its file, closure, visibility and colours.
 /// Plain stored values, all 0 or false at first.
 class Estado {
-public:
+  public:
     /// Puntero del elemento en el fichero. En bytes.
     int32_t puntero() const { return m_puntero; }
     /// Tamaño del elemento en el fichero. En bytes.
@@ -37,7 +37,7 @@ public:
     void colorRelleno(int32_t v) { m_colorRelleno = v; }
     void Grosor(int32_t v) { m_grosor = v; }
 
-private:
+  private:
     int32_t m_puntero = 0;
     int32_t m_tamano = 0;
     bool m_esCerrado = false;

@@ -6,7 +6,7 @@ namespace lumeral {
 
 /// Rango de un elemento gráfico: the box that holds the element, all bounds 0 at first.
 class MaxMin {
-public:
+  public:
     int32_t xmax() const { return m_xmax; }
     int32_t ymax() const { return m_ymax; }
     int32_t zmax() const { return m_zmax; }
@@ -30,7 +30,7 @@ public:
     /// Shrinks the box likewise.
     void DesInflar(int32_t dx, int32_t dy, int32_t dz);
 
-private:
+  private:
     void Ajusta(double dx, double dy, double dz);
     int32_t m_xmax = 0, m_ymax = 0, m_zmax = 0;
     int32_t m_xmin = 0, m_ymin = 0, m_zmin = 0;

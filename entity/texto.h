@@ -9,7 +9,7 @@ namespace lumeral {
 /// Texto gráfico: the text properties of an element. Setting `Texto` raises the event
 /// CambioATexto afterwards; one subscriber at a time (the entity that owns the object).
 class texto {
-public:
+  public:
     /// Text height, stored unchanged.
     int32_t Altura() const { return m_altura; }
     void Altura(int32_t v) { m_altura = v; }
@@ -32,7 +32,7 @@ public:
         m_cambioATexto = std::move(manejador);
     }
 
-private:
+  private:
     int32_t m_altura = 0;
     std::string m_texto;
     int32_t m_justificacion = 0;

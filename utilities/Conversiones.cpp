@@ -36,8 +36,8 @@ int32_t ComoEntero(const std::string& texto, const std::string& que) {
 int32_t ColorDePaleta(const brisquel::Paleta& pal, int32_t indice) {
     if (indice < 1 || static_cast<std::size_t>(indice) > pal.size())
         throw UtilidadesError(9, "BuscaEnDigiTab: el color " + std::to_string(indice) +
-                                     " no esta en la paleta (tiene " +
-                                     std::to_string(pal.size()) + " colores)");
+                                     " no esta en la paleta (tiene " + std::to_string(pal.size()) +
+                                     " colores)");
     return pal[indice - 1][3];
 }
 
@@ -45,8 +45,8 @@ int32_t ColorDePaleta(const brisquel::Paleta& pal, int32_t indice) {
 int32_t Escala(double v, const char* que) {
     const double r = std::nearbyint(v * 100.0);
     if (!(r >= std::numeric_limits<int32_t>::min() && r <= std::numeric_limits<int32_t>::max()))
-        throw UtilidadesError(6, std::string("ConvierteDxfOrmanto: desbordamiento al escalar ") +
-                                     que);
+        throw UtilidadesError(6,
+                              std::string("ConvierteDxfOrmanto: desbordamiento al escalar ") + que);
     return static_cast<int32_t>(r);
 }
 
@@ -79,8 +79,8 @@ void Utilidades::BuscaEnDigiTab(const std::string& codigo, const brisquel::Tabla
     for (std::size_t r = 0; r < digitab.size(); ++r) {
         const auto& fila = digitab[r];
         if (fila[0] != codigo) continue;
-        const std::string que = "BuscaEnDigiTab, codigo " + codigo + " (fila " +
-                                std::to_string(r + 1) + ")";
+        const std::string que =
+            "BuscaEnDigiTab, codigo " + codigo + " (fila " + std::to_string(r + 1) + ")";
         nRelleno = ComoEntero(fila[1], que);
         nColor = ColorDePaleta(pal, ComoEntero(fila[2], que));
         nValor4 = ComoEntero(fila[3], que);
@@ -158,8 +158,8 @@ void Utilidades::ConvierteDigiOrmanto(const brisquel::tipo_entidad& elemento,
         BuscaEnDigiTab(EntidadN.codigo(), digitab, digipal, colornuevo, color, valor4, grosor,
                        relleno);
         EntidadN.AdaptaEstadoEntidad(elemento.Propiedad.area, elemento.Propiedad.EsCerrado,
-                                     elemento.tamano, true, false, color,
-                                     Relleno(color, relleno), false, elemento.puntero);
+                                     elemento.tamano, true, false, color, Relleno(color, relleno),
+                                     false, elemento.puntero);
         EntidadN.Estado().Grosor(grosor);
     });
 }
@@ -198,7 +198,8 @@ void Utilidades::ConvierteDxfOrmanto(const dornavel::tipo_ElementoDxf& elementoD
             EntidadN.AnadePunto(PuntoDxf(elementoDxf.Line.G11_Coord));
         } else if (tipo == "POLYLINE") {
             codigoDeCapa(elementoDxf.Polyline.G8_capa);
-            for (const auto& v : elementoDxf.Polyline.Gvertices) EntidadN.AnadePunto(PuntoDxf(v.G10_Coord));
+            for (const auto& v : elementoDxf.Polyline.Gvertices)
+                EntidadN.AnadePunto(PuntoDxf(v.G10_Coord));
             cerrado = elementoDxf.Polyline.G70_Cerrada == "1";
         } else {
             const auto& x = elementoDxf.Text;
@@ -214,8 +215,8 @@ void Utilidades::ConvierteDxfOrmanto(const dornavel::tipo_ElementoDxf& elementoD
         int32_t color = 0, valor4 = 0, grosor = 0, relleno = 0;
         BuscaEnDigiTab(EntidadN.codigo(), digitab, digipal, colornuevo, color, valor4, grosor,
                        relleno);
-        EntidadN.AdaptaEstadoEntidad(0.0, cerrado, 0, true, false, color,
-                                     Relleno(color, relleno), false, 0);
+        EntidadN.AdaptaEstadoEntidad(0.0, cerrado, 0, true, false, color, Relleno(color, relleno),
+                                     false, 0);
         EntidadN.Estado().Grosor(grosor);
     });
 }

@@ -31,7 +31,8 @@ std::vector<std::string> ListaPorExtension(const std::string& directorio,
     std::error_code ec;
     fs::directory_iterator it(fs::path(directorio.empty() ? "." : directorio), ec);
     if (ec)
-        throw UtilidadesError(76, "No se puede leer la carpeta " + directorio + ": " + ec.message());
+        throw UtilidadesError(76,
+                              "No se puede leer la carpeta " + directorio + ": " + ec.message());
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         if (ec) break;
         std::error_code ec2;
@@ -43,7 +44,8 @@ std::vector<std::string> ListaPorExtension(const std::string& directorio,
             nombres.push_back(nombre);
     }
     if (ec)
-        throw UtilidadesError(76, "No se puede leer la carpeta " + directorio + ": " + ec.message());
+        throw UtilidadesError(76,
+                              "No se puede leer la carpeta " + directorio + ": " + ec.message());
     std::sort(nombres.begin(), nombres.end(), MenorSinMayusculas);
     return nombres;
 }

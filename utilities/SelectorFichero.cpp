@@ -23,7 +23,8 @@ std::string FiltroEnFormaQt(const std::string& filtro) {
     std::string::size_type inicio = 0;
     while (true) {
         auto barra = filtro.find('|', inicio);
-        partes.push_back(filtro.substr(inicio, barra == std::string::npos ? barra : barra - inicio));
+        partes.push_back(
+            filtro.substr(inicio, barra == std::string::npos ? barra : barra - inicio));
         if (barra == std::string::npos) break;
         inicio = barra + 1;
     }

@@ -9,7 +9,7 @@ namespace fenoquia {
 
 /// What shows an open-file dialog. Implemented by the host program.
 class SelectorFichero {
-public:
+  public:
     virtual ~SelectorFichero() = default;
 
     /// Lets the user choose one existing file, or cancel.

@@ -57,7 +57,8 @@ void Utilidades::TipoFichero(const std::string& Directorio, const std::string& F
         FicheroDigiComun().leo_digi_tab(tablas + "digi.tab", digitab, fondo_pantalla, colornuevo);
         if (tipo == "DXF") {
             bool errorFormato = false;
-            LectorDxfComun().CargoFicheroBinDxfTab(tablas + "bindxf.tab", tablaBinDxf, errorFormato);
+            LectorDxfComun().CargoFicheroBinDxfTab(tablas + "bindxf.tab", tablaBinDxf,
+                                                   errorFormato);
         }
     });
 }

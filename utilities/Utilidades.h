@@ -15,7 +15,7 @@ namespace fenoquia {
 /// The utilities library's public class: the open-file dialog, file-type detection and the
 /// conversion of Digi and DXF elements into entities. Every method throws UtilidadesError.
 class Utilidades {
-public:
+  public:
     /// The open-file dialog used for every file choice.
     ///
     /// Asks the chooser installed with EstableceSelectorFichero, passing `filtro`
@@ -68,7 +68,7 @@ public:
                              const brisquel::TablaDigi& digitab, const brisquel::Paleta& digipal,
                              const int32_t& colornuevo, lumeral::Entidad& EntidadN);
 
-private:
+  private:
     /// The style of `codigo`: at the first table row whose column 1 is `codigo`, the fill flag
     /// (column 2), the colour of palette entry column 3, column 4 and the thickness
     /// (column 5). When no row matches only `nColor` is set, from palette entry `colornuevo`.

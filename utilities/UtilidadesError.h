@@ -9,12 +9,12 @@ namespace fenoquia {
 /// 6 overflow, 9 subscript, 13 type mismatch, 53 file not found, 62 past end of file,
 /// 76 path not found) and a message naming the file or element concerned.
 class UtilidadesError : public std::runtime_error {
-public:
+  public:
     UtilidadesError(int numero, const std::string& mensaje)
         : std::runtime_error(mensaje), m_numero(numero) {}
     int numero() const noexcept { return m_numero; }
 
-private:
+  private:
     int m_numero;
 };
 

@@ -16,8 +16,14 @@ namespace {
 int Genera(const std::string& ruta, long n) {
     std::ofstream f(ruta, std::ios::binary);
     long h = 0x100;
-    auto par = [&f](const char* codigo, const std::string& valor) { f << codigo << "\r\n" << valor << "\r\n"; };
-    auto num = [](double v) { char b[32]; std::snprintf(b, sizeof b, "%.6f", v); return std::string(b); };
+    auto par = [&f](const char* codigo, const std::string& valor) {
+        f << codigo << "\r\n" << valor << "\r\n";
+    };
+    auto num = [](double v) {
+        char b[32];
+        std::snprintf(b, sizeof b, "%.6f", v);
+        return std::string(b);
+    };
     auto cabecera = [&](const char* tipo, const char* sub) {
         par("  0", tipo);
         char b[16];
@@ -35,28 +41,43 @@ int Genera(const std::string& ruta, long n) {
         switch (i % 4) {
             case 0:
                 cabecera("LINE", "AcDbLine");
-                par(" 10", num(x)); par(" 20", num(y)); par(" 30", num(0));
-                par(" 11", num(x + 5)); par(" 21", num(y + 5)); par(" 31", num(0));
+                par(" 10", num(x));
+                par(" 20", num(y));
+                par(" 30", num(0));
+                par(" 11", num(x + 5));
+                par(" 21", num(y + 5));
+                par(" 31", num(0));
                 break;
             case 1:
                 cabecera("POLYLINE", "AcDb3dPolyline");
-                par(" 66", "     1"); par(" 10", "0.0"); par(" 20", "0.0"); par(" 30", "0.0");
+                par(" 66", "     1");
+                par(" 10", "0.0");
+                par(" 20", "0.0");
+                par(" 30", "0.0");
                 par(" 70", "     9");
                 for (int v = 0; v < 10; ++v) {
                     cabecera("VERTEX", "AcDb3dPolylineVertex");
-                    par(" 10", num(x + v)); par(" 20", num(y + v)); par(" 30", num(v));
+                    par(" 10", num(x + v));
+                    par(" 20", num(y + v));
+                    par(" 30", num(v));
                     par(" 70", "    32");
                 }
                 cabecera("SEQEND", "AcDbEntity");
                 break;
             case 2:
                 cabecera("TEXT", "AcDbText");
-                par(" 10", num(x)); par(" 20", num(y)); par(" 30", num(0));
-                par(" 40", "2.5"); par("  1", "Rotulo " + std::to_string(i));
+                par(" 10", num(x));
+                par(" 20", num(y));
+                par(" 30", num(0));
+                par(" 40", "2.5");
+                par("  1", "Rotulo " + std::to_string(i));
                 break;
             default:
                 cabecera("CIRCLE", "AcDbCircle");
-                par(" 10", num(x)); par(" 20", num(y)); par(" 30", num(0)); par(" 40", "1.5");
+                par(" 10", num(x));
+                par(" 20", num(y));
+                par(" 30", num(0));
+                par(" 40", "1.5");
         }
     }
     par("  0", "ENDSEC");
@@ -77,8 +98,9 @@ int Carga(const std::string& ruta) {
     for (const auto& e : elementos) vertices += long(e.Polyline.Gvertices.size());
     int64_t omitidos = 0;
     for (const auto& [g, c] : dxf.Resumen().GruposOmitidos) omitidos += c;
-    std::cout << "entities loaded: " << elementos.size() << ", polyline vertices (with reset ones): "
-              << vertices << ", skipped types: " << dxf.Resumen().TiposOmitidos.size()
+    std::cout << "entities loaded: " << elementos.size()
+              << ", polyline vertices (with reset ones): " << vertices
+              << ", skipped types: " << dxf.Resumen().TiposOmitidos.size()
               << ", skipped group pairs: " << omitidos << "\n"
               << "load: " << std::chrono::duration<double, std::milli>(t1 - t0).count() << " ms\n";
     return 0;

@@ -55,13 +55,17 @@ void Lista(const std::vector<tipo_ElementoDxf>& elementos, const std::vector<Bin
         out << " layer=" << U(capa);
         if (tabla) {
             BinDxfTab info;
-            out << " code=" << (buscador.BuscaEnBinDxfTab("", capa, *tabla, info) ? U(info.codigobin) : "-");
+            out << " code="
+                << (buscador.BuscaEnBinDxfTab("", capa, *tabla, info) ? U(info.codigobin) : "-");
         }
         out << " points=" << puntos << " first=" << Punto(primero);
         if (e.Tipo == "POLYLINE")
             out << " closed=" << (e.Polyline.G70_Cerrada == "1" ? "yes" : "no");
         if (e.Tipo == "TEXT")
-            out << " text=\"" << U(e.Text.G1_texto) << "\" height=" << e.Text.G40_caract.G41_alto;
+            // The conversion takes the height from group 41; show 40 beside it, since CAD
+            // programs write the height there.
+            out << " text=\"" << U(e.Text.G1_texto) << "\" height41=" << e.Text.G40_caract.G41_alto
+                << " size40=" << e.Text.G40_caract.G40_ancho;
         out << "\n";
     }
     out << "entities: " << elementos.size() << " (lines " << lineas << ", polylines " << polilineas
@@ -122,9 +126,8 @@ const bool registrado = RegistraSubcomando(40, [](CLI::App& app, int& estado) {
     auto capas = std::make_shared<std::string>();
     sub->add_option("FILE", *fichero, "DXF file")->required();
     sub->add_option("--layers", *capas, "layer table (bindxf.tab) giving each layer's Digi code");
-    sub->callback([fichero, capas, &estado] {
-        estado = DxfInfo(*fichero, *capas, std::cout, std::cerr);
-    });
+    sub->callback(
+        [fichero, capas, &estado] { estado = DxfInfo(*fichero, *capas, std::cout, std::cerr); });
 });
 
 }  // namespace

@@ -13,7 +13,7 @@ using namespace dornavel;
 namespace {
 
 class Tabla : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         carpeta = fs::temp_directory_path() / ("bindxf_" + std::to_string(std::random_device{}()));
         fs::create_directories(carpeta);
@@ -36,8 +36,11 @@ protected:
 TEST_F(Tabla, SplitsWordsAtEverySeparator) {
     std::vector<std::string> p;
     dxf.leeLinea("  1001;, VIAS\t\"L\"", p);
-    EXPECT_EQ(p, (std::vector<std::string>{"1001", "VIAS", "L", ""}));  // the closing quote separates
-    dxf.leeLinea(std::string("a\x14" "b\nc"), p);  // DC4 separates, a line feed does not
+    EXPECT_EQ(p,
+              (std::vector<std::string>{"1001", "VIAS", "L", ""}));  // the closing quote separates
+    dxf.leeLinea(std::string("a\x14"
+                             "b\nc"),
+                 p);  // DC4 separates, a line feed does not
     EXPECT_EQ(p, (std::vector<std::string>{"a", "b\nc"}));
     dxf.leeLinea("a b ", p);
     EXPECT_EQ(p, (std::vector<std::string>{"a", "b", ""}));
@@ -85,7 +88,8 @@ TEST_F(Tabla, LoadsDataLinesSkippingCommentsAndBlanks) {
 TEST_F(Tabla, ShortLineStopsWithTheFormatMessage) {
     std::vector<BinDxfTab> t;
     bool error = false;
-    const auto ruta = Escribe("// c\n1001 VIAS L 3 CONT 0 Eje\n\n2001 EDIF P 5\n3001 A B C D E F\n");
+    const auto ruta =
+        Escribe("// c\n1001 VIAS L 3 CONT 0 Eje\n\n2001 EDIF P 5\n3001 A B C D E F\n");
     dxf.CargoFicheroBinDxfTab(ruta, t, error);
     EXPECT_TRUE(error);
     ASSERT_EQ(mensajes.size(), 1u);

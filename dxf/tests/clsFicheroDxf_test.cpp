@@ -1,3 +1,5 @@
+#include "dxf/clsFicheroDxf.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -6,7 +8,6 @@
 #include <sstream>
 
 #include "dxf/NumerosFichero.h"
-#include "dxf/clsFicheroDxf.h"
 
 namespace fs = std::filesystem;
 using namespace dornavel;
@@ -14,16 +15,18 @@ using namespace dornavel;
 namespace {
 
 class Dxf : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        carpeta = fs::temp_directory_path() / ("dornavel_" + std::to_string(std::random_device{}()));
+        carpeta =
+            fs::temp_directory_path() / ("dornavel_" + std::to_string(std::random_device{}()));
         fs::create_directories(carpeta);
     }
     void TearDown() override { fs::remove_all(carpeta); }
 
     // Writes the pairs as a DXF file, group codes right-aligned in three characters unless
     // `alineado` is false, with the given line end.
-    std::string Escribe(const std::string& nombre, const std::vector<std::pair<int, std::string>>& pares,
+    std::string Escribe(const std::string& nombre,
+                        const std::vector<std::pair<int, std::string>>& pares,
                         const std::string& fin = "\n", bool alineado = true) {
         std::ofstream f(carpeta / nombre, std::ios::binary);
         for (const auto& [g, v] : pares) {
@@ -53,25 +56,34 @@ protected:
 
 using Pares = std::vector<std::pair<int, std::string>>;
 
-const Pares kCompleto = {
-    {0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, "AC1009"}, {0, "ENDSEC"},
-    {0, "SECTION"}, {2, "TABLES"}, {0, "TABLE"}, {2, "LAYER"}, {0, "LAYER"}, {2, "EOF"},
-    {0, "ENDTAB"}, {0, "ENDSEC"},
-    {0, "SECTION"}, {2, "ENTITIES"},
-    {0, "LINE"}, {5, "2A"}, {8, "VIAS"}, {62, "3"}, {10, "10.5"}, {20, "20.25"}, {30, "0"},
-    {11, "11"}, {21, "21"}, {31, "0.0"},
-    {0, "CIRCLE"}, {8, "X"}, {10, "1"}, {40, "2"},
-    {0, "POLYLINE"}, {8, "EDIF"}, {66, "1"}, {10, "0"}, {20, "0"}, {30, "0"}, {70, "1"},
-    {0, "VERTEX"}, {8, "EDIF"}, {10, "1"}, {20, "2"}, {30, "3"}, {42, "0.5"},
-    {0, "VERTEX"}, {8, "EDIF"}, {10, "4"}, {20, "5"}, {30, "6"},
-    {0, "VERTEX"}, {8, "EDIF"}, {10, "7"}, {20, "8"}, {30, "9"},
-    {0, "SEQEND"}, {5, "30"}, {8, "EDIF"},
-    {0, "TEXT"}, {8, "TEXTOS"}, {10, "1"}, {20, "2"}, {30, "0"}, {40, "2.5"}, {41, "1.5"},
-    {1, " Calle Mayor "}, {50, "90"}, {72, "1"}, {73, "2"}, {11, "3"}, {21, "4"}, {31, "0"},
-    {0, "TEXT"}, {8, "TEXTOS"}, {10, "7"}, {20, "8"}, {30, "1"}, {1, "izquierda"},
-    {0, "ENDSEC"},
-    {0, "SECTION"}, {2, "ENTITIES"}, {0, "LINE"}, {8, "B"}, {0, "ENDSEC"},
-    {0, "EOF"}};
+const Pares kCompleto = {{0, "SECTION"}, {2, "HEADER"},  {9, "$ACADVER"},
+                         {1, "AC1009"},  {0, "ENDSEC"},  {0, "SECTION"},
+                         {2, "TABLES"},  {0, "TABLE"},   {2, "LAYER"},
+                         {0, "LAYER"},   {2, "EOF"},     {0, "ENDTAB"},
+                         {0, "ENDSEC"},  {0, "SECTION"}, {2, "ENTITIES"},
+                         {0, "LINE"},    {5, "2A"},      {8, "VIAS"},
+                         {62, "3"},      {10, "10.5"},   {20, "20.25"},
+                         {30, "0"},      {11, "11"},     {21, "21"},
+                         {31, "0.0"},    {0, "CIRCLE"},  {8, "X"},
+                         {10, "1"},      {40, "2"},      {0, "POLYLINE"},
+                         {8, "EDIF"},    {66, "1"},      {10, "0"},
+                         {20, "0"},      {30, "0"},      {70, "1"},
+                         {0, "VERTEX"},  {8, "EDIF"},    {10, "1"},
+                         {20, "2"},      {30, "3"},      {42, "0.5"},
+                         {0, "VERTEX"},  {8, "EDIF"},    {10, "4"},
+                         {20, "5"},      {30, "6"},      {0, "VERTEX"},
+                         {8, "EDIF"},    {10, "7"},      {20, "8"},
+                         {30, "9"},      {0, "SEQEND"},  {5, "30"},
+                         {8, "EDIF"},    {0, "TEXT"},    {8, "TEXTOS"},
+                         {10, "1"},      {20, "2"},      {30, "0"},
+                         {40, "2.5"},    {41, "1.5"},    {1, " Calle Mayor "},
+                         {50, "90"},     {72, "1"},      {73, "2"},
+                         {11, "3"},      {21, "4"},      {31, "0"},
+                         {0, "TEXT"},    {8, "TEXTOS"},  {10, "7"},
+                         {20, "8"},      {30, "1"},      {1, "izquierda"},
+                         {0, "ENDSEC"},  {0, "SECTION"}, {2, "ENTITIES"},
+                         {0, "LINE"},    {8, "B"},       {0, "ENDSEC"},
+                         {0, "EOF"}};
 
 TEST(Pares, LineEndsAndGroupCodes) {
     std::istringstream in("  0\r\nSECTION\n0\rEOF\n 10\n");
@@ -136,10 +148,15 @@ TEST_F(Dxf, CadLayoutsReadTheSame) {
     EXPECT_EQ(sueltos[1].Polyline.Gvertices.size(), 3u);
 
     // Closure is the lowest bit of group 70, however it is aligned.
-    for (const auto& [valor, cerrada] :
-         std::vector<std::pair<std::string, std::string>>{{"     1", "1"}, {"9", "1"}, {"8", "0"}, {"0", "0"}}) {
-        auto el = Carga(Escribe("p.dxf", {{0, "SECTION"}, {2, "ENTITIES"}, {0, "POLYLINE"}, {70, valor},
-                                          {0, "SEQEND"}, {0, "ENDSEC"}, {0, "EOF"}}),
+    for (const auto& [valor, cerrada] : std::vector<std::pair<std::string, std::string>>{
+             {"     1", "1"}, {"9", "1"}, {"8", "0"}, {"0", "0"}}) {
+        auto el = Carga(Escribe("p.dxf", {{0, "SECTION"},
+                                          {2, "ENTITIES"},
+                                          {0, "POLYLINE"},
+                                          {70, valor},
+                                          {0, "SEQEND"},
+                                          {0, "ENDSEC"},
+                                          {0, "EOF"}}),
                         dxf);
         ASSERT_EQ(el.size(), 1u);
         EXPECT_EQ(el[0].Polyline.G70_Cerrada, cerrada) << valor;
@@ -178,8 +195,12 @@ TEST_F(Dxf, BadFilesEndWithAnError) {
     dxf.CierraFicheroDxf(ruta, n);
 
     try {
-        Carga(Escribe("n.dxf", {{0, "SECTION"}, {2, "ENTITIES"}, {0, "LINE"}, {10, "1,5"},
-                                {0, "ENDSEC"}, {0, "EOF"}}),
+        Carga(Escribe("n.dxf", {{0, "SECTION"},
+                                {2, "ENTITIES"},
+                                {0, "LINE"},
+                                {10, "1,5"},
+                                {0, "ENDSEC"},
+                                {0, "EOF"}}),
               dxf);
         FAIL();
     } catch (const DxfError& e) {
@@ -199,7 +220,10 @@ TEST_F(Dxf, FileNumbersAreTheLowestFree) {
     b.AbreFicheroDxf(ruta, nb);
     EXPECT_NE(na, nb);
     const int32_t menor = std::min(na, nb);
-    if (menor == na) a.CierraFicheroDxf(ruta, na); else b.CierraFicheroDxf(ruta, nb);
+    if (menor == na)
+        a.CierraFicheroDxf(ruta, na);
+    else
+        b.CierraFicheroDxf(ruta, nb);
     clsFicheroDxf c;
     int32_t nc = 0;
     c.AbreFicheroDxf(ruta, nc);

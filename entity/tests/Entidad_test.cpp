@@ -1,8 +1,9 @@
+#include "entity/Entidad.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
 
-#include "entity/Entidad.h"
 #include "entity/Entidades.h"
 #include "entity/Mensajes.h"
 
@@ -16,7 +17,7 @@ std::shared_ptr<Punto3D> P(int32_t x, int32_t y, int32_t z = 0) {
 
 // Records the texts the library would show in message boxes.
 class Mensajes : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         EstableceMensajero([this](const std::string& t) { vistos.push_back(t); });
     }
@@ -58,9 +59,9 @@ TEST_F(Mensajes, RemovingPointsShowsTheMessagesAndKeepsTheKindRight) {
     e.AnadePunto(P(3, 3));
     e.BorraPunto(4);
     EXPECT_EQ(e.Puntos(), 3);
-    EXPECT_EQ(vistos, (std::vector<std::string>{"No hay puntos que borrar",
-                                                 "Solo hay un punto que borrar",
-                                                 "Ese punto no existe"}));
+    EXPECT_EQ(vistos,
+              (std::vector<std::string>{"No hay puntos que borrar", "Solo hay un punto que borrar",
+                                        "Ese punto no existe"}));
     EXPECT_THROW(e.BorraPunto(0), EntidadError);
     e.BorraPunto(2);
     EXPECT_EQ(e.tipo(), Entidad::kLineal);

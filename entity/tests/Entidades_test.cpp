@@ -1,8 +1,8 @@
+#include "entity/Entidades.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
-
-#include "entity/Entidades.h"
 
 using namespace lumeral;
 

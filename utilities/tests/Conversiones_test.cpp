@@ -16,9 +16,10 @@ namespace {
 
 // A folder with TABLAS/digi.tab, digi.pal and bindxf.tab written by the test.
 class Tablas : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        carpeta = fs::temp_directory_path() / ("fenoquia_conv_" + std::to_string(std::random_device{}()));
+        carpeta =
+            fs::temp_directory_path() / ("fenoquia_conv_" + std::to_string(std::random_device{}()));
         fs::create_directories(carpeta / "TABLAS");
         Escribe("digi.tab",
                 "//@ 7 3\n"
@@ -27,9 +28,10 @@ protected:
                 "2001 0 5 0 1\n"
                 "3001 0 x 0 4\n");
         Escribe("digi.pal", "255,0,0\n0,255,0\n0,0,255\n10 20 30\n1;2;3\n");
-        Escribe("bindxf.tab", "// codigo capa tipo color estilo tamano descripcion\n"
-                              "1001,VIAS,L,1,CONT,0,Eje\n"
-                              "2001,TEXTOS,T,2,CONT,250,Rotulo\n");
+        Escribe("bindxf.tab",
+                "// codigo capa tipo color estilo tamano descripcion\n"
+                "1001,VIAS,L,1,CONT,0,Eje\n"
+                "2001,TEXTOS,T,2,CONT,250,Rotulo\n");
         dir = carpeta.string() + "/";
     }
     void TearDown() override { fs::remove_all(carpeta); }
@@ -78,8 +80,8 @@ TEST_F(Tablas, FileTypeLoadsTheTablesOfItsKind) {
 
     // A folder without TABLAS: the file system's error, naming the file.
     try {
-        u.TipoFichero((carpeta / "TABLAS").string() + "/", "a.bin", pal, digitab, fondo,
-                      colornuevo, tipo, bindxf);
+        u.TipoFichero((carpeta / "TABLAS").string() + "/", "a.bin", pal, digitab, fondo, colornuevo,
+                      tipo, bindxf);
         FAIL();
     } catch (const UtilidadesError& e) {
         EXPECT_EQ(e.numero(), 53) << e.what();
@@ -229,7 +231,8 @@ TEST_F(Tablas, DxfElementsBecomeStyledEntities) {
     EXPECT_EQ(te.MaxMin().xmax(), 350);
     EXPECT_EQ(te.MaxMin().ymin(), 75);
     EXPECT_EQ(te.MaxMin().ymax(), 325);
-    for (auto [h, v, j] : std::vector<std::array<int, 3>>{{1, 1, 7}, {1, 2, 8}, {1, 0, 3}, {2, 1, 8}}) {
+    for (auto [h, v, j] :
+         std::vector<std::array<int, 3>>{{1, 1, 7}, {1, 2, 8}, {1, 0, 3}, {2, 1, 8}}) {
         t.Text.G40_caract.G72_justH = static_cast<uint8_t>(h);
         t.Text.G40_caract.G73_justV = static_cast<uint8_t>(v);
         lumeral::Entidad x;

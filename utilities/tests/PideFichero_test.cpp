@@ -14,7 +14,7 @@ namespace {
 
 // Answers the dialog with a fixed path and remembers what it was asked.
 class SelectorGuionado : public fenoquia::SelectorFichero {
-public:
+  public:
     explicit SelectorGuionado(std::string respuesta) : m_respuesta(std::move(respuesta)) {}
     std::string Elige(const std::string& filtro, const std::string& titulo) override {
         filtroVisto = filtro;
@@ -25,12 +25,12 @@ public:
     std::string filtroVisto, tituloVisto;
     bool m_falla = false;
 
-private:
+  private:
     std::string m_respuesta;
 };
 
 class PideFicheroTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::random_device rd;
         carpeta = fs::temp_directory_path() / ("fenoquia_pf_" + std::to_string(rd()));

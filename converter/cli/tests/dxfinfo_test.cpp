@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
@@ -34,7 +34,7 @@ std::string Dato(const std::string& nombre) {
 }
 
 class DxfInfo : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         carpeta = fs::temp_directory_path() / ("dxfinfo_" + std::to_string(std::random_device{}()));
         fs::create_directories(carpeta);
@@ -47,7 +47,8 @@ TEST_F(DxfInfo, EveryFixtureLoadsAndShowsWhatWasSkipped) {
     auto s = Ejecuta(Dato("gdal_writer.dxf"));
     EXPECT_EQ(s.estado, 0) << s.texto;
     EXPECT_NE(s.texto.find("1 POLYLINE layer=1001 points=3 first=(100.5,200.25,10) closed=no\n"),
-              std::string::npos) << s.texto;
+              std::string::npos)
+        << s.texto;
     EXPECT_NE(s.texto.find("skipped entity types: LWPOLYLINE=1 POINT=1\n"), std::string::npos);
     EXPECT_NE(s.texto.find("100=12"), std::string::npos);
 
@@ -81,7 +82,8 @@ TEST_F(DxfInfo, LayerTableAndBadFiles) {
     s = Ejecuta("'" + cortado.string() + "'");
     EXPECT_EQ(s.estado, 1);
     EXPECT_NE(s.texto.find("1 TEXT layer=T points=1 first=(1.5,0,0) text=\"Calle\""),
-              std::string::npos) << s.texto;
+              std::string::npos)
+        << s.texto;
     EXPECT_NE(s.texto.find("cortado.dxf: fin de fichero"), std::string::npos) << s.texto;
 
     s = Ejecuta("'" + (carpeta / "no.dxf").string() + "'");
