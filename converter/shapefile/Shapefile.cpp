@@ -595,6 +595,10 @@ void Shapefile::Open(const std::string& ruta, int crear, int tipo) {
         if (!dbf) {
             int e = errno;
             SHPClose(shp);
+            // No layer without its table: take back the two files just made.
+            std::error_code ec;
+            fs::remove(base + ".shp", ec);
+            fs::remove(base + ".shx", ec);
             Falla(NumeroDeErrno(e), rutaDbf + ": no se puede crear el fichero: " + std::strerror(e));
         }
         // Both declarations of Windows-1252: the .cpg and the dBase language byte.

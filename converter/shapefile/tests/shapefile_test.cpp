@@ -187,6 +187,12 @@ TEST_F(ShapefileTest, ErrorsCarryTheirNumbers) {
 
     // a 2D layer is not reopened as a Z layer
     EXPECT_EQ(NumeroDe([&] { s.Open(Ruta("x.shp"), 0, 11); }), 13);
+
+    // a table that cannot be made leaves no half layer behind
+    fs::create_directory(Ruta("d.dbf"));
+    EXPECT_EQ(NumeroDe([&] { s.Open(Ruta("d.shp"), 1, 3); }), 75);
+    EXPECT_FALSE(fs::exists(Ruta("d.shp")));
+    EXPECT_FALSE(fs::exists(Ruta("d.shx")));
 }
 
 TEST_F(ShapefileTest, ReadsFilesWrittenByShapelibWithCursorPartsAndNulls) {
