@@ -1,0 +1,54 @@
+// Access files damaged inside: pages overwritten with noise at every page of a real database.
+// The load either works or fails with the database's error naming the file; it never takes
+// the program down, and the file is never written.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "converter/core/Topologia.h"
+#include "converter/core/tests/topologia_prueba.h"
+
+namespace parvenza {
+namespace {
+
+using namespace prueba_topologia;
+
+std::string Contenido(const std::string& ruta) {
+    std::ifstream f(ruta, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), {}};
+}
+
+TEST(RobustezTopologia, PaginasDanadasDanUnErrorQueNombraElFichero) {
+    CarpetaTemporal tmp;
+    PuertoGrabador puerto;
+    const std::string original = Contenido(std::string(PARVENZA_TEST_DATA) + "/topology/basic.mdb");
+    ASSERT_GT(original.size(), 4096u * 4);
+    const std::string ruta = tmp / "danada.mdb";
+    int fallos = 0, cargas = 0;
+    // Access pages are 4 KiB: noise at the start of each page (its header, where the page
+    // kind, its table and its row offsets are), and in the middle of each.
+    for (size_t pagina = 0; pagina < original.size() / 4096; ++pagina) {
+        for (size_t dentro : {size_t(0), size_t(2048)}) {
+            std::string danado = original;
+            for (size_t i = 0; i < 64; ++i) danado[pagina * 4096 + dentro + i] = char(0xA5 ^ (i * 37));
+            std::ofstream(ruta, std::ios::binary | std::ios::trunc) << danado;
+            std::vector<tipo_manzana> m;
+            bool hayError = false;
+            int32_t codigo = 0;
+            try {
+                CargaTopologia(ruta, m, hayError, codigo, puerto);
+                ++cargas;
+            } catch (const TopologiaError& e) {
+                ++fallos;
+                EXPECT_NE(std::string(e.what()).find("danada.mdb"), std::string::npos) << e.what();
+            }
+            EXPECT_EQ(Contenido(ruta), danado) << "page " << pagina;
+        }
+    }
+    EXPECT_GT(cargas + fallos, 0);
+}
+
+}  // namespace
+}  // namespace parvenza
