@@ -172,14 +172,14 @@ void CodificaElemento(tipo_entidad_mem& e, std::string& salida) {
 
 double AreaPoligono(const std::vector<Fpunto3d>& p, size_t n) {
     if (n <= 2 || n > p.size() || p[0].x != p[n - 1].x || p[0].y != p[n - 1].y) return 0.0;
-    // Halving each term or the sum gives the same double: halving is exact. Whether any
-    // difference or sum left 32 bits is gathered without a branch and checked once.
+    // Halving each term or the sum gives the same double: halving is exact.
+    const Fpunto3d* q = p.data();
     double suma = 0.0;
-    uint64_t fuera = 0;
+    bool fuera = false;
     for (size_t i = 1; i < n; ++i) {
-        const int64_t dx = int64_t(p[i].x) - p[i - 1].x;
-        const int64_t sy = int64_t(p[i].y) + p[i - 1].y;
-        fuera |= (uint64_t(dx + 0x80000000LL) | uint64_t(sy + 0x80000000LL)) >> 32;
+        int32_t dx, sy;
+        fuera |= __builtin_sub_overflow(q[i].x, q[i - 1].x, &dx);
+        fuera |= __builtin_add_overflow(q[i].y, q[i - 1].y, &sy);
         suma += double(dx) * double(sy);
     }
     if (fuera) DesbordaArea();
