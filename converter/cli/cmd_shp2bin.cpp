@@ -167,7 +167,14 @@ int Shp2Bin(const ArgumentosShpBin& a, std::ostream& out, std::ostream& err, boo
         return 1;
     }
     PuertoShpBin puerto(err, terminal);
-    const ResultadoShpBin r = ReadShape(o, puerto);
+    ResultadoShpBin r;
+    try {
+        r = ReadShape(o, puerto);
+    } catch (const std::exception& e) {
+        puerto.Termina();
+        err << "parvenza-cli: " << o.ficheroShp << ": " << e.what() << "\n";
+        return 1;
+    }
     puerto.Termina();
     if (!r.escrito) return 1;  // the port has said why
     out << o.ficheroBin << ": " << r.elementos << " elements from " << r.registros << " records";
