@@ -210,6 +210,26 @@ TEST(GeneraShpCatastro, CadaCorridaRehaceElConjunto) {
     EXPECT_EQ(parcela.Valor(0, "NUMERO"), "15");
 }
 
+TEST(GeneraShpCatastro, SinBaseDeDatosElegidaNoHayCorrida) {
+    CarpetaTemporal tmp;
+    const std::string bin = tmp / "hoja.bin";
+    EscribeBin(bin, {Cuadrado("1802", {{150, 10, ""}})});
+    // A load, then a cancelled choice: the topology in memory no longer counts.
+    PuertoGrabador puerto;
+    Topologia topologia;
+    puerto.respuestas = {Fixture("basic.mdb"), ""};
+    ASSERT_TRUE(ElegirMdb(topologia, puerto));
+    ASSERT_FALSE(ElegirMdb(topologia, puerto));
+    OpcionesBinShp o;
+    o.ficheros = {bin};
+    o.binElegido = o.catastro = true;
+    o.mdbElegido = topologia.MdbElegido;
+    Catastro gancho(topologia.Manzanas, tmp.ruta().string());
+    EXPECT_FALSE(ProcesarBinShp(o, puerto, &gancho).ejecutado);
+    EXPECT_EQ(puerto.mensajes, std::vector<std::string>{"No se ha elegido fichero MDB"});
+    EXPECT_FALSE(fs::exists(tmp / "hoja_P.shp"));
+}
+
 // An intermediate polygon layer made by hand, with `campos` after POLY_ID.
 void CapaIntermedia(const std::string& ruta, int tipo, const std::vector<std::string>& campos,
                     const std::vector<std::string>& codigos) {
