@@ -13,7 +13,7 @@
 namespace parvenza {
 
 /// The component's one exception type: an error number and a message naming the file and
-/// the record or field concerned. Numbers: 5 invalid call or unreadable record, 6 overflow,
+/// the record or field concerned. Numbers: 5 invalid call or unreadable record,
 /// 9 no such field, vertex or part, 13 type mismatch, 53 file not found, 57 write failure,
 /// 75 file that cannot be made for another reason,
 /// 70 permission denied, 76 path not found, 458 a value the record or field cannot hold.
