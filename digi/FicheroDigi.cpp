@@ -250,6 +250,10 @@ void FicheroDigi::DameEntidad(int32_t nfich, tipo_entidad& entidad) {
             } catch (const DigiError& err) {
                 throw EnElemento(err, f.Ruta(), inicio);
             }
+            // AdaptaPropiedad sizes by the header alone, 12 bytes short for a text of npuntos
+            // 0, which still has its insertion point; the load and comprimir step on by
+            // puntero + tamano, so keep the span actually read.
+            entidad.tamano = Posicion32(f.Ruta(), fin - inicio);
             return;
         }
     }

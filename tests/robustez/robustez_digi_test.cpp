@@ -218,6 +218,29 @@ TEST_F(BinMalo, LoQueNoSePuedeLeerNiMoverDejaElFicheroComoEstaba) {
     EXPECT_EQ(Lee(ruta), antes);
 }
 
+// A text of npuntos 0 still has its insertion point: 12 bytes more than its header counts.
+// The load and comprimir step from element to element by puntero + tamano, so tamano must
+// be that span, or they read from inside the element (found by fuzz_bin_recorrido).
+TEST_F(BinMalo, TextoSinBloquesNoDesalineaLaCarga) {
+    std::string texto = Cabecera("T=", "T", 1, 0, 0) + std::string(36, '\0') + LE32(5) + LE32(6) + LE32(0) +
+                        std::string("\x01\x00", 2) + LE32(9) + std::string("X=ABC\0", 6);
+    const std::string ruta = Ruta("t.bin");
+    Escribe(ruta, texto + Linea("B", 2) + Borrado(Linea("C", 1)) + Linea("D", 1));
+    const auto v = Recorre(ruta);
+    ASSERT_EQ(v.size(), 3u);
+    EXPECT_EQ(v[0].tamano, 72);
+    const auto cargados = Carga(ruta);
+    ASSERT_EQ(cargados.size(), 3u);
+    EXPECT_EQ(cargados[1].puntero, 73);
+    EXPECT_EQ(cargados[2].elemento.cabecera.codigo.substr(0, 1), "D");
+    // comprimir walks the same way: the text stays, "D" moves down over the deleted element.
+    EXPECT_EQ(Comprime(ruta), 0);
+    const auto despues = Recorre(ruta);
+    ASSERT_EQ(despues.size(), 3u);
+    EXPECT_EQ(despues[2].elemento.cabecera.codigo.substr(0, 1), "D");
+    EXPECT_EQ(Lee(ruta).size(), 72u + 72 + 60);
+}
+
 using BinMaloDeathTest = BinMalo;
 
 // A corrupt kind ends the program with its message, whatever reads the file; comprimir meets
