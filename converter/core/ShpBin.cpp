@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "converter/core/DbfCampos.h"
 #include "converter/core/ShpBinError.h"
 #include "converter/shapefile/Shapefile.h"
 #include "digi/FicheroDigi.h"
@@ -465,6 +466,18 @@ double NumeroDeTexto(const std::string& texto) {
     auto [resto, ec] = std::from_chars(p, fin, v, std::chars_format::general);
     if (ec != std::errc() || resto != fin) throw ShpBinError(13, "No es un número: " + texto);
     return negativo ? -v : v;
+}
+
+VistaShpElegido EligeShp(SeleccionShp& s, const std::string& ruta, const std::string& directorio,
+                         Puerto& puerto) {
+    VistaShpElegido v;
+    v.cmbLabel17 = ShpElegido(s, ruta, directorio);
+    v.lblFicheroShp = ruta;
+    for (size_t i = 0; i < v.cmbTablaDbf1.size(); ++i)
+        v.cmbTablaDbf1[i] = RellenaCampos(s.directorio, s.tabladbf, kFiltrosTablaDbf1[i], puerto);
+    v.tipoShp = ChequeaTipoShp(ruta);
+    v.chkTextosVisible = OfreceTextos(v.tipoShp);
+    return v;
 }
 
 int16_t ChequeaTipoShp(const std::string& fich_entrada) {

@@ -4,7 +4,9 @@
 // BIN file; codes, texts, Z and attribute links come from the chosen attribute-table
 // fields (SeleccionShp) or from the default boxes.
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,6 +73,26 @@ inline constexpr const char* kMensajeMaximoPuntos =
 /// "Proceso Terminado" follows only a run that wrote its elements. Never throws for bad
 /// input; the result says what happened.
 ResultadoShpBin ReadShape(const OpcionesShpBin& opciones, Puerto& puerto);
+
+/// What the reverse band shows once a shapefile is chosen.
+struct VistaShpElegido {
+    std::string lblFicheroShp;  ///< the chosen path
+    /// Entries of `cmbTablaDbf1`(0) to (9); none where the table name was refused (the
+    /// selector keeps its entries).
+    std::array<std::optional<std::vector<std::string>>, 10> cmbTablaDbf1;
+    int16_t tipoShp = 0;        ///< from ChequeaTipoShp
+    bool chkTextosVisible = false;
+    std::string cmbLabel17;     ///< the text of `cmbLabel17`: "Atributo 3"
+};
+
+/// `cmdElegirShp_Click` after the dialog: records the shapefile `ruta` chosen in folder
+/// `directorio` (ShpElegido), fills the ten selectors with RellenaCampos and their filters
+/// (a refused table name shows its message once per selector), reads the shape type and
+/// says whether "Convertir a textos en Bin" is offered. The window then shows `frmCodigo`,
+/// `cmdElegirBinSalida`, `frameAtributos` and `chkCotas`. Throws as RellenaCampos when the
+/// table cannot be read.
+VistaShpElegido EligeShp(SeleccionShp& s, const std::string& ruta, const std::string& directorio,
+                         Puerto& puerto);
 
 /// `ChequeaTipoShp`: the ESRI shape type of `fich_entrada`, or 0 when it cannot be opened.
 int16_t ChequeaTipoShp(const std::string& fich_entrada);

@@ -281,3 +281,32 @@ TEST_F(ShpBinFicheros, UnaParteDeMasDe32767VerticesTerminaElProgramaSinGrabar) {
 
 }  // namespace
 }  // namespace parvenza
+
+namespace parvenza {
+namespace {
+
+TEST_F(ShpBinFicheros, ElegirUnShapeLlenaLosDiezSelectoresConSusFiltros) {
+    EscribeShape(carpeta / "hoja.shp", SHPT_ARCZ, {{"COD", 'C', 6}, {"TAB", 'N', 4}, {"F", 'D', 8}, {"REG", 'N', 8}}, {});
+    SeleccionShp s;
+    const VistaShpElegido v = EligeShp(s, carpeta / "hoja.shp", carpeta.Ruta(), puerto);
+    EXPECT_EQ(v.lblFicheroShp, carpeta / "hoja.shp");
+    EXPECT_EQ(v.tipoShp, 13);
+    EXPECT_TRUE(v.chkTextosVisible);
+    EXPECT_EQ(v.cmbLabel17, "Atributo 3");
+    const std::vector<std::string> doble = {"1 TAB", "3 REG"}, todos = {"0 COD", "1 TAB", "3 REG"};
+    for (int i = 0; i < 10; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(v.cmbTablaDbf1[i]);
+        EXPECT_EQ(*v.cmbTablaDbf1[i], (i % 3 == 2 || i == 9) ? todos : doble);
+    }
+
+    // A name the table listing refuses: one message per selector, and none is filled.
+    EscribeShape(carpeta / "hoja-larga.shp", SHPT_POLYGON, {{"N", 'N'}}, {});
+    const VistaShpElegido larga = EligeShp(s, carpeta / "hoja-larga.shp", carpeta.Ruta(), puerto);
+    EXPECT_EQ(puerto.mensajes.size(), 10u);
+    for (const auto& c : larga.cmbTablaDbf1) EXPECT_FALSE(c);
+    EXPECT_FALSE(larga.chkTextosVisible);
+}
+
+}  // namespace
+}  // namespace parvenza
