@@ -204,7 +204,14 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
                     } else {
                         const auto& r = entidad.elemento.rango;
                         capa.texto->Value(prop.texto);
-                        capa.rotacion->Value(r.zlib / 100.0);
+                        double rotacion = r.zlib / 100.0;
+                        // ROTATION holds -99.99 to 999.99: an angle outside that range is
+                        // written as the same angle within 0 to 360 rather than stop the run.
+                        if (rotacion < -99.995 || rotacion >= 999.995) {
+                            rotacion = std::fmod(rotacion, 360.0);
+                            if (rotacion < 0) rotacion += 360.0;
+                        }
+                        capa.rotacion->Value(rotacion);
                         brisquel::Fpunto3d p1 = puntos.empty() ? brisquel::Fpunto3d{} : puntos[0];
                         double x1 = p1.x / divisor, y1 = p1.y / divisor, z1 = p1.z / divisor;
                         auto pon = [&](double x, double y) {

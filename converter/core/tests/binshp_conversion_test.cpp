@@ -128,11 +128,15 @@ TEST(BinShp, TextsAsLinesOrPointsWithRotationAndWindows1252Bytes) {
     CarpetaTemporal dir;
     const std::string bin = dir / "t.bin";
     EscribeBin(bin, {Texto("0901", "abc", {1000, 2000, 0}, 250, 0),
-                     Texto("0902", "A\xf1o", {0, 0, 0}, 100, 4500)});
+                     Texto("0902", "A\xf1o", {0, 0, 0}, 100, 4500),
+                     Texto("0903", "x", {0, 0, 0}, 100, -18000)});
     PuertoGrabador puerto;
     ProcesarBinShp(Opciones({bin}), puerto);
     CapaLeida t = LeeCapa(dir / "t_TL.shp");
-    ASSERT_EQ(t.registros.size(), 2u);
+    ASSERT_EQ(t.registros.size(), 3u);
+    // -180 degrees does not fit ROTATION's six places; the same angle does
+    EXPECT_EQ(t.Valor(2, "ROTATION"), "180.00");
+    EXPECT_NEAR(t.registros[2].x[1], -0.8, 1e-9);
     EXPECT_NEAR(t.registros[0].x[1], 16, 1e-9);
     EXPECT_NEAR(t.registros[0].y[1], 20, 1e-9);
     EXPECT_EQ(t.Valor(1, "TEXT"), "A\xf1o");  // the BIN file's bytes, unchanged
@@ -146,7 +150,7 @@ TEST(BinShp, TextsAsLinesOrPointsWithRotationAndWindows1252Bytes) {
     ProcesarBinShp(o, puerto);
     CapaLeida x = LeeCapa(dir / "t_TX.shp");
     EXPECT_EQ(x.tipo, 1);
-    ASSERT_EQ(x.registros.size(), 2u);
+    ASSERT_EQ(x.registros.size(), 3u);
     EXPECT_EQ(x.registros[0].x, std::vector<double>{10});
     EXPECT_EQ(x.registros[0].y, std::vector<double>{20});
     EXPECT_EQ(x.Valor(0, "ROTATION"), "0.00");
