@@ -809,6 +809,7 @@ void Shapefile::Impl::BorraCampos() {
         if (!campos[i].borrar) quedan.push_back(static_cast<int>(i));
     if (quedan.size() == campos.size()) return;
     if (!escribible || definiendo) Falla(5, ruta + ": no se pueden borrar campos de este fichero");
+    if (quedan.empty()) Falla(5, ruta + ": no se pueden borrar todos los campos");
 
     // Rebuild beside the old table and rename over it: a failure leaves the old one intact.
     const std::string rutaDbf = Base(ruta) + ".dbf";
@@ -844,13 +845,13 @@ void Shapefile::Impl::BorraCampos() {
         if (!DBFWriteTuple(nuevo, r, registro.data()))
             abandona(temporal + ": no se puede escribir el registro " + std::to_string(r + 1));
     }
-    if (quedan.empty()) abandona(ruta + ": no se pueden borrar todos los campos");
     DBFClose(nuevo);
     DBFClose(dbf);
     dbf = nullptr;
     std::error_code ec;
     fs::rename(temporal, rutaDbf, ec);
-    fs::remove(temporalCpg);
+    std::error_code ec2;
+    fs::remove(temporalCpg, ec2);
     dbf = DBFOpenLL(rutaDbf.c_str(), "rb+", &ganchos);
     if (ec || !dbf) {
         if (!dbf) dbf = DBFOpenLL(rutaDbf.c_str(), "rb", &ganchos);
