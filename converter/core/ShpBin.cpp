@@ -566,6 +566,8 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
         r.registros = registro;
         if (erroneo) {
             elementos.Vuelve(antes);
+            // Listed as the run's counter minus one: the record's number counted from 0,
+            // as shapelib and GDAL number features.
             r.registrosErroneos.push_back(registro - 1);
         }
     }
