@@ -13,4 +13,8 @@ QString TextoQt(const std::string& texto);
 /// A QString as UTF-8 bytes, the form of the port's texts.
 std::string TextoUtf8(const QString& texto);
 
+/// A QString as Windows-1252 bytes, the form of the texts a BIN file holds; characters the
+/// code page lacks become "?".
+std::string Texto1252(const QString& texto);
+
 }  // namespace parvenza

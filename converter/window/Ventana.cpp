@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -21,6 +22,7 @@
 #include <memory>
 
 #include "converter/core/Catastro.h"
+#include "converter/core/DbfCampos.h"
 #include "converter/window/PuertoVentana.h"
 #include "converter/window/TextoQt.h"
 
@@ -232,6 +234,7 @@ void Ventana::ConstruyeControles() {
     frameAtributos = Nombra(new QGroupBox(QStringLiteral("Atributos"), bandaShp), "frameAtributos");
     cmbLabel17 = Selector(QStringLiteral("cmbLabel17"), frameAtributos);
     cmbLabel17->setEditable(true);
+    cmbLabel17->setInsertPolicy(QComboBox::NoInsert);
     cmdBorrarSelec = Nombra(new QPushButton(QStringLiteral("BORRAR Selección"), frameAtributos), "cmdBorrarSelec");
     cmdLeerCFG = Nombra(new QPushButton(QStringLiteral("Leer CFG"), frameAtributos), "cmdLeerCFG");
     cmdGuardarCFG = Nombra(new QPushButton(QStringLiteral("Guardar CFG"), frameAtributos), "cmdGuardarCFG");
@@ -324,6 +327,19 @@ void Ventana::ConectaSenales() {
     connect(ChkAnexar, &QCheckBox::toggled, this, [this] { ChkAnexar_Click(); });
     connect(cmdElegirMdb, &QPushButton::clicked, this, [this] { cmdElegirMdb_Click(); });
     connect(cmdProcesarBinShp, &QPushButton::clicked, this, [this] { cmdProcesarBinShp_Click(); });
+    connect(cmdElegirShp, &QPushButton::clicked, this, [this] { cmdElegirShp_Click(); });
+    connect(chkTextos, &QCheckBox::toggled, this, [this] { chkTextos_Click(); });
+    connect(chkCotas, &QCheckBox::toggled, this, [this] { chkCotas_Click(); });
+    for (int i = 0; i < static_cast<int>(cmbTablaDbf1.size()); ++i)
+        connect(cmbTablaDbf1[i], &QComboBox::activated, this, [this, i] { cmbTablaDbf1_Click(i); });
+    for (int i = 0; i < static_cast<int>(cmbTablaDbf_Texto.size()); ++i)
+        connect(cmbTablaDbf_Texto[i], &QComboBox::activated, this, [this, i] { cmbTablaDbf_Texto_Click(i); });
+    connect(cmbTablaDbf_Z, &QComboBox::activated, this, [this] { cmbTablaDbf_Z_Click(); });
+    connect(cmbLabel17, &QComboBox::activated, this, [this] { cmbLabel17_Click(); });
+    connect(cmbLabel17, &QComboBox::editTextChanged, this, [this] { cmbLabel17_Change(); });
+    connect(cmdBorrarSelec, &QPushButton::clicked, this, [this] { cmdBorrarSelec_Click(); });
+    connect(cmdElegirBinSalida, &QPushButton::clicked, this, [this] { cmdElegirBinSalida_Click(); });
+    connect(cmdProcesarShpBin, &QPushButton::clicked, this, [this] { cmdProcesarShpBin_Click(); });
     // "Leer CFG" and "Guardar CFG" have no action.
 }
 
@@ -337,6 +353,8 @@ void Ventana::Form_Load() {
              frmTextos, frm_2D_3D, frmPoligono, frmTextosDigi, frmTransmiteZ, frmCodigo, frameAtributos,
              cmdProcesarShpBin, cmdProcesarBinShp, cmdElegirBinSalida, ChkAnexar, lblInfo, cmdElegirMdb})
         w->hide();
+    // No field chosen for the code, the texts or Z; three attribute links and one remembered.
+    m_seleccion = SeleccionShp{};
 }
 
 void Ventana::MuestraTodo() {
@@ -424,6 +442,175 @@ void Ventana::cmdProcesarBinShp_Click() {
         puerto.Ocupado(false);
         MuestraError(e);
     }
+}
+
+void Ventana::cmdElegirShp_Click() {
+    PuertoVentana puerto(*this);
+    try {
+        std::vector<std::string> ficheros;
+        std::string directorio = m_seleccion.directorio;
+        bool eligio = false;
+        m_utilidades.PideFichero("ShapeFiles (*.shp)|*.shp", "Elegir fichero", ficheros, directorio, true,
+                                 eligio);
+        if (!eligio || ficheros.size() < 2) return;
+        const std::string ruta = ficheros[1];
+        lblFicheroShp->setText(TextoQt(ruta));
+        const std::string atributo = ShpElegido(m_seleccion, ruta, directorio);
+        m_ficheroShp = ruta;
+        for (QWidget* w : std::initializer_list<QWidget*>{frmCodigo, cmdElegirBinSalida, frameAtributos})
+            w->show();
+        for (size_t i = 0; i < cmbTablaDbf1.size(); ++i) RellenaCampos(cmbTablaDbf1[i], kFiltrosTablaDbf1[i], puerto);
+        chkTextos->setVisible(OfreceTextos(ChequeaTipoShp(ruta)));
+        chkCotas->show();
+        MuestraAtributos(atributo);
+        cmbLabel17_Click();
+    } catch (const std::exception& e) {
+        MuestraError(e);
+    }
+}
+
+void Ventana::chkTextos_Click() {
+    frmTextosDigi->hide();
+    if (!chkTextos->isChecked()) return;
+    frmTextosDigi->show();
+    PuertoVentana puerto(*this);
+    try {
+        for (QComboBox* cb : cmbTablaDbf_Texto) RellenaCampos(cb, kFiltroTextosZ, puerto);
+    } catch (const std::exception& e) {
+        MuestraError(e);
+    }
+}
+
+void Ventana::chkCotas_Click() {
+    frmTransmiteZ->hide();
+    if (!chkCotas->isChecked()) return;
+    frmTransmiteZ->show();
+    PuertoVentana puerto(*this);
+    try {
+        RellenaCampos(cmbTablaDbf_Z, kFiltroTextosZ, puerto);
+    } catch (const std::exception& e) {
+        MuestraError(e);
+    }
+}
+
+void Ventana::cmbTablaDbf1_Click(int Index) {
+    try {
+        const QComboBox* cb = cmbTablaDbf1.at(static_cast<size_t>(Index));
+        if (cb->currentIndex() < 0) return;
+        const EfectoTablaDbf1 efecto = EligeTablaDbf1(m_seleccion, Index, Entrada(cb, cb->currentIndex()));
+        for (int i : efecto.deshabilitar) cmbTablaDbf1.at(static_cast<size_t>(i))->setEnabled(false);
+        if (efecto.entradaNueva) MuestraAtributos(TextoUtf8(cmbLabel17->currentText()));
+    } catch (const std::exception& e) {
+        MuestraError(e);
+    }
+}
+
+void Ventana::cmbTablaDbf_Texto_Click(int Index) {
+    try {
+        const QComboBox* cb = cmbTablaDbf_Texto.at(static_cast<size_t>(Index));
+        if (cb->currentIndex() < 0) return;
+        EligeTablaDbfTexto(m_seleccion, Index, Entrada(cb, cb->currentIndex()));
+    } catch (const std::exception& e) {
+        MuestraError(e);
+    }
+}
+
+void Ventana::cmbTablaDbf_Z_Click() {
+    try {
+        if (cmbTablaDbf_Z->currentIndex() < 0) return;
+        EligeTablaDbfZ(m_seleccion, Entrada(cmbTablaDbf_Z, cmbTablaDbf_Z->currentIndex()));
+    } catch (const std::exception& e) {
+        MuestraError(e);
+    }
+}
+
+void Ventana::cmbLabel17_Click() {
+    try {
+        const auto vista = EligeAtributo(m_seleccion, TextoUtf8(cmbLabel17->currentText()));
+        if (!vista) return;
+        for (size_t k = 0; k < vista->size(); ++k) {
+            MuestraTexto(cmbTablaDbf1[6 + k], (*vista)[k].texto);
+            cmbTablaDbf1[6 + k]->setEnabled((*vista)[k].habilitado);
+        }
+    } catch (const std::exception& e) {
+        MuestraError(e);
+    }
+}
+
+void Ventana::cmdBorrarSelec_Click() {
+    for (int i : BorrarSeleccion()) {
+        QComboBox* cb = cmbTablaDbf1.at(static_cast<size_t>(i));
+        cb->setEnabled(true);
+        MuestraTexto(cb, "");
+    }
+}
+
+void Ventana::cmdElegirBinSalida_Click() {
+    try {
+        std::string ruta;
+        if (!PideUnFichero("Fichero BIN de Digi (*.bin)|*.bin", "Elegir fichero BIN de salida", ruta)) return;
+        m_ficheroBinSalida = ruta;
+        cmdProcesarShpBin->show();
+    } catch (const std::exception& e) {
+        MuestraError(e);
+    }
+}
+
+OpcionesShpBin Ventana::LeeOpcionesShpBin() const {
+    OpcionesShpBin o;
+    o.ficheroShp = m_ficheroShp;
+    o.ficheroBin = m_ficheroBinSalida;
+    o.factorUnidades = Opt_uds_cm->isChecked() ? 100 : 1000;
+    o.seleccion = m_seleccion;
+    // What is typed in the boxes goes into the BIN file, whose texts are Windows-1252.
+    o.txtCodigo = Texto1252(txtCodigo->text());
+    o.txtTextoRotulo = Texto1252(txtTextoRotulo->text());
+    o.txtTextoAltura = Texto1252(txtTextoAltura->text());
+    o.txtTextoJustificacion = Texto1252(txtTextoJustificacion->text());
+    o.txtTextoGiro = Texto1252(txtTextoGiro->text());
+    // Ticked counts, whether the box is offered for this shape type or not.
+    o.chkTextos = chkTextos->isChecked();
+    o.chkCotas = chkCotas->isChecked();
+    return o;
+}
+
+void Ventana::cmdProcesarShpBin_Click() {
+    if (m_ficheroBinSalida.empty()) return;
+    PuertoVentana puerto(*this);
+    try {
+        ReadShape(LeeOpcionesShpBin(), puerto);
+    } catch (const std::exception& e) {
+        puerto.Ocupado(false);
+        MuestraError(e);
+    }
+}
+
+void Ventana::RellenaCampos(QComboBox* cb, const char* patron, Puerto& puerto) {
+    const auto entradas = parvenza::RellenaCampos(m_seleccion.directorio, m_seleccion.tabladbf, patron, puerto);
+    if (!entradas) return;
+    QSignalBlocker bloqueo(cb);
+    cb->clear();
+    for (const std::string& e : *entradas) cb->addItem(TextoQt(e), QByteArray::fromStdString(e));
+    MuestraTexto(cb, "");
+}
+
+std::string Ventana::Entrada(const QComboBox* cb, int indice) {
+    return cb->itemData(indice).toByteArray().toStdString();
+}
+
+void Ventana::MuestraTexto(QComboBox* cb, const std::string& texto) {
+    QSignalBlocker bloqueo(cb);
+    const int i = texto.empty() ? -1 : cb->findData(QByteArray::fromStdString(texto));
+    cb->setCurrentIndex(i);
+    // A text that is no entry of the list (a field of an earlier table) still shows.
+    cb->setPlaceholderText(i < 0 ? TextoQt(texto) : QString());
+}
+
+void Ventana::MuestraAtributos(const std::string& texto) {
+    QSignalBlocker bloqueo(cmbLabel17);
+    cmbLabel17->clear();
+    for (const std::string& e : m_seleccion.listaAtributos) cmbLabel17->addItem(TextoQt(e));
+    cmbLabel17->setEditText(TextoQt(texto));
 }
 
 double Ventana::AnchoPistaTwips() const { return pcb_BarraProceso->width() * kTwipsPorPixel; }

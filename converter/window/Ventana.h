@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "converter/core/BinShp.h"
+#include "converter/core/SeleccionShp.h"
+#include "converter/core/ShpBin.h"
 #include "converter/core/Topologia.h"
 #include "converter/window/Regional.h"
 #include "utilities/Utilidades.h"
@@ -68,6 +70,24 @@ public:
     void cmdElegirMdb_Click();
     void cmdProcesarBinShp_Click();
 
+    // Handlers of the shapefile-to-BIN band.
+    void cmdElegirShp_Click();
+    void chkTextos_Click();
+    void chkCotas_Click();
+    void cmbTablaDbf1_Click(int Index);
+    void cmbTablaDbf_Texto_Click(int Index);
+    void cmbTablaDbf_Z_Click();
+    void cmbLabel17_Click();
+    void cmbLabel17_Change() { cmbLabel17_Click(); }
+    void cmdBorrarSelec_Click();
+    void cmdElegirBinSalida_Click();
+    void cmdProcesarShpBin_Click();
+
+    /// The shapefile-to-BIN choices as the controls and the selection state give them now.
+    OpcionesShpBin LeeOpcionesShpBin() const;
+    /// The recorded field choices of the shapefile-to-BIN band.
+    const SeleccionShp& Seleccion() const { return m_seleccion; }
+
     /// The BIN-to-shapefile choices as the controls and the program state give them now.
     OpcionesBinShp LeeOpcionesBinShp() const;
 
@@ -92,6 +112,15 @@ private:
     void ColocaMarcador();
     void ConectaSenales();
     void MuestraError(const std::exception& e);
+    // Empties `cb` and fills it with the fields of the chosen table that pass `patron`;
+    // a table name the listing refuses leaves it as it was.
+    void RellenaCampos(QComboBox* cb, const char* patron, Puerto& puerto);
+    // The selector's entry at `indice` as the listing gave it (Windows-1252 bytes).
+    static std::string Entrada(const QComboBox* cb, int indice);
+    // Shows `texto` (an entry's bytes, or "" for nothing) as the selector's text.
+    static void MuestraTexto(QComboBox* cb, const std::string& texto);
+    // Makes `cmbLabel17` list the attribute numbers of the selection and show `texto`.
+    void MuestraAtributos(const std::string& texto);
 
     LectorRegional m_lectorRegional;
     fenoquia::Utilidades m_utilidades;
@@ -102,6 +131,11 @@ private:
     std::string m_directorio;
     std::vector<std::string> m_ficherosBin;  ///< entry 0 empty, as PideFichero gives it
     double m_anchoMarcador = 0.0;            ///< twips
+
+    // Program-wide state of the shapefile-to-BIN band.
+    SeleccionShp m_seleccion;
+    std::string m_ficheroShp;        ///< the chosen shapefile
+    std::string m_ficheroBinSalida;  ///< the output BIN file; empty until chosen
 
     // Units.
     QGroupBox* frm_uds = nullptr;
