@@ -179,5 +179,38 @@ TEST(VentanaBinShp, UnFalloDelComponenteSeMuestraYDevuelveElPuntero) {
     EXPECT_EQ(Registros((carpeta.ruta() / "hoja_P.shp").string()), 2);
 }
 
+TEST(VentanaBinShp, CatastroConMdbDesdeLosBotones) {
+    CarpetaTemporal carpeta;
+    const std::string hoja = (carpeta.ruta() / "hoja.bin").string();
+    // A block drawn as a closed line, linked to record 12 of table 150 (block 45303).
+    tipo_entidad manzana = Linea({{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 0, 0}});
+    manzana.elemento.cabecera.codigo = "1802";
+    manzana.elemento.cabecera.natr = 1;
+    manzana.elemento.atributos = {{150, 12, ""}};
+    std::vector<tipo_entidad> elementos = {manzana};
+    std::ofstream(hoja, std::ios::binary | std::ios::trunc);
+    brisquel::FicheroDigi().CreaFicheroDigi(hoja, elementos);
+    SelectorInstalado selector;
+    RecogeMensajes mensajes;
+    auto v = Abre();
+
+    selector->respuestas = {hoja, PARVENZA_TEST_DATA "/topology/basic.mdb"};
+    Pulsa(*v, "chkCatastro");
+    Pulsa(*v, "cmdElegirBin");
+    Pulsa(*v, "cmdElegirMdb");
+    Pulsa(*v, "cmdProcesarBinShp");
+
+    EXPECT_TRUE(mensajes.cajas.empty());
+    const std::string masa = (carpeta.ruta() / "masa").string();
+    ASSERT_EQ(Registros(masa + ".shp"), 1);
+    DBFHandle dbf = DBFOpen((masa + ".dbf").c_str(), "rb");
+    ASSERT_NE(dbf, nullptr);
+    const int campo = DBFGetFieldIndex(dbf, "MASA");
+    ASSERT_GE(campo, 0);
+    EXPECT_STREQ(DBFReadStringAttribute(dbf, 0, campo), "45303");
+    DBFClose(dbf);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
 }  // namespace
 }  // namespace parvenza
