@@ -80,6 +80,20 @@ void FicheroBin::Mapea() {
     if (p == MAP_FAILED) return;  // the read buffer does all the work then
     m_mapa = static_cast<const unsigned char*>(p);
     m_mapeados = m_longitud;
+    m_soltados = 0;
+    ::madvise(p, size_t(m_longitud), MADV_SEQUENTIAL);
+}
+
+void FicheroBin::SueltaHasta(int64_t desde) {
+    // Keep a window behind the read position for elements that straddle it; dropped pages
+    // of a shared file mapping come back from the page cache if read again.
+    static const int64_t pagina = ::sysconf(_SC_PAGESIZE);
+    const int64_t hasta = ((desde - kVentanaMapa / 2) / pagina) * pagina;
+    if (hasta > m_soltados) {
+        ::madvise(const_cast<unsigned char*>(m_mapa) + m_soltados, size_t(hasta - m_soltados),
+                  MADV_DONTNEED);
+    }
+    m_soltados = std::max(m_soltados, hasta);
 }
 
 void FicheroBin::Renueva() {

@@ -33,7 +33,10 @@ public:
     /// file read as zeros. The pointer is valid until the next call on this object.
     const unsigned char* Lee(int64_t posicion, size_t n) {
         const int64_t desde = posicion - 1;
-        if (desde >= 0 && desde + int64_t(n) <= m_mapeados) return m_mapa + desde;
+        if (desde >= 0 && desde + int64_t(n) <= m_mapeados) {
+            if (desde - m_soltados > kVentanaMapa) SueltaHasta(desde);
+            return m_mapa + desde;
+        }
         return LeeFueraDelMapa(posicion, n);
     }
 
@@ -52,6 +55,10 @@ public:
     }
 
 private:
+    // Pages of the mapping already walked past are handed back every few megabytes, so a
+    // sequential walk keeps a flat resident size whatever the file's length.
+    static constexpr int64_t kVentanaMapa = int64_t(8) << 20;
+    void SueltaHasta(int64_t desde);
     void Mapea();
     const unsigned char* LeeFueraDelMapa(int64_t posicion, size_t n);
 
@@ -63,6 +70,7 @@ private:
     ino_t m_nodo = 0;
     const unsigned char* m_mapa = nullptr;
     int64_t m_mapeados = 0;  // bytes of the file under m_mapa
+    int64_t m_soltados = 0;  // bytes from the mapping's start already handed back
     std::vector<unsigned char> m_buffer;
     int64_t m_inicioBuffer = 0;  // 0-based file offset of m_buffer[0]
     size_t m_validos = 0;        // bytes of m_buffer that mirror the file (zeros past its end)
