@@ -617,8 +617,10 @@ double Ventana::AnchoPistaTwips() const { return pcb_BarraProceso->width() * kTw
 
 void Ventana::BarraDeProgreso(double& iporciento) {
     m_anchoMarcador = AnchoMarcador(AnchoPistaTwips(), m_anchoMarcador, iporciento);
+    const int antes = shp_MarcadorProceso->width();
     ColocaMarcador();
-    pcb_BarraProceso->repaint();
+    // Called once per record: paint only when the marker really moved on the screen.
+    if (shp_MarcadorProceso->width() != antes) pcb_BarraProceso->repaint();
 }
 
 void Ventana::ColocaMarcador() {
