@@ -545,6 +545,14 @@ struct Shapefile::Impl {
         if (!o)
             Falla(5, ruta + ": no se puede leer el registro " + std::to_string(actual) +
                          DetalleLib());
+        // A shape of another type than the file's is a damaged record, not an empty one: an
+        // index entry that points into the file header reads as a shape of type 1000.
+        if (o->nSHPType != SHPT_NULL && o->nSHPType != tipo) {
+            const int leido = o->nSHPType;
+            SHPDestroyObject(o);
+            Falla(5, ruta + ": el registro " + std::to_string(actual) + " es de tipo " +
+                         std::to_string(leido) + " en un fichero de tipo " + std::to_string(tipo));
+        }
         objeto = o;
         objetoDe = actual;
         return o;

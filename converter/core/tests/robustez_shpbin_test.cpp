@@ -132,6 +132,7 @@ TEST_F(RobustezShp, LongitudesDeRegistroQueMienten) {
     const std::vector<Caso> casos = {
         // shapelib checks every index entry when it opens the file and may refuse it whole.
         {"index length far past the end", [&] { Parchea(shx, 100 + 8 * 1 + 4, BE32(0x3FFFFFFF)); }, std::nullopt},
+        {"index offset inside the file header", [&] { Parchea(shx, 100, BE32(10)); }, std::vector<int32_t>{0}},
         {"index length of zero", [&] { Parchea(shx, 100 + 8 * 2 + 4, BE32(0)); }, std::vector<int32_t>{2}},
         {"index offset past the end", [&] { Parchea(shx, 100 + 8 * 3, BE32(0x7FFFFFF0)); }, std::vector<int32_t>{3}},
         {"part count beyond the record", [&] { Parchea(shp, desplazamiento(1) + 8 + 36, LE32(0x7FFFFFFF)); }, std::vector<int32_t>{1}},
