@@ -19,9 +19,7 @@ namespace {
 
 using brisquel::Fpunto3d;
 using brisquel::tipo_entidad;
-using prueba::CarpetaTemporal;
-using prueba::RecogeMensajes;
-using prueba::SelectorInstalado;
+using namespace prueba;
 
 tipo_entidad Linea(const std::vector<Fpunto3d>& puntos) {
     tipo_entidad e;
@@ -87,21 +85,6 @@ public:
 private:
     QLabel* m_etiqueta;
 };
-
-std::unique_ptr<Ventana> Abre() {
-    auto v = std::make_unique<Ventana>([] { return Separadores{"", "."}; });
-    v->Form_Load();
-    v->show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(v.get()));
-    return v;
-}
-
-void Pulsa(Ventana& v, const char* nombre) {
-    auto* w = v.findChild<QWidget*>(QString::fromLatin1(nombre));
-    ASSERT_NE(w, nullptr) << nombre;
-    ASSERT_TRUE(w->isVisibleTo(&v)) << nombre;
-    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
-}
 
 TEST(VentanaBinShp, ConversionCompletaDesdeLosBotones) {
     CarpetaTemporal carpeta;

@@ -20,9 +20,7 @@
 namespace parvenza {
 namespace {
 
-using prueba::CarpetaTemporal;
-using prueba::RecogeMensajes;
-using prueba::SelectorInstalado;
+using namespace prueba;
 
 // A polyline shapefile of two records, with a numeric, a text, a date and three more
 // numeric fields: ID, NOMBRE, FECHA, TABLA, REGISTRO, COTA (indices 0 to 5).
@@ -53,29 +51,6 @@ std::string EscribeShp(const CarpetaTemporal& carpeta, const std::string& nombre
     DBFClose(dbf);
     return base + ".shp";
 }
-
-std::unique_ptr<Ventana> Abre() {
-    auto v = std::make_unique<Ventana>([] { return Separadores{"", "."}; });
-    v->Form_Load();
-    v->show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(v.get()));
-    return v;
-}
-
-template <class W = QWidget>
-W* Control(Ventana& v, const QString& nombre) {
-    auto* w = v.findChild<W*>(nombre);
-    if (!w) ADD_FAILURE() << "no control " << nombre.toStdString();
-    return w;
-}
-
-void Pulsa(Ventana& v, const char* nombre) {
-    QWidget* w = Control(v, QString::fromLatin1(nombre));
-    ASSERT_TRUE(w->isVisibleTo(&v)) << nombre;
-    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
-}
-
-bool Visible(Ventana& v, const char* nombre) { return Control(v, QString::fromLatin1(nombre))->isVisibleTo(&v); }
 
 QStringList Entradas(QComboBox* cb) {
     QStringList l;

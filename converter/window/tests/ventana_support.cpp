@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QTest>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -73,6 +74,26 @@ std::string CarpetaTemporal::Fichero(const std::string& nombre) const {
     const auto p = m_ruta / nombre;
     std::ofstream(p, std::ios::binary);
     return p.string();
+}
+
+std::unique_ptr<Ventana> Abre(Separadores separadores) {
+    auto v = std::make_unique<Ventana>([separadores] { return separadores; });
+    v->Form_Load();
+    v->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(v.get()));
+    return v;
+}
+
+bool Visible(Ventana& v, const char* nombre) {
+    QWidget* w = Control(v, QString::fromLatin1(nombre));
+    return w && w->isVisibleTo(&v);
+}
+
+void Pulsa(Ventana& v, const char* nombre) {
+    QWidget* w = Control(v, QString::fromLatin1(nombre));
+    if (!w) return;
+    EXPECT_TRUE(w->isVisibleTo(&v)) << nombre << " is not on screen";
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
 }
 
 }  // namespace parvenza::prueba

@@ -5,12 +5,14 @@
 #include <QMessageBox>
 #include <QString>
 #include <QTimer>
+#include <gtest/gtest.h>
 #include <deque>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "converter/window/Ventana.h"
 #include "utilities/SelectorFichero.h"
 
 namespace parvenza::prueba {
@@ -67,5 +69,22 @@ public:
 private:
     std::filesystem::path m_ruta;
 };
+
+/// The window after start-up with the given number format, shown offscreen.
+std::unique_ptr<Ventana> Abre(Separadores separadores = {"", "."});
+
+/// The control named `nombre`; a test failure when there is none of that kind.
+template <class W = QWidget>
+W* Control(Ventana& v, const QString& nombre) {
+    auto* w = v.findChild<W*>(nombre);
+    if (!w) ADD_FAILURE() << "no control " << nombre.toStdString() << " of the expected kind";
+    return w;
+}
+
+/// Whether the control shows once the window is on screen.
+bool Visible(Ventana& v, const char* nombre);
+
+/// A click near the control's left edge, where a check or option box has its indicator.
+void Pulsa(Ventana& v, const char* nombre);
 
 }  // namespace parvenza::prueba

@@ -18,30 +18,7 @@
 namespace parvenza {
 namespace {
 
-using prueba::CarpetaTemporal;
-using prueba::RecogeMensajes;
-using prueba::SelectorInstalado;
-
-std::unique_ptr<Ventana> Abre(Separadores separadores = {"", "."}) {
-    auto v = std::make_unique<Ventana>([separadores] { return separadores; });
-    v->Form_Load();
-    v->show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(v.get()));
-    return v;
-}
-
-QWidget* Control(Ventana& v, const char* nombre) {
-    auto* w = v.findChild<QWidget*>(QString::fromLatin1(nombre));
-    if (!w) ADD_FAILURE() << "no control named " << nombre;
-    return w;
-}
-
-template <class W>
-W* Control(Ventana& v, const char* nombre) {
-    auto* w = qobject_cast<W*>(Control(v, nombre));
-    if (!w) ADD_FAILURE() << nombre << " is not of the expected kind";
-    return w;
-}
+using namespace prueba;
 
 QString Texto(QWidget* w) {
     if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
@@ -49,14 +26,6 @@ QString Texto(QWidget* w) {
     if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
     if (auto* t = qobject_cast<QLineEdit*>(w)) return t->text();
     return QStringLiteral("<no caption>");
-}
-
-bool Visible(Ventana& v, const char* nombre) { return Control(v, nombre)->isVisibleTo(&v); }
-
-// Near the left edge: the indicator of a check or option box is there, whatever its width.
-void Pulsa(Ventana& v, const char* nombre) {
-    QWidget* w = Control(v, nombre);
-    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
 }
 
 // Shown from start-up on.
