@@ -16,7 +16,8 @@ void PuertoVentana::Mensaje(const std::string& texto, bool critico, const std::s
     m_ventana.Mensaje(texto, critico, titulo);
 }
 
-bool PuertoVentana::PideFichero(const std::string& filtro, const std::string& titulo, std::string& ruta) {
+bool PuertoVentana::PideFichero(const std::string& filtro, const std::string& titulo,
+                                std::string& ruta) {
     return m_ventana.PideUnFichero(filtro, titulo, ruta);
 }
 

@@ -11,7 +11,7 @@ class Ventana;
 /// message boxes, file choices to the file dialog, the busy state to the hourglass.
 /// One port serves one command; it puts the pointer back when it goes.
 class PuertoVentana : public Puerto {
-public:
+  public:
     explicit PuertoVentana(Ventana& ventana) : m_ventana(ventana) {}
     ~PuertoVentana() override;
     PuertoVentana(const PuertoVentana&) = delete;
@@ -20,10 +20,11 @@ public:
     void Proceso(const std::string& texto) override;
     void Progreso(double fraccion) override;
     void Mensaje(const std::string& texto, bool critico, const std::string& titulo) override;
-    bool PideFichero(const std::string& filtro, const std::string& titulo, std::string& ruta) override;
+    bool PideFichero(const std::string& filtro, const std::string& titulo,
+                     std::string& ruta) override;
     void Ocupado(bool ocupado) override;
 
-private:
+  private:
     Ventana& m_ventana;
     bool m_ocupado = false;
 };

@@ -15,7 +15,8 @@ std::string SinEspacios(const std::string& s) {
 Separadores LeeSeparadoresRegionales() {
     std::setlocale(LC_ALL, "");
     const std::lconv* lc = std::localeconv();
-    Separadores s{lc->thousands_sep ? lc->thousands_sep : "", lc->decimal_point ? lc->decimal_point : ""};
+    Separadores s{lc->thousands_sep ? lc->thousands_sep : "",
+                  lc->decimal_point ? lc->decimal_point : ""};
     // A decimal comma in LC_NUMERIC would reach every printf and strtod of the libraries
     // (shapelib writes DBF numbers that way): keep the user's setting out of them.
     std::setlocale(LC_NUMERIC, "C");

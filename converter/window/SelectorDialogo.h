@@ -13,11 +13,11 @@ namespace parvenza {
 /// Extensions match without regard to case, as on the file systems the data comes from,
 /// and each dialog opens in the folder of the previous choice.
 class SelectorDialogo : public fenoquia::SelectorFichero {
-public:
+  public:
     explicit SelectorDialogo(QWidget* padre) : m_padre(padre) {}
     std::string Elige(const std::string& filtro, const std::string& titulo) override;
 
-private:
+  private:
     QPointer<QWidget> m_padre;
     QString m_carpeta;
 };

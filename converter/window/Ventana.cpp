@@ -76,7 +76,8 @@ QComboBox* Selector(const QString& nombre, QWidget* padre) {
 
 QLineEdit* Caja(const QString& texto, const char* nombre, QWidget* padre, int caracteres) {
     auto* t = Nombra(new QLineEdit(texto, padre), nombre);
-    t->setFixedWidth(t->fontMetrics().horizontalAdvance(QString(caracteres, QLatin1Char('0'))) + 16);
+    t->setFixedWidth(t->fontMetrics().horizontalAdvance(QString(caracteres, QLatin1Char('0'))) +
+                     16);
     return t;
 }
 
@@ -129,26 +130,32 @@ void Ventana::ConstruyeControles() {
     auto* bandaBin = Banda("frmBinShp", this);
     Label1 = Titulo(QStringLiteral("Traducir de Bin a Shp:"), "Label1", bandaBin);
     cmdElegirBin = BotonPuntos(bandaBin, "cmdElegirBin");
-    chkTodoDirectorio = Nombra(new QCheckBox(QStringLiteral("Todo el directorio"), bandaBin), "chkTodoDirectorio");
+    chkTodoDirectorio =
+        Nombra(new QCheckBox(QStringLiteral("Todo el directorio"), bandaBin), "chkTodoDirectorio");
     chkCatastro = Nombra(new QCheckBox(QStringLiteral("SHP Catastro"), bandaBin), "chkCatastro");
     cmdElegirMdb = BotonPuntos(bandaBin, "cmdElegirMdb");
     frm_2D_3D = Nombra(new QGroupBox(QStringLiteral("Shape 2D/3D"), bandaBin), "frm_2D_3D");
     opt2D = Nombra(new QRadioButton(QStringLiteral("2D"), frm_2D_3D), "opt2D");
     opt3D = Nombra(new QRadioButton(QStringLiteral("3D"), frm_2D_3D), "opt3D");
     opt2D->setChecked(true);
-    frmTextos = Nombra(new QGroupBox(QStringLiteral("Pasar Textos como..."), bandaBin), "frmTextos");
-    opt_textos_puntos = Nombra(new QRadioButton(QStringLiteral("Puntos"), frmTextos), "opt_textos_puntos");
-    opt_textos_lineas = Nombra(new QRadioButton(QStringLiteral("Lineas"), frmTextos), "opt_textos_lineas");
+    frmTextos =
+        Nombra(new QGroupBox(QStringLiteral("Pasar Textos como..."), bandaBin), "frmTextos");
+    opt_textos_puntos =
+        Nombra(new QRadioButton(QStringLiteral("Puntos"), frmTextos), "opt_textos_puntos");
+    opt_textos_lineas =
+        Nombra(new QRadioButton(QStringLiteral("Lineas"), frmTextos), "opt_textos_lineas");
     opt_textos_lineas->setChecked(true);
-    frmPoligono = Nombra(new QGroupBox(QStringLiteral("Pasar LinCerradas como..."), bandaBin), "frmPoligono");
-    opt_lineasCerradas_Lineas =
-        Nombra(new QRadioButton(QStringLiteral("Líneas"), frmPoligono), "opt_lineasCerradas_Lineas");
-    opt_lineasCerradas_Poligonos =
-        Nombra(new QRadioButton(QStringLiteral("Polígonos"), frmPoligono), "opt_lineasCerradas_Poligonos");
+    frmPoligono =
+        Nombra(new QGroupBox(QStringLiteral("Pasar LinCerradas como..."), bandaBin), "frmPoligono");
+    opt_lineasCerradas_Lineas = Nombra(new QRadioButton(QStringLiteral("Líneas"), frmPoligono),
+                                       "opt_lineasCerradas_Lineas");
+    opt_lineasCerradas_Poligonos = Nombra(
+        new QRadioButton(QStringLiteral("Polígonos"), frmPoligono), "opt_lineasCerradas_Poligonos");
     opt_lineasCerradas_Poligonos->setChecked(true);
     ChkAnexar = Nombra(new QCheckBox(QStringLiteral("Anexar a Shape "), bandaBin), "ChkAnexar");
     lblInfo = Nombra(new QLabel(QStringLiteral("No anexa shapes de puntos"), bandaBin), "lblInfo");
-    cmdProcesarBinShp = Nombra(new QPushButton(QStringLiteral("Procesar"), bandaBin), "cmdProcesarBinShp");
+    cmdProcesarBinShp =
+        Nombra(new QPushButton(QStringLiteral("Procesar"), bandaBin), "cmdProcesarBinShp");
     {
         auto* l = new QVBoxLayout(bandaBin);
         auto* fila1 = new QHBoxLayout;
@@ -162,10 +169,10 @@ void Ventana::ConstruyeControles() {
         fila1->addStretch();
         l->addLayout(fila1);
         auto* fila2 = new QHBoxLayout;
-        for (auto [marco, a, b] : {std::tuple{frm_2D_3D, opt2D, opt3D},
-                                   std::tuple{frmTextos, opt_textos_puntos, opt_textos_lineas},
-                                   std::tuple{frmPoligono, opt_lineasCerradas_Lineas,
-                                              opt_lineasCerradas_Poligonos}}) {
+        for (auto [marco, a, b] :
+             {std::tuple{frm_2D_3D, opt2D, opt3D},
+              std::tuple{frmTextos, opt_textos_puntos, opt_textos_lineas},
+              std::tuple{frmPoligono, opt_lineasCerradas_Lineas, opt_lineasCerradas_Poligonos}}) {
             auto* m = new QVBoxLayout(marco);
             m->addWidget(a);
             m->addWidget(b);
@@ -191,12 +198,17 @@ void Ventana::ConstruyeControles() {
     lblFicheroShp->setFrameShadow(QFrame::Sunken);
     lblFicheroShp->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lblFicheroShp->setMinimumHeight(cmdElegirShp->sizeHint().height());
-    cmdElegirBinSalida = Nombra(new QPushButton(QStringLiteral("...BIN salida"), bandaShp), "cmdElegirBinSalida");
-    cmdProcesarShpBin = Nombra(new QPushButton(QStringLiteral("Procesar"), bandaShp), "cmdProcesarShpBin");
-    chkTextos = Nombra(new QCheckBox(QStringLiteral("Convertir a textos en Bin"), bandaShp), "chkTextos");
-    chkCotas = Nombra(new QCheckBox(QStringLiteral("Transmitir Z desde Dbf"), bandaShp), "chkCotas");
+    cmdElegirBinSalida =
+        Nombra(new QPushButton(QStringLiteral("...BIN salida"), bandaShp), "cmdElegirBinSalida");
+    cmdProcesarShpBin =
+        Nombra(new QPushButton(QStringLiteral("Procesar"), bandaShp), "cmdProcesarShpBin");
+    chkTextos =
+        Nombra(new QCheckBox(QStringLiteral("Convertir a textos en Bin"), bandaShp), "chkTextos");
+    chkCotas =
+        Nombra(new QCheckBox(QStringLiteral("Transmitir Z desde Dbf"), bandaShp), "chkCotas");
 
-    frmCodigo = Nombra(new QGroupBox(QStringLiteral("Código DIGI (desde DBF)"), bandaShp), "frmCodigo");
+    frmCodigo =
+        Nombra(new QGroupBox(QStringLiteral("Código DIGI (desde DBF)"), bandaShp), "frmCodigo");
     cmbTablaDbf1[9] = Selector(QStringLiteral("cmbTablaDbf1_9"), frmCodigo);
     txtCodigo = Caja(QStringLiteral("140100"), "txtCodigo", frmCodigo, 8);
     {
@@ -207,11 +219,13 @@ void Ventana::ConstruyeControles() {
         l->setColumnStretch(1, 1);
     }
 
-    frmTransmiteZ = Nombra(new QGroupBox(QStringLiteral("Transmitir Z desde dbf:"), bandaShp), "frmTransmiteZ");
+    frmTransmiteZ =
+        Nombra(new QGroupBox(QStringLiteral("Transmitir Z desde dbf:"), bandaShp), "frmTransmiteZ");
     cmbTablaDbf_Z = Selector(QStringLiteral("cmbTablaDbf_Z"), frmTransmiteZ);
     (new QHBoxLayout(frmTransmiteZ))->addWidget(cmbTablaDbf_Z);
 
-    frmTextosDigi = Nombra(new QGroupBox(QStringLiteral("Textos Digi  (desde DBF):"), bandaShp), "frmTextosDigi");
+    frmTextosDigi = Nombra(new QGroupBox(QStringLiteral("Textos Digi  (desde DBF):"), bandaShp),
+                           "frmTextosDigi");
     txtTextoRotulo = Caja(QStringLiteral("NoTexto"), "txtTextoRotulo", frmTextosDigi, 8);
     txtTextoAltura = Caja(QStringLiteral("1.50"), "txtTextoAltura", frmTextosDigi, 8);
     txtTextoJustificacion = Caja(QStringLiteral("0"), "txtTextoJustificacion", frmTextosDigi, 8);
@@ -222,8 +236,11 @@ void Ventana::ConstruyeControles() {
         const char* nombres[4] = {"lblTexto", "lblAltura", "lblJustificacion", "lblGiro"};
         QLineEdit* cajas[4] = {txtTextoRotulo, txtTextoAltura, txtTextoJustificacion, txtTextoGiro};
         for (int i = 0; i < 4; ++i) {
-            cmbTablaDbf_Texto[i] = Selector(QStringLiteral("cmbTablaDbf_Texto_%1").arg(i), frmTextosDigi);
-            l->addWidget(Nombra(new QLabel(QString::fromUtf8(etiquetas[i]), frmTextosDigi), nombres[i]), i, 0);
+            cmbTablaDbf_Texto[i] =
+                Selector(QStringLiteral("cmbTablaDbf_Texto_%1").arg(i), frmTextosDigi);
+            l->addWidget(
+                Nombra(new QLabel(QString::fromUtf8(etiquetas[i]), frmTextosDigi), nombres[i]), i,
+                0);
             l->addWidget(cmbTablaDbf_Texto[i], i, 1);
             l->addWidget(cajas[i], i, 2);
         }
@@ -235,9 +252,11 @@ void Ventana::ConstruyeControles() {
     cmbLabel17 = Selector(QStringLiteral("cmbLabel17"), frameAtributos);
     cmbLabel17->setEditable(true);
     cmbLabel17->setInsertPolicy(QComboBox::NoInsert);
-    cmdBorrarSelec = Nombra(new QPushButton(QStringLiteral("BORRAR Selección"), frameAtributos), "cmdBorrarSelec");
+    cmdBorrarSelec = Nombra(new QPushButton(QStringLiteral("BORRAR Selección"), frameAtributos),
+                            "cmdBorrarSelec");
     cmdLeerCFG = Nombra(new QPushButton(QStringLiteral("Leer CFG"), frameAtributos), "cmdLeerCFG");
-    cmdGuardarCFG = Nombra(new QPushButton(QStringLiteral("Guardar CFG"), frameAtributos), "cmdGuardarCFG");
+    cmdGuardarCFG =
+        Nombra(new QPushButton(QStringLiteral("Guardar CFG"), frameAtributos), "cmdGuardarCFG");
     {
         auto* l = new QGridLayout(frameAtributos);
         const char* columnas[3] = {"Atributo 1", "Atributo 2", "Atributo 3"};
@@ -245,15 +264,19 @@ void Ventana::ConstruyeControles() {
         const char* filas[3] = {"Tabla :", "Registro :", "Resto :"};
         const char* nombresFila[3] = {"lblTabla", "lblRegistro", "lblResto"};
         for (int c = 0; c < 3; ++c) {
-            auto* t = Nombra(new QLabel(QString::fromLatin1(columnas[c]), frameAtributos), nombresColumna[c]);
+            auto* t = Nombra(new QLabel(QString::fromLatin1(columnas[c]), frameAtributos),
+                             nombresColumna[c]);
             l->addWidget(t, 0, c + 1, Qt::AlignHCenter);
         }
         l->addWidget(cmbLabel17, 1, 3);
         for (int f = 0; f < 3; ++f) {
-            l->addWidget(Nombra(new QLabel(QString::fromLatin1(filas[f]), frameAtributos), nombresFila[f]), f + 2, 0);
+            l->addWidget(
+                Nombra(new QLabel(QString::fromLatin1(filas[f]), frameAtributos), nombresFila[f]),
+                f + 2, 0);
             for (int c = 0; c < 3; ++c) {
                 const int i = c * 3 + f;
-                cmbTablaDbf1[i] = Selector(QStringLiteral("cmbTablaDbf1_%1").arg(i), frameAtributos);
+                cmbTablaDbf1[i] =
+                    Selector(QStringLiteral("cmbTablaDbf1_%1").arg(i), frameAtributos);
                 l->addWidget(cmbTablaDbf1[i], f + 2, c + 1);
             }
         }
@@ -290,8 +313,10 @@ void Ventana::ConstruyeControles() {
     }
 
     // Progress.
-    frm_Contador = Nombra(new QGroupBox(QStringLiteral("Proceso que se ejecuta"), this), "frm_Contador");
-    lbl_Proceso = Nombra(new QLabel(QStringLiteral("Elección de proceso a ejecutar"), frm_Contador), "lbl_Proceso");
+    frm_Contador =
+        Nombra(new QGroupBox(QStringLiteral("Proceso que se ejecuta"), this), "frm_Contador");
+    lbl_Proceso = Nombra(new QLabel(QStringLiteral("Elección de proceso a ejecutar"), frm_Contador),
+                         "lbl_Proceso");
     pcb_BarraProceso = Nombra(new QFrame(frm_Contador), "pcb_BarraProceso");
     pcb_BarraProceso->setFrameShape(QFrame::Panel);
     pcb_BarraProceso->setFrameShadow(QFrame::Sunken);
@@ -333,12 +358,14 @@ void Ventana::ConectaSenales() {
     for (int i = 0; i < static_cast<int>(cmbTablaDbf1.size()); ++i)
         connect(cmbTablaDbf1[i], &QComboBox::activated, this, [this, i] { cmbTablaDbf1_Click(i); });
     for (int i = 0; i < static_cast<int>(cmbTablaDbf_Texto.size()); ++i)
-        connect(cmbTablaDbf_Texto[i], &QComboBox::activated, this, [this, i] { cmbTablaDbf_Texto_Click(i); });
+        connect(cmbTablaDbf_Texto[i], &QComboBox::activated, this,
+                [this, i] { cmbTablaDbf_Texto_Click(i); });
     connect(cmbTablaDbf_Z, &QComboBox::activated, this, [this] { cmbTablaDbf_Z_Click(); });
     connect(cmbLabel17, &QComboBox::activated, this, [this] { cmbLabel17_Click(); });
     connect(cmbLabel17, &QComboBox::editTextChanged, this, [this] { cmbLabel17_Change(); });
     connect(cmdBorrarSelec, &QPushButton::clicked, this, [this] { cmdBorrarSelec_Click(); });
-    connect(cmdElegirBinSalida, &QPushButton::clicked, this, [this] { cmdElegirBinSalida_Click(); });
+    connect(cmdElegirBinSalida, &QPushButton::clicked, this,
+            [this] { cmdElegirBinSalida_Click(); });
     connect(cmdProcesarShpBin, &QPushButton::clicked, this, [this] { cmdProcesarShpBin_Click(); });
     // "Leer CFG" and "Guardar CFG" have no action.
 }
@@ -350,8 +377,9 @@ void Ventana::Form_Load() {
     }
     Label3->setText(QStringLiteral("Tramaset 15-05-2009"));
     for (QWidget* w : std::initializer_list<QWidget*>{
-             frmTextos, frm_2D_3D, frmPoligono, frmTextosDigi, frmTransmiteZ, frmCodigo, frameAtributos,
-             cmdProcesarShpBin, cmdProcesarBinShp, cmdElegirBinSalida, ChkAnexar, lblInfo, cmdElegirMdb})
+             frmTextos, frm_2D_3D, frmPoligono, frmTextosDigi, frmTransmiteZ, frmCodigo,
+             frameAtributos, cmdProcesarShpBin, cmdProcesarBinShp, cmdElegirBinSalida, ChkAnexar,
+             lblInfo, cmdElegirMdb})
         w->hide();
     // No field chosen for the code, the texts or Z; three attribute links and one remembered.
     m_seleccion = SeleccionShp{};
@@ -359,9 +387,9 @@ void Ventana::Form_Load() {
 
 void Ventana::MuestraTodo() {
     for (QWidget* w : std::initializer_list<QWidget*>{
-             frmTextos, frm_2D_3D, frmPoligono, frmTextosDigi, frmTransmiteZ, frmCodigo, frameAtributos,
-             cmdProcesarShpBin, cmdProcesarBinShp, cmdElegirBinSalida, ChkAnexar, lblInfo, cmdElegirMdb,
-             chkTextos, chkCotas})
+             frmTextos, frm_2D_3D, frmPoligono, frmTextosDigi, frmTransmiteZ, frmCodigo,
+             frameAtributos, cmdProcesarShpBin, cmdProcesarBinShp, cmdElegirBinSalida, ChkAnexar,
+             lblInfo, cmdElegirMdb, chkTextos, chkCotas})
         w->show();
 }
 
@@ -450,16 +478,18 @@ void Ventana::cmdElegirShp_Click() {
         std::vector<std::string> ficheros;
         std::string directorio = m_seleccion.directorio;
         bool eligio = false;
-        m_utilidades.PideFichero("ShapeFiles (*.shp)|*.shp", "Elegir fichero", ficheros, directorio, true,
-                                 eligio);
+        m_utilidades.PideFichero("ShapeFiles (*.shp)|*.shp", "Elegir fichero", ficheros, directorio,
+                                 true, eligio);
         if (!eligio || ficheros.size() < 2) return;
         const std::string ruta = ficheros[1];
         lblFicheroShp->setText(TextoQt(ruta));
         const std::string atributo = ShpElegido(m_seleccion, ruta, directorio);
         m_ficheroShp = ruta;
-        for (QWidget* w : std::initializer_list<QWidget*>{frmCodigo, cmdElegirBinSalida, frameAtributos})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{frmCodigo, cmdElegirBinSalida, frameAtributos})
             w->show();
-        for (size_t i = 0; i < cmbTablaDbf1.size(); ++i) RellenaCampos(cmbTablaDbf1[i], kFiltrosTablaDbf1[i], puerto);
+        for (size_t i = 0; i < cmbTablaDbf1.size(); ++i)
+            RellenaCampos(cmbTablaDbf1[i], kFiltrosTablaDbf1[i], puerto);
         chkTextos->setVisible(OfreceTextos(ChequeaTipoShp(ruta)));
         chkCotas->show();
         MuestraAtributos(atributo);
@@ -497,8 +527,10 @@ void Ventana::cmbTablaDbf1_Click(int Index) {
     try {
         const QComboBox* cb = cmbTablaDbf1.at(static_cast<size_t>(Index));
         if (cb->currentIndex() < 0) return;
-        const EfectoTablaDbf1 efecto = EligeTablaDbf1(m_seleccion, Index, Entrada(cb, cb->currentIndex()));
-        for (int i : efecto.deshabilitar) cmbTablaDbf1.at(static_cast<size_t>(i))->setEnabled(false);
+        const EfectoTablaDbf1 efecto =
+            EligeTablaDbf1(m_seleccion, Index, Entrada(cb, cb->currentIndex()));
+        for (int i : efecto.deshabilitar)
+            cmbTablaDbf1.at(static_cast<size_t>(i))->setEnabled(false);
         if (efecto.entradaNueva) MuestraAtributos(TextoUtf8(cmbLabel17->currentText()));
     } catch (const std::exception& e) {
         MuestraError(e);
@@ -548,7 +580,9 @@ void Ventana::cmdBorrarSelec_Click() {
 void Ventana::cmdElegirBinSalida_Click() {
     try {
         std::string ruta;
-        if (!PideUnFichero("Fichero BIN de Digi (*.bin)|*.bin", "Elegir fichero BIN de salida", ruta)) return;
+        if (!PideUnFichero("Fichero BIN de Digi (*.bin)|*.bin", "Elegir fichero BIN de salida",
+                           ruta))
+            return;
         m_ficheroBinSalida = ruta;
         cmdProcesarShpBin->show();
     } catch (const std::exception& e) {
@@ -586,7 +620,8 @@ void Ventana::cmdProcesarShpBin_Click() {
 }
 
 void Ventana::RellenaCampos(QComboBox* cb, const char* patron, Puerto& puerto) {
-    const auto entradas = parvenza::RellenaCampos(m_seleccion.directorio, m_seleccion.tabladbf, patron, puerto);
+    const auto entradas =
+        parvenza::RellenaCampos(m_seleccion.directorio, m_seleccion.tabladbf, patron, puerto);
     if (!entradas) return;
     QSignalBlocker bloqueo(cb);
     cb->clear();
@@ -648,7 +683,8 @@ void Ventana::Mensaje(const std::string& texto, bool critico, const std::string&
 
 void Ventana::MuestraError(const std::exception& e) { Mensaje(e.what(), true); }
 
-bool Ventana::PideUnFichero(const std::string& filtro, const std::string& titulo, std::string& ruta) {
+bool Ventana::PideUnFichero(const std::string& filtro, const std::string& titulo,
+                            std::string& ruta) {
     // The folder of these choices (a database, a layer set to append to) is not the one
     // the BIN files and the cadastre set go by.
     std::vector<std::string> ficheros;

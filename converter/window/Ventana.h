@@ -40,7 +40,7 @@ double AnchoMarcador(double anchoPista, double anchoActual, double iporciento);
 /// its design name as objectName; handlers keep their design names.
 class Ventana : public QWidget {
     Q_OBJECT
-public:
+  public:
     using LectorRegional = std::function<Separadores()>;
 
     /// Builds every control with its caption and design default. `lectorRegional` reads the
@@ -104,10 +104,10 @@ public:
     /// Caption of `lbl_Proceso`, painted at once.
     void Proceso(const std::string& texto);
 
-protected:
+  protected:
     bool eventFilter(QObject* objeto, QEvent* evento) override;
 
-private:
+  private:
     void ConstruyeControles();
     void ColocaMarcador();
     void ConectaSenales();

@@ -53,7 +53,8 @@ int main(int argc, char** argv) {
                 espera.stop();
                 QApplication::processEvents();
                 const bool guardada = ventana.grab().save(captura, "PNG");
-                if (!guardada) std::fprintf(stderr, "parvenza: no se pudo guardar %s\n", qPrintable(captura));
+                if (!guardada)
+                    std::fprintf(stderr, "parvenza: no se pudo guardar %s\n", qPrintable(captura));
                 QApplication::exit(guardada ? 0 : 1);
             }
         });

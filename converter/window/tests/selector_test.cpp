@@ -1,5 +1,7 @@
 // The window's file chooser: a real QFileDialog, answered by a timer as a person would.
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -8,7 +10,6 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
-#include <gtest/gtest.h>
 
 #include "converter/window/SelectorDialogo.h"
 #include "ventana_support.h"
@@ -20,7 +21,7 @@ using prueba::CarpetaTemporal;
 
 // Calls `paso` with the open file dialog every few milliseconds until it returns true.
 class AtiendeDialogo {
-public:
+  public:
     explicit AtiendeDialogo(std::function<bool(QFileDialog&)> paso) : m_paso(std::move(paso)) {
         QObject::connect(&m_reloj, &QTimer::timeout, [this] {
             auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
@@ -29,7 +30,7 @@ public:
         m_reloj.start(20);
     }
 
-private:
+  private:
     std::function<bool(QFileDialog&)> m_paso;
     QTimer m_reloj;
 };

@@ -1,14 +1,15 @@
 // BIN-to-shapefile runs driven through the window's buttons, with a scripted file chooser,
 // checking the layers on disk and what the window showed.
 
+#include <gtest/gtest.h>
+#include <shapefil.h>
+
 #include <QApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
-#include <shapefil.h>
 
 #include "converter/window/Ventana.h"
 #include "digi/FicheroDigi.h"
@@ -68,8 +69,10 @@ int Registros(const std::string& rutaShp) {
 
 // What `lbl_Proceso` showed each time it was painted, and whether the hourglass was on.
 class VigilaEtiqueta : public QObject {
-public:
-    explicit VigilaEtiqueta(QLabel* etiqueta) : m_etiqueta(etiqueta) { etiqueta->installEventFilter(this); }
+  public:
+    explicit VigilaEtiqueta(QLabel* etiqueta) : m_etiqueta(etiqueta) {
+        etiqueta->installEventFilter(this);
+    }
     bool eventFilter(QObject* objeto, QEvent* evento) override {
         if (objeto == m_etiqueta && evento->type() == QEvent::Paint &&
             (pintadas.empty() || pintadas.back() != m_etiqueta->text())) {
@@ -82,7 +85,7 @@ public:
     std::vector<QString> pintadas;
     std::vector<bool> reloj;
 
-private:
+  private:
     QLabel* m_etiqueta;
 };
 
@@ -109,8 +112,9 @@ TEST(VentanaBinShp, ConversionCompletaDesdeLosBotones) {
     EXPECT_EQ(Registros(base + "_TX.shp"), -1);
     EXPECT_EQ(proceso->text(), "Proceso Terminado");
     // Every caption reached the screen as it was set, under the hourglass while working.
-    const std::vector<QString> esperadas = {"Procesando fichero...", "Pasada 1", "Pasada 2", "Pasada 3",
-                                            "Pasada 4", "Pasada 5", "Proceso Terminado"};
+    const std::vector<QString> esperadas = {
+        "Procesando fichero...", "Pasada 1", "Pasada 2", "Pasada 3", "Pasada 4", "Pasada 5",
+        "Proceso Terminado"};
     EXPECT_EQ(vigia.pintadas, esperadas);
     ASSERT_EQ(vigia.reloj.size(), esperadas.size());
     EXPECT_TRUE(vigia.reloj[1]);
@@ -153,7 +157,8 @@ TEST(VentanaBinShp, UnFalloDelComponenteSeMuestraYDevuelveElPuntero) {
     EXPECT_EQ(selector->preguntas[1].filtro, "Fichero SHP (*.shp)|*.shp");
     ASSERT_EQ(mensajes.cajas.size(), 1u);
     EXPECT_EQ(mensajes.cajas[0].icono, QMessageBox::Critical);
-    EXPECT_TRUE(mensajes.cajas[0].texto.contains(QStringLiteral("otra_P"))) << mensajes.cajas[0].texto.toStdString();
+    EXPECT_TRUE(mensajes.cajas[0].texto.contains(QStringLiteral("otra_P")))
+        << mensajes.cajas[0].texto.toStdString();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     // The window stays usable: the next run without appending works.
     Pulsa(*v, "ChkAnexar");

@@ -2,6 +2,9 @@
 // selectors and the attribute grid, and a whole run into a BIN file read back with the
 // Digi library.
 
+#include <gtest/gtest.h>
+#include <shapefil.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
@@ -10,8 +13,6 @@
 #include <QTest>
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
-#include <shapefil.h>
 
 #include "converter/window/Ventana.h"
 #include "digi/FicheroDigi.h"
@@ -58,7 +59,9 @@ QStringList Entradas(QComboBox* cb) {
     return l;
 }
 
-QComboBox* Selector(Ventana& v, int i) { return Control<QComboBox>(v, QStringLiteral("cmbTablaDbf1_%1").arg(i)); }
+QComboBox* Selector(Ventana& v, int i) {
+    return Control<QComboBox>(v, QStringLiteral("cmbTablaDbf1_%1").arg(i));
+}
 
 // Picks an entry from the list, as a click on it does.
 void Elige(QComboBox* cb, const QString& entrada) {
@@ -70,7 +73,9 @@ void Elige(QComboBox* cb, const QString& entrada) {
 }
 
 // Shown text of a selector: its entry, or what it shows with none chosen.
-QString Muestra(QComboBox* cb) { return cb->currentIndex() >= 0 ? cb->currentText() : cb->placeholderText(); }
+QString Muestra(QComboBox* cb) {
+    return cb->currentIndex() >= 0 ? cb->currentText() : cb->placeholderText();
+}
 
 TEST(VentanaShpBin, EleccionDelShapefileYSelectoresDeCampos) {
     CarpetaTemporal carpeta;
@@ -85,7 +90,8 @@ TEST(VentanaShpBin, EleccionDelShapefileYSelectoresDeCampos) {
     EXPECT_EQ(selector->preguntas[0].filtro, "ShapeFiles (*.shp)|*.shp");
     EXPECT_EQ(selector->preguntas[0].titulo, "Elegir fichero");
     EXPECT_EQ(Control<QLabel>(*v, "lblFicheroShp")->text().toStdString(), shp);
-    for (const char* nombre : {"frmCodigo", "cmdElegirBinSalida", "frameAtributos", "chkTextos", "chkCotas"})
+    for (const char* nombre :
+         {"frmCodigo", "cmdElegirBinSalida", "frameAtributos", "chkTextos", "chkCotas"})
         EXPECT_TRUE(Visible(*v, nombre)) << nombre;
     for (const char* nombre : {"frmTextosDigi", "frmTransmiteZ", "cmdProcesarShpBin"})
         EXPECT_FALSE(Visible(*v, nombre)) << nombre;
@@ -173,7 +179,8 @@ TEST(VentanaShpBin, NombreDeTablaLargoAvisaYDejaLosSelectores) {
     Pulsa(*v, "cmdElegirShp");
     // Once for each of the ten selectors being filled.
     ASSERT_EQ(mensajes.cajas.size(), 10u);
-    EXPECT_EQ(mensajes.cajas[0].texto, "Nombre de Archivo incorrecto (>de 8 caracteres o contiene '-')");
+    EXPECT_EQ(mensajes.cajas[0].texto,
+              "Nombre de Archivo incorrecto (>de 8 caracteres o contiene '-')");
     EXPECT_EQ(mensajes.cajas[0].titulo, "Parvenza");
     EXPECT_EQ(Selector(*v, 0)->count(), 0);
     EXPECT_TRUE(Visible(*v, "frameAtributos"));
@@ -181,8 +188,10 @@ TEST(VentanaShpBin, NombreDeTablaLargoAvisaYDejaLosSelectores) {
 
 // The widest the progress marker became.
 class VigilaMarcador : public QObject {
-public:
-    explicit VigilaMarcador(QWidget* marcador) : m_marcador(marcador) { marcador->installEventFilter(this); }
+  public:
+    explicit VigilaMarcador(QWidget* marcador) : m_marcador(marcador) {
+        marcador->installEventFilter(this);
+    }
     bool eventFilter(QObject* objeto, QEvent* evento) override {
         if (objeto == m_marcador && evento->type() == QEvent::Resize)
             maximo = std::max(maximo, m_marcador->width());
@@ -190,7 +199,7 @@ public:
     }
     int maximo = 0;
 
-private:
+  private:
     QWidget* m_marcador;
 };
 

@@ -1,12 +1,13 @@
 #include "ventana_support.h"
 
+#include <gtest/gtest.h>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTest>
 #include <cstdlib>
 #include <fstream>
-#include <gtest/gtest.h>
 #include <stdexcept>
 
 namespace parvenza::prueba {
@@ -15,7 +16,7 @@ namespace {
 
 // One QApplication for the whole test program, made before the first test runs.
 class EntornoQt : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
@@ -25,7 +26,7 @@ public:
     }
     void TearDown() override { m_app.reset(); }
 
-private:
+  private:
     std::unique_ptr<QApplication> m_app;
 };
 
@@ -35,7 +36,8 @@ private:
 
 std::string SelectorGuion::Elige(const std::string& filtro, const std::string& titulo) {
     preguntas.push_back({filtro, titulo});
-    if (respuestas.empty()) throw std::runtime_error("the test gave no answer for \"" + titulo + "\"");
+    if (respuestas.empty())
+        throw std::runtime_error("the test gave no answer for \"" + titulo + "\"");
     std::string r = respuestas.front();
     respuestas.pop_front();
     return r;
@@ -60,7 +62,8 @@ RecogeMensajes::RecogeMensajes() {
 RecogeMensajes::~RecogeMensajes() { m_reloj.stop(); }
 
 CarpetaTemporal::CarpetaTemporal() {
-    std::string plantilla = (std::filesystem::temp_directory_path() / "parvenza-ventana-XXXXXX").string();
+    std::string plantilla =
+        (std::filesystem::temp_directory_path() / "parvenza-ventana-XXXXXX").string();
     if (!mkdtemp(plantilla.data())) throw std::runtime_error("mkdtemp failed");
     m_ruta = plantilla;
 }

@@ -2,10 +2,11 @@
 // Helpers of the window tests: the application object, a scripted file chooser, a recorder
 // that answers the message boxes, and a fresh temporary folder.
 
+#include <gtest/gtest.h>
+
 #include <QMessageBox>
 #include <QString>
 #include <QTimer>
-#include <gtest/gtest.h>
 #include <deque>
 #include <filesystem>
 #include <memory>
@@ -20,7 +21,7 @@ namespace parvenza::prueba {
 /// The file chooser of the tests: gives the queued answers in order ("" = cancel) and
 /// notes what it was asked. Installed for the life of the object.
 class SelectorGuion : public fenoquia::SelectorFichero {
-public:
+  public:
     struct Pregunta {
         std::string filtro, titulo;
     };
@@ -32,19 +33,19 @@ public:
 
 /// Installs a fresh SelectorGuion and removes it on destruction.
 class SelectorInstalado {
-public:
+  public:
     SelectorInstalado();
     ~SelectorInstalado();
     SelectorGuion& operator*() { return *m_selector; }
     SelectorGuion* operator->() { return m_selector.get(); }
 
-private:
+  private:
     std::shared_ptr<SelectorGuion> m_selector;
 };
 
 /// While alive, answers every message box that opens with OK and records it.
 class RecogeMensajes {
-public:
+  public:
     struct Caja {
         QString titulo, texto;
         QMessageBox::Icon icono;
@@ -53,20 +54,20 @@ public:
     ~RecogeMensajes();
     std::vector<Caja> cajas;
 
-private:
+  private:
     QTimer m_reloj;
 };
 
 /// A fresh folder under the system's temporary folder, removed with the object.
 class CarpetaTemporal {
-public:
+  public:
     CarpetaTemporal();
     ~CarpetaTemporal();
     const std::filesystem::path& ruta() const { return m_ruta; }
     /// Creates an empty file named `nombre` inside and returns its path.
     std::string Fichero(const std::string& nombre) const;
 
-private:
+  private:
     std::filesystem::path m_ruta;
 };
 

@@ -1,6 +1,10 @@
 // The window offscreen: start-up, captions and defaults, the visibility rules of the BIN
 // band, the progress marker. Controls are found by their design names.
 
+#include "converter/window/Ventana.h"
+
+#include <gtest/gtest.h>
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QGroupBox>
@@ -10,9 +14,7 @@
 #include <QTest>
 #include <clocale>
 #include <cstdlib>
-#include <gtest/gtest.h>
 
-#include "converter/window/Ventana.h"
 #include "ventana_support.h"
 
 namespace parvenza {
@@ -29,15 +31,15 @@ QString Texto(QWidget* w) {
 }
 
 // Shown from start-up on.
-const char* const kSiempre[] = {"frm_uds", "Opt_uds_cm", "Opt_uds_mm", "Label1", "cmdElegirBin",
-                                "chkTodoDirectorio", "chkCatastro", "Label2", "cmdElegirShp",
-                                "lblFicheroShp", "frm_Contador", "lbl_Proceso", "pcb_BarraProceso",
-                                "Label3"};
+const char* const kSiempre[] = {
+    "frm_uds",           "Opt_uds_cm",  "Opt_uds_mm",       "Label1",       "cmdElegirBin",
+    "chkTodoDirectorio", "chkCatastro", "Label2",           "cmdElegirShp", "lblFicheroShp",
+    "frm_Contador",      "lbl_Proceso", "pcb_BarraProceso", "Label3"};
 // Hidden by start-up.
 const char* const kOcultosAlArrancar[] = {
-    "frmTextos", "frm_2D_3D", "frmPoligono", "frmTextosDigi", "frmTransmiteZ", "frmCodigo",
-    "frameAtributos", "cmdProcesarShpBin", "cmdProcesarBinShp", "cmdElegirBinSalida",
-    "ChkAnexar", "lblInfo", "cmdElegirMdb"};
+    "frmTextos", "frm_2D_3D",      "frmPoligono",       "frmTextosDigi",     "frmTransmiteZ",
+    "frmCodigo", "frameAtributos", "cmdProcesarShpBin", "cmdProcesarBinShp", "cmdElegirBinSalida",
+    "ChkAnexar", "lblInfo",        "cmdElegirMdb"};
 const char* const kBandaBin[] = {"frmTextos", "frmPoligono", "frm_2D_3D", "cmdProcesarBinShp",
                                  "ChkAnexar"};
 
@@ -49,30 +51,53 @@ TEST(Ventana, ArrancaConCaptionsDefectosYOcultacion) {
     EXPECT_EQ(v->windowTitle(), "Traductor de Bin->Shp / Shp->Bin");
 
     const std::pair<const char*, const char*> captions[] = {
-        {"frm_uds", "Uds"}, {"Opt_uds_cm", "cm"}, {"Opt_uds_mm", "mm"},
-        {"Label1", "Traducir de Bin a Shp:"}, {"cmdElegirBin", "..."},
-        {"chkTodoDirectorio", "Todo el directorio"}, {"chkCatastro", "SHP Catastro"},
-        {"cmdElegirMdb", "..."}, {"frm_2D_3D", "Shape 2D/3D"}, {"opt2D", "2D"}, {"opt3D", "3D"},
-        {"frmTextos", "Pasar Textos como..."}, {"opt_textos_puntos", "Puntos"},
-        {"opt_textos_lineas", "Lineas"}, {"frmPoligono", "Pasar LinCerradas como..."},
-        {"opt_lineasCerradas_Lineas", "Líneas"}, {"opt_lineasCerradas_Poligonos", "Polígonos"},
-        {"ChkAnexar", "Anexar a Shape "}, {"lblInfo", "No anexa shapes de puntos"},
-        {"cmdProcesarBinShp", "Procesar"}, {"Label2", "Traducir de Shp a Bin:"},
-        {"cmdElegirBinSalida", "...BIN salida"}, {"cmdProcesarShpBin", "Procesar"},
-        {"frmTextosDigi", "Textos Digi  (desde DBF):"}, {"frmTransmiteZ", "Transmitir Z desde dbf:"},
-        {"frmCodigo", "Código DIGI (desde DBF)"}, {"frameAtributos", "Atributos"},
-        {"chkTextos", "Convertir a textos en Bin"}, {"chkCotas", "Transmitir Z desde Dbf"},
-        {"txtCodigo", "140100"}, {"txtTextoRotulo", "NoTexto"}, {"txtTextoAltura", "1.50"},
-        {"txtTextoJustificacion", "0"}, {"txtTextoGiro", "0"}, {"cmdBorrarSelec", "BORRAR Selección"},
-        {"cmdLeerCFG", "Leer CFG"}, {"cmdGuardarCFG", "Guardar CFG"},
-        {"frm_Contador", "Proceso que se ejecuta"}, {"lbl_Proceso", "Elección de proceso a ejecutar"},
+        {"frm_uds", "Uds"},
+        {"Opt_uds_cm", "cm"},
+        {"Opt_uds_mm", "mm"},
+        {"Label1", "Traducir de Bin a Shp:"},
+        {"cmdElegirBin", "..."},
+        {"chkTodoDirectorio", "Todo el directorio"},
+        {"chkCatastro", "SHP Catastro"},
+        {"cmdElegirMdb", "..."},
+        {"frm_2D_3D", "Shape 2D/3D"},
+        {"opt2D", "2D"},
+        {"opt3D", "3D"},
+        {"frmTextos", "Pasar Textos como..."},
+        {"opt_textos_puntos", "Puntos"},
+        {"opt_textos_lineas", "Lineas"},
+        {"frmPoligono", "Pasar LinCerradas como..."},
+        {"opt_lineasCerradas_Lineas", "Líneas"},
+        {"opt_lineasCerradas_Poligonos", "Polígonos"},
+        {"ChkAnexar", "Anexar a Shape "},
+        {"lblInfo", "No anexa shapes de puntos"},
+        {"cmdProcesarBinShp", "Procesar"},
+        {"Label2", "Traducir de Shp a Bin:"},
+        {"cmdElegirBinSalida", "...BIN salida"},
+        {"cmdProcesarShpBin", "Procesar"},
+        {"frmTextosDigi", "Textos Digi  (desde DBF):"},
+        {"frmTransmiteZ", "Transmitir Z desde dbf:"},
+        {"frmCodigo", "Código DIGI (desde DBF)"},
+        {"frameAtributos", "Atributos"},
+        {"chkTextos", "Convertir a textos en Bin"},
+        {"chkCotas", "Transmitir Z desde Dbf"},
+        {"txtCodigo", "140100"},
+        {"txtTextoRotulo", "NoTexto"},
+        {"txtTextoAltura", "1.50"},
+        {"txtTextoJustificacion", "0"},
+        {"txtTextoGiro", "0"},
+        {"cmdBorrarSelec", "BORRAR Selección"},
+        {"cmdLeerCFG", "Leer CFG"},
+        {"cmdGuardarCFG", "Guardar CFG"},
+        {"frm_Contador", "Proceso que se ejecuta"},
+        {"lbl_Proceso", "Elección de proceso a ejecutar"},
         {"Label3", "Tramaset 15-05-2009"}};
     for (const auto& [nombre, caption] : captions) {
         if (QWidget* w = Control(*v, nombre)) {
             EXPECT_EQ(Texto(w), QString::fromUtf8(caption)) << nombre;
         }
     }
-    for (int i = 0; i <= 9; ++i) Control<QComboBox>(*v, qPrintable(QStringLiteral("cmbTablaDbf1_%1").arg(i)));
+    for (int i = 0; i <= 9; ++i)
+        Control<QComboBox>(*v, qPrintable(QStringLiteral("cmbTablaDbf1_%1").arg(i)));
     for (int i = 0; i <= 3; ++i)
         Control<QComboBox>(*v, qPrintable(QStringLiteral("cmbTablaDbf_Texto_%1").arg(i)));
     Control<QComboBox>(*v, "cmbTablaDbf_Z");
@@ -105,7 +130,8 @@ TEST(Ventana, ArrancaConCaptionsDefectosYOcultacion) {
 }
 
 TEST(Ventana, ConfiguracionRegionalAjenaAvisaYNoOcultaNada) {
-    for (const Separadores& s : {Separadores{".", ","}, Separadores{",", "."}, Separadores{"", ","}}) {
+    for (const Separadores& s :
+         {Separadores{".", ","}, Separadores{",", "."}, Separadores{"", ","}}) {
         RecogeMensajes mensajes;
         auto v = Abre(s);
         ASSERT_EQ(mensajes.cajas.size(), 1u);
@@ -177,7 +203,8 @@ TEST(Ventana, EleccionBinAnexarYCatastro) {
     EXPECT_FALSE(Visible(*v, "lblInfo"));
 
     // The options hidden by the cadastre mode keep their values.
-    for (const char* nombre : {"opt3D", "opt_textos_puntos", "opt_lineasCerradas_Lineas", "Opt_uds_mm"})
+    for (const char* nombre :
+         {"opt3D", "opt_textos_puntos", "opt_lineasCerradas_Lineas", "Opt_uds_mm"})
         Pulsa(*v, nombre);
     Pulsa(*v, "chkCatastro");
     for (const char* nombre : kBandaBin) EXPECT_FALSE(Visible(*v, nombre)) << nombre;
