@@ -293,6 +293,15 @@ TEST(Progreso, ElMarcadorAvanzaEnPasosDeMasDe20Twips) {
     auto* marcador = Control(*v, "shp_MarcadorProceso");
     EXPECT_DOUBLE_EQ(v->AnchoPistaTwips(), pista->width() * kTwipsPorPixel);
     ASSERT_GT(v->AnchoPistaTwips(), 2000);
+    // The same steps on the window's own track: 670, then 683.4 ignored, then 1340 twips.
+    const double pistaTwips = v->AnchoPistaTwips();
+    for (const auto& [twips, esperado] :
+         {std::pair{670.0, 670.0}, {683.4, 670.0}, {1340.0, 1340.0}}) {
+        double fraccion = twips / pistaTwips;
+        v->BarraDeProgreso(fraccion);
+        EXPECT_NEAR(v->AnchoMarcadorTwips(), esperado, 1e-9) << twips;
+    }
+    EXPECT_EQ(marcador->width(), 89);  // 1340 twips at 15 twips a pixel
     double f = 0.5;
     v->BarraDeProgreso(f);
     EXPECT_DOUBLE_EQ(v->AnchoMarcadorTwips(), v->AnchoPistaTwips() * 0.5);
