@@ -1,3 +1,6 @@
+// Entities: kind transitions, the text extent table, code filters, extent rounding and
+// collection ids.
+
 #include "entity/Entidad.h"
 
 #include <gtest/gtest.h>
@@ -11,159 +14,102 @@ using namespace lumeral;
 
 namespace {
 
-std::shared_ptr<Punto3D> P(int32_t x, int32_t y, int32_t z = 0) {
-    return std::make_shared<Punto3D>(x, y, z);
-}
+std::shared_ptr<Punto3D> P(int32_t x, int32_t y, int32_t z = 0) { return std::make_shared<Punto3D>(x, y, z); }
+std::array<int32_t, 6> Rango(const MaxMin& m) { return {m.xmin(), m.xmax(), m.ymin(), m.ymax(), m.zmin(), m.zmax()}; }
+constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
 
-// Records the texts the library would show in message boxes.
-class Mensajes : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        EstableceMensajero([this](const std::string& t) { vistos.push_back(t); });
-    }
-    void TearDown() override { EstableceMensajero(nullptr); }
-    std::vector<std::string> vistos;
-};
-
-std::array<int32_t, 6> Rango(Entidad& e) {
-    auto& m = e.MaxMin();
-    return {m.xmin(), m.xmax(), m.ymin(), m.ymax(), m.zmin(), m.zmax()};
-}
-
-TEST(Entidad, KindFollowsPointsAndExtentGrows) {
+TEST(Entidad, KindFollowsPointsAndText) {
+    std::vector<std::string> vistos;  // the texts the library would show in message boxes
+    EstableceMensajero([&](const std::string& t) { vistos.push_back(t); });
     Entidad e;
-    EXPECT_EQ(e.tipo(), 0);
+    e.BorraPunto(1);
     auto p1 = P(10, 20);
     e.AnadePunto(p1);
     EXPECT_EQ(e.tipo(), Entidad::kPuntual);
-    EXPECT_EQ(Rango(e), (std::array<int32_t, 6>{10, 10, 20, 20, 0, 0}));
+    e.BorraPunto(1);  // the only point stays
     e.AnadePunto(P(5, 30, -3));
-    EXPECT_EQ(e.tipo(), Entidad::kLineal);
-    EXPECT_EQ(Rango(e), (std::array<int32_t, 6>{5, 10, 20, 30, -3, 0}));
-    // The list holds the caller's object, not a copy.
-    p1->x(99);
-    EXPECT_EQ(e.Punto(1)->x(), 99);
-    EXPECT_EQ(e.Punto(1).get(), p1.get());
-    EXPECT_THROW(e.Punto(0), EntidadError);
-    EXPECT_THROW(e.Punto(3), EntidadError);
-    EXPECT_THROW(e.AnadePunto(nullptr), EntidadError);
-}
-
-TEST_F(Mensajes, RemovingPointsShowsTheMessagesAndKeepsTheKindRight) {
-    Entidad e;
-    e.BorraPunto(1);
-    e.AnadePunto(P(1, 1));
-    e.BorraPunto(1);
-    EXPECT_EQ(e.Puntos(), 1);
-    e.AnadePunto(P(2, 2));
     e.AnadePunto(P(3, 3));
+    EXPECT_EQ(e.tipo(), Entidad::kLineal);
+    EXPECT_EQ(Rango(e.MaxMin()), (std::array<int32_t, 6>{3, 10, 3, 30, -3, 0}));
     e.BorraPunto(4);
-    EXPECT_EQ(e.Puntos(), 3);
-    EXPECT_EQ(vistos,
-              (std::vector<std::string>{"No hay puntos que borrar", "Solo hay un punto que borrar",
-                                        "Ese punto no existe"}));
+    p1->x(99);  // the list holds the caller's object, not a copy
+    EXPECT_EQ(e.Punto(1).get(), p1.get());
+    EXPECT_THROW(e.Punto(4), EntidadError);
+    EXPECT_THROW(e.AnadePunto(nullptr), EntidadError);
     EXPECT_THROW(e.BorraPunto(0), EntidadError);
     e.BorraPunto(2);
-    EXPECT_EQ(e.tipo(), Entidad::kLineal);
-    EXPECT_EQ(e.Punto(2)->x(), 3);
     e.BorraPunto(1);
     EXPECT_EQ(e.tipo(), Entidad::kPuntual);
-    EXPECT_EQ(e.MaxMin().xmax(), 3);  // the extent is not recomputed
-
-    vistos.clear();
+    EXPECT_EQ(e.MaxMin().xmax(), 10);  // the extent is not recomputed
     e.BorraAtributo(1);
     auto a = std::make_shared<Atr>();
     e.AnadeAtributo(a);
     e.AnadeAtributo(std::make_shared<Atr>());
     e.BorraAtributo(3);
-    EXPECT_EQ(vistos,
-              (std::vector<std::string>{"No hay atributos que borrar", "Este atributo no existe"}));
     e.BorraAtributo(2);
     EXPECT_EQ(e.Atributo(1), a);
-    e.BorraAtributo(1);
-    EXPECT_EQ(e.atributos(), 0);
-    EXPECT_THROW(e.Atributo(1), EntidadError);
-}
+    EXPECT_THROW(e.Atributo(2), EntidadError);
+    EXPECT_EQ(vistos, (std::vector<std::string>{"No hay puntos que borrar", "Solo hay un punto que borrar",
+                                                "Ese punto no existe", "No hay atributos que borrar",
+                                                "Este atributo no existe"}));
+    EstableceMensajero(nullptr);
 
-TEST(Entidad, TextPropertiesAndTextChange) {
-    Entidad e;
-    auto& t = e.Texto();
-    t.Justificacion(9);
-    EXPECT_EQ(t.Justificacion(), 0);
-    t.Justificacion(-1);
-    EXPECT_EQ(t.Justificacion(), 0);
-    t.Justificacion(8);
-    EXPECT_EQ(t.Justificacion(), 8);
-    // A text set with no point to hang it on fails, but the string is stored.
-    EXPECT_THROW(t.Texto("  A  "), EntidadError);
-    EXPECT_EQ(t.Texto(), "A");
-
+    // A text on a line keeps only the first point; justification outside 0..8 is 0.
     Entidad l;
     l.AnadePunto(P(100, 100, 7));
     l.AnadePunto(P(0, 0));
-    l.AnadePunto(P(50, 500));
     l.Texto().Altura(10);
+    l.Texto().Justificacion(9);
+    EXPECT_EQ(l.Texto().Justificacion(), 0);
     l.Texto().Justificacion(4);
     l.Texto().Texto("ABCD");
     EXPECT_EQ(l.Puntos(), 1);
     EXPECT_EQ(l.tipo(), Entidad::kTexto);
-    EXPECT_EQ(Rango(l), (std::array<int32_t, 6>{60, 100, 90, 100, 7, 7}));
-
-    // A point added to an entity whose text is already set makes a text.
-    Entidad t2;
-    t2.Texto().Altura(10);
-    t2.codigo("  1001 ");
-    EXPECT_EQ(t2.codigo(), "1001");
-    EXPECT_THROW(t2.Texto().Texto("AB"), EntidadError);
-    t2.AnadePunto(P(0, 0));
-    EXPECT_EQ(t2.tipo(), Entidad::kTexto);
-    EXPECT_EQ(Rango(t2), (std::array<int32_t, 6>{0, 20, 0, 10, 0, 0}));
+    EXPECT_EQ(Rango(l.MaxMin()), (std::array<int32_t, 6>{60, 100, 90, 100, 7, 7}));
+    // A text set with no point fails but is stored; the point added later makes a text.
+    Entidad t;
+    t.Texto().Altura(10);
+    t.codigo("  1001 ");
+    EXPECT_EQ(t.codigo(), "1001");
+    EXPECT_THROW(t.Texto().Texto("  AB  "), EntidadError);
+    EXPECT_EQ(t.Texto().Texto(), "AB");
+    t.AnadePunto(P(0, 0));
+    EXPECT_EQ(t.tipo(), Entidad::kTexto);
+    EXPECT_EQ(Rango(t.MaxMin()), (std::array<int32_t, 6>{0, 20, 0, 10, 0, 0}));
 }
-
-struct CasoCaja {
-    int32_t justificacion;
-    std::array<int32_t, 4> caja;  // xmin, xmax, ymin, ymax
-};
 
 TEST(Entidad, TextExtentTableWithHalvesToEven) {
     // Three characters of height 5 at (100, 200): L = 15, L/2 = 7.5 -> 8, H/2 = 2.5 -> 2.
-    const CasoCaja casos[] = {
-        {0, {100, 115, 200, 205}}, {1, {100, 115, 198, 202}}, {2, {100, 115, 195, 200}},
-        {3, {92, 108, 195, 200}},  {4, {85, 100, 195, 200}},  {5, {85, 100, 198, 202}},
-        {6, {85, 100, 200, 205}},  {7, {92, 108, 200, 205}},  {8, {92, 108, 198, 202}},
-    };
-    for (const auto& c : casos) {
+    const std::array<int32_t, 4> cajas[] = {  // xmin, xmax, ymin, ymax per justification 0..8
+        {100, 115, 200, 205}, {100, 115, 198, 202}, {100, 115, 195, 200}, {92, 108, 195, 200}, {85, 100, 195, 200},
+        {85, 100, 198, 202},  {85, 100, 200, 205},  {92, 108, 200, 205},  {92, 108, 198, 202}};
+    for (int j = 0; j < 9; ++j) {
         Entidad e;
         e.AnadePunto(P(100, 200, 3));
         e.Texto().Altura(5);
-        e.Texto().Justificacion(c.justificacion);
+        e.Texto().Justificacion(j);
         e.Texto().Texto("abc");
-        auto& m = e.MaxMin();
-        EXPECT_EQ((std::array<int32_t, 4>{m.xmin(), m.xmax(), m.ymin(), m.ymax()}), c.caja)
-            << "Justificacion " << c.justificacion;
+        EXPECT_EQ((std::array<int32_t, 4>{e.MaxMin().xmin(), e.MaxMin().xmax(), e.MaxMin().ymin(), e.MaxMin().ymax()}),
+                  cajas[j]) << "Justificacion " << j;
     }
     Entidad grande;
-    grande.AnadePunto(P(std::numeric_limits<int32_t>::max() - 5, 0));
+    grande.AnadePunto(P(kMax - 5, 0));
     grande.Texto().Altura(10);
     EXPECT_THROW(grande.Texto().Texto("x"), EntidadError);
 }
 
 TEST(Entidad, CodeFilters) {
+    const std::vector<std::string> prefijo{"10*", "-1002"}, todoMenos{"*", "-20*"};
+    const struct {
+        std::vector<std::string> filtro;
+        std::string codigo;
+        bool valido;
+    } casos[] = {{prefijo, "1001", true},  {prefijo, "10", true},      {prefijo, "1002", false},
+                 {prefijo, "2001", false}, {prefijo, "1", false},      {todoMenos, "1001", true},
+                 {todoMenos, "", true},    {todoMenos, "2001", false}, {{"*", "-*"}, "1001", false},
+                 {{"1001"}, "1001", true}, {{"1001"}, "10010", false}, {{"ab*"}, "AB1", false}};
     Entidad e;
-    const std::vector<std::string> prefijo{"10*", "-1002"};
-    EXPECT_TRUE(e.EsCodigoValido(prefijo, "1001"));
-    EXPECT_TRUE(e.EsCodigoValido(prefijo, "10"));
-    EXPECT_FALSE(e.EsCodigoValido(prefijo, "1002"));
-    EXPECT_FALSE(e.EsCodigoValido(prefijo, "2001"));
-    EXPECT_FALSE(e.EsCodigoValido(prefijo, "1"));
-    const std::vector<std::string> todoMenos{"*", "-20*"};
-    EXPECT_TRUE(e.EsCodigoValido(todoMenos, "1001"));
-    EXPECT_TRUE(e.EsCodigoValido(todoMenos, ""));
-    EXPECT_FALSE(e.EsCodigoValido(todoMenos, "2001"));
-    EXPECT_FALSE(e.EsCodigoValido({"*", "-*"}, "1001"));
-    EXPECT_TRUE(e.EsCodigoValido({"1001"}, "1001"));
-    EXPECT_FALSE(e.EsCodigoValido({"1001"}, "10010"));
-    EXPECT_FALSE(e.EsCodigoValido({"ab*"}, "AB1"));  // case-sensitive
+    for (const auto& c : casos) EXPECT_EQ(e.EsCodigoValido(c.filtro, c.codigo), c.valido) << c.codigo;
     EXPECT_THROW(e.EsCodigoValido({}, "1001"), EntidadError);
 
     Entidad otra;
@@ -181,12 +127,46 @@ TEST(Entidad, CodeFilters) {
     col.Anade()->codigo("2001");
     bool hay = false;
     e.AplicoFiltroCodigosFeaturesValidos(prefijo, col, hay);
-    EXPECT_TRUE(hay);
-    EXPECT_TRUE(col.item(1)->Estado().Visible());
+    EXPECT_TRUE(hay && col.item(1)->Estado().Visible());
     EXPECT_FALSE(col.item(2)->Estado().Visible());
     e.AplicoFiltroCodigosFeaturesValidos({"9*"}, col, hay);
-    EXPECT_FALSE(hay);
-    EXPECT_FALSE(col.item(1)->Estado().Visible());
+    EXPECT_FALSE(hay || col.item(1)->Estado().Visible());
+}
+
+TEST(MaxMin, InflateAndDeflateRoundHalvesToEven) {
+    MaxMin m;
+    m.xmax(10);
+    m.Inflar(3, 3, 0);  // 1.5 -> 2
+    EXPECT_EQ(Rango(m), (std::array<int32_t, 6>{-2, 12, -2, 2, 0, 0}));
+    m.DesInflar(3, 3, 0);
+    EXPECT_EQ(Rango(m), (std::array<int32_t, 6>{0, 10, 0, 0, 0, 0}));
+    m.Inflar(1, 1, 1);  // 0.5 -> 0
+    EXPECT_EQ(Rango(m), (std::array<int32_t, 6>{0, 10, 0, 0, 0, 0}));
+    m.xmax(kMax);
+    EXPECT_THROW(m.Inflar(4, 0, 0), EntidadError);
+    EXPECT_EQ(m.xmin(), 0);  // unchanged after the overflow
+    m.xmin(-1);
+    EXPECT_THROW(m.Ancho(), EntidadError);
+    EXPECT_NO_THROW(MaxMin().DesInflar(std::numeric_limits<int32_t>::min(), 0, 0));
+}
+
+TEST(Entidades, IdsAreNeverReused) {
+    Entidades col;
+    auto propia = std::make_shared<Entidad>();
+    EXPECT_EQ(col.Anade()->Id(), 1);
+    EXPECT_EQ(col.Anade(propia), propia);
+    col.Anade();
+    EXPECT_EQ(col.Clave(3), "3");
+    col.Borra(1);
+    EXPECT_EQ(col.Anade()->Id(), 4);
+    std::vector<int32_t> ids;
+    for (const auto& e : col) ids.push_back(e->Id());
+    EXPECT_EQ(ids, (std::vector<int32_t>{2, 3, 4}));
+    EXPECT_THROW(col.item(0), EntidadError);
+    EXPECT_THROW(col.Borra(4), EntidadError);
+    Entidades otra;
+    otra.Anade(propia);
+    EXPECT_EQ(propia->Id(), 1);  // a second collection gives its own Id
 }
 
 }  // namespace
