@@ -1,9 +1,10 @@
 #include "converter/core/tests/binshp_support.h"
 
 #include <shapefil.h>
-#include <stdlib.h>
 
+#include <cmath>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 #include "digi/FicheroDigi.h"
@@ -11,17 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace parvenza::prueba_binshp {
-
-CarpetaTemporal::CarpetaTemporal() {
-    std::string plantilla = (fs::temp_directory_path() / "binshp_XXXXXX").string();
-    if (!mkdtemp(plantilla.data())) throw std::runtime_error("mkdtemp failed");
-    m_ruta = plantilla;
-}
-
-CarpetaTemporal::~CarpetaTemporal() {
-    std::error_code ec;
-    fs::remove_all(m_ruta, ec);
-}
 
 brisquel::tipo_entidad Linea(const std::string& codigo, const std::vector<brisquel::Fpunto3d>& puntos) {
     brisquel::tipo_entidad e;
@@ -67,14 +57,6 @@ void BorraElemento(const std::string& ruta, int n) {
     }
 }
 
-bool PuertoGrabador::PideFichero(const std::string& filtro, const std::string&, std::string& ruta) {
-    filtros.push_back(filtro);
-    if (respuestas.empty()) return false;
-    ruta = respuestas.front();
-    respuestas.pop_front();
-    return !ruta.empty();
-}
-
 const std::string& CapaLeida::Valor(size_t i, const std::string& nombre) const {
     for (size_t k = 0; k < campos.size(); ++k)
         if (campos[k].nombre == nombre) return registros.at(i).valores.at(k);
@@ -118,6 +100,26 @@ CapaLeida LeeCapa(const std::string& rutaShp) {
     SHPClose(shp);
     DBFClose(dbf);
     return capa;
+}
+
+std::string Resumen(const CapaLeida& capa) {
+    std::ostringstream s;
+    auto n = [](double v) { return std::round(v * 1e6) / 1e6 + 0.0; };  // no float noise, no -0
+    s << "type " << capa.tipo << "\n";
+    for (size_t k = 0; k < capa.campos.size(); ++k)
+        s << (k ? " " : "") << capa.campos[k].nombre << " " << capa.campos[k].tipo << capa.campos[k].ancho << "."
+          << capa.campos[k].decimales;
+    for (const RegistroLeido& r : capa.registros) {
+        s << "\n";
+        for (const std::string& v : r.valores) s << v << "|";
+        for (size_t i = 0; i < r.x.size(); ++i)
+        {
+            s << "(" << n(r.x[i]) << " " << n(r.y[i]);
+            if (capa.tipo > 10) s << " " << n(r.z[i]);
+            s << ")";
+        }
+    }
+    return s.str() + "\n";
 }
 
 }  // namespace parvenza::prueba_binshp

@@ -1,29 +1,16 @@
 #pragma once
-// Test helpers for the BIN-to-shapefile driver: BIN inputs built with the Digi writer,
-// a recording port, and layers read back with shapelib directly.
+// Test helpers for the BIN-to-shapefile driver: BIN inputs built with the Digi writer and
+// layers read back with shapelib directly (the recording port and temporary folder are
+// topologia_prueba.h's).
 
 #include <cstdint>
-#include <deque>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "converter/core/Puerto.h"
 #include "digi/Registros.h"
 
 namespace parvenza::prueba_binshp {
-
-/// A fresh folder under the system's temporary directory, removed at the end.
-class CarpetaTemporal {
-public:
-    CarpetaTemporal();
-    ~CarpetaTemporal();
-    std::string operator/(const std::string& nombre) const { return (m_ruta / nombre).string(); }
-    const std::filesystem::path& ruta() const { return m_ruta; }
-
-private:
-    std::filesystem::path m_ruta;
-};
 
 /// A "C=" element: one point makes a point element, more a line.
 brisquel::tipo_entidad Linea(const std::string& codigo, const std::vector<brisquel::Fpunto3d>& puntos);
@@ -34,22 +21,6 @@ brisquel::tipo_entidad Texto(const std::string& codigo, const std::string& texto
 void EscribeBin(const std::string& ruta, std::vector<brisquel::tipo_entidad> elementos);
 /// Marks the `n`-th element (1-based) of a BIN file deleted, as Digi does, in place.
 void BorraElemento(const std::string& ruta, int n);
-
-/// Port that records everything and answers the file chooser from a queue.
-class PuertoGrabador : public Puerto {
-public:
-    void Proceso(const std::string& texto) override { procesos.push_back(texto); }
-    void Progreso(double) override {}
-    void Mensaje(const std::string& texto, bool critico, const std::string& titulo) override {
-        mensajes.push_back(texto);
-    }
-    bool PideFichero(const std::string& filtro, const std::string& titulo, std::string& ruta) override;
-    void Ocupado(bool ocupado) override { ocupados.push_back(ocupado); }
-
-    std::vector<std::string> procesos, mensajes, filtros;
-    std::vector<bool> ocupados;
-    std::deque<std::string> respuestas;  ///< "" cancels
-};
 
 /// One layer as shapelib reads it.
 struct CampoLeido {
@@ -70,5 +41,9 @@ struct CapaLeida {
     const std::string& Valor(size_t i, const std::string& nombre) const;
 };
 CapaLeida LeeCapa(const std::string& rutaShp);
+/// The whole layer as text: "type N", one "NAME Cwidth.dec" per field, then one line per
+/// record with its values and its vertices (x y, or x y z in Z layers), e.g.
+/// "type 3\nPOLY_ID N6.0 CODIGO C6.0\n2|0203|(1 2)(3 4)\n".
+std::string Resumen(const CapaLeida& capa);
 
 }  // namespace parvenza::prueba_binshp
