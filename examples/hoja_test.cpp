@@ -6,27 +6,21 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 
 namespace {
 
 std::string Lee(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 TEST(Hoja, ElGeneradorEscribeLaHojaDelRepositorio) {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("hoja-test-" + std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(dir);
-    const auto salida = dir / "hoja.bin";
+    const auto salida = std::filesystem::temp_directory_path() / ("hoja-test-" + std::to_string(std::random_device{}()) + ".bin");
     ASSERT_EQ(std::system((std::string(GENERA_HOJA) + " '" + salida.string() + "'").c_str()), 0);
     const std::string esperado = Lee(std::filesystem::path(PARVENZA_SOURCE_DIR) / "examples/hoja.bin");
     EXPECT_FALSE(esperado.empty());
     EXPECT_EQ(Lee(salida), esperado) << "regenerate with: genera_hoja examples/hoja.bin";
-    std::filesystem::remove_all(dir);
+    std::filesystem::remove(salida);
 }
 
 }  // namespace
