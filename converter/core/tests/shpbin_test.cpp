@@ -1,0 +1,403 @@
+// ReadShape on shapefiles written here and by other programs, elements read back with the
+// Digi library and compared as one-line summaries; the round trip BIN -> layers -> BIN.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <fstream>
+#include <iostream>
+#include <iterator>
+
+#include "converter/core/BinShp.h"
+#include "converter/core/ShpBin.h"
+#include "converter/core/tests/shpbin_ayuda.h"
+
+namespace parvenza {
+namespace {
+
+using namespace prueba;
+using brisquel::tipo_entidad;
+using V = std::vector<std::string>;
+
+const std::string kDatos = std::string(PARVENZA_TEST_DATA) + "/shapefiles/";
+
+std::string Contenido(const std::string& ruta) {
+    std::ifstream f(ruta, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), {}};
+}
+
+/// "kind code: (x y z)... [table:record:rest]... 'text' height/justification/rotation".
+std::string Resumen(const tipo_entidad& e) {
+    const auto& el = e.elemento;
+    std::string s = el.cabecera.tipo + " " + Codigo(e) + ":";
+    if (el.cabecera.npuntos != static_cast<int>(el.coordenadas.size()) && el.cabecera.tipo != "T=")
+        s += " npuntos " + std::to_string(el.cabecera.npuntos);
+    for (const auto& p : el.coordenadas)
+        s += " (" + std::to_string(p.x) + " " + std::to_string(p.y) + " " + std::to_string(p.z) + ")";
+    for (int i = 0; i < el.cabecera.natr; ++i) {
+        std::string r = el.atributos[i].resto;
+        r = r.substr(0, r.find_last_not_of(std::string(" \0", 2)) + 1);
+        s += " [" + std::to_string(el.atributos[i].idTabla) + ":" + std::to_string(el.atributos[i].nregistro) + ":" + r + "]";
+    }
+    if (el.cabecera.tipo == "T=")
+        s += " '" + e.Propiedad.texto + "' " + std::to_string(el.rango.xlib) + "/" + std::to_string(el.rango.ylib) + "/" +
+             std::to_string(el.rango.zlib) + " n" + std::to_string(el.cabecera.npuntos);
+    return s;
+}
+
+class ShpBin : public ::testing::Test {
+protected:
+    ShpBin() { ShpElegido(o.seleccion, carpeta / "hoja.shp", carpeta.Ruta()); }
+    /// Converts `shp` (default hoja.shp) into salida.bin, emptied first unless `anexar`.
+    V Convierte(const std::string& shp = "", bool anexar = false) {
+        o.ficheroShp = shp.empty() ? carpeta / "hoja.shp" : shp;
+        o.ficheroBin = carpeta / "salida.bin";
+        if (!anexar) fs::remove(o.ficheroBin);
+        ShpElegido(o.seleccion, o.ficheroShp, carpeta.Ruta());
+        puerto = {};
+        r = ReadShape(o, puerto);
+        V v;
+        for (const auto& e : LeeBin(o.ficheroBin)) v.push_back(Resumen(e));
+        return v;
+    }
+    /// Copies a fixture written by another program (whichever of its files exist).
+    std::string Copia(const std::string& nombre) {
+        for (const char* ext : {".shp", ".shx", ".dbf", ".cpg", ".prj"})
+            if (fs::exists(kDatos + nombre + ext)) fs::copy_file(kDatos + nombre + ext, carpeta / (nombre + ext));
+        return carpeta / (nombre + ".shp");
+    }
+    void Hoja(int tipo, const std::vector<Campo>& campos, const std::vector<Registro>& registros) {
+        EscribeShape(carpeta / "hoja.shp", tipo, campos, registros);
+    }
+    Carpeta carpeta;
+    OpcionesShpBin o;
+    PuertoAnotador puerto;
+    ResultadoShpBin r;
+};
+
+const Valor kNulo = std::monostate{};
+Valor T(const char* s) { return std::string(s); }
+
+TEST_F(ShpBin, CodesFromTheFieldTheBoxOr9995) {
+    Hoja(SHPT_POINT, {{"COD", 'C', 10}, {"NUM", 'N', 10}}, {{{{{1, 2, 0}}}, {T("  0501 "), 140100.0}}, {{{{3, 4, 0}}}, {kNulo, 7.0}}});
+    o.txtCodigo = "  2020 ";
+    EXPECT_EQ(Convierte(), (V{"C= 2020: (100 200 0)", "C= 2020: (300 400 0)"}));
+    o.txtCodigo = "";
+    EXPECT_EQ(Convierte(), (V{"C= 9995: (100 200 0)", "C= 9995: (300 400 0)"}));
+    EligeTablaDbf1(o.seleccion, 9, "0 COD");  // null in the second record only
+    EXPECT_EQ(Convierte(), (V{"C= 0501: (100 200 0)", "C= 9995: (300 400 0)"}));
+    EligeTablaDbf1(o.seleccion, 9, "1 NUM");
+    EXPECT_EQ(Convierte(), (V{"C= 140100: (100 200 0)", "C= 7: (300 400 0)"}));
+    EXPECT_EQ(puerto.procesos, (V{"Procesando fichero Shape...", "Grabando BIN...", "Proceso Terminado"}));
+    EXPECT_EQ(puerto.progresos.back(), 0.0);
+    EXPECT_EQ(puerto.ocupado, 0);
+}
+
+TEST_F(ShpBin, EachPartIsAnElementCoordinatesHalvesToEvenAndTheFalseNorth) {
+    Hoja(SHPT_ARCZ, {{"TAB", 'N', 5}, {"REG", 'N', 9}},
+         {{{{{0.125, 1, 0.005}, {0.375, 4182345.678, -0.015}}, {{-0.125, -2.5, 0}, {3, 3, 0}, {4, 4, 0}}}, {3.0, 77.0}},
+          {{}, {1.0, 1.0}}});  // a null shape gives no element
+    EligeTablaDbf1(o.seleccion, 3, "0 TAB");  // attribute 2 by the first field: never converted
+    EligeTablaDbf1(o.seleccion, 4, "1 REG");
+    EXPECT_EQ(Convierte(), (V{"C= 140100: (12 100 0) (38 418234568 -2)", "C= 140100: (-12 -250 0) (300 300 0) (400 400 0)"}));
+    EXPECT_TRUE(puerto.mensajes.empty());
+    o.factorUnidades = 1000;  // 4182345678 does not fit: 4,000,000 off
+    EXPECT_EQ(Convierte()[0], "C= 140100: (125 1000 5) (375 182345678 -15)");
+}
+
+TEST_F(ShpBin, TheZFieldReplacesTheVertexZUnlessItIsZero) {
+    Hoja(SHPT_POINTZ, {{"COTA", 'N', 10, 2}, {"TXT", 'C', 10}},
+         {{{{{1, 1, 7}}}, {12.5, T("x")}}, {{{{1, 1, 7}}}, {0.0, T("x")}}, {{{{1, 1, 7}}}, {kNulo, T("x")}},
+          {{{{1, 1, 7}}}, {T("abc"), T("x")}}});
+    EXPECT_EQ(Convierte()[0], "C= 140100: (100 100 700)");  // without "Transmitir Z"
+    o.chkCotas = true;  // no Z field chosen: the table's first field
+    EXPECT_EQ(Convierte(), (V{"C= 140100: (100 100 1250)", "C= 140100: (100 100 700)", "C= 140100: (100 100 700)"}));
+    EXPECT_EQ(r.registrosErroneos, std::vector<int32_t>{3});  // "abc" in a numeric field
+    EligeTablaDbfZ(o.seleccion, "1 TXT");  // a text field gives no number
+    EXPECT_EQ(Convierte()[0], "C= 140100: (100 100 700)");
+}
+
+TEST_F(ShpBin, TextsFromFieldsAndBoxes) {
+    Hoja(SHPT_POINT, {{"ROT", 'C', 30}, {"ALT", 'C', 10}, {"JUS", 'N', 5, 1}, {"GIR", 'N', 8, 2}},
+         {{{{{10, 20, 0}}}, {T("Calle Mayor 13"), T("2.5"), 3.0, 45.5}},
+          {{{{10, 20, 0}}}, {kNulo, T("alto"), 2.5, kNulo}},
+          {{{{10, 20, 0}}}, {T(""), T("1"), 1.0, 1.0}}});
+    o.chkTextos = true;
+    for (int i = 0; i < 4; ++i) EligeTablaDbfTexto(o.seleccion, i, std::to_string(i) + " X");
+    // 14 characters: two blocks. Null or blank text reads "NoTexto"; a height that is not a
+    // number 1.5; a justification of 2.5 rounds to 2.
+    EXPECT_EQ(Convierte(), (V{"T= 140100: (1000 2000 0) 'Calle Mayor 13' 250/3/4550 n3",
+                              "T= 140100: (1000 2000 0) 'NoTexto' 150/2/0 n2", "T= 140100: (1000 2000 0) 'NoTexto' 100/1/100 n2"}));
+    o.seleccion = SeleccionShp{};
+    o.txtTextoRotulo = "  Rio ";
+    o.txtTextoAltura = "";
+    o.txtTextoJustificacion = "2.5";
+    o.txtTextoGiro = "-90";
+    EXPECT_EQ(Convierte()[0], "T= 140100: (1000 2000 0) 'Rio' 150/2/-9000 n2");
+    o.txtTextoAltura = "alto";  // stops the text values there; the others keep what they held
+    EXPECT_EQ(Convierte()[0], "T= 140100: (1000 2000 0) 'Rio' 0/0/0 n2");
+    EXPECT_TRUE(r.registrosErroneos.empty());
+}
+
+TEST_F(ShpBin, AttributeLinksInOrderWithTableRecordAndRest) {
+    Hoja(SHPT_ARC, {{"ID", 'N', 5}, {"TAB", 'N', 5}, {"REG", 'N', 10}, {"RES", 'C', 10}, {"RES2", 'N', 10}, {"TAB3", 'N', 5}},
+         {{{{{0, 0, 0}, {1, 1, 0}}, {{2, 2, 0}, {3, 3, 0}}}, {1.0, 4.0, 123.0, T("AB"), 12345678.0, 9.0}},
+          {{{{0, 0, 0}, {1, 1, 0}}}, {1.0, 0.0, 123.0, T("0"), 0.0, 9.0}},
+          {{{{0, 0, 0}, {1, 1, 0}}}, {1.0, 4.0, 0.0, T(""), kNulo, -2.0}}});
+    SeleccionShp& s = o.seleccion;
+    EligeTablaDbf1(s, 0, "1 TAB");
+    EligeTablaDbf1(s, 1, "2 REG");
+    EligeTablaDbf1(s, 5, "3 RES");
+    EligeTablaDbf1(s, 6, "5 TAB3");  // attribute 3: table field, list grows
+    EligeTablaDbf1(s, 7, "2 REG");
+    ASSERT_TRUE(EligeAtributo(s, "Atributo 4", [](int16_t) { return std::string(); }));
+    EligeTablaDbf1(s, 8, "4 RES2");
+    // the BIN block keeps 6 characters of a rest; table 0, rest "0" and 0 give no link;
+    // record 0 and table -2 none at all
+    const std::string enlaces = " [4:123:] [1:0:AB] [9:123:] [1:0:123456]";
+    EXPECT_EQ(Convierte(), (V{"C= 140100: (0 0 0) (100 100 0)" + enlaces, "C= 140100: (200 200 0) (300 300 0)" + enlaces,
+                              "C= 140100: (0 0 0) (100 100 0) [9:123:]", "C= 140100: (0 0 0) (100 100 0)"}));
+}
+
+TEST_F(ShpBin, RecordsThatDoNotFitTheBinAreListedAndTheRestWritten) {
+    Hoja(SHPT_POINT, {{"COD", 'C', 12}, {"TAB", 'N', 8}, {"REG", 'N', 8}},
+         {{{{{1, 1, 0}}}, {T("A"), 1.0, 1.0}},
+          {{{{3e7, 1, 0}}}, {T("B"), 1.0, 1.0}},            // x out of range in cm
+          {{{{1, 1, 0}}}, {T("CODIGOLARGO"), 1.0, 1.0}},    // code of 11 characters
+          {{{{1, 1, 0}}}, {T("D"), 40000.0, 1.0}},          // table number past 16 bits
+          {{{{2, 2, 0}}}, {T("E"), 1.0, 1.0}}});
+    EligeTablaDbf1(o.seleccion, 9, "0 COD");
+    EligeTablaDbf1(o.seleccion, 0, "1 TAB");
+    EligeTablaDbf1(o.seleccion, 1, "2 REG");
+    EXPECT_EQ(Convierte(), (V{"C= A: (100 100 0) [1:1:]", "C= E: (200 200 0) [1:1:]"}));
+    EXPECT_EQ(r.registrosErroneos, (std::vector<int32_t>{1, 2, 3}));
+    EXPECT_EQ(puerto.mensajes, V{"Se han encontrado 3 errores en la conversión\rEntidades erróneas : \r / 1 / 2 / 3"});
+    EXPECT_EQ(puerto.procesos.back(), "Proceso Terminado");
+}
+
+TEST_F(ShpBin, FilesOfOtherProgramsPolygonsWithHolesMultipointsNullsDatesBooleansAndCodePages) {
+    V e = Convierte(Copia("polygons"));  // 1 ring, outer ring and hole, two rings
+    ASSERT_EQ(e.size(), 5u);
+    EXPECT_EQ(e[2].substr(0, 23), "C= 140100: (100 100 0) ");  // the hole, after its outer ring
+    EXPECT_EQ(e[4].substr(0, 23), "C= 140100: (400 400 0) ");
+    for (const auto& el : LeeBin(o.ficheroBin)) EXPECT_TRUE(el.Propiedad.EsCerrado && el.elemento.cabecera.npuntos == 5);
+    e = Convierte(Copia("multipoints"));  // each point of a multipoint is an element
+    ASSERT_EQ(e.size(), 10u);
+    EXPECT_EQ(e[9], "C= 140100: (1900 2000 0)");
+    EXPECT_EQ(Convierte(Copia("null")).size(), 5u);  // 9 records, 4 of them null shapes
+    EXPECT_TRUE(r.registrosErroneos.empty());
+    o.chkCotas = true;  // a date as the first field is not a Z value
+    for (const auto& el : Convierte(Copia("date-property"))) EXPECT_EQ(el.substr(el.size() - 3), " 0)");
+    EXPECT_EQ(Convierte(Copia("boolean-property")).size(), 9u);
+    o.chkCotas = false;
+    o.chkTextos = true;
+    o.seleccion = {};
+    EligeTablaDbfTexto(o.seleccion, 0, "0 name");
+    // The text's bytes go to the BIN file as they are (Windows-1252 there too); a table that
+    // declares UTF-8 has its texts brought to Windows-1252, "?" for what the code page lacks.
+    EXPECT_EQ(LeeBin((Convierte(Copia("latin1-property")), o.ficheroBin)).at(0).Propiedad.texto, "M\xE9xico");
+    EXPECT_EQ(LeeBin((Convierte(Copia("utf8-property")), o.ficheroBin)).at(0).Propiedad.texto, "????? ?????");
+    EscribeShape(carpeta / "anio.shp", SHPT_POINT, {{"T", 'C', 10}}, {{{{{1, 1, 0}}}, {T("A\xC3\xB1o")}}});
+    std::ofstream(carpeta / "anio.cpg") << "UTF-8";
+    EXPECT_EQ(LeeBin((Convierte(carpeta / "anio.shp"), o.ficheroBin)).at(0).Propiedad.texto, "A\xF1o");
+}
+
+TEST_F(ShpBin, MTypesWithoutIndexOrTableAreRefusedAndWithThemReadWithZeroZ) {
+    for (const char* nombre : {"pointm", "polylinem", "polygonm", "multipointm"}) {
+        SCOPED_TRACE(nombre);
+        const std::string shp = Copia(nombre);
+        EXPECT_TRUE(Convierte(shp).empty());
+        EXPECT_FALSE(r.escrito || fs::exists(o.ficheroBin));
+        ASSERT_EQ(puerto.mensajes.size(), 1u);  // the missing .shx/.dbf, named
+        EXPECT_TRUE(puerto.criticos[0]);
+        EXPECT_NE(puerto.mensajes[0].find(nombre), std::string::npos) << puerto.mensajes[0];
+        EXPECT_NE(puerto.procesos.back(), "Proceso Terminado");
+        SAHooks hooks;
+        SASetupDefaultHooks(&hooks);
+        ASSERT_TRUE(SHPRestoreSHX(shp.c_str(), "rb", &hooks));
+        SHPHandle h = SHPOpen(shp.c_str(), "rb");
+        const int n = h->nRecords;
+        SHPClose(h);
+        DBFHandle dbf = DBFCreate((shp.substr(0, shp.size() - 4) + ".dbf").c_str());
+        DBFAddField(dbf, "ID", FTInteger, 5, 0);
+        for (int i = 0; i < n; ++i) DBFWriteIntegerAttribute(dbf, i, 0, i);
+        DBFClose(dbf);
+        const V e = Convierte(shp);
+        ASSERT_TRUE(r.escrito) << r.error;
+        ASSERT_FALSE(e.empty());
+        for (const auto& el : LeeBin(o.ficheroBin))
+            for (const auto& p : el.elemento.coordenadas) EXPECT_EQ(p.z, 0);
+    }
+}
+
+TEST_F(ShpBin, AnEmptyShapefileAddsNothingRunsAppendAndAnUnreadableRecordIsCounted) {
+    Hoja(SHPT_POINT, {{"N", 'N'}}, {{{{{1, 1, 0}}}, {1.0}}});
+    Convierte();
+    const std::string antes = Contenido(o.ficheroBin);
+    EXPECT_EQ(antes.size(), 60u);
+    EXPECT_TRUE(Convierte(Copia("empty"), true).size() == 1u && r.escrito && r.elementos == 0) << r.error;
+    EXPECT_EQ(Contenido(o.ficheroBin), antes);
+    EXPECT_TRUE(puerto.mensajes.empty());
+    Convierte("", true);
+    EXPECT_EQ(Contenido(o.ficheroBin), antes + antes);
+
+    std::vector<Registro> registros;
+    for (int i = 0; i < 4; ++i) registros.push_back({{{{double(i), 0, 0}, {double(i), 1, 0}}}, {double(i)}});
+    EscribeShape(carpeta / "rotos.shp", SHPT_ARC, {{"N", 'N'}}, registros);
+    {  // the third record gets an impossible part count
+        std::fstream shx(carpeta / "rotos.shx", std::ios::in | std::ios::out | std::ios::binary);
+        unsigned char b[4];
+        shx.seekg(100 + 8 * 2);
+        shx.read(reinterpret_cast<char*>(b), 4);
+        std::fstream f(carpeta / "rotos.shp", std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(2L * ((b[0] << 24) | (b[1] << 16) | (b[2] << 8) | b[3]) + 8 + 4 + 32);
+        f.write("\xFF\xFF\xFF\x7F", 4);
+    }
+    EXPECT_EQ(Convierte(carpeta / "rotos.shp").size(), 3u);
+    EXPECT_EQ(r.registrosErroneos, std::vector<int32_t>{2});
+    EXPECT_EQ(puerto.mensajes, V{"Se han encontrado 1 errores en la conversión\rEntidades erróneas : \r / 2"});
+}
+
+TEST_F(ShpBin, WhatCannotBeWrittenIsSaidWithoutProcesoTerminado) {
+    Hoja(SHPT_POINT, {{"N", 'N'}}, {{{{{1, 1, 0}}}, {1.0}}});
+    o.ficheroShp = carpeta / "hoja.shp";
+    for (const std::string& salida : {carpeta / "no/existe.bin", carpeta.Ruta()}) {
+        SCOPED_TRACE(salida);
+        puerto = {};
+        o.ficheroBin = salida;
+        r = ReadShape(o, puerto);
+        EXPECT_FALSE(r.escrito || r.error.empty());
+        ASSERT_EQ(puerto.mensajes.size(), 1u);
+        EXPECT_TRUE(puerto.criticos[0]);
+        EXPECT_NE(puerto.mensajes[0].find("No se ha podido grabar el fichero BIN"), std::string::npos);
+        EXPECT_EQ(puerto.procesos.back(), "Proceso interrumpido");
+        EXPECT_EQ(puerto.ocupado, 0);
+    }
+    EXPECT_FALSE(fs::exists(carpeta / "no"));
+    EligeTablaDbf1(o.seleccion, 9, "3 OTRO");  // a field the table lacks: said before reading
+    EXPECT_TRUE(Convierte().empty());
+    EXPECT_FALSE(r.escrito || fs::exists(o.ficheroBin));
+    ASSERT_EQ(puerto.mensajes.size(), 1u);
+    EXPECT_NE(puerto.mensajes[0].find("no tiene el campo 3"), std::string::npos);
+}
+
+TEST_F(ShpBin, ManyElementsGoInBatchesAndALateFailureLeavesTheFileAsItWas) {
+    std::vector<Registro> registros;
+    for (int i = 0; i < 5000; ++i) registros.push_back({{{{double(i), double(i % 7), 0}}}, {double(i)}});
+    Hoja(SHPT_POINT, {{"N", 'N'}}, registros);
+    const V e = Convierte();
+    ASSERT_EQ(e.size(), 5000u);
+    EXPECT_EQ(e[4999], "C= 140100: (499900 100 0)");
+    const std::string antes(120, 'x');  // a size limit that lets the first batch in, not the second
+    std::ofstream(carpeta / "limitado.bin", std::ios::binary) << antes;
+    o.ficheroBin = carpeta / "limitado.bin";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto limitado = [this] {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limite;
+        limite.rlim_cur = limite.rlim_max = 300000;
+        setrlimit(RLIMIT_FSIZE, &limite);
+        PuertoAnotador p;
+        const auto res = ReadShape(o, p);
+        std::exit(!res.escrito && p.criticos.size() == 1 && p.procesos.back() == "Proceso interrumpido" ? 7 : 1);
+    };
+    EXPECT_EXIT(limitado(), ::testing::ExitedWithCode(7), "");
+    EXPECT_EQ(Contenido(o.ficheroBin), antes);
+}
+
+class PuertoError : public PuertoAnotador {  // messages on stderr, where a death test sees them
+public:
+    void Mensaje(const std::string& t, bool, const std::string&) override { std::cerr << t << std::endl; }
+};
+
+TEST_F(ShpBin, APartOfMoreThan32767VerticesEndsTheProgramWithoutWriting) {
+    std::vector<Vertice> linea(32767);
+    for (size_t i = 0; i < linea.size(); ++i) linea[i] = {double(i), 0, 0};
+    Hoja(SHPT_ARC, {{"N", 'N'}}, {{{linea}, {1.0}}});
+    Convierte();
+    EXPECT_EQ(LeeBin(o.ficheroBin).at(0).elemento.cabecera.npuntos, 32767);
+    linea.push_back({1, 1, 0});
+    EscribeShape(carpeta / "grande.shp", SHPT_ARC, {{"N", 'N'}}, {{{{{0, 0, 0}, {1, 1, 0}}, linea}, {1.0}}});
+    o.ficheroShp = carpeta / "grande.shp";
+    o.ficheroBin = carpeta / "grande.bin";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT({ PuertoError p; ReadShape(o, p); }, ::testing::ExitedWithCode(1),
+                "Numero máximo de puntos \\(32767\\) en una entidad superado en la entidad 2");
+    EXPECT_FALSE(fs::exists(o.ficheroBin));
+}
+
+TEST_F(ShpBin, ChoosingAShapefileFillsTheTenSelectorsWithTheirFilters) {
+    EscribeShape(carpeta / "hoja.shp", SHPT_ARCZ, {{"COD", 'C', 6}, {"TAB", 'N', 4}, {"F", 'D', 8}, {"REG", 'N', 8}}, {});
+    SeleccionShp s;
+    const VistaShpElegido v = EligeShp(s, carpeta / "hoja.shp", carpeta.Ruta(), puerto);
+    EXPECT_EQ(v.lblFicheroShp, carpeta / "hoja.shp");
+    EXPECT_EQ(v.tipoShp, 13);
+    EXPECT_TRUE(v.chkTextosVisible);
+    EXPECT_EQ(v.cmbLabel17, "Atributo 3");
+    for (int i = 0; i < 10; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(v.cmbTablaDbf1[i]);
+        EXPECT_EQ(*v.cmbTablaDbf1[i], (i % 3 == 2 || i == 9) ? (V{"0 COD", "1 TAB", "3 REG"}) : (V{"1 TAB", "3 REG"}));
+    }
+    EscribeShape(carpeta / "hoja-larga.shp", SHPT_POLYGON, {{"N", 'N'}}, {});  // a name the listing refuses
+    const VistaShpElegido larga = EligeShp(s, carpeta / "hoja-larga.shp", carpeta.Ruta(), puerto);
+    EXPECT_EQ(puerto.mensajes.size(), 10u);  // one per selector, none filled
+    for (const auto& c : larga.cmbTablaDbf1) EXPECT_FALSE(c);
+    EXPECT_FALSE(larga.chkTextosVisible);
+}
+
+// Round trip. Survives: every point (x, y, z in 3D layers), codes, texts with their point and
+// rotation. Lost by the layers' schema: attribute links, text height and justification (the
+// boxes give them back). Rings come back clockwise: one drawn the other way returns reversed.
+TEST_F(ShpBin, RoundTripBinLayersBin) {
+    auto linea = [](const std::string& codigo, std::vector<brisquel::Fpunto3d> p) {
+        tipo_entidad e;
+        e.elemento.cabecera.tipo = "C=";
+        e.elemento.cabecera.codigo = codigo;
+        e.elemento.cabecera.npuntos = static_cast<int16_t>(p.size());
+        e.elemento.coordenadas = std::move(p);
+        return e;
+    };
+    std::vector<tipo_entidad> ida = {linea("1001", {{-150, 4000, 12}, {250, 4100, 15}, {300, -4200, -7}}),
+                                     linea("1002", {{0, 0, 5}, {0, 1000, 5}, {1000, 1000, 5}, {1000, 0, 5}, {0, 0, 5}}),
+                                     linea("1003", {{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 1000, 0}, {0, 0, 0}}),
+                                     linea("1004", {{123456789, 418234567, 9}}), linea("1005", {{5000, 6000, 0}})};
+    ida[0].elemento.atributos = {{3, 77, ""}};
+    ida[0].elemento.cabecera.natr = 1;
+    ida[4].elemento.cabecera.tipo = "T=";
+    ida[4].elemento.rango.xlib = 200;
+    ida[4].elemento.rango.zlib = 4550;
+    std::string cadena = "Plaza Mayor de Mérida";
+    brisquel::FicheroDigi digi;
+    digi.ModificaTextoEntidad(cadena, ida[4]);
+    digi.CreaFicheroDigi(carpeta / "hoja.bin", ida);
+    OpcionesBinShp b;
+    b.ficheros = {carpeta / "hoja.bin"};
+    b.binElegido = true;
+    b.dosD = false;
+    ASSERT_TRUE(ProcesarBinShp(b, puerto).ejecutado);
+    V vuelta;
+    for (const char* capa : {"_L", "_P", "_X", "_TL"}) {
+        o = {};
+        ShpElegido(o.seleccion, carpeta / "hoja.shp", carpeta.Ruta());
+        EligeTablaDbf1(o.seleccion, 9, "1 CODIGO");
+        o.chkTextos = std::string(capa) == "_TL";
+        if (o.chkTextos) {
+            EligeTablaDbfTexto(o.seleccion, 0, "2 TEXT");
+            EligeTablaDbfTexto(o.seleccion, 3, "3 ROTATION");
+            o.txtTextoAltura = "2";
+        }
+        for (const auto& e : Convierte(carpeta / ("hoja" + std::string(capa) + ".shp"))) vuelta.push_back(e);
+        EXPECT_TRUE(r.escrito && r.registrosErroneos.empty()) << r.error;
+    }
+    EXPECT_EQ(vuelta, (V{"C= 1001: (-150 4000 12) (250 4100 15) (300 -4200 -7)",
+                         "C= 1002: (0 0 5) (0 1000 5) (1000 1000 5) (1000 0 5) (0 0 5)",
+                         "C= 1003: (0 0 0) (0 1000 0) (1000 1000 0) (1000 0 0) (0 0 0)", "C= 1004: (123456789 418234567 9)",
+                         "T= 1005: (5000 6000 0) 'Plaza Mayor de Mérida' 200/0/4550 n" +
+                             std::to_string(LeeBin(carpeta / "hoja.bin")[4].elemento.cabecera.npuntos)}));
+}
+
+}  // namespace
+}  // namespace parvenza
