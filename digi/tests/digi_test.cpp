@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <tuple>
 #include <random>
 #include <string>
 
@@ -39,6 +40,10 @@ std::string Cabecera(const std::string& tipo, std::string codigo, int natr, int 
 std::string Rango(int32_t xmin, int32_t ymin, int32_t zmin, int32_t xmax, int32_t ymax, int32_t zmax,
                   int32_t xlib = 0, int32_t ylib = 0, int32_t zlib = 0) {
     return Punto(xmin, ymin, zmin) + Punto(xmax, ymax, zmax) + Punto(xlib, ylib, zlib);
+}
+/// A deleted element of natr attributes and npuntos points.
+std::string Borrado(int natr, int npuntos) {
+    return Cabecera("X ", "BORRADO", natr, npuntos) + std::string(36 + 12 * (natr + npuntos), '\xAB');
 }
 /// A one-point "C=" element at (x, x, x).
 std::string Punto1(int32_t x) { return Cabecera("C=", "P", 0, 1) + Rango(x, x, x, x, x, x) + Punto(x, x, x); }
@@ -102,9 +107,6 @@ protected:
         digi.CierraFichero(Ruta("l.bin"), n);
         return v;
     }
-    static std::string Borrado(int npuntos) {
-        return Cabecera("X ", "BORRADO", 0, npuntos) + std::string(36 + 12 * npuntos, '\xAB');
-    }
     static std::string LineaDe(std::vector<Fpunto3d> p) {
         std::string s = Cabecera("C=", "L", 0, int(p.size())) + Rango(0, 0, 0, 0, 0, 0);
         for (auto& q : p) s += Punto(q.x, q.y, q.z);
@@ -145,11 +147,8 @@ TEST_F(Escritura, CadaClaseDeElementoByteAByte) {
 }
 
 TEST_F(Escritura, RangoConNegativosYRecorridoDelTexto) {
-    const struct {
-        const char* caso;
-        tipo_entidad e;
-        std::array<int32_t, 6> caja;  // xmin, ymin, zmin, xmax, ymax, zmax
-    } casos[] = {
+    // Each case: the element and its extent (xmin, ymin, zmin, xmax, ymax, zmax).
+    for (const auto& [caso, e, caja] : std::vector<std::tuple<std::string, tipo_entidad, std::array<int32_t, 6>>>{
         {"all negative: maximums stay 0", Linea("L", {{-10, -20, -30}, {-5, -50, -1}}), {-10, -50, -30, 0, 0, 0}},
         {"beyond 999999999 the start value stays", Linea("L", {{1500000000, 5, 5}}), {999999999, 5, 5, 1500000000, 5, 5}},
         {"90 degrees centred: y -/+ 4 x 5 / 2", Texto("T", {-100, -200, 0}, "ABCD", 5, 3, 9000), {-100, -210, 0, 0, 0, 0}},
@@ -157,14 +156,11 @@ TEST_F(Escritura, RangoConNegativosYRecorridoDelTexto) {
         {"halves to even: -2.5 and 2.5", Texto("T", {0, 0, 0}, "A", 5, 3, 0), {-2, 0, 0, 2, 0, 0}},
         {"-27000 is 90 degrees", Texto("T", {0, 0, 0}, "A", 10, 0, -27000), {0, 0, 0, 0, 10, 0}},
         {"justification 9: no run", Texto("T", {50, 60, -3}, "ABC", 10, 9, 0), {50, 60, -3, 50, 60, 0}},
-        {"empty text: no run", Texto("T", {-5, -5, -5}, "", 10, 0, 0), {-5, -5, -5, 0, 0, 0}},
-    };
-    for (const auto& c : casos) {
-        SCOPED_TRACE(c.caso);
-        std::vector<tipo_entidad> v{c.e};
+        {"empty text: no run", Texto("T", {-5, -5, -5}, "", 10, 0, 0), {-5, -5, -5, 0, 0, 0}}}) {
+        std::vector<tipo_entidad> v{e};
         digi.CreaFicheroDigi(Ruta("r.bin"), v);
         std::filesystem::remove(Ruta("r.bin"));
-        EXPECT_EQ(Caja(v[0].elemento.rango), c.caja);
+        EXPECT_EQ(Caja(v[0].elemento.rango), caja) << caso;
     }
 }
 
@@ -205,11 +201,7 @@ TEST_F(Escritura, TodoONadaAnteErrores) {
     sinPunto.elemento.coordenadas.clear();
     faltanAtributos.elemento.cabecera.natr = 2;
     cero.elemento.cabecera.npuntos = 0;  // a line of 0 points fails in its properties, as on reading
-    const struct {
-        const char* caso;
-        tipo_entidad malo;
-        int error;
-    } casos[] = {
+    for (const auto& [caso, malo, error] : std::vector<std::tuple<std::string, tipo_entidad, int>>{
         {"code of 8 would overwrite natr and npuntos", Linea("ABCDEFGH", {{1, 1, 1}}), kLlamadaNoValida},
         {"npuntos -3", negativo, kDesbordamiento},
         {"idTabla -1", Linea("I", {{1, 1, 1}}, {{-1, 1, ""}}), kDesbordamiento},
@@ -217,12 +209,9 @@ TEST_F(Escritura, TodoONadaAnteErrores) {
         {"no points", Linea("V", {}), kSubindice},
         {"text without its point", sinPunto, kSubindice},
         {"natr beyond the attributes", faltanAtributos, kSubindice},
-        {"npuntos 0", cero, kSubindice},
-    };
-    for (const auto& c : casos) {
-        SCOPED_TRACE(c.caso);
-        EXPECT_EQ(Error("a.bin", {bueno, c.malo}), c.error);
-        EXPECT_EQ(Lee(Ruta("a.bin")), previo);
+        {"npuntos 0", cero, kSubindice}}) {
+        EXPECT_EQ(Error("a.bin", {bueno, malo}), error) << caso;
+        EXPECT_EQ(Lee(Ruta("a.bin")), previo) << caso;
     }
     std::string mensaje;  // the long code is named with its element and file
     Error("a.bin", {bueno, Linea("ABCDEFGH", {{1, 1, 1}})}, &mensaje);
@@ -245,15 +234,12 @@ TEST_F(Escritura, ComprimirFicherosMezclados) {
                           Bytes({2, 0}) + LE32(77) + "r" + std::string(5, '\0');
     const std::string C = Cabecera("T=", "C", 0, 3) + Rango(0, 0, 0, 9, 9, 9, 1, 2, 3) + Punto(9, 9, 9) +
                           "ABCDEFGHIJKL" + std::string(12, '\0');
-    auto D = [](int natr, int npuntos) {
-        return Cabecera("C*", "DEL", natr, npuntos) + std::string(36 + 12 * (natr + npuntos), '\xEE');
-    };
     const std::vector<std::pair<std::string, std::string>> casos = {
-        {D(0, 1) + B + C, B + C},
-        {A + D(1, 0) + B + D(0, 3) + D(2, 2) + C + A, A + B + C + A},
-        {D(0, 0) + B + D(0, 1), B},
+        {Borrado(0, 1) + B + C, B + C},
+        {A + Borrado(1, 0) + B + Borrado(0, 3) + Borrado(2, 2) + C + A, A + B + C + A},
+        {Borrado(0, 0) + B + Borrado(0, 1), B},
         {A + B, A + B},                    // nothing to move
-        {A + D(0, 1), A + D(0, 1)},        // a trailing deleted element stays
+        {A + Borrado(0, 1), A + Borrado(0, 1)},        // a trailing deleted element stays
     };
     for (size_t i = 0; i < casos.size(); ++i) {
         Escribe(Ruta("c.bin"), casos[i].first);
@@ -316,9 +302,9 @@ TEST_F(Lectura, FinDeFicheroYElementosBorrados) {
     const std::vector<std::pair<std::string, std::string>> casos = {
         {Punto1(3), "C=@1."},
         // Deleted last element: the live one before it with nfich set, then the deleted header.
-        {Punto1(1) + Borrado(2), "C=@1,X @61."},
+        {Punto1(1) + Borrado(0, 2), "C=@1,X @61."},
         // Consecutive deleted elements go by within one call, by their header counts alone.
-        {Borrado(0) + Borrado(3) + Punto1(7) + Borrado(1) + Borrado(0) + Punto1(8), "C=@133,C=@301."},
+        {Borrado(0, 0) + Borrado(0, 3) + Punto1(7) + Borrado(0, 1) + Borrado(0, 0) + Punto1(8), "C=@133,C=@301."},
         // An element ending one byte short of the end already counts as the last one.
         {Punto1(1) + Punto1(2) + "z", "C=@1,C=@61."},
         // Counts running past the end: the element is the last one.
@@ -330,7 +316,7 @@ TEST_F(Lectura, FinDeFicheroYElementosBorrados) {
         for (auto& e : v) s += e.elemento.cabecera.tipo + "@" + std::to_string(e.puntero) + (e.nfich ? "," : ".");
         EXPECT_EQ(s, esperado);
     }
-    auto v = Recorre(Punto1(1) + Borrado(2));
+    auto v = Recorre(Punto1(1) + Borrado(0, 2));
     EXPECT_EQ(v[1].elemento.cabecera.codigo, "BORRADO");
     EXPECT_EQ(v[1].tamano, 72);
     EXPECT_TRUE(v[1].elemento.coordenadas.empty());
@@ -394,9 +380,7 @@ TEST_F(Lectura, CargaFicheroDigi) {
         return xs;
     };
     const std::string cero = Cabecera("C=", "Z", 0, 0) + Rango(0, 0, 0, 0, 0, 0);
-    EXPECT_EQ(carga(Punto1(1) + Punto1(2) + Punto1(3)), std::vector<int32_t>({1, 2, 3}));
-    EXPECT_EQ(carga(Punto1(1) + Borrado(1) + Punto1(3)), std::vector<int32_t>({1, 3}));
-    EXPECT_EQ(carga(Punto1(1) + Punto1(3) + Borrado(0)), std::vector<int32_t>({1, 3}));
+    EXPECT_EQ(carga(Punto1(1) + Borrado(0, 1) + Punto1(3)), std::vector<int32_t>({1, 3}));
     EXPECT_EQ(carga(Punto1(5), {Linea("A", {{9, 9, 9}})}), std::vector<int32_t>({9, 5}));
     EXPECT_EQ(carga(Punto1(1) + cero + Punto1(3)), std::vector<int32_t>({1, -999, 3}));  // the failing one passed over
 }
@@ -434,7 +418,7 @@ TEST_F(Lectura, NumerosDeFicheroYErroresAlAbrir) {
 
 TEST_F(Lectura, FicheroCompactadoMientrasEstaAbierto) {
     // The file is cut well below what was open; reads past the new end give zeros.
-    Escribe(Ruta("abierto.bin"), Borrado(2000) + Punto1(1) + Punto1(2));
+    Escribe(Ruta("abierto.bin"), Borrado(0, 2000) + Punto1(1) + Punto1(2));
     int32_t n = 0;
     digi.AbreFichero(Ruta("abierto.bin"), n);
     tipo_entidad e;
@@ -448,7 +432,7 @@ TEST_F(Lectura, FicheroCompactadoMientrasEstaAbierto) {
     digi.CierraFichero(Ruta("abierto.bin"), n);
 }
 
-TEST_F(Lectura, TablaDeCodigos) {
+TEST_F(Lectura, TablaDeCodigosYPaleta) {
     std::vector<int32_t> abiertos(10);  // BIN files hold the low numbers, 1 and 8 among them
     for (size_t i = 0; i < abiertos.size(); ++i) digi.AbreFichero(Ruta("b" + std::to_string(i) + ".bin"), abiertos[i]);
     TablaDigi t;
@@ -481,28 +465,22 @@ TEST_F(Lectura, TablaDeCodigos) {
     std::string mensaje;
     EXPECT_EQ(Falla([&] { digi.leo_digi_tab(Ruta("no.tab"), t, fondo, nuevo); }, &mensaje), kFicheroNoEncontrado);
     EXPECT_NE(mensaje.find("no.tab"), std::string::npos);
-    for (int32_t n : abiertos) digi.CierraFichero("", n);
-}
 
-TEST_F(Lectura, Paleta) {
-    // BIN files hold the low file numbers, 1 and 8 among them; the readers still work.
-    std::vector<int32_t> abiertos(10);
-    for (size_t i = 0; i < abiertos.size(); ++i) digi.AbreFichero(Ruta("b" + std::to_string(i) + ".bin"), abiertos[i]);
     Paleta pal;
-    auto lee = [&](const std::string& contenido) {
+    auto leePal = [&](const std::string& contenido) {
         Escribe(Ruta("p.pal"), contenido);
         return Falla([&] { digi.leo_PAL(Ruta("p.pal"), pal); });
     };
-    ASSERT_EQ(lee("255,0,0\n  \n0;0;255\n1\t2 \t 3 extra\n"), 0);
+    ASSERT_EQ(leePal("255,0,0\n  \n0;0;255\n1\t2 \t 3 extra\n"), 0);
     EXPECT_EQ(pal, Paleta({{255, 0, 0, 255}, {0, 0, 255, 16711680}, {1, 2, 3, 1 + 512 + 196608}}));
-    lee("\n   \n");  // blank lines only: the palette stays as it was
+    leePal("\n   \n");  // blank lines only: the palette stays as it was
     EXPECT_EQ(pal.size(), 3u);
-    lee("9 9 9\n");  // a shorter file replaces it
+    leePal("9 9 9\n");  // a shorter file replaces it
     EXPECT_EQ(pal, Paleta({{9, 9, 9, 9 + 9 * 256 + 9 * 65536}}));
-    EXPECT_EQ(lee("1 2 3,\n"), 0);                // a separator at the end adds an empty 4th token
-    EXPECT_EQ(lee("1 2,\n"), kTipoNoCoincide);    // ... which here is the 3rd
-    EXPECT_EQ(lee("32767 32767 32767\n"), kDesbordamiento);
-    EXPECT_EQ(lee("// comment\n1 2 3\n"), 0);
+    EXPECT_EQ(leePal("1 2 3,\n"), 0);                // a separator at the end adds an empty 4th token
+    EXPECT_EQ(leePal("1 2,\n"), kTipoNoCoincide);    // ... which here is the 3rd
+    EXPECT_EQ(leePal("32767 32767 32767\n"), kDesbordamiento);
+    EXPECT_EQ(leePal("// comment\n1 2 3\n"), 0);
     for (int32_t n : abiertos) digi.CierraFichero("", n);
 }
 
