@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <vector>
 
 #include "dxf/Mensajes.h"
@@ -97,6 +99,33 @@ TEST_F(DxfMalo, FicherosQueNoSonDxf) {
     ASSERT_EQ(el.size(), 1u);
     EXPECT_EQ(el[0].Line.G10_Coord.X, 7);
     EXPECT_TRUE(el.size() == 1);
+}
+
+// Every fixture from another program cut after any of its lines: the load ends, with the
+// entities or with the reader's own error, never with a crash, a hang or another exception.
+TEST_F(DxfMalo, CadaCorteDeLosFicherosDeOtrosProgramasTermina) {
+    for (const char* nombre : {"polyline_smooth.dxf", "polyline_smooth_crlf.dxf", "entities_only.dxf",
+                               "gdal_writer.dxf"}) {
+        std::ifstream in(std::string(PARVENZA_TEST_DATA "/dxf/") + nombre, std::ios::binary);
+        std::vector<std::string> lineas;
+        for (std::string l; std::getline(in, l);) lineas.push_back(l + "\n");
+        // In the long file, the cuts around its ENTITIES section.
+        size_t desde = 0, hasta = lineas.size();
+        for (size_t i = 0; i < lineas.size() && lineas.size() > 1000; ++i) {
+            if (lineas[i].rfind("ENTITIES", 0) == 0) {
+                desde = i > 10 ? i - 10 : 0;
+                hasta = std::min(lineas.size(), i + 90);
+            }
+        }
+        std::string prefijo;
+        for (size_t i = 0; i < desde; ++i) prefijo += lineas[i];
+        for (size_t corte = desde; corte <= hasta; ++corte) {
+            std::vector<tipo_ElementoDxf> el;
+            const int numero = Carga(prefijo, el);
+            EXPECT_TRUE(numero == 0 || numero == 62 || numero == 13) << nombre << " cut at line " << corte;
+            if (corte < hasta) prefijo += lineas[corte];
+        }
+    }
 }
 
 TEST_F(DxfMalo, TablaDeCapasMala) {
