@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 
@@ -36,13 +37,8 @@ class Dxf : public ::testing::Test {
         std::vector<tipo_ElementoDxf> el;
         int32_t n = 0;
         dxf.AbreFicheroDxf(ruta, n);
-        struct Cierra {
-            clsFicheroDxf& d;
-            std::string r;
-            int32_t n;
-            ~Cierra() { d.CierraFicheroDxf(r, n); }
-        } cierra{dxf, ruta, n};
         dxf.CargaFicheroDxf(ruta, el, n);
+        dxf.CierraFicheroDxf(ruta, n);
         return el;
     }
     fs::path carpeta = fs::temp_directory_path() / ("dornavel_" + std::to_string(std::random_device{}()));
@@ -54,15 +50,18 @@ std::string Resume(const tipo_ElementoDxf& e) {
     std::ostringstream s;
     s.precision(10);
     auto p = [&](const GCoord& c) { s << " (" << c.X << "," << c.Y << "," << c.Z << ")"; };
-    const auto& t = e.Text;
+    const auto& [capa, inicio, texto, c, fin] = e.Text;
     if (e.Tipo == "LINE") s << "LINE " << e.Line.G8_capa, p(e.Line.G10_Coord), p(e.Line.G11_Coord);
     if (e.Tipo == "POLYLINE") s << "POLYLINE " << e.Polyline.G8_capa << " closed " << e.Polyline.G70_Cerrada;
-    for (const auto& v : e.Polyline.Gvertices) e.Tipo == "POLYLINE" ? (s << " " << v.G8_capa, p(v.G10_Coord)) : void();
-    if (e.Tipo == "TEXT")
-        s << "TEXT " << t.G8_capa << " '" << t.G1_texto << "' " << t.G40_caract.G40_ancho << " " << t.G40_caract.G41_alto
-          << " " << int(t.G40_caract.G72_justH) << " " << int(t.G40_caract.G73_justV) << " " << t.G40_caract.G50_rotac,
-            p(t.G10_Coord), p(t.G11_Coord);
+    for (const auto& v : e.Tipo == "POLYLINE" ? e.Polyline.Gvertices : std::vector<VERTEX_dxf>{}) s << " " << v.G8_capa, p(v.G10_Coord);
+    if (e.Tipo == "TEXT") s << "TEXT " << capa << " '" << texto << "' " << c.G40_ancho << " " << c.G41_alto << " "
+                            << int(c.G72_justH) << " " << int(c.G73_justV) << " " << c.G50_rotac, p(inicio), p(fin);
     return s.str();
+}
+std::string Error(const std::function<void()>& f) try {
+    return f(), "none";
+} catch (const DxfError& e) {
+    return std::to_string(e.numero()) + " " + e.what();
 }
 std::vector<std::string> Resume(const std::vector<tipo_ElementoDxf>& v) {
     std::vector<std::string> r;
@@ -101,24 +100,16 @@ TEST_F(Dxf, LoadsEveryEntitiesSectionInEveryLayout) {
 
 TEST_F(Dxf, Errors) {
     int32_t n = 0, otro = 0;
-    const auto error = [](auto f) {
-        try {
-            f();
-        } catch (const DxfError& e) {
-            return std::to_string(e.numero()) + " " + e.what();
-        }
-        return std::string("none");
-    };
-    EXPECT_EQ(error([&] { dxf.AbreFicheroDxf((carpeta / "no.dxf").string(), n); }).substr(0, 3), "53 ");
-    const std::string mal = error([&] { Carga(Escribe("n.dxf", "0|SECTION|2|ENTITIES|0|LINE|10|1,5|0|ENDSEC|0|EOF|")); });
-    EXPECT_EQ(mal.substr(0, 3), "13 ");
-    EXPECT_NE(mal.find("linea 8"), std::string::npos) << mal;
-    EXPECT_EQ(error([&] { dxf.ReadCodes(); }).substr(0, 2), "5 ");  // closed
+    EXPECT_EQ(Error([&] { dxf.AbreFicheroDxf((carpeta / "no.dxf").string(), n); }).substr(0, 3), "53 ");
+    EXPECT_EQ(Error([&] { dxf.ReadCodes(); }).substr(0, 2), "5 ");  // no file open
     // One file per reader.
     dxf.AbreFicheroDxf(Escribe("a.dxf", kCompleto), n);
-    EXPECT_EQ(error([&] { dxf.AbreFicheroDxf((carpeta / "a.dxf").string(), otro); }).substr(0, 3), "55 ");
+    EXPECT_EQ(Error([&] { dxf.AbreFicheroDxf((carpeta / "a.dxf").string(), otro); }).substr(0, 3), "55 ");
     EXPECT_EQ(dxf.ReadCodes(), (ParDxf{"  0", "SECTION"}));
     dxf.CierraFicheroDxf("", n);
+    const std::string mal = Error([&] { Carga(Escribe("n.dxf", "0|SECTION|2|ENTITIES|0|LINE|10|1,5|0|ENDSEC|0|EOF|")); });
+    EXPECT_EQ(mal.substr(0, 3), "13 ");
+    EXPECT_NE(mal.find("linea 8"), std::string::npos) << mal;
 }
 
 // The DXF files written by other programs that the project keeps as test data.

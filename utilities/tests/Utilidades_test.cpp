@@ -18,14 +18,11 @@ using namespace fenoquia;
 
 namespace {
 
-int Falla(const std::function<void()>& f, std::string* mensaje = nullptr) {
-    try {
-        f();
-    } catch (const UtilidadesError& e) {
-        if (mensaje) *mensaje = e.what();
-        return e.numero();
-    }
-    return 0;
+int Falla(const std::function<void()>& f, std::string* mensaje = nullptr) try {
+    return f(), 0;
+} catch (const UtilidadesError& e) {
+    if (mensaje) *mensaje = e.what();
+    return e.numero();
 }
 
 // One entity on one line: code, kind, points, extent, style and text.
