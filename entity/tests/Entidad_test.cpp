@@ -56,8 +56,6 @@ TEST(Entidad, KindFollowsPointsAndText) {
     // A text set with no point fails but is stored; the point added later makes a text.
     Entidad t;
     t.Texto().Altura(10);
-    t.codigo("  1001 ");
-    EXPECT_EQ(t.codigo(), "1001");
     EXPECT_THROW(t.Texto().Texto("  AB  "), EntidadError);
     EXPECT_EQ(t.Texto().Texto(), "AB");
     t.AnadePunto(P(0, 0));
