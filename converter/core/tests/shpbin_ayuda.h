@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <variant>
@@ -19,22 +20,28 @@ namespace parvenza::prueba {
 
 namespace fs = std::filesystem;
 
-/// Records what a run tells its host.
+/// Records what a run tells its host; messages also go to stderr ("MENSAJE[...]"), where
+/// death tests look for them. The file chooser answers from `respuestas` ("" cancels).
 class PuertoAnotador : public Puerto {
 public:
-    std::vector<std::string> procesos;
-    std::vector<std::string> mensajes;
-    std::vector<bool> criticos;
+    std::vector<std::string> procesos, mensajes, filtros, titulos, respuestas;
+    std::vector<bool> criticos, ocupado;
     std::vector<double> progresos;
-    int ocupado = 0;
     void Proceso(const std::string& t) override { procesos.push_back(t); }
     void Progreso(double f) override { progresos.push_back(f); }
     void Mensaje(const std::string& t, bool critico, const std::string&) override {
         mensajes.push_back(t);
         criticos.push_back(critico);
+        std::fprintf(stderr, "MENSAJE[%s]\n", t.c_str());
     }
-    bool PideFichero(const std::string&, const std::string&, std::string&) override { return false; }
-    void Ocupado(bool o) override { ocupado += o ? 1 : -1; }
+    bool PideFichero(const std::string& filtro, const std::string& titulo, std::string& ruta) override {
+        filtros.push_back(filtro);
+        titulos.push_back(titulo);
+        ruta = respuestas.empty() ? "" : respuestas.front();
+        if (!respuestas.empty()) respuestas.erase(respuestas.begin());
+        return !ruta.empty();
+    }
+    void Ocupado(bool o) override { ocupado.push_back(o); }
 };
 
 /// A folder of its own for each test, removed afterwards.
@@ -50,6 +57,7 @@ public:
     ~Carpeta() { fs::remove_all(m_ruta); }
     std::string operator/(const std::string& nombre) const { return (m_ruta / nombre).string(); }
     std::string Ruta() const { return m_ruta.string() + "/"; }
+    const fs::path& ruta() const { return m_ruta; }
 
 private:
     fs::path m_ruta;

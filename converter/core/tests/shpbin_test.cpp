@@ -7,11 +7,11 @@
 #include <sys/resource.h>
 
 #include <fstream>
-#include <iostream>
 #include <iterator>
 
 #include "converter/core/BinShp.h"
 #include "converter/core/ShpBin.h"
+#include "converter/core/tests/binshp_support.h"
 #include "converter/core/tests/shpbin_ayuda.h"
 
 namespace parvenza {
@@ -92,7 +92,7 @@ TEST_F(ShpBin, CodesFromTheFieldTheBoxOr9995) {
     EXPECT_EQ(Convierte(), (V{"C= 140100: (100 200 0)", "C= 7: (300 400 0)"}));
     EXPECT_EQ(puerto.procesos, (V{"Procesando fichero Shape...", "Grabando BIN...", "Proceso Terminado"}));
     EXPECT_EQ(puerto.progresos.back(), 0.0);
-    EXPECT_EQ(puerto.ocupado, 0);
+    EXPECT_EQ(puerto.ocupado, (std::vector<bool>{true, false}));
 }
 
 TEST_F(ShpBin, EachPartIsAnElementCoordinatesHalvesToEvenAndTheFalseNorth) {
@@ -273,7 +273,7 @@ TEST_F(ShpBin, WhatCannotBeWrittenIsSaidWithoutProcesoTerminado) {
         EXPECT_TRUE(puerto.criticos[0]);
         EXPECT_NE(puerto.mensajes[0].find("No se ha podido grabar el fichero BIN"), std::string::npos);
         EXPECT_EQ(puerto.procesos.back(), "Proceso interrumpido");
-        EXPECT_EQ(puerto.ocupado, 0);
+        EXPECT_EQ(puerto.ocupado, (std::vector<bool>{true, false}));
     }
     EXPECT_FALSE(fs::exists(carpeta / "no"));
     EligeTablaDbf1(o.seleccion, 9, "3 OTRO");  // a field the table lacks: said before reading
@@ -307,11 +307,6 @@ TEST_F(ShpBin, ManyElementsGoInBatchesAndALateFailureLeavesTheFileAsItWas) {
     EXPECT_EQ(Contenido(o.ficheroBin), antes);
 }
 
-class PuertoError : public PuertoAnotador {  // messages on stderr, where a death test sees them
-public:
-    void Mensaje(const std::string& t, bool, const std::string&) override { std::cerr << t << std::endl; }
-};
-
 TEST_F(ShpBin, APartOfMoreThan32767VerticesEndsTheProgramWithoutWriting) {
     std::vector<Vertice> linea(32767);
     for (size_t i = 0; i < linea.size(); ++i) linea[i] = {double(i), 0, 0};
@@ -323,7 +318,7 @@ TEST_F(ShpBin, APartOfMoreThan32767VerticesEndsTheProgramWithoutWriting) {
     o.ficheroShp = carpeta / "grande.shp";
     o.ficheroBin = carpeta / "grande.bin";
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT({ PuertoError p; ReadShape(o, p); }, ::testing::ExitedWithCode(1),
+    EXPECT_EXIT({ PuertoAnotador p; ReadShape(o, p); }, ::testing::ExitedWithCode(1),
                 "Numero máximo de puntos \\(32767\\) en una entidad superado en la entidad 2");
     EXPECT_FALSE(fs::exists(o.ficheroBin));
 }
@@ -352,27 +347,15 @@ TEST_F(ShpBin, ChoosingAShapefileFillsTheTenSelectorsWithTheirFilters) {
 // rotation. Lost by the layers' schema: attribute links, text height and justification (the
 // boxes give them back). Rings come back clockwise: one drawn the other way returns reversed.
 TEST_F(ShpBin, RoundTripBinLayersBin) {
-    auto linea = [](const std::string& codigo, std::vector<brisquel::Fpunto3d> p) {
-        tipo_entidad e;
-        e.elemento.cabecera.tipo = "C=";
-        e.elemento.cabecera.codigo = codigo;
-        e.elemento.cabecera.npuntos = static_cast<int16_t>(p.size());
-        e.elemento.coordenadas = std::move(p);
-        return e;
-    };
-    std::vector<tipo_entidad> ida = {linea("1001", {{-150, 4000, 12}, {250, 4100, 15}, {300, -4200, -7}}),
-                                     linea("1002", {{0, 0, 5}, {0, 1000, 5}, {1000, 1000, 5}, {1000, 0, 5}, {0, 0, 5}}),
-                                     linea("1003", {{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 1000, 0}, {0, 0, 0}}),
-                                     linea("1004", {{123456789, 418234567, 9}}), linea("1005", {{5000, 6000, 0}})};
+    using prueba_binshp::Linea;
+    std::vector<tipo_entidad> ida = {Linea("1001", {{-150, 4000, 12}, {250, 4100, 15}, {300, -4200, -7}}),
+                                     Linea("1002", {{0, 0, 5}, {0, 1000, 5}, {1000, 1000, 5}, {1000, 0, 5}, {0, 0, 5}}),
+                                     Linea("1003", {{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 1000, 0}, {0, 0, 0}}),
+                                     Linea("1004", {{123456789, 418234567, 9}}),
+                                     prueba_binshp::Texto("1005", "Plaza Mayor de Mérida", {5000, 6000, 0}, 200, 4550)};
     ida[0].elemento.atributos = {{3, 77, ""}};
     ida[0].elemento.cabecera.natr = 1;
-    ida[4].elemento.cabecera.tipo = "T=";
-    ida[4].elemento.rango.xlib = 200;
-    ida[4].elemento.rango.zlib = 4550;
-    std::string cadena = "Plaza Mayor de Mérida";
-    brisquel::FicheroDigi digi;
-    digi.ModificaTextoEntidad(cadena, ida[4]);
-    digi.CreaFicheroDigi(carpeta / "hoja.bin", ida);
+    prueba_binshp::EscribeBin(carpeta / "hoja.bin", ida);
     OpcionesBinShp b;
     b.ficheros = {carpeta / "hoja.bin"};
     b.binElegido = true;
