@@ -184,21 +184,17 @@ TEST_F(Escritura, TodoONadaAnteErrores) {
     const std::string previo = Punto1(0);
     Escribe(Ruta("a.bin"), previo);
     const tipo_entidad bueno = Linea("OK", {{1, 1, 1}});
-    tipo_entidad negativo = Linea("N", {{1, 1, 1}}), sinPunto = Texto("T", {0, 0, 0}, "abc");
-    tipo_entidad faltanAtributos = Linea("F", {{1, 1, 1}}), cero = Linea("Z", {{1, 1, 1}});
-    negativo.elemento.cabecera.npuntos = -3;
-    sinPunto.elemento.coordenadas.clear();
-    faltanAtributos.elemento.cabecera.natr = 2;
-    cero.elemento.cabecera.npuntos = 0;  // a line of 0 points fails in its properties, as on reading
+    auto con = [](tipo_entidad e, const std::function<void(tipo_entidad_mem&)>& cambio) { return cambio(e.elemento), e; };
     for (const auto& [caso, malo, error] : std::vector<std::tuple<std::string, tipo_entidad, int>>{
         {"code of 8 would overwrite natr and npuntos", Linea("ABCDEFGH", {{1, 1, 1}}), kLlamadaNoValida},
-        {"npuntos -3", negativo, kDesbordamiento},
+        {"npuntos -3", con(Linea("N", {{1, 1, 1}}), [](auto& m) { m.cabecera.npuntos = -3; }), kDesbordamiento},
         {"idTabla -1", Linea("I", {{1, 1, 1}}, {{-1, 1, ""}}), kDesbordamiento},
         {"coordinate INT32_MIN", Linea("M", {{INT32_MIN, 1, 1}}), kDesbordamiento},
         {"no points", Linea("V", {}), kSubindice},
-        {"text without its point", sinPunto, kSubindice},
-        {"natr beyond the attributes", faltanAtributos, kSubindice},
-        {"npuntos 0", cero, kSubindice}}) {
+        {"text without its point", con(Texto("T", {0, 0, 0}, "abc"), [](auto& m) { m.coordenadas.clear(); }), kSubindice},
+        {"natr beyond the attributes", con(Linea("F", {{1, 1, 1}}), [](auto& m) { m.cabecera.natr = 2; }), kSubindice},
+        // A line of 0 points fails in its properties, as on reading.
+        {"npuntos 0", con(Linea("Z", {{1, 1, 1}}), [](auto& m) { m.cabecera.npuntos = 0; }), kSubindice}}) {
         EXPECT_EQ(Error("a.bin", {bueno, malo}), error) << caso;
         EXPECT_EQ(Lee(Ruta("a.bin")), previo) << caso;
     }
@@ -284,29 +280,28 @@ TEST_F(Lectura, DecodificaLoQueEscribeElCodificador) {
 }
 
 TEST_F(Lectura, FinDeFicheroYElementosBorrados) {
-    // Each record as kind@puntero, then "," when more follow or "." for nfich 0.
+    // Each record as kind@puntero:tamano#points, then "," when more follow or "." for nfich 0.
     const std::vector<std::pair<std::string, std::string>> casos = {
-        {Punto1(3), "C=@1."},
+        {Punto1(3), "C=@1:60#1."},
         // Deleted last element: the live one before it with nfich set, then the deleted header.
-        {Punto1(1) + Borrado(0, 2), "C=@1,X @61."},
+        {Punto1(1) + Borrado(0, 2), "C=@1:60#1,X @61:72#0."},
         // Consecutive deleted elements go by within one call, by their header counts alone.
-        {Borrado(0, 0) + Borrado(0, 3) + Punto1(7) + Borrado(0, 1) + Borrado(0, 0) + Punto1(8), "C=@133,C=@301."},
+        {Borrado(0, 0) + Borrado(0, 3) + Punto1(7) + Borrado(0, 1) + Borrado(0, 0) + Punto1(8), "C=@133:60#1,C=@301:60#1."},
         // An element ending one byte short of the end already counts as the last one.
-        {Punto1(1) + Punto1(2) + "z", "C=@1,C=@61."},
+        {Punto1(1) + Punto1(2) + "z", "C=@1:60#1,C=@61:60#1."},
         // Counts running past the end: the element is the last one.
-        {Punto1(1) + LineaDe({{9, 9, 9}, {8, 8, 8}}).substr(0, 60 + 6), "C=@1,C=@61."},
+        {Punto1(1) + LineaDe({{9, 9, 9}, {8, 8, 8}}).substr(0, 60 + 6), "C=@1:60#1,C=@61:72#2."},
     };
     for (const auto& [bytes, esperado] : casos) {
         const auto v = Recorre(bytes);
         std::string s;
-        for (auto& e : v) s += e.elemento.cabecera.tipo + "@" + std::to_string(e.puntero) + (e.nfich ? "," : ".");
+        for (auto& e : v)
+            s += e.elemento.cabecera.tipo + "@" + std::to_string(e.puntero) + ":" + std::to_string(e.tamano) + "#" +
+                 std::to_string(e.elemento.coordenadas.size()) + (e.nfich ? "," : ".");
         EXPECT_EQ(s, esperado);
     }
     auto v = Recorre(Punto1(1) + Borrado(0, 2));
-    EXPECT_EQ(v[1].elemento.cabecera.codigo, "BORRADO");
-    EXPECT_EQ(v[1].tamano, 72);
-    EXPECT_TRUE(v[1].elemento.coordenadas.empty());
-    EXPECT_FALSE(v[1].Propiedad.EsVisible);
+    EXPECT_TRUE(v[1].elemento.cabecera.codigo == "BORRADO" && !v[1].Propiedad.EsVisible);
     // The missing bytes of a cut element read as zeros.
     v = Recorre(Punto1(1) + LineaDe({{9, 9, 9}, {8, 8, 8}}).substr(0, 60 + 6));
     EXPECT_EQ(v[1].elemento.coordenadas, std::vector<Fpunto3d>({{9, 9, 9}, {8, 8, 0}}));
