@@ -15,8 +15,7 @@
 namespace fs = std::filesystem;
 using namespace parvenza;
 using namespace parvenza::prueba_binshp;
-using prueba_topologia::CarpetaTemporal;
-using prueba_topologia::PuertoGrabador;
+using namespace parvenza::prueba_topologia;
 
 namespace {
 

@@ -13,8 +13,11 @@ namespace fs = std::filesystem;
 
 namespace parvenza::prueba_binshp {
 
-brisquel::tipo_entidad Linea(const std::string& codigo, const std::vector<brisquel::Fpunto3d>& puntos) {
+brisquel::tipo_entidad Linea(const std::string& codigo, const std::vector<brisquel::Fpunto3d>& puntos,
+                             std::vector<brisquel::Fatrib> atributos) {
     brisquel::tipo_entidad e;
+    e.elemento.cabecera.natr = static_cast<uint8_t>(atributos.size());
+    e.elemento.atributos = std::move(atributos);
     e.elemento.cabecera.tipo = "C=";
     e.elemento.cabecera.codigo = codigo;
     e.elemento.cabecera.npuntos = static_cast<int16_t>(puntos.size());

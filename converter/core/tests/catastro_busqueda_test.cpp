@@ -11,8 +11,7 @@
 namespace parvenza {
 namespace {
 
-using prueba_topologia::Fixture;
-using prueba_topologia::PuertoGrabador;
+using namespace prueba_topologia;
 
 struct Caso {
     const char* que;

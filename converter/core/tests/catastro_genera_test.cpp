@@ -18,27 +18,15 @@ namespace {
 namespace fs = std::filesystem;
 using brisquel::Fatrib;
 using brisquel::tipo_entidad;
-using prueba_binshp::CapaLeida;
-using prueba_binshp::EscribeBin;
-using prueba_binshp::LeeCapa;
-using prueba_binshp::Linea;
-using prueba_binshp::Texto;
-using prueba_topologia::CarpetaTemporal;
-using prueba_topologia::Fixture;
-using prueba_topologia::PuertoGrabador;
+using namespace prueba_binshp;
+using namespace prueba_topologia;
 
-tipo_entidad Con(tipo_entidad e, std::vector<Fatrib> atributos) {
-    e.elemento.cabecera.natr = static_cast<uint8_t>(atributos.size());
-    e.elemento.atributos = std::move(atributos);
-    return e;
-}
 tipo_entidad Cuadrado(const std::string& codigo, std::vector<Fatrib> atributos = {}) {
-    return Con(Linea(codigo, {{0, 0, 0}, {0, 100, 0}, {100, 100, 0}, {100, 0, 0}, {0, 0, 0}}), std::move(atributos));
+    return Linea(codigo, {{0, 0, 0}, {0, 100, 0}, {100, 100, 0}, {100, 0, 0}, {0, 0, 0}}, std::move(atributos));
 }
 tipo_entidad Tramo(const std::string& codigo, std::vector<Fatrib> atributos = {}) {
-    return Con(Linea(codigo, {{0, 0, 0}, {300, 400, 0}}), std::move(atributos));
+    return Linea(codigo, {{0, 0, 0}, {300, 400, 0}}, std::move(atributos));
 }
-
 tipo_entidad Punto(const std::string& codigo) { return Linea(codigo, {{500, 600, 700}}); }
 
 std::vector<tipo_entidad> Hoja() {

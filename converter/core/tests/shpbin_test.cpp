@@ -348,13 +348,11 @@ TEST_F(ShpBin, ChoosingAShapefileFillsTheTenSelectorsWithTheirFilters) {
 // boxes give them back). Rings come back clockwise: one drawn the other way returns reversed.
 TEST_F(ShpBin, RoundTripBinLayersBin) {
     using prueba_binshp::Linea;
-    std::vector<tipo_entidad> ida = {Linea("1001", {{-150, 4000, 12}, {250, 4100, 15}, {300, -4200, -7}}),
+    std::vector<tipo_entidad> ida = {Linea("1001", {{-150, 4000, 12}, {250, 4100, 15}, {300, -4200, -7}}, {{3, 77, ""}}),
                                      Linea("1002", {{0, 0, 5}, {0, 1000, 5}, {1000, 1000, 5}, {1000, 0, 5}, {0, 0, 5}}),
                                      Linea("1003", {{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 1000, 0}, {0, 0, 0}}),
                                      Linea("1004", {{123456789, 418234567, 9}}),
                                      prueba_binshp::Texto("1005", "Plaza Mayor de Mérida", {5000, 6000, 0}, 200, 4550)};
-    ida[0].elemento.atributos = {{3, 77, ""}};
-    ida[0].elemento.cabecera.natr = 1;
     prueba_binshp::EscribeBin(carpeta / "hoja.bin", ida);
     OpcionesBinShp b;
     b.ficheros = {carpeta / "hoja.bin"};

@@ -13,9 +13,7 @@
 namespace parvenza {
 namespace {
 
-using prueba_topologia::CarpetaTemporal;
-using prueba_topologia::Fixture;
-using prueba_topologia::PuertoGrabador;
+using namespace prueba_topologia;
 
 std::vector<tipo_manzana> Carga(const std::string& fixture, bool& hayError, int32_t& codigo) {
     PuertoGrabador puerto;
