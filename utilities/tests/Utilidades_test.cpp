@@ -34,6 +34,7 @@ std::string Resume(lumeral::Entidad& e) {
     auto& s = e.Estado();
     o << " box " << m.xmin() << "," << m.ymin() << "," << m.zmin() << " " << m.xmax() << "," << m.ymax() << "," << m.zmax()
       << " colour " << s.colorL() << "/" << s.colorRelleno() << " width " << s.Grosor() << (s.EsCerrado() ? " closed" : "");
+    for (int i = 1; i <= e.atributos(); ++i) o << " attribute " << e.Atributo(i)->Registro() << "/" << e.Atributo(i)->resto();
     if (e.tipo() == lumeral::Entidad::kTexto)
         o << " '" << e.Texto().Texto() << "' h " << e.Texto().Altura() << " turn " << e.Texto().Giro() << " just "
           << e.Texto().Justificacion();
@@ -54,6 +55,12 @@ class Utiles : public ::testing::Test {
         fs::remove_all(carpeta);
     }
     void Escribe(const std::string& nombre, const std::string& texto) { std::ofstream(carpeta / nombre, std::ios::binary) << texto; }
+    std::string Convierte(const brisquel::tipo_entidad& x, lumeral::Entidad e = {}) {
+        return u.ConvierteDigiOrmanto(x, digitab, pal, colornuevo, e), Resume(e);
+    }
+    std::string Convierte(const dornavel::tipo_ElementoDxf& x, lumeral::Entidad e = {}) {
+        return u.ConvierteDxfOrmanto(x, bindxf, digitab, pal, colornuevo, e), Resume(e);
+    }
     std::string Tipo(const std::string& dir, const std::string& fichero) {
         std::string tipo;
         u.TipoFichero(dir, fichero, pal, digitab, fondo, colornuevo, tipo, bindxf);
@@ -96,19 +103,17 @@ TEST_F(Utiles, DigiElementsBecomeStyledEntities) {
     texto.elemento.rango = {0, 0, 0, 0, 0, 0, 10, 0, 900};
     texto.elemento.coordenadas = {{1000, 2000, 0}};
     texto.elemento.textos = {{"Calle Mayor "}, {std::string("Sur\0\0\0\0\0\0\0\0\0", 12)}};
-    lumeral::Entidad e, t, otra, mal;
-    u.ConvierteDigiOrmanto(linea, digitab, pal, colornuevo, e);
     // Column 2 negative: filled; zero: not filled (negative colour).
-    EXPECT_EQ(Resume(e), "1001 kind 1 (0,0,0) (100,50,5) (30,200,-1) box 0,0,-1 100,200,5 colour " + C5 + "/" + C5 + " width 2 closed");
-    EXPECT_EQ(e.Atributo(1)->resto() + "/" + std::to_string(e.Atributo(1)->Registro()), "A1/42");
-    u.ConvierteDigiOrmanto(texto, digitab, pal, colornuevo, t);
-    EXPECT_EQ(Resume(t), "2001 kind 4 (1000,2000,0) box 1000,2000,0 1150,2010,0 colour " + C5 + "/-" + C5 +
+    EXPECT_EQ(Convierte(linea), "1001 kind 1 (0,0,0) (100,50,5) (30,200,-1) box 0,0,-1 100,200,5 colour " + C5 + "/" + C5 +
+                                    " width 2 closed attribute 42/A1");
+    EXPECT_EQ(Convierte(texto), "2001 kind 4 (1000,2000,0) box 1000,2000,0 1150,2010,0 colour " + C5 + "/-" + C5 +
                              " width 1 'Calle Mayor Sur' h 10 turn 900 just 0");
     // Missing from the table: palette entry colornuevo, no thickness.
     linea.elemento.cabecera.codigo = "9999";
-    u.ConvierteDigiOrmanto(linea, digitab, pal, colornuevo, otra);
-    EXPECT_EQ(Resume(otra), "9999 kind 1 (0,0,0) (100,50,5) (30,200,-1) box 0,0,-1 100,200,5 colour " + C3 + "/-" + C3 + " width 0 closed");
+    EXPECT_EQ(Convierte(linea), "9999 kind 1 (0,0,0) (100,50,5) (30,200,-1) box 0,0,-1 100,200,5 colour " + C3 + "/-" + C3 +
+                                    " width 0 closed attribute 42/A1");
     // A table without header line leaves colornuevo at 25000: outside any palette.
+    lumeral::Entidad mal;
     EXPECT_EQ(Falla([&] { u.ConvierteDigiOrmanto(linea, digitab, pal, 25000, mal); }), 9);
     EXPECT_EQ(mal.codigo(), "9999");  // what was set before the failure stays
     linea.elemento.cabecera.codigo = "3001";
@@ -119,30 +124,19 @@ TEST_F(Utiles, DigiElementsBecomeStyledEntities) {
 
 TEST_F(Utiles, DxfElementsBecomeStyledEntities) {
     Tipo(dir, "plano.dxf");
-    dornavel::tipo_ElementoDxf l, p, t, raro;
-    l.Tipo = "LINE";
-    l.Line = {"VIAS", {10.5, 20.25, 0}, {11, 21, 0.125}};
-    p.Tipo = "POLYLINE";
-    p.Polyline.G8_capa = "VIAS";
-    p.Polyline.G70_Cerrada = "1";
-    p.Polyline.Gvertices[0].G10_Coord = {0.375, -0.125, 0};
-    t.Tipo = "TEXT";
-    t.Text = {"TEXTOS", {9, 9, 9}, " AB ", {7.0, 2.5, 0, 3, 45.5}, {1, 2, 0}};
-    auto convierte = [&](const dornavel::tipo_ElementoDxf& x) {
-        lumeral::Entidad e;
-        u.ConvierteDxfOrmanto(x, bindxf, digitab, pal, colornuevo, e);
-        return Resume(e);
-    };
+    dornavel::tipo_ElementoDxf l{"LINE", {"VIAS", {10.5, 20.25, 0}, {11, 21, 0.125}}, {}, {}}, raro;
+    const dornavel::tipo_ElementoDxf p{"POLYLINE", {}, {"VIAS", "1", {{"", {0.375, -0.125, 0}}}}, {}};
+    dornavel::tipo_ElementoDxf t{"TEXT", {}, {}, {"TEXTOS", {9, 9, 9}, " AB ", {7.0, 2.5, 0, 3, 45.5}, {1, 2, 0}}};
     // Hundredths, halves to even (12.5 -> 12); a polyline of one vertex is a point.
-    EXPECT_EQ(convierte(l), "1001 kind 1 (1050,2025,0) (1100,2100,12) box 1050,2025,0 1100,2100,12 colour " + C5 + "/" + C5 + " width 2");
-    EXPECT_EQ(convierte(p), "1001 kind 2 (38,-12,0) box 38,-12,0 38,-12,0 colour " + C5 + "/" + C5 + " width 2 closed");
+    EXPECT_EQ(Convierte(l), "1001 kind 1 (1050,2025,0) (1100,2100,12) box 1050,2025,0 1100,2100,12 colour " + C5 + "/" + C5 + " width 2");
+    EXPECT_EQ(Convierte(p), "1001 kind 2 (38,-12,0) box 38,-12,0 38,-12,0 colour " + C5 + "/" + C5 + " width 2 closed");
     // Height from group 41; middle centre box of 2 x 250 by 250 around (100, 200).
-    EXPECT_EQ(convierte(t), "2001 kind 4 (100,200,0) box -150,75,0 350,325,0 colour " + C5 + "/-" + C5 + " width 1 'AB' h 250 turn 4550 just 8");
+    EXPECT_EQ(Convierte(t), "2001 kind 4 (100,200,0) box -150,75,0 350,325,0 colour " + C5 + "/-" + C5 + " width 1 'AB' h 250 turn 4550 just 8");
     l.Line.G8_capa = "NINGUNA";
-    EXPECT_EQ(convierte(l), " kind 1 (1050,2025,0) (1100,2100,12) box 1050,2025,0 1100,2100,12 colour " + C3 + "/-" + C3 + " width 0");
+    EXPECT_EQ(Convierte(l), " kind 1 (1050,2025,0) (1100,2100,12) box 1050,2025,0 1100,2100,12 colour " + C3 + "/-" + C3 + " width 0");
     for (auto [h, v, j] : std::vector<std::array<int, 3>>{{1, 1, 7}, {1, 2, 8}, {1, 0, 3}, {2, 1, 8}}) {
         t.Text.G40_caract.G72_justH = uint8_t(h), t.Text.G40_caract.G73_justV = uint8_t(v);
-        EXPECT_NE(convierte(t).find("just " + std::to_string(j)), std::string::npos) << h << "/" << v;
+        EXPECT_NE(Convierte(t).find("just " + std::to_string(j)), std::string::npos) << h << "/" << v;
     }
     lumeral::Entidad intacta;
     intacta.codigo("X");
@@ -151,7 +145,7 @@ TEST_F(Utiles, DxfElementsBecomeStyledEntities) {
     EXPECT_NE(mensaje.find("LINE, POLYLINE y TEXT"), std::string::npos);
     EXPECT_EQ(intacta.codigo(), "X");
     l.Line.G10_Coord.X = 3.0e7;  // 3e9 hundredths do not fit in 32 bits
-    EXPECT_EQ(Falla([&] { convierte(l); }), 6);
+    EXPECT_EQ(Falla([&] { Convierte(l); }), 6);
 }
 
 // With the utilities library loaded, BIN and DXF files are numbered from one table.
