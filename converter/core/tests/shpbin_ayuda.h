@@ -143,4 +143,30 @@ inline std::string Codigo(const brisquel::tipo_entidad& e) {
     return c.substr(0, c.find('\0'));
 }
 
+/// "kind code: (x y z)... [table:record:rest]... 'text' height/justification/rotation".
+inline std::string Resumen(const brisquel::tipo_entidad& e) {
+    const auto& el = e.elemento;
+    std::string s = el.cabecera.tipo + " " + Codigo(e) + ":";
+    if (el.cabecera.npuntos != static_cast<int>(el.coordenadas.size()) && el.cabecera.tipo != "T=")
+        s += " npuntos " + std::to_string(el.cabecera.npuntos);
+    for (const auto& p : el.coordenadas)
+        s += " (" + std::to_string(p.x) + " " + std::to_string(p.y) + " " + std::to_string(p.z) + ")";
+    for (int i = 0; i < el.cabecera.natr; ++i) {
+        std::string r = el.atributos[i].resto;
+        r = r.substr(0, r.find_last_not_of(std::string(" \0", 2)) + 1);
+        s += " [" + std::to_string(el.atributos[i].idTabla) + ":" + std::to_string(el.atributos[i].nregistro) + ":" + r + "]";
+    }
+    if (el.cabecera.tipo == "T=")
+        s += " '" + e.Propiedad.texto + "' " + std::to_string(el.rango.xlib) + "/" + std::to_string(el.rango.ylib) + "/" +
+             std::to_string(el.rango.zlib) + " n" + std::to_string(el.cabecera.npuntos);
+    return s;
+}
+
+/// Every live element of a BIN file, summarised.
+inline std::vector<std::string> Resumenes(const std::string& ruta) {
+    std::vector<std::string> v;
+    for (const auto& e : LeeBin(ruta)) v.push_back(Resumen(e));
+    return v;
+}
+
 }  // namespace parvenza::prueba

@@ -28,25 +28,6 @@ std::string Contenido(const std::string& ruta) {
     return {std::istreambuf_iterator<char>(f), {}};
 }
 
-/// "kind code: (x y z)... [table:record:rest]... 'text' height/justification/rotation".
-std::string Resumen(const tipo_entidad& e) {
-    const auto& el = e.elemento;
-    std::string s = el.cabecera.tipo + " " + Codigo(e) + ":";
-    if (el.cabecera.npuntos != static_cast<int>(el.coordenadas.size()) && el.cabecera.tipo != "T=")
-        s += " npuntos " + std::to_string(el.cabecera.npuntos);
-    for (const auto& p : el.coordenadas)
-        s += " (" + std::to_string(p.x) + " " + std::to_string(p.y) + " " + std::to_string(p.z) + ")";
-    for (int i = 0; i < el.cabecera.natr; ++i) {
-        std::string r = el.atributos[i].resto;
-        r = r.substr(0, r.find_last_not_of(std::string(" \0", 2)) + 1);
-        s += " [" + std::to_string(el.atributos[i].idTabla) + ":" + std::to_string(el.atributos[i].nregistro) + ":" + r + "]";
-    }
-    if (el.cabecera.tipo == "T=")
-        s += " '" + e.Propiedad.texto + "' " + std::to_string(el.rango.xlib) + "/" + std::to_string(el.rango.ylib) + "/" +
-             std::to_string(el.rango.zlib) + " n" + std::to_string(el.cabecera.npuntos);
-    return s;
-}
-
 class ShpBin : public ::testing::Test {
 protected:
     ShpBin() { ShpElegido(o.seleccion, carpeta / "hoja.shp", carpeta.Ruta()); }
