@@ -148,58 +148,41 @@ TEST_F(ShapefileTest, ErrorsCarryTheirNumbers) {
     EXPECT_FALSE(fs::exists(Ruta("d.shp")) || fs::exists(Ruta("d.shx")));
 }
 
-TEST_F(ShapefileTest, ReadsShapelibFilesWithCursorPartsNullsAndUnreadableRecords) {
+// Reading parts, nulls, dates and damaged records through the component is checked on real
+// files by the shapefile-to-BIN tests; here what they do not reach: the cursor and its limits.
+TEST_F(ShapefileTest, ReadsShapelibFilesWithTheCursorAndItsLimits) {
     SHPHandle shp = SHPCreate(Ruta("m.shp").c_str(), SHPT_ARCZ);
     DBFHandle dbf = DBFCreate(Ruta("m.dbf").c_str());
     DBFAddField(dbf, "Nombre", FTString, 10, 0);
     DBFAddField(dbf, "Valor", FTDouble, 10, 3);
-    DBFAddField(dbf, "Cuenta", FTInteger, 5, 0);
     double x[] = {0, 1, 2, 10, 11}, z[] = {5, 6, 7, 8, 9};
     int partes[] = {0, 3};
     SHPObject* o = SHPCreateObject(SHPT_ARCZ, -1, 2, partes, nullptr, 5, x, x, z, nullptr);
-    for (int i = 0; i < 3; ++i) SHPWriteObject(shp, -1, o);
+    for (int i = 0; i < 2; ++i) SHPWriteObject(shp, -1, o);
     SHPDestroyObject(o);
     DBFWriteStringAttribute(dbf, 0, 0, "uno");
     DBFWriteDoubleAttribute(dbf, 0, 1, 2.5);
-    DBFWriteIntegerAttribute(dbf, 0, 2, -42);
     DBFWriteNULLAttribute(dbf, 1, 0);
-    DBFWriteNULLAttribute(dbf, 1, 1);
-    DBFWriteAttributeDirectly(dbf, 1, 2, const_cast<char*>("ab"));  // not a number
-    DBFWriteIntegerAttribute(dbf, 2, 2, 3);
+    DBFWriteAttributeDirectly(dbf, 1, 1, const_cast<char*>("ab"));  // not a number
     SHPClose(shp);
     DBFClose(dbf);
-    std::fstream shx(Ruta("m.shx"), std::ios::in | std::ios::out | std::ios::binary);
-    shx.seekp(100 + 16);  // record 3's index entry points far beyond the end of the .shp
-    shx.write("\x00\x10\x00\x00", 4);
-    shx.close();
-
     Shapefile s;
     s.Open(Ruta("m.shp"), 0, 0);
-    EXPECT_EQ(s.ShapeType(), 13);
-    EXPECT_EQ(s.RecordCount(), 3);
-    EXPECT_EQ(s.Fields().Count(), 3);
+    EXPECT_EQ(s.ShapeType() * 10 + s.RecordCount(), 132);
     EXPECT_EQ(s.Fields().Item(1).Name(), "Nombre");
     EXPECT_EQ(std::get<std::string>(s.Fields().Item("NOMBRE").Value()), "uno");
-    EXPECT_EQ(std::get<double>(s.Fields().Item("valor").Value()), 2.5);
-    EXPECT_EQ(std::get<int32_t>(s.Fields().Item(3).Value()), -42);
-    ASSERT_EQ(s.Parts().Count(), 2);
-    EXPECT_EQ(s.Parts().Item(1).FirstVertex * 10 + s.Parts().Item(1).LastVertex, 13);
     EXPECT_EQ(s.Parts().Item(2).FirstVertex * 10 + s.Parts().Item(2).LastVertex, 45);
     EXPECT_EQ(s.Vertices().Item(5).Z, 9);
     EXPECT_EQ(NumeroDe([&] { s.Vertices().Item(6); }), 9);
     s.MoveNext();
-    EXPECT_TRUE(parvenza::EsNulo(s.Fields().Item("Valor").Value()));
     EXPECT_EQ(std::get<std::string>(s.Fields().Item("Nombre").Value()), "");
-    EXPECT_EQ(NumeroDe([&] { s.Fields().Item("Cuenta").Value(); }), 458);
-    s.MoveNext();
-    EXPECT_EQ(NumeroDe([&] { s.Vertices().Count(); }), 5);  // unreadable shape
-    EXPECT_EQ(std::get<int32_t>(s.Fields().Item(3).Value()), 3);  // its attributes still read
+    EXPECT_EQ(NumeroDe([&] { s.Fields().Item("Valor").Value(); }), 458);
     s.MoveNext();
     s.MoveNext();
     EXPECT_TRUE(s.Eof());
     s.MoveTo(1);
     EXPECT_FALSE(s.Eof());
-    EXPECT_EQ(parvenza::TextoDe(s.Fields().Item("Valor").Value()), "2.5");
+    EXPECT_EQ(parvenza::TextoDe(s.Fields().Item("valor").Value()), "2.5");
     EXPECT_EQ(NumeroDe([&] { s.MoveTo(0); }), 9);
 }
 
