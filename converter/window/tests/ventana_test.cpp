@@ -228,52 +228,34 @@ TEST(Ventana, EleccionBinAnexarYCatastro) {
     EXPECT_TRUE(mensajes.cajas.empty());
 }
 
-TEST(Ventana, BinConCatastroYSinMdbNoOfreceProcesar) {
+TEST(Ventana, CatastroOfreceProcesarSoloConBinYMdb) {
     CarpetaTemporal carpeta;
     SelectorInstalado selector;
     RecogeMensajes mensajes;
     auto v = Abre();
     Pulsa(*v, "chkCatastro");
-    EXPECT_TRUE(v->LeeOpcionesBinShp().catastro);
-    selector->respuestas = {carpeta.Fichero("hoja.bin")};
+    selector->respuestas = {carpeta.Fichero("hoja.bin"), "",
+                            PARVENZA_TEST_DATA "/topology/basic.mdb", ""};
     Pulsa(*v, "cmdElegirBin");
     EXPECT_TRUE(v->BinElegido());
     for (const char* nombre : kBandaBin) EXPECT_FALSE(Visible(*v, nombre)) << nombre;
     EXPECT_TRUE(Visible(*v, "cmdElegirMdb"));
-
     // A cancelled database choice changes nothing.
-    selector->respuestas = {""};
     Pulsa(*v, "cmdElegirMdb");
     EXPECT_FALSE(v->MdbElegido());
     EXPECT_FALSE(Visible(*v, "cmdProcesarBinShp"));
-    EXPECT_TRUE(mensajes.cajas.empty());
-}
 
-TEST(Ventana, MdbCargadaConBinElegidoOfreceProcesar) {
-    CarpetaTemporal carpeta;
-    SelectorInstalado selector;
-    RecogeMensajes mensajes;
-    auto v = Abre();
-    Pulsa(*v, "chkCatastro");
-    selector->respuestas = {carpeta.Fichero("hoja.bin"), PARVENZA_TEST_DATA "/topology/basic.mdb"};
-    Pulsa(*v, "cmdElegirBin");
-    EXPECT_FALSE(Visible(*v, "cmdProcesarBinShp"));
     Pulsa(*v, "cmdElegirMdb");
-    ASSERT_EQ(selector->preguntas.size(), 2u);
-    EXPECT_EQ(selector->preguntas[1].filtro, "Fichero MDB de 'rara-zizu' Digi (*.mdb)|*.mdb");
-    EXPECT_EQ(selector->preguntas[1].titulo, "Elegir fichero MDB de topología catastral");
-    EXPECT_TRUE(v->MdbElegido());
+    EXPECT_EQ(selector->preguntas.at(2).filtro, "Fichero MDB de 'rara-zizu' Digi (*.mdb)|*.mdb");
+    EXPECT_EQ(selector->preguntas.at(2).titulo, "Elegir fichero MDB de topología catastral");
     EXPECT_TRUE(v->LeeOpcionesBinShp().mdbElegido);
     EXPECT_TRUE(Visible(*v, "cmdProcesarBinShp"));
-    EXPECT_TRUE(Visible(*v, "cmdElegirMdb"));
     for (const char* nombre : {"frmTextos", "frmPoligono", "frm_2D_3D", "ChkAnexar"})
         EXPECT_FALSE(Visible(*v, nombre)) << nombre;
-    EXPECT_TRUE(mensajes.cajas.empty());
-
     // Cancelling a later choice: the loaded database no longer counts.
-    selector->respuestas = {""};
     Pulsa(*v, "cmdElegirMdb");
     EXPECT_FALSE(v->MdbElegido());
+    EXPECT_TRUE(mensajes.cajas.empty());
 }
 
 TEST(Progreso, ElMarcadorAvanzaEnPasosDeMasDe20Twips) {
