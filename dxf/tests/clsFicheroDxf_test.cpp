@@ -109,6 +109,9 @@ TEST_F(Dxf, Errors) {
     const std::string mal = Error([&] { Carga(Escribe("n.dxf", "0|SECTION|2|ENTITIES|0|LINE|10|1,5|0|ENDSEC|0|EOF|")); });
     EXPECT_EQ(mal.substr(0, 3), "13 ");
     EXPECT_NE(mal.find("linea 8"), std::string::npos) << mal;
+    dxf.CierraFicheroDxf("", n);  // the failed load left it open, under the lowest free number
+    // No EOF pair: the load ends with the end-of-file error (tests/robustez checks what it keeps).
+    EXPECT_EQ(Error([&] { Carga(Escribe("t.dxf", "0|SECTION|2|ENTITIES|0|LINE|8|A|0|ENDSEC|")); }).substr(0, 3), "62 ");
 }
 
 // The DXF files written by other programs that the project keeps as test data.
