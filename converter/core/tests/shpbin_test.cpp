@@ -1,5 +1,7 @@
-// ReadShape on shapefiles written here and by other programs, elements read back with the
-// Digi library and compared as one-line summaries; the round trip BIN -> layers -> BIN.
+// The shapefile-to-BIN band: the selection state driven as the window's handlers drive it,
+// the field listing of attribute tables, and ReadShape on shapefiles written here and by
+// other programs, elements read back with the Digi library and compared as one-line
+// summaries; the round trip BIN -> layers -> BIN.
 
 #include <gtest/gtest.h>
 
@@ -7,10 +9,14 @@
 #include <sys/resource.h>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "converter/core/BinShp.h"
+#include "converter/core/DbfCampos.h"
+#include "converter/core/SeleccionShp.h"
 #include "converter/core/ShpBin.h"
+#include "converter/core/ShpBinError.h"
 #include "converter/core/tests/binshp_support.h"
 #include "converter/core/tests/shpbin_ayuda.h"
 
@@ -359,6 +365,182 @@ TEST_F(ShpBin, RoundTripBinLayersBin) {
                          "C= 1003: (0 0 0) (0 1000 0) (1000 1000 0) (1000 0 0) (0 0 0)", "C= 1004: (123456789 418234567 9)",
                          "T= 1005: (5000 6000 0) 'Plaza Mayor de Mérida' 200/0/4550 n" +
                              std::to_string(LeeBin(carpeta / "hoja.bin")[4].elemento.cabecera.npuntos)}));
+}
+
+// ---- The selection state ----
+
+
+std::string Nombre(int16_t i) { return "CAMPO" + std::to_string(i); }
+
+/// "table/record/rest" of a recorded attribute.
+std::string A(const CampoAtributo& a) {
+    return std::to_string(a.campoTabla) + "/" + std::to_string(a.campoRegistro) + "/" + a.campoResto;
+}
+
+/// Each selector's text, "+" when enabled.
+std::string Vista(const std::optional<std::array<VistaSelector, 3>>& v) {
+    std::string s;
+    for (const auto& x : v.value()) s += x.texto + (x.habilitado ? "+" : "") + ";";
+    return s;
+}
+
+SeleccionShp Elegido() {
+    SeleccionShp s;
+    EXPECT_EQ(A(s.camposAtributo.at(2)) + " " + std::to_string(s.indexCampoCodigo) + " " + std::to_string(s.indexCampoZ), "0/0/ -1 0");
+    EXPECT_EQ(ShpElegido(s, "/datos/hoja/vias.shp", "/datos/hoja/"), "Atributo 3");
+    return s;
+}
+
+TEST(SeleccionShp, ColumnsOneAndTwoPointTheirFieldAndDisableTheOtherKind) {
+    struct Caso {
+        int index;
+        std::string esperado;
+        int atributo;
+        std::vector<int> deshabilita;
+    };
+    for (const Caso& c : {Caso{0, "7/0/", 1, {2}}, {1, "0/7/", 1, {2}}, {2, "0/0/7", 1, {0, 1}}, {3, "7/0/", 2, {5}},
+                          {4, "0/7/", 2, {5}}, {5, "0/0/7", 2, {3, 4}}}) {
+        SCOPED_TRACE(c.index);
+        SeleccionShp s = Elegido();
+        const EfectoTablaDbf1 efecto = EligeTablaDbf1(s, c.index, "7 CAMPO7");
+        EXPECT_EQ(A(Atributo(s, c.atributo)), c.esperado);
+        EXPECT_EQ(efecto.deshabilitar, c.deshabilita);
+        EXPECT_FALSE(efecto.entradaNueva);
+        EXPECT_EQ(s.listaAtributos, V{"Atributo 3"});
+    }
+    SeleccionShp s = Elegido();
+    EXPECT_TRUE(EligeTablaDbf1(s, 9, "12 CODIGO").deshabilitar.empty());
+    EligeTablaDbfTexto(s, 2, "3 JUST");
+    EligeTablaDbfZ(s, "5 COTA");
+    EXPECT_EQ(s.indexCampoCodigo * 100 + s.indexCampoTexto_Justificacion * 10 + s.indexCampoZ, 1235);
+    EXPECT_THROW(EligeTablaDbf1(s, 10, "1 X"), ShpBinError);
+    EXPECT_THROW(EligeTablaDbfTexto(s, 4, "1 X"), ShpBinError);
+    EXPECT_THROW(EligeTablaDbf1(s, 9, "CODIGO"), ShpBinError);  // an entry without its index
+    EXPECT_EQ(s.indexCampoCodigo, 12);
+    EXPECT_FALSE(OfreceTextos(5));
+    EXPECT_TRUE(OfreceTextos(13));
+}
+
+TEST(SeleccionShp, TheThirdColumnGrowsWithTheTableOrTheRestAndRemembersEachAttribute) {
+    SeleccionShp s = Elegido();
+    EXPECT_EQ(s.numAtributo * 10 + AtributoSiguiente(s), 33);
+    // Only the record field of attribute 3: nothing grows, so attribute 3 is not converted.
+    EfectoTablaDbf1 efecto = EligeTablaDbf1(s, 7, "4 REG");
+    EXPECT_EQ(efecto.deshabilitar, std::vector<int>{8});
+    EXPECT_FALSE(efecto.entradaNueva);
+    EXPECT_EQ(AtributoSiguiente(s), 3);
+    EXPECT_EQ(A(Atributo(s, 3)) + " " + A(s.camposAtributoExtra[0]), "0/4/-99 0/4/");
+    efecto = EligeTablaDbf1(s, 6, "2 TAB");  // its table field: attribute 4 becomes the next one
+    EXPECT_EQ(efecto.entradaNueva, "Atributo 4");
+    EXPECT_EQ(s.listaAtributos, (V{"Atributo 3", "Atributo 4"}));
+    EXPECT_EQ(s.camposAtributo.size() * 10 + s.camposAtributoExtra.size(), 42u);
+    EXPECT_EQ(AtributoSiguiente(s), 4);
+    ASSERT_TRUE(EligeAtributo(s, "Atributo 4", Nombre));  // by a rest field: both kinds cleared
+    EXPECT_EQ(s.numAtributo, 4);
+    efecto = EligeTablaDbf1(s, 8, "9 RESTO");
+    EXPECT_EQ(efecto.deshabilitar, (std::vector<int>{6, 7}));
+    EXPECT_EQ(efecto.entradaNueva, "Atributo 5");
+    EXPECT_EQ(A(Atributo(s, 4)) + " " + A(s.camposAtributoExtra[1]), "-99/-99/9 -99/-99/9");
+    EXPECT_EQ(s.camposAtributo.size() * 10 + s.camposAtributoExtra.size(), 53u);
+
+    EXPECT_EQ(Vista(EligeAtributo(s, "Atributo 3", Nombre)), "2 CAMPO2+;4 CAMPO4+;;");
+    EXPECT_EQ(s.numAtributo, 3);
+    EXPECT_EQ(Vista(EligeAtributo(s, "Atributo 4", Nombre)), ";;9 CAMPO9+;");
+    EXPECT_EQ(Vista(EligeAtributo(s, "Atributo 5", Nombre)), "+;+;+;");
+    EXPECT_EQ(s.numAtributo, 5);
+    // Changing the table field of an attribute already begun leaves what it remembers.
+    ASSERT_TRUE(EligeAtributo(s, "Atributo 3", Nombre));
+    EligeTablaDbf1(s, 6, "3 OTRA");
+    EXPECT_EQ(Atributo(s, 3).campoTabla * 10 + s.camposAtributoExtra[0].campoTabla, 32);
+    EXPECT_EQ(s.listaAtributos.size(), 3u);
+    // Half-typed texts and numbers without a column keep the shown attribute.
+    for (const char* texto : {"Atributo", "Atributo ", "Atrib", "Atributo x", "Atributo 1", "Atributo 2", "Atributo 6", "Atributo -3"}) {
+        EXPECT_FALSE(EligeAtributo(s, texto, Nombre)) << texto;
+        EXPECT_EQ(s.numAtributo, 3);
+    }
+    // A second shapefile keeps what was recorded and does not list "Atributo 3" twice.
+    ShpElegido(s, "/otra/rios.shp", "/otra/");
+    EXPECT_EQ(s.tabladbf, "rios");
+    EXPECT_EQ(s.listaAtributos.size(), 3u);
+    EXPECT_EQ(s.numAtributo, 3);
+    EXPECT_EQ(BorrarSeleccion(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+}
+
+// ---- The field listing ----
+
+
+/// A table with fields of the given dBase types, named F0, F1, ...
+void Tabla(const Carpeta& c, const std::string& nombre, const std::string& tipos) {
+    std::vector<Campo> campos;
+    for (size_t i = 0; i < tipos.size(); ++i)
+        campos.push_back({"F" + std::to_string(i), tipos[i], tipos[i] == 'D' ? 8 : tipos[i] == 'L' ? 1 : 10, tipos[i] == 'F' ? 3 : 0});
+    EscribeShape(c / (nombre + ".shp"), SHPT_POINT, campos, {});
+}
+
+int NumeroDe(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const ShpBinError& e) {
+        return e.numero();
+    }
+    return 0;
+}
+
+TEST(DbfCampos, ListsFieldsByKindWithTheirTrueIndicesAfterCheckingTheTableName) {
+    Carpeta c;
+    PuertoAnotador puerto;
+    const std::string d = c.Ruta();
+    Tabla(c, "hoja", "NCDNFL");
+    std::string tipos;
+    for (const auto& campo : CamposDbf(d, "hoja")) tipos += campo.nombre + ":" + std::to_string(campo.tipo) + " ";
+    EXPECT_EQ(tipos, "F0:5 F1:202 F2:133 F3:5 F4:5 F5:11 ");
+    EXPECT_EQ(*RellenaCampos(d, "hoja", "TODOS", puerto), (V{"0 F0", "1 F1", "3 F3", "4 F4"}));
+    EXPECT_EQ(*RellenaCampos(d, "hoja", "DOBLE", puerto), (V{"0 F0", "3 F3", "4 F4"}));
+    EXPECT_EQ(*RellenaCampos(d, "hoja", "TEXTO", puerto), V{"1 F1"});
+    EXPECT_TRUE(RellenaCampos(d, "hoja", "todos", puerto)->empty());  // the words are compared exactly
+    EXPECT_EQ(ObtengoNombreCamposDbf(d, "hoja", 3), "F3");
+    EXPECT_EQ(NumeroDe([&] { ObtengoNombreCamposDbf(d, "hoja", 6); }), 9);
+    EXPECT_TRUE(puerto.mensajes.empty());
+
+    for (const char* t : {"ochoooo8", "nueveeee9", "con-guion"}) Tabla(c, t, "N");
+    EXPECT_EQ(RellenaCampos(d, "ochoooo8", "TODOS", puerto)->size(), 1u);
+    EXPECT_FALSE(RellenaCampos(d, "nueveeee9", "TODOS", puerto));
+    EXPECT_FALSE(RellenaCampos(d, "con-guion", "TODOS", puerto));
+    EXPECT_EQ(puerto.mensajes, V(2, kMensajeNombreTabla));
+    EXPECT_EQ(ObtengoNombreCamposDbf(d, "nueveeee9", 0), "F0");  // the name lookup has no such check
+
+    try {
+        CamposDbf(d, "nohay");
+        FAIL();
+    } catch (const ShpBinError& e) {
+        EXPECT_EQ(e.numero(), 53);
+        EXPECT_NE(std::string(e.what()).find(d + "nohay.dbf"), std::string::npos);
+    }
+    std::ofstream(d + "roto.dbf") << "esto no es una tabla";
+    EXPECT_THROW(CamposDbf(d, "roto"), ShpBinError);
+}
+
+TEST(DbfCampos, TablesOfOtherPrograms) {
+    const std::string datos = std::string(PARVENZA_TEST_DATA) + "/shapefiles/";
+    const auto mixtos = CamposDbf(datos, "mixed-properties");
+    ASSERT_EQ(mixtos.size(), 2u);
+    EXPECT_EQ(mixtos[0].nombre, "foo");
+    EXPECT_EQ(mixtos[0].tipo * 1000 + mixtos[1].tipo, kCampoDoble * 1000 + kCampoTexto);
+    EXPECT_EQ(CamposDbf(datos, "date-property")[0].tipo, kCampoFecha);
+    EXPECT_EQ(CamposDbf(datos, "boolean-property")[0].tipo, kCampoLogico);
+    EXPECT_TRUE(CamposDbf(datos, "empty").empty());
+    EXPECT_EQ(CamposDbf(datos, "utf8-property")[0].nombre, "\xE2\x98\x83");  // a UTF-8 name: its bytes
+}
+
+TEST(DbfCampos, EntriesAndTheirReading) {
+    EXPECT_EQ(EntradaCampo(3, "ALTURA"), "3 ALTURA");
+    EXPECT_EQ(IndiceDeEntrada("12 NOMBRE CON ESPACIOS"), 12);
+    EXPECT_EQ(IndiceDeEntrada("-99 X"), -99);
+    EXPECT_EQ(IndiceDeEntrada("7"), 7);
+    for (const char* mala : {"", " 3 X", "X 3", "3a X", "-"}) EXPECT_THROW(IndiceDeEntrada(mala), ShpBinError) << mala;
+    EXPECT_EQ(NumeroDe([] { IndiceDeEntrada("40000 X"); }), 6);
+    EXPECT_EQ(TablaDeRuta("/d/hoja.shp", "/d/"), "hoja");
+    EXPECT_EQ(RutaTablaDbf("/d", "hoja") + RutaTablaDbf("/d/", "hoja"), "/d/hoja.dbf/d/hoja.dbf");
 }
 
 }  // namespace
