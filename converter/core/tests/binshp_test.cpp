@@ -31,6 +31,20 @@ using brisquel::tipo_entidad;
 using namespace prueba_binshp;
 using namespace prueba_topologia;
 
+std::vector<tipo_manzana> Carga(const std::string& fixture, bool& hayError, int32_t& codigo) {
+    PuertoGrabador puerto;
+    std::vector<tipo_manzana> manzanas;
+    hayError = false;
+    codigo = 0;
+    CargaTopologia(Fixture(fixture), manzanas, hayError, codigo, puerto);
+    return manzanas;
+}
+std::vector<tipo_manzana> Basica() {
+    bool hayError;
+    int32_t codigo;
+    return Carga("basic.mdb", hayError, codigo);
+}
+
 
 OpcionesBinShp Opciones(std::vector<std::string> ficheros) {
     OpcionesBinShp o;
@@ -277,11 +291,7 @@ struct Corrida {
     std::vector<tipo_manzana> manzanas;
     PuertoGrabador puerto;
 
-    Corrida() {
-        bool hayError = false;
-        int32_t codigo = 0;
-        CargaTopologia(Fixture("basic.mdb"), manzanas, hayError, codigo, puerto);
-    }
+    Corrida() : manzanas(Basica()) {}
     // One cadastre run of `bins` whose set goes to `carpeta`.
     void Ejecuta(const std::vector<std::string>& bins, const std::string& carpeta) {
         OpcionesBinShp o;
@@ -483,12 +493,7 @@ void Recorre(const std::vector<tipo_manzana>& m, const std::vector<Caso>& casos)
 }
 
 TEST(CatastroBusca, EachLevelGivesItsNodeAndNothingIsHeldFromTheElementBefore) {
-    PuertoGrabador puerto;
-    std::vector<tipo_manzana> m;
-    bool hayError = false;
-    int32_t codigo = 0;
-    CargaTopologia(Fixture("basic.mdb"), m, hayError, codigo, puerto);
-    Recorre(m, {
+    Recorre(Basica(), {
         {"parcel: block 3's second", "1805", {{7, 1, ""}, {151, 24, ""}}, "1805", "45303 02 - 1200 11 610"},
         {"block: no parcel held", "1802", {{150, 11, ""}}, "1802", "45302 - - 800.25 0 0"},
         {"subparcel", "1808", {{152, 32, ""}}, "1808", "45301 02 B 400 0 0"},
@@ -531,14 +536,6 @@ TEST(CatastroBusca, PrecedenceBetweenNodesOfTheSameRecord) {
 // ---- The topology ----
 
 
-std::vector<tipo_manzana> Carga(const std::string& fixture, bool& hayError, int32_t& codigo) {
-    PuertoGrabador puerto;
-    std::vector<tipo_manzana> manzanas;
-    hayError = false;
-    codigo = 0;
-    CargaTopologia(Fixture(fixture), manzanas, hayError, codigo, puerto);
-    return manzanas;
-}
 
 const std::string kBasico =
     "1 '45301' 150 10 '' 2 1500.5\n"
