@@ -1,298 +1,585 @@
-// The window offscreen: start-up, captions and defaults, the visibility rules of the BIN
-// band, the progress marker. Controls are found by their design names.
+// The window offscreen, driven through its controls (found by their design names) with a
+// scripted file chooser and message boxes answered by a timer: start-up and the regional
+// check, the visibility rules of both bands, the progress marker, whole runs checked on disk,
+// and the real QFileDialog chooser.
 
 #include "converter/window/Ventana.h"
 
 #include <gtest/gtest.h>
+#include <shapefil.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRadioButton>
+#include <QListView>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <clocale>
-#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
 
-#include "ventana_support.h"
+#include "converter/window/SelectorDialogo.h"
+#include "digi/FicheroDigi.h"
+#include "utilities/SelectorFichero.h"
 
 namespace parvenza {
 namespace {
 
-using namespace prueba;
+using brisquel::Fpunto3d;
+using brisquel::tipo_entidad;
+using Pregunta = std::pair<std::string, std::string>;  // filter, title
+const std::string kFiltroBin = "Fichero BIN de Digi (*.bin)|*.bin";
 
-QString Texto(QWidget* w) {
-    if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
-    if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
-    if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
-    if (auto* t = qobject_cast<QLineEdit*>(w)) return t->text();
-    return QStringLiteral("<no caption>");
-}
+// Gives the queued answers in order ("" = cancel) and notes what it was asked.
+struct Guion : fenoquia::SelectorFichero {
+    std::string Elige(const std::string& filtro, const std::string& titulo) override {
+        preguntas.emplace_back(filtro, titulo);
+        if (respuestas.empty()) throw std::runtime_error("no answer for " + titulo);
+        std::string r = respuestas.front();
+        respuestas.pop_front();
+        return r;
+    }
+    std::deque<std::string> respuestas;
+    std::vector<Pregunta> preguntas;
+};
 
-// Shown from start-up on.
-const char* const kSiempre[] = {
-    "frm_uds",           "Opt_uds_cm",  "Opt_uds_mm",       "Label1",       "cmdElegirBin",
-    "chkTodoDirectorio", "chkCatastro", "Label2",           "cmdElegirShp", "lblFicheroShp",
-    "frm_Contador",      "lbl_Proceso", "pcb_BarraProceso", "Label3"};
-// Hidden by start-up.
-const char* const kOcultosAlArrancar[] = {
-    "frmTextos", "frm_2D_3D",      "frmPoligono",       "frmTextosDigi",     "frmTransmiteZ",
-    "frmCodigo", "frameAtributos", "cmdProcesarShpBin", "cmdProcesarBinShp", "cmdElegirBinSalida",
-    "ChkAnexar", "lblInfo",        "cmdElegirMdb"};
-const char* const kBandaBin[] = {"frmTextos", "frmPoligono", "frm_2D_3D", "cmdProcesarBinShp",
-                                 "ChkAnexar"};
-
-TEST(Ventana, ArrancaConCaptionsDefectosYOcultacion) {
-    RecogeMensajes mensajes;
-    auto v = Abre();
-    EXPECT_TRUE(mensajes.cajas.empty());
-    EXPECT_EQ(v->objectName(), "main");
-    EXPECT_EQ(v->windowTitle(), "Traductor de Bin->Shp / Shp->Bin");
-
-    const std::pair<const char*, const char*> captions[] = {
-        {"frm_uds", "Uds"},
-        {"Opt_uds_cm", "cm"},
-        {"Opt_uds_mm", "mm"},
-        {"Label1", "Traducir de Bin a Shp:"},
-        {"cmdElegirBin", "..."},
-        {"chkTodoDirectorio", "Todo el directorio"},
-        {"chkCatastro", "SHP Catastro"},
-        {"cmdElegirMdb", "..."},
-        {"frm_2D_3D", "Shape 2D/3D"},
-        {"opt2D", "2D"},
-        {"opt3D", "3D"},
-        {"frmTextos", "Pasar Textos como..."},
-        {"opt_textos_puntos", "Puntos"},
-        {"opt_textos_lineas", "Lineas"},
-        {"frmPoligono", "Pasar LinCerradas como..."},
-        {"opt_lineasCerradas_Lineas", "Líneas"},
-        {"opt_lineasCerradas_Poligonos", "Polígonos"},
-        {"ChkAnexar", "Anexar a Shape "},
-        {"lblInfo", "No anexa shapes de puntos"},
-        {"cmdProcesarBinShp", "Procesar"},
-        {"Label2", "Traducir de Shp a Bin:"},
-        {"cmdElegirBinSalida", "...BIN salida"},
-        {"cmdProcesarShpBin", "Procesar"},
-        {"frmTextosDigi", "Textos Digi  (desde DBF):"},
-        {"frmTransmiteZ", "Transmitir Z desde dbf:"},
-        {"frmCodigo", "Código DIGI (desde DBF)"},
-        {"frameAtributos", "Atributos"},
-        {"chkTextos", "Convertir a textos en Bin"},
-        {"chkCotas", "Transmitir Z desde Dbf"},
-        {"txtCodigo", "140100"},
-        {"txtTextoRotulo", "NoTexto"},
-        {"txtTextoAltura", "1.50"},
-        {"txtTextoJustificacion", "0"},
-        {"txtTextoGiro", "0"},
-        {"cmdBorrarSelec", "BORRAR Selección"},
-        {"cmdLeerCFG", "Leer CFG"},
-        {"cmdGuardarCFG", "Guardar CFG"},
-        {"frm_Contador", "Proceso que se ejecuta"},
-        {"lbl_Proceso", "Elección de proceso a ejecutar"},
-        {"Label3", "Tramaset 15-05-2009"}};
-    for (const auto& [nombre, caption] : captions) {
-        if (QWidget* w = Control(*v, nombre)) {
-            EXPECT_EQ(Texto(w), QString::fromUtf8(caption)) << nombre;
+// Each test: a fresh folder, the scripted chooser, and every message box answered with OK
+// and recorded as "title|text".
+class VentanaTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {  // one QApplication for the whole program
+        static int argc = 1;
+        static char* argv[] = {const_cast<char*>("window_test"), nullptr};
+        if (!qApp) new QApplication(argc, argv);
+    }
+    VentanaTest() {
+        std::string p = (std::filesystem::temp_directory_path() / "parvenza-XXXXXX").string();
+        if (!mkdtemp(p.data())) throw std::runtime_error("mkdtemp failed");
+        dir = p;
+        fenoquia::EstableceSelectorFichero(sel);
+        QObject::connect(&reloj, &QTimer::timeout, [this] {
+            auto* c = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!c || !c->isVisible()) return;
+            cajas.push_back(c->windowTitle() + "|" + c->text());
+            criticas += c->icon() == QMessageBox::Critical;
+            c->button(QMessageBox::Ok)->click();
+        });
+        reloj.start(5);
+    }
+    ~VentanaTest() override {
+        fenoquia::EstableceSelectorFichero(nullptr);
+        std::filesystem::remove_all(dir);
+    }
+    std::string Fichero(const std::string& nombre) {
+        std::ofstream((dir / nombre).string(), std::ios::binary);
+        return (dir / nombre).string();
+    }
+    void Abre(Separadores s = {"", "."}) {
+        v = std::make_unique<Ventana>([s] { return s; });
+        v->Form_Load();
+        v->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(v.get()));
+    }
+    template <class W = QWidget>
+    W* Control(const QString& nombre) {
+        auto* w = v->findChild<W*>(nombre);
+        if (!w) ADD_FAILURE() << "no control " << nombre.toStdString();
+        return w;
+    }
+    QComboBox* Selector(int i) { return Control<QComboBox>(QString("cmbTablaDbf1_%1").arg(i)); }
+    // Clicks each named control in turn, near the left edge where a check or option box has
+    // its indicator.
+    void Pulsa(const QString& nombres) {
+        for (const QString& n : nombres.split(' ')) {
+            QWidget* w = Control(n);
+            ASSERT_TRUE(w && w->isVisibleTo(v.get())) << n.toStdString() << " is not on screen";
+            QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
         }
     }
-    for (int i = 0; i <= 9; ++i)
-        Control<QComboBox>(*v, qPrintable(QStringLiteral("cmbTablaDbf1_%1").arg(i)));
-    for (int i = 0; i <= 3; ++i)
-        Control<QComboBox>(*v, qPrintable(QStringLiteral("cmbTablaDbf_Texto_%1").arg(i)));
-    Control<QComboBox>(*v, "cmbTablaDbf_Z");
-    Control<QComboBox>(*v, "cmbLabel17");
-    Control(*v, "shp_MarcadorProceso");
-    EXPECT_EQ(Control(*v, "cmbTablaDbf1_9")->parent(), Control(*v, "frmCodigo"));
-    EXPECT_EQ(Control(*v, "cmbTablaDbf_Z")->parent(), Control(*v, "frmTransmiteZ"));
-    EXPECT_EQ(Control(*v, "shp_MarcadorProceso")->parent(), Control(*v, "pcb_BarraProceso"));
-
-    for (const char* nombre : kSiempre) EXPECT_TRUE(Visible(*v, nombre)) << nombre;
-    for (const char* nombre : kOcultosAlArrancar) EXPECT_FALSE(Visible(*v, nombre)) << nombre;
-    EXPECT_FALSE(Visible(*v, "chkTextos"));
-    EXPECT_FALSE(Visible(*v, "chkCotas"));
-
-    const OpcionesBinShp o = v->LeeOpcionesBinShp();
-    EXPECT_FALSE(o.binElegido);
-    EXPECT_FALSE(o.mdbElegido);
-    EXPECT_EQ(o.divisor, 100);
-    EXPECT_TRUE(o.textosComoLineas);
-    EXPECT_FALSE(o.cerradasComoLineas);
-    EXPECT_TRUE(o.dosD);
-    EXPECT_FALSE(o.anexar);
-    EXPECT_FALSE(o.catastro);
-    EXPECT_TRUE(o.ficheros.empty());
-
-    // A blank thousands separator is trimmed to nothing and passes.
-    auto conEspacio = Abre({" ", "."});
-    EXPECT_TRUE(mensajes.cajas.empty());
-    EXPECT_EQ(Texto(Control(*conEspacio, "Label3")), "Tramaset 15-05-2009");
-}
-
-TEST(Ventana, ConfiguracionRegionalAjenaAvisaYNoOcultaNada) {
-    for (const Separadores& s :
-         {Separadores{".", ","}, Separadores{",", "."}, Separadores{"", ","}}) {
-        RecogeMensajes mensajes;
-        auto v = Abre(s);
-        ASSERT_EQ(mensajes.cajas.size(), 1u);
-        EXPECT_EQ(mensajes.cajas[0].texto, "Debe cambiar la configuración regional");
-        EXPECT_EQ(mensajes.cajas[0].titulo, "Parvenza");
-        EXPECT_EQ(mensajes.cajas[0].icono, QMessageBox::Critical);
-        // Every control keeps its designed visibility; the version label stays empty.
-        for (const char* nombre : kSiempre) EXPECT_TRUE(Visible(*v, nombre)) << nombre;
-        for (const char* nombre : kOcultosAlArrancar) EXPECT_TRUE(Visible(*v, nombre)) << nombre;
-        EXPECT_FALSE(Visible(*v, "chkTextos"));
-        EXPECT_EQ(Texto(Control(*v, "Label3")), "");
+    // A visibility table: every named control is on screen, but those marked "-" (all the
+    // other way round when `visible` is false).
+    void Ve(const QString& tabla, bool visible = true) {
+        for (QString n : tabla.split(' ')) {
+            const bool oculto = n.startsWith('-') == visible;
+            QWidget* w = Control(n.remove('-'));
+            EXPECT_EQ(w && w->isVisibleTo(v.get()), !oculto) << n.toStdString();
+        }
     }
+    std::filesystem::path dir;
+    std::shared_ptr<Guion> sel = std::make_shared<Guion>();
+    QTimer reloj;
+    QStringList cajas;
+    int criticas = 0;
+    std::unique_ptr<Ventana> v;
+};
+
+const QString kSiempre =
+    "frm_uds Opt_uds_cm Opt_uds_mm Label1 cmdElegirBin chkTodoDirectorio chkCatastro Label2 "
+    "cmdElegirShp lblFicheroShp frm_Contador lbl_Proceso pcb_BarraProceso Label3";
+const QString kOcultos =
+    "frmTextos frm_2D_3D frmPoligono frmTextosDigi frmTransmiteZ frmCodigo frameAtributos "
+    "cmdProcesarShpBin cmdProcesarBinShp cmdElegirBinSalida ChkAnexar lblInfo cmdElegirMdb";
+const QString kBandaBin = "frmTextos frmPoligono frm_2D_3D cmdProcesarBinShp ChkAnexar";
+
+// Picks an entry from a field selector, as a click on it does.
+void Elige(QComboBox* cb, const QString& entrada) {
+    const int i = cb->findText(entrada);
+    ASSERT_TRUE(i >= 0 && cb->isEnabled()) << cb->objectName().toStdString();
+    cb->setCurrentIndex(i);
+    emit cb->activated(i);
+}
+QStringList Entradas(QComboBox* cb) {
+    QStringList l;
+    for (int i = 0; i < cb->count(); ++i) l << cb->itemText(i);
+    return l;
+}
+// Shown text of a selector: its entry, or what it shows with none chosen.
+QString Muestra(QComboBox* cb) {
+    return cb->currentIndex() >= 0 ? cb->currentText() : cb->placeholderText();
 }
 
-TEST(Regional, SeparadoresDelProcesoYRegla) {
-    EXPECT_TRUE(ConfiguracionRegionalCorrecta({"", "."}));
-    EXPECT_TRUE(ConfiguracionRegionalCorrecta({"  ", " . "}));
-    EXPECT_FALSE(ConfiguracionRegionalCorrecta({".", ","}));
-    EXPECT_FALSE(ConfiguracionRegionalCorrecta({",", "."}));
-    EXPECT_FALSE(ConfiguracionRegionalCorrecta({"", ""}));
-    EXPECT_FALSE(ConfiguracionRegionalCorrecta({"\xe2\x80\xaf", "."}));  // narrow no-break space
+// A polyline shapefile of two records with fields ID, NOMBRE, FECHA (a date), TABLA,
+// REGISTRO, COTA (indices 0 to 5).
+std::string EscribeShp(const std::filesystem::path& dir, const std::string& nombre) {
+    const std::string base = (dir / nombre).string();
+    SHPHandle shp = SHPCreate(base.c_str(), SHPT_ARC);
+    DBFHandle dbf = DBFCreate(base.c_str());
+    DBFAddField(dbf, "ID", FTDouble, 10, 0);
+    DBFAddField(dbf, "NOMBRE", FTString, 20, 0);
+    DBFAddNativeFieldType(dbf, "FECHA", 'D', 8, 0);
+    for (const char* campo : {"TABLA", "REGISTRO", "COTA"})
+        DBFAddField(dbf, campo, FTDouble, 12, 3);
+    const double x[2][2] = {{1.5, 2.5}, {10, 11}}, y[2][2] = {{2.25, 3.25}, {20, 21}};
+    for (int r = 0; r < 2; ++r) {
+        SHPObject* o = SHPCreateSimpleObject(SHPT_ARC, 2, x[r], y[r], nullptr);
+        SHPWriteObject(shp, -1, o);
+        SHPDestroyObject(o);
+        DBFWriteStringAttribute(dbf, r, 1, r == 0 ? "uno" : "dos");
+        DBFWriteStringAttribute(dbf, r, 2, "20090515");
+        for (auto [campo, valor] :
+             {std::pair{0, r + 1.0}, {3, 7.0 + r}, {4, 12.0 + r}, {5, 5.5 - 5.5 * r}})
+            DBFWriteDoubleAttribute(dbf, r, campo, valor);
+    }
+    SHPClose(shp);
+    DBFClose(dbf);
+    return base + ".shp";
+}
 
+TEST_F(VentanaTest, ArranqueYComprobacionRegional) {
+    Abre();
+    EXPECT_EQ(v->windowTitle(), "Traductor de Bin->Shp / Shp->Bin");
+    // name=caption, separated by "|".
+    const QString captions = QString::fromUtf8(
+        "frm_uds=Uds|Opt_uds_cm=cm|Opt_uds_mm=mm|Label1=Traducir de Bin a Shp:|cmdElegirBin=...|"
+        "chkTodoDirectorio=Todo el directorio|chkCatastro=SHP Catastro|cmdElegirMdb=...|"
+        "frm_2D_3D=Shape 2D/3D|opt2D=2D|opt3D=3D|frmTextos=Pasar Textos como...|"
+        "opt_textos_puntos=Puntos|opt_textos_lineas=Lineas|"
+        "frmPoligono=Pasar LinCerradas como...|opt_lineasCerradas_Lineas=Líneas|"
+        "opt_lineasCerradas_Poligonos=Polígonos|ChkAnexar=Anexar a Shape |"
+        "lblInfo=No anexa shapes de puntos|cmdProcesarBinShp=Procesar|"
+        "Label2=Traducir de Shp a Bin:|cmdElegirBinSalida=...BIN salida|"
+        "cmdProcesarShpBin=Procesar|frmTextosDigi=Textos Digi  (desde DBF):|"
+        "frmTransmiteZ=Transmitir Z desde dbf:|frmCodigo=Código DIGI (desde DBF)|"
+        "frameAtributos=Atributos|chkTextos=Convertir a textos en Bin|"
+        "chkCotas=Transmitir Z desde Dbf|txtCodigo=140100|txtTextoRotulo=NoTexto|"
+        "txtTextoAltura=1.50|txtTextoJustificacion=0|txtTextoGiro=0|"
+        "cmdBorrarSelec=BORRAR Selección|cmdLeerCFG=Leer CFG|cmdGuardarCFG=Guardar CFG|"
+        "frm_Contador=Proceso que se ejecuta|lbl_Proceso=Elección de proceso a ejecutar|"
+        "Label3=Tramaset 15-05-2009");
+    for (const QString& par : captions.split('|')) {
+        const QString nombre = par.section('=', 0, 0), caption = par.section('=', 1);
+        QWidget* w = Control(nombre);
+        QString t = "<none>";
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) t = b->text();
+        if (auto* l = qobject_cast<QLabel*>(w)) t = l->text();
+        if (auto* g = qobject_cast<QGroupBox*>(w)) t = g->title();
+        if (auto* e = qobject_cast<QLineEdit*>(w)) t = e->text();
+        EXPECT_EQ(t, caption) << nombre.toStdString();
+    }
+    const OpcionesBinShp o = v->LeeOpcionesBinShp();
+    EXPECT_TRUE(!o.binElegido && !o.mdbElegido && !o.anexar && !o.catastro && o.ficheros.empty());
+    EXPECT_TRUE(o.textosComoLineas && !o.cerradasComoLineas && o.dosD && o.divisor == 100);
+
+    // Passing separators hide the optional controls; failing ones warn and hide nothing.
+    const struct {
+        Separadores s;
+        bool pasa;
+    } casos[] = {{{"", "."}, true},     {{" ", "."}, true},
+                 {{"  ", " . "}, true}, {{".", ","}, false},
+                 {{",", "."}, false},   {{"", ","}, false},
+                 {{"", ""}, false},     {{"\xe2\x80\xaf", "."}, false}};  // narrow no-break space
+    const std::string shp = EscribeShp(dir, "campos");
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.s.miles + "/" + c.s.decimal);
+        EXPECT_EQ(ConfiguracionRegionalCorrecta(c.s), c.pasa);
+        cajas.clear();
+        Abre(c.s);
+        Ve(kSiempre + " -chkTextos -chkCotas");
+        Ve(kOcultos, !c.pasa);
+        EXPECT_EQ(Control<QLabel>("Label3")->text(), c.pasa ? "Tramaset 15-05-2009" : "");
+        EXPECT_EQ(cajas, c.pasa ? QStringList{}
+                                : QStringList{"Parvenza|Debe cambiar la configuración regional"});
+        if (c.pasa) continue;
+        // The shapefile band still works from a sound selection after the failed check.
+        sel->respuestas = {shp};
+        Pulsa("cmdElegirShp");
+        Elige(Selector(6), "5 COTA");
+        EXPECT_EQ(v->Seleccion().camposAtributo.at(2).campoTabla, 5);
+    }
+    EXPECT_EQ(criticas, 5);
+
+    // Reading the process's separators puts the numeric locale back to C.
     const char* antes = std::getenv("LC_ALL");
     const std::string guardado = antes ? antes : "";
     setenv("LC_ALL", "C.UTF-8", 1);
     const Separadores s = LeeSeparadoresRegionales();
-    EXPECT_EQ(s.miles, "");
-    EXPECT_EQ(s.decimal, ".");
+    EXPECT_EQ(s.miles + "/" + s.decimal, "/.");
     EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
-    if (antes)
-        setenv("LC_ALL", guardado.c_str(), 1);
-    else
-        unsetenv("LC_ALL");
+    antes ? setenv("LC_ALL", guardado.c_str(), 1) : unsetenv("LC_ALL");
 }
 
-TEST(Ventana, EleccionBinAnexarYCatastro) {
-    CarpetaTemporal carpeta;
-    const std::string b = carpeta.Fichero("b.bin");
-    const std::string a = carpeta.Fichero("A.BIN");
-    const std::string c = carpeta.Fichero("c.bin");
-    carpeta.Fichero("d.txt");
-    const std::string dir = carpeta.ruta().string() + "/";
-    SelectorInstalado selector;
-    RecogeMensajes mensajes;
-    auto v = Abre();
-
-    selector->respuestas = {b};
-    Pulsa(*v, "cmdElegirBin");
-    ASSERT_EQ(selector->preguntas.size(), 1u);
-    EXPECT_EQ(selector->preguntas[0].filtro, "Fichero BIN de Digi (*.bin)|*.bin");
-    EXPECT_EQ(selector->preguntas[0].titulo, "Elegir fichero");
+TEST_F(VentanaTest, VisibilidadDeLaBandaBin) {
+    const std::string b = Fichero("b.bin"), a = Fichero("A.BIN"), c = Fichero("c.bin");
+    Fichero("d.txt");
+    Abre();
+    sel->respuestas = {b};
+    Pulsa("cmdElegirBin");
     EXPECT_TRUE(v->BinElegido());
     EXPECT_EQ(v->LeeOpcionesBinShp().ficheros, std::vector<std::string>{b});
-    EXPECT_EQ(v->Directorio(), dir);
-    for (const char* nombre : kBandaBin) EXPECT_TRUE(Visible(*v, nombre)) << nombre;
-    EXPECT_FALSE(Visible(*v, "lblInfo"));
-    EXPECT_FALSE(Visible(*v, "cmdElegirMdb"));
+    EXPECT_EQ(v->Directorio(), dir.string() + "/");
+    Ve(kBandaBin + " -lblInfo -cmdElegirMdb");
 
     // "Todo el directorio": every file of the folder with that extension, by name.
-    Pulsa(*v, "chkTodoDirectorio");
-    selector->respuestas = {b};
-    Pulsa(*v, "cmdElegirBin");
+    sel->respuestas = {b};
+    Pulsa("chkTodoDirectorio cmdElegirBin");
     EXPECT_EQ(v->LeeOpcionesBinShp().ficheros, (std::vector<std::string>{a, b, c}));
-
-    Pulsa(*v, "ChkAnexar");
-    EXPECT_TRUE(Visible(*v, "lblInfo"));
+    Pulsa("ChkAnexar");
+    Ve("lblInfo");
     EXPECT_TRUE(v->LeeOpcionesBinShp().anexar);
-    Pulsa(*v, "ChkAnexar");
-    EXPECT_FALSE(Visible(*v, "lblInfo"));
+    Pulsa("ChkAnexar");
+    Ve("-lblInfo");
 
     // The options hidden by the cadastre mode keep their values.
-    for (const char* nombre :
-         {"opt3D", "opt_textos_puntos", "opt_lineasCerradas_Lineas", "Opt_uds_mm"})
-        Pulsa(*v, nombre);
-    Pulsa(*v, "chkCatastro");
-    for (const char* nombre : kBandaBin) EXPECT_FALSE(Visible(*v, nombre)) << nombre;
-    EXPECT_TRUE(Visible(*v, "cmdElegirMdb"));
-    Pulsa(*v, "chkCatastro");
-    for (const char* nombre : kBandaBin) EXPECT_TRUE(Visible(*v, nombre)) << nombre;
-    EXPECT_FALSE(Visible(*v, "cmdElegirMdb"));
-    OpcionesBinShp o = v->LeeOpcionesBinShp();
-    EXPECT_FALSE(o.dosD);
-    EXPECT_FALSE(o.textosComoLineas);
-    EXPECT_TRUE(o.cerradasComoLineas);
+    Pulsa("opt3D opt_textos_puntos opt_lineasCerradas_Lineas Opt_uds_mm chkCatastro");
+    Ve(kBandaBin + " -cmdElegirMdb", false);
+    Pulsa("chkCatastro");
+    Ve(kBandaBin + " -cmdElegirMdb");
+    const OpcionesBinShp o = v->LeeOpcionesBinShp();
+    EXPECT_TRUE(!o.dosD && !o.textosComoLineas && o.cerradasComoLineas && !o.catastro);
     EXPECT_EQ(o.divisor, 1000);
-    EXPECT_FALSE(o.catastro);
 
     // Cancelling leaves the band as it was but nothing counts as chosen.
-    selector->respuestas = {""};
-    Pulsa(*v, "cmdElegirBin");
+    sel->respuestas = {""};
+    Pulsa("cmdElegirBin");
     EXPECT_FALSE(v->BinElegido());
-    for (const char* nombre : kBandaBin) EXPECT_TRUE(Visible(*v, nombre)) << nombre;
-    EXPECT_EQ(v->LeeOpcionesBinShp().ficheros, (std::vector<std::string>{a, b, c}));
-    EXPECT_TRUE(mensajes.cajas.empty());
-}
+    Ve(kBandaBin);
 
-TEST(Ventana, CatastroOfreceProcesarSoloConBinYMdb) {
-    CarpetaTemporal carpeta;
-    SelectorInstalado selector;
-    RecogeMensajes mensajes;
-    auto v = Abre();
-    Pulsa(*v, "chkCatastro");
-    selector->respuestas = {carpeta.Fichero("hoja.bin"), "",
-                            PARVENZA_TEST_DATA "/topology/basic.mdb", ""};
-    Pulsa(*v, "cmdElegirBin");
-    EXPECT_TRUE(v->BinElegido());
-    for (const char* nombre : kBandaBin) EXPECT_FALSE(Visible(*v, nombre)) << nombre;
-    EXPECT_TRUE(Visible(*v, "cmdElegirMdb"));
-    // A cancelled database choice changes nothing.
-    Pulsa(*v, "cmdElegirMdb");
+    // Cadastre: "Procesar" only with a BIN and a database; cancelling either choice undoes it.
+    sel->respuestas = {b, "", PARVENZA_TEST_DATA "/topology/basic.mdb", ""};
+    Pulsa("chkCatastro cmdElegirBin");
+    Ve(kBandaBin + " -cmdElegirMdb", false);
+    Pulsa("cmdElegirMdb");
     EXPECT_FALSE(v->MdbElegido());
-    EXPECT_FALSE(Visible(*v, "cmdProcesarBinShp"));
-
-    Pulsa(*v, "cmdElegirMdb");
-    EXPECT_EQ(selector->preguntas.at(2).filtro, "Fichero MDB de 'rara-zizu' Digi (*.mdb)|*.mdb");
-    EXPECT_EQ(selector->preguntas.at(2).titulo, "Elegir fichero MDB de topología catastral");
+    Ve("-cmdProcesarBinShp");
+    Pulsa("cmdElegirMdb");
     EXPECT_TRUE(v->LeeOpcionesBinShp().mdbElegido);
-    EXPECT_TRUE(Visible(*v, "cmdProcesarBinShp"));
-    for (const char* nombre : {"frmTextos", "frmPoligono", "frm_2D_3D", "ChkAnexar"})
-        EXPECT_FALSE(Visible(*v, nombre)) << nombre;
-    // Cancelling a later choice: the loaded database no longer counts.
-    Pulsa(*v, "cmdElegirMdb");
+    Ve("cmdProcesarBinShp cmdElegirMdb -frmTextos -frmPoligono -frm_2D_3D -ChkAnexar");
+    Pulsa("cmdElegirMdb");
     EXPECT_FALSE(v->MdbElegido());
-    EXPECT_TRUE(mensajes.cajas.empty());
+    const std::string mdb = "Fichero MDB de 'rara-zizu' Digi (*.mdb)|*.mdb";
+    const std::string tmdb = "Elegir fichero MDB de topología catastral";
+    std::vector<Pregunta> preguntas(4, {kFiltroBin, "Elegir fichero"});
+    preguntas.insert(preguntas.end(), 3, {mdb, tmdb});
+    EXPECT_EQ(sel->preguntas, preguntas);
+
+    EXPECT_TRUE(cajas.empty());
 }
 
-TEST(Progreso, ElMarcadorAvanzaEnPasosDeMasDe20Twips) {
-    double ancho = 0;
-    ancho = AnchoMarcador(6700, ancho, 0.1);
-    EXPECT_DOUBLE_EQ(ancho, 670);
-    ancho = AnchoMarcador(6700, ancho, 0.102);  // 683.4: a step of 13.4 is ignored
-    EXPECT_DOUBLE_EQ(ancho, 670);
-    ancho = AnchoMarcador(6700, ancho, 0.2);
-    EXPECT_DOUBLE_EQ(ancho, 1340);
-    EXPECT_DOUBLE_EQ(AnchoMarcador(6700, 1340, 1340.0 / 6700 + 20.0 / 6700), 1340);  // exactly 20
-    EXPECT_DOUBLE_EQ(AnchoMarcador(6700, 1340, 0.1), 1340);  // it never shrinks but to 0
-    EXPECT_DOUBLE_EQ(AnchoMarcador(6700, 1340, 0), 0);
+TEST_F(VentanaTest, MarcadorDeProgreso) {
+    // On a 6700-twip track: 0.1, then 0.102 (a step of 13.4 twips ignored), then 0.2.
+    const struct {
+        double actual, fraccion, esperado;
+    } pasos[] = {
+        {0, 0.1, 670},     {670, 0.102, 670},
+        {670, 0.2, 1340},  {1340, (1340.0 + 20) / 6700, 1340},  // exactly 20 twips: still ignored
+        {1340, 0.1, 1340}, {1340, 0, 0}};                       // it never shrinks but to 0
+    for (const auto& p : pasos)
+        EXPECT_DOUBLE_EQ(AnchoMarcador(6700, p.actual, p.fraccion), p.esperado) << p.fraccion;
 
-    auto v = Abre();
-    auto* pista = Control(*v, "pcb_BarraProceso");
-    auto* marcador = Control(*v, "shp_MarcadorProceso");
-    EXPECT_DOUBLE_EQ(v->AnchoPistaTwips(), pista->width() * kTwipsPorPixel);
-    ASSERT_GT(v->AnchoPistaTwips(), 2000);
-    // The same steps on the window's own track: 670, then 683.4 ignored, then 1340 twips.
+    Abre();
+    auto* pista = Control("pcb_BarraProceso");
+    auto* marcador = Control("shp_MarcadorProceso");
     const double pistaTwips = v->AnchoPistaTwips();
-    for (const auto& [twips, esperado] :
-         {std::pair{670.0, 670.0}, {683.4, 670.0}, {1340.0, 1340.0}}) {
-        double fraccion = twips / pistaTwips;
-        v->BarraDeProgreso(fraccion);
+    EXPECT_DOUBLE_EQ(pistaTwips, pista->width() * kTwipsPorPixel);
+    for (auto [twips, esperado] : {std::pair{670.0, 670.0}, {683.4, 670.0}, {1340.0, 1340.0}}) {
+        double f = twips / pistaTwips;
+        v->BarraDeProgreso(f);
         EXPECT_NEAR(v->AnchoMarcadorTwips(), esperado, 1e-9) << twips;
     }
     EXPECT_EQ(marcador->width(), 89);  // 1340 twips at 15 twips a pixel
-    double f = 0.5;
-    v->BarraDeProgreso(f);
-    EXPECT_DOUBLE_EQ(v->AnchoMarcadorTwips(), v->AnchoPistaTwips() * 0.5);
-    EXPECT_NEAR(marcador->width(), pista->width() * 0.5, 1.0);
     EXPECT_EQ(marcador->height(), pista->contentsRect().height());
-    f = 0;
+    double f = 0;
     v->BarraDeProgreso(f);
-    EXPECT_EQ(v->AnchoMarcadorTwips(), 0);
     EXPECT_EQ(marcador->width(), 0);
+}
+
+tipo_entidad Linea(const std::vector<Fpunto3d>& puntos, const std::string& codigo = "1010") {
+    tipo_entidad e;
+    e.elemento.cabecera.tipo = "C=";
+    e.elemento.cabecera.codigo = codigo;
+    e.elemento.cabecera.npuntos = static_cast<int16_t>(puntos.size());
+    e.elemento.coordenadas = puntos;
+    return e;
+}
+
+// Records of a layer, or -1 when it is not there.
+int Registros(const std::string& rutaShp) {
+    SHPHandle shp = SHPOpen(rutaShp.c_str(), "rb");
+    if (!shp) return -1;
+    int n = 0;
+    SHPGetInfo(shp, &n, nullptr, nullptr, nullptr);
+    SHPClose(shp);
+    return n;
+}
+
+// What a label showed each time it was painted, and whether the hourglass was on.
+struct VigilaEtiqueta : QObject {
+    explicit VigilaEtiqueta(QLabel* e) : etiqueta(e) { e->installEventFilter(this); }
+    bool eventFilter(QObject* o, QEvent* ev) override {
+        if (o == etiqueta && ev->type() == QEvent::Paint &&
+            (pintadas.empty() || pintadas.back() != etiqueta->text())) {
+            const QCursor* c = QApplication::overrideCursor();
+            pintadas << etiqueta->text() + (c && c->shape() == Qt::WaitCursor ? " (reloj)" : "");
+        }
+        return false;
+    }
+    QLabel* etiqueta;
+    QStringList pintadas;
+};
+
+TEST_F(VentanaTest, BinAShapefileDesdeLosBotones) {
+    // Three polygons, one open line, one point and one text; the block drawn as a closed line
+    // is linked to record 12 of table 150 (block 45303).
+    tipo_entidad manzana = Linea({{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 0, 0}}, "1802");
+    manzana.elemento.cabecera.natr = 1;
+    manzana.elemento.atributos = {{150, 12, ""}};
+    tipo_entidad texto;
+    texto.elemento.cabecera.tipo = "T=";
+    texto.elemento.cabecera.codigo = "2020";
+    texto.elemento.coordenadas = {{1000, 2000, 0}};
+    texto.elemento.rango.xlib = 250;
+    texto.elemento.rango.zlib = 9000;
+    std::string abc = "abc";
+    brisquel::FicheroDigi().ModificaTextoEntidad(abc, texto);
+    std::vector<tipo_entidad> elementos = {
+        Linea({{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 0, 0}}),
+        Linea({{0, 0, 0}, {500, 800, 0}}),
+        Linea({{2000, 2000, 0}, {3000, 2000, 0}, {3000, 3000, 0}, {2000, 2000, 0}}),
+        Linea({{700, 700, 50}}),
+        texto,
+        manzana};
+    const std::string hoja = Fichero("hoja.bin"), base = (dir / "hoja").string();
+    brisquel::FicheroDigi().CreaFicheroDigi(hoja, elementos);
+    // The layer set to append to is no shapefile at all.
+    const std::string roto = (dir / "otra_P.shp").string();
+    std::ofstream(roto, std::ios::binary) << "esto no es un shapefile";
+    Abre();
+
+    // A cancel after an earlier choice leaves no BIN chosen.
+    sel->respuestas = {hoja, "", hoja, roto};
+    Pulsa("cmdElegirBin cmdElegirBin cmdProcesarBinShp");
+    EXPECT_EQ(cajas, QStringList{"Parvenza|No se ha elegido fichero BIN"});
+    EXPECT_EQ(Registros(base + "_P.shp"), -1);
+    // A failure of the component is shown and gives the pointer back.
+    Pulsa("cmdElegirBin ChkAnexar cmdProcesarBinShp");
+    EXPECT_EQ(sel->preguntas.back(), (Pregunta{"Fichero SHP (*.shp)|*.shp", "Elegir fichero"}));
+    ASSERT_EQ(cajas.size(), 2);
+    EXPECT_TRUE(cajas[1].contains("otra_P")) << cajas[1].toStdString();
+    EXPECT_EQ(criticas, 1);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // The window stays usable: the run without appending writes every layer.
+    Pulsa("ChkAnexar");
+    VigilaEtiqueta vigia(Control<QLabel>("lbl_Proceso"));
+    Pulsa("cmdProcesarBinShp");
+    EXPECT_EQ(cajas.size(), 2);
+    for (auto [capa, n] : {std::pair{"_P", 3}, {"_L", 1}, {"_X", 1}, {"_TL", 1}, {"_TX", -1}})
+        EXPECT_EQ(Registros(base + capa + ".shp"), n) << capa;
+    // Every caption reached the screen as it was set, under the hourglass while working.
+    EXPECT_EQ(vigia.pintadas,
+              (QStringList{"Procesando fichero... (reloj)", "Pasada 1 (reloj)", "Pasada 2 (reloj)",
+                           "Pasada 3 (reloj)", "Pasada 4 (reloj)", "Pasada 5 (reloj)",
+                           "Proceso Terminado"}));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // A cadastre run builds the cadastre set in the BIN file's folder.
+    sel->respuestas = {hoja, PARVENZA_TEST_DATA "/topology/basic.mdb"};
+    Pulsa("chkCatastro cmdElegirBin cmdElegirMdb cmdProcesarBinShp");
+    EXPECT_EQ(cajas.size(), 2);
+    ASSERT_EQ(Registros((dir / "masa.shp").string()), 1);
+    DBFHandle dbf = DBFOpen((dir / "masa.dbf").c_str(), "rb");
+    ASSERT_NE(dbf, nullptr);
+    EXPECT_STREQ(DBFReadStringAttribute(dbf, 0, DBFGetFieldIndex(dbf, "MASA")), "45303");
+    DBFClose(dbf);
+}
+
+TEST_F(VentanaTest, SelectoresDeCamposDeLaBandaShp) {
+    const std::string shp = EscribeShp(dir, "campos");
+    Abre();
+    sel->respuestas = {shp};
+    Pulsa("cmdElegirShp");
+    EXPECT_EQ(sel->preguntas,
+              (std::vector<Pregunta>{{"ShapeFiles (*.shp)|*.shp", "Elegir fichero"}}));
+    EXPECT_EQ(Control<QLabel>("lblFicheroShp")->text().toStdString(), shp);
+    Ve("frmCodigo cmdElegirBinSalida frameAtributos chkTextos chkCotas -frmTextosDigi "
+       "-frmTransmiteZ -cmdProcesarShpBin");
+    const SeleccionShp& s = v->Seleccion();
+    EXPECT_EQ(s.tabladbf, "campos");
+
+    // Numeric fields under "DOBLE", numeric and text under "TODOS", never the date.
+    const QStringList dobles = {"0 ID", "3 TABLA", "4 REGISTRO", "5 COTA"};
+    const QStringList todos = {"0 ID", "1 NOMBRE", "3 TABLA", "4 REGISTRO", "5 COTA"};
+    for (int i = 0; i <= 9; ++i) {
+        EXPECT_EQ(Entradas(Selector(i)), i % 3 == 2 || i == 9 ? todos : dobles) << i;
+        EXPECT_EQ(Muestra(Selector(i)), "") << i;
+    }
+    auto* atributos = Control<QComboBox>("cmbLabel17");
+    EXPECT_EQ(Entradas(atributos), QStringList{"Atributo 3"});
+
+    // By table and record the rest selector closes; by rest the other two close.
+    Elige(Selector(0), "3 TABLA");
+    Elige(Selector(1), "4 REGISTRO");
+    Elige(Selector(5), "1 NOMBRE");
+    // The table field of attribute 3 opens attribute 4.
+    Elige(Selector(6), "5 COTA");
+    Elige(Selector(9), "1 NOMBRE");
+    for (int i : {2, 3, 4, 8}) EXPECT_FALSE(Selector(i)->isEnabled()) << i;
+    EXPECT_EQ(Entradas(atributos), (QStringList{"Atributo 3", "Atributo 4"}));
+    const auto& a = s.camposAtributo;
+    EXPECT_EQ(std::tuple(a.at(0).campoTabla, a.at(0).campoRegistro, a.at(1).campoResto),
+              std::tuple(3, 4, "1"));
+    EXPECT_EQ(std::tuple(a.at(2).campoTabla, a.at(2).campoResto, s.indexCampoCodigo),
+              std::tuple(5, "-99", 1));
+
+    // Attribute 4 starts empty; back on attribute 3 its remembered fields show again.
+    atributos->setEditText(QStringLiteral("Atributo 4"));
+    EXPECT_EQ(s.numAtributo, 4);
+    for (int i = 6; i <= 8; ++i)
+        EXPECT_TRUE(Selector(i)->isEnabled() && Muestra(Selector(i)) == "") << i;
+    atributos->setEditText(QStringLiteral("Atributo 3"));
+    EXPECT_EQ(s.numAtributo, 3);
+    EXPECT_EQ(Muestra(Selector(6)), "5 COTA");
+    EXPECT_FALSE(Selector(8)->isEnabled());
+
+    // Clearing opens and empties the grid but keeps what was recorded, and the code field.
+    Pulsa("cmdBorrarSelec");
+    for (int i = 0; i <= 8; ++i)
+        EXPECT_TRUE(Selector(i)->isEnabled() && Muestra(Selector(i)) == "") << i;
+    EXPECT_EQ(Muestra(Selector(9)), "1 NOMBRE");
+    EXPECT_EQ(a.at(0).campoTabla, 3);
+
+    // Text and Z fields: their frames come with the boxes, unticking keeps the choice.
+    Pulsa("chkTextos");
+    Ve("frmTextosDigi");
+    EXPECT_EQ(Entradas(Control<QComboBox>("cmbTablaDbf_Texto_0")), todos);
+    Elige(Control<QComboBox>("cmbTablaDbf_Texto_0"), "1 NOMBRE");
+    Elige(Control<QComboBox>("cmbTablaDbf_Texto_3"), "5 COTA");
+    Pulsa("chkTextos");
+    Ve("-frmTextosDigi");
+    EXPECT_EQ(std::tuple(s.indexCampoTexto_Rotulo, s.indexCampoTexto_Giro), std::tuple(1, 5));
+    Pulsa("chkCotas");
+    Ve("frmTransmiteZ");
+    EXPECT_TRUE(cajas.empty());
+
+    // A table name over 8 characters or with '-': a warning per selector, nothing listed.
+    Abre();
+    sel->respuestas = {EscribeShp(dir, "nombre-largo")};
+    Pulsa("cmdElegirShp");
+    EXPECT_EQ(
+        cajas,
+        QStringList(10, "Parvenza|Nombre de Archivo incorrecto (>de 8 caracteres o contiene '-')"));
+    EXPECT_EQ(Selector(0)->count(), 0);
+}
+
+TEST_F(VentanaTest, ShapefileABinDesdeLosBotones) {
+    const std::string shp = EscribeShp(dir, "campos"), bin = Fichero("salida.bin");
+    Abre();
+    v->cmdProcesarShpBin_Click();  // without an output file "Procesar" does nothing
+    EXPECT_TRUE(cajas.empty());
+
+    sel->respuestas = {shp, bin};
+    Pulsa("cmdElegirShp cmdElegirBinSalida");
+    EXPECT_EQ(sel->preguntas.at(1), (Pregunta{kFiltroBin, "Elegir fichero BIN de salida"}));
+    Pulsa("Opt_uds_mm");
+    Control<QLineEdit>("txtCodigo")->setText(QStringLiteral("1234"));
+    Elige(Selector(0), "3 TABLA");
+    Elige(Selector(1), "4 REGISTRO");
+    Pulsa("chkCotas");
+    Elige(Control<QComboBox>("cmbTablaDbf_Z"), "5 COTA");
+    EXPECT_EQ(v->Seleccion().indexCampoZ, 5);
+    Pulsa("cmdProcesarShpBin");
+    EXPECT_TRUE(cajas.empty());
+    EXPECT_EQ(Control<QLabel>("lbl_Proceso")->text(), "Proceso Terminado");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(v->AnchoMarcadorTwips(), 0);
+
+    brisquel::FicheroDigi digi;
+    int32_t nfich = 0;
+    std::vector<tipo_entidad> leidos;
+    digi.AbreFichero(bin, nfich);
+    digi.CargaFicheroDigi(bin, leidos, nfich);
+    digi.CierraFichero(bin, nfich);
+    ASSERT_EQ(leidos.size(), 2u);
+    const auto& e1 = leidos[0].elemento;
+    const auto& e2 = leidos[1].elemento;
+    EXPECT_EQ(e1.cabecera.tipo + e1.cabecera.codigo.substr(0, 4), "C=1234");
+    ASSERT_TRUE(e1.coordenadas.size() == 2 && e1.atributos.size() == 1 && e2.atributos.size() == 1);
+    EXPECT_EQ(e1.coordenadas[0], (Fpunto3d{1500, 2250, 5500}));    // Z from COTA, in mm
+    EXPECT_EQ(e2.coordenadas.at(1), (Fpunto3d{11000, 21000, 0}));  // COTA 0: the vertex's Z
+    EXPECT_EQ(std::tuple(e1.atributos[0].idTabla, e1.atributos[0].nregistro), std::tuple(7, 12));
+    EXPECT_EQ(std::tuple(e2.atributos[0].idTabla, e2.atributos[0].nregistro), std::tuple(8, 13));
+}
+
+// The real chooser, answered by a timer as a person would: it lists extensions without regard
+// to case and gives the name typed in its box.
+TEST_F(VentanaTest, SelectorDialogoReal) {
+    const std::string hoja = Fichero("HOJA.BIN");
+    Fichero("b.bin");
+    Fichero("c.txt");
+    const QString carpeta = QString::fromStdString(dir.string());
+    QWidget padre;
+    SelectorDialogo selector(&padre);
+    QStringList ofrecidos;
+    int esperas = 0;
+    QTimer atiende;
+    QObject::connect(&atiende, &QTimer::timeout, [&] {
+        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!d || !d->isVisible()) return;
+        if (QDir(d->directory()) != QDir(carpeta)) return d->setDirectory(carpeta);
+        auto* lista = d->findChild<QListView*>(QStringLiteral("listView"));
+        auto* nombre = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (!lista || !nombre) return;
+        ofrecidos.clear();
+        for (int i = 0; i < lista->model()->rowCount(lista->rootIndex()); ++i) {
+            const QModelIndex ix = lista->model()->index(i, 0, lista->rootIndex());
+            if (lista->model()->flags(ix) & Qt::ItemIsEnabled) ofrecidos << ix.data().toString();
+        }
+        if (ofrecidos.size() < 2 && ++esperas < 100) return;  // the listing comes later
+        ofrecidos.sort(Qt::CaseInsensitive);
+        nombre->setText("HOJA.BIN");
+        atiende.stop();
+        static_cast<QDialog*>(d)->accept();  // QFileDialog::accept checks the choice
+    });
+    atiende.start(20);
+    EXPECT_EQ(selector.Elige(kFiltroBin, "Elegir fichero"), hoja);
+    EXPECT_EQ(ofrecidos, (QStringList{"b.bin", "HOJA.BIN"}));
 }
 
 }  // namespace
