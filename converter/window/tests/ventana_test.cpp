@@ -67,8 +67,8 @@ class VentanaTest : public ::testing::Test {
         QObject::connect(&reloj, &QTimer::timeout, [this] {
             auto* c = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!c || !c->isVisible()) return;
-            cajas.push_back(c->windowTitle() + "|" + c->text());
-            criticas += c->icon() == QMessageBox::Critical;
+            cajas << (c->icon() == QMessageBox::Critical ? "!" : "") + c->windowTitle() + "|" +
+                         c->text();
             c->button(QMessageBox::Ok)->click();
         });
         reloj.start(5);
@@ -116,7 +116,6 @@ class VentanaTest : public ::testing::Test {
     std::shared_ptr<Guion> sel = std::make_shared<Guion>();
     QTimer reloj;
     QStringList cajas;
-    int criticas = 0;
     std::unique_ptr<Ventana> v;
 };
 
@@ -196,25 +195,19 @@ TEST_F(VentanaTest, ArranqueYComprobacionRegional) {
     for (const QString& par : captions.split('|')) {
         const QString nombre = par.section('=', 0, 0), caption = par.section('=', 1);
         QWidget* w = Control(nombre);
-        QString t = "<none>";
-        if (auto* b = qobject_cast<QAbstractButton*>(w)) t = b->text();
-        if (auto* l = qobject_cast<QLabel*>(w)) t = l->text();
-        if (auto* g = qobject_cast<QGroupBox*>(w)) t = g->title();
-        if (auto* e = qobject_cast<QLineEdit*>(w)) t = e->text();
-        EXPECT_EQ(t, caption) << nombre.toStdString();
+        const char* propiedad = qobject_cast<QGroupBox*>(w) ? "title" : "text";
+        EXPECT_EQ(w->property(propiedad).toString(), caption) << nombre.toStdString();
     }
     const OpcionesBinShp o = v->LeeOpcionesBinShp();
     EXPECT_TRUE(!o.binElegido && !o.mdbElegido && !o.anexar && !o.catastro && o.ficheros.empty());
     EXPECT_TRUE(o.textosComoLineas && !o.cerradasComoLineas && o.dosD && o.divisor == 100);
 
     // Passing separators hide the optional controls; failing ones warn and hide nothing.
-    const struct {
-        Separadores s;
-        bool pasa;
-    } casos[] = {{{"", "."}, true},     {{" ", "."}, true},
-                 {{"  ", " . "}, true}, {{".", ","}, false},
-                 {{",", "."}, false},   {{"", ","}, false},
-                 {{"", ""}, false},     {{"\xe2\x80\xaf", "."}, false}};  // narrow no-break space
+    // clang-format off
+    const struct { Separadores s; bool pasa; } casos[] = {{{"", "."}, true}, {{" ", "."}, true},
+        {{"  ", " . "}, true}, {{".", ","}, false}, {{",", "."}, false}, {{"", ","}, false},
+        {{"", ""}, false}, {{"\xe2\x80\xaf", "."}, false}};  // the last: narrow no-break space
+    // clang-format on
     const std::string shp = EscribeShp(dir, "campos");
     for (const auto& c : casos) {
         SCOPED_TRACE(c.s.miles + "/" + c.s.decimal);
@@ -225,7 +218,7 @@ TEST_F(VentanaTest, ArranqueYComprobacionRegional) {
         Ve(kOcultos, !c.pasa);
         EXPECT_EQ(Control<QLabel>("Label3")->text(), c.pasa ? "Tramaset 15-05-2009" : "");
         EXPECT_EQ(cajas, c.pasa ? QStringList{}
-                                : QStringList{"Parvenza|Debe cambiar la configuración regional"});
+                                : QStringList{"!Parvenza|Debe cambiar la configuración regional"});
         if (c.pasa) continue;
         // The shapefile band still works from a sound selection after the failed check.
         sel->respuestas = {shp};
@@ -233,7 +226,6 @@ TEST_F(VentanaTest, ArranqueYComprobacionRegional) {
         Elige(Selector(6), "5 COTA");
         EXPECT_EQ(v->Seleccion().camposAtributo.at(2).campoTabla, 5);
     }
-    EXPECT_EQ(criticas, 5);
 
     // Reading the process's separators puts the numeric locale back to C.
     const char* antes = std::getenv("LC_ALL");
@@ -251,8 +243,7 @@ TEST_F(VentanaTest, VisibilidadDeLaBandaBin) {
     Abre();
     sel->respuestas = {b};
     Pulsa("cmdElegirBin");
-    EXPECT_TRUE(v->BinElegido());
-    EXPECT_EQ(v->LeeOpcionesBinShp().ficheros, std::vector<std::string>{b});
+    EXPECT_TRUE(v->BinElegido() && v->LeeOpcionesBinShp().ficheros == std::vector{b});
     EXPECT_EQ(v->Directorio(), dir.string() + "/");
     Ve(kBandaBin + " -lblInfo -cmdElegirMdb");
 
@@ -272,8 +263,8 @@ TEST_F(VentanaTest, VisibilidadDeLaBandaBin) {
     Pulsa("chkCatastro");
     Ve(kBandaBin + " -cmdElegirMdb");
     const OpcionesBinShp o = v->LeeOpcionesBinShp();
-    EXPECT_TRUE(!o.dosD && !o.textosComoLineas && o.cerradasComoLineas && !o.catastro);
-    EXPECT_EQ(o.divisor, 1000);
+    EXPECT_TRUE(!o.dosD && !o.textosComoLineas && o.cerradasComoLineas && !o.catastro &&
+                o.divisor == 1000);
 
     // Cancelling leaves the band as it was but nothing counts as chosen.
     sel->respuestas = {""};
@@ -303,31 +294,28 @@ TEST_F(VentanaTest, VisibilidadDeLaBandaBin) {
 }
 
 TEST_F(VentanaTest, MarcadorDeProgreso) {
-    // On a 6700-twip track: 0.1, then 0.102 (a step of 13.4 twips ignored), then 0.2.
-    const struct {
-        double actual, fraccion, esperado;
-    } pasos[] = {
-        {0, 0.1, 670},     {670, 0.102, 670},
-        {670, 0.2, 1340},  {1340, (1340.0 + 20) / 6700, 1340},  // exactly 20 twips: still ignored
-        {1340, 0.1, 1340}, {1340, 0, 0}};                       // it never shrinks but to 0
-    for (const auto& p : pasos)
-        EXPECT_DOUBLE_EQ(AnchoMarcador(6700, p.actual, p.fraccion), p.esperado) << p.fraccion;
-
     Abre();
     auto* pista = Control("pcb_BarraProceso");
     auto* marcador = Control("shp_MarcadorProceso");
     const double pistaTwips = v->AnchoPistaTwips();
     EXPECT_DOUBLE_EQ(pistaTwips, pista->width() * kTwipsPorPixel);
-    for (auto [twips, esperado] : {std::pair{670.0, 670.0}, {683.4, 670.0}, {1340.0, 1340.0}}) {
+    // 0.1, 0.102 and 0.2 of a 6700-twip track, on the window's own track: the marker moves
+    // only by steps of more than 20 twips and never shrinks but to 0.
+    // clang-format off
+    const std::pair<double, double> pasos[] = {{670, 670}, {683.4, 670}, {1340, 1340},
+        {1360, 1340}, {670, 1340}, {0, 0}};
+    // clang-format on
+    double antes = 0;
+    for (auto [twips, esperado] : pasos) {
         double f = twips / pistaTwips;
         v->BarraDeProgreso(f);
         EXPECT_NEAR(v->AnchoMarcadorTwips(), esperado, 1e-9) << twips;
+        EXPECT_NEAR(AnchoMarcador(6700, antes, twips / 6700), esperado, 1e-9) << twips;
+        antes = esperado;
+        if (esperado == 1340) EXPECT_EQ(marcador->width(), 89);  // at 15 twips a pixel
     }
-    EXPECT_EQ(marcador->width(), 89);  // 1340 twips at 15 twips a pixel
-    EXPECT_EQ(marcador->height(), pista->contentsRect().height());
-    double f = 0;
-    v->BarraDeProgreso(f);
     EXPECT_EQ(marcador->width(), 0);
+    EXPECT_EQ(marcador->height(), pista->contentsRect().height());
 }
 
 tipo_entidad Linea(const std::vector<Fpunto3d>& puntos, const std::string& codigo = "1010") {
@@ -370,21 +358,17 @@ TEST_F(VentanaTest, BinAShapefileDesdeLosBotones) {
     tipo_entidad manzana = Linea({{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 0, 0}}, "1802");
     manzana.elemento.cabecera.natr = 1;
     manzana.elemento.atributos = {{150, 12, ""}};
-    tipo_entidad texto;
+    tipo_entidad texto = Linea({{1000, 2000, 0}}, "2020");
     texto.elemento.cabecera.tipo = "T=";
-    texto.elemento.cabecera.codigo = "2020";
-    texto.elemento.coordenadas = {{1000, 2000, 0}};
     texto.elemento.rango.xlib = 250;
     texto.elemento.rango.zlib = 9000;
     std::string abc = "abc";
     brisquel::FicheroDigi().ModificaTextoEntidad(abc, texto);
-    std::vector<tipo_entidad> elementos = {
-        Linea({{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 0, 0}}),
-        Linea({{0, 0, 0}, {500, 800, 0}}),
-        Linea({{2000, 2000, 0}, {3000, 2000, 0}, {3000, 3000, 0}, {2000, 2000, 0}}),
-        Linea({{700, 700, 50}}),
-        texto,
-        manzana};
+    // clang-format off
+    std::vector<tipo_entidad> elementos = {Linea({{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 0, 0}}),
+        Linea({{0, 0, 0}, {500, 800, 0}}), Linea({{700, 700, 50}}), texto, manzana,
+        Linea({{2000, 2000, 0}, {3000, 2000, 0}, {3000, 3000, 0}, {2000, 2000, 0}})};
+    // clang-format on
     const std::string hoja = Fichero("hoja.bin"), base = (dir / "hoja").string();
     brisquel::FicheroDigi().CreaFicheroDigi(hoja, elementos);
     // The layer set to append to is no shapefile at all.
@@ -401,8 +385,7 @@ TEST_F(VentanaTest, BinAShapefileDesdeLosBotones) {
     Pulsa("cmdElegirBin ChkAnexar cmdProcesarBinShp");
     EXPECT_EQ(sel->preguntas.back(), (Pregunta{"Fichero SHP (*.shp)|*.shp", "Elegir fichero"}));
     ASSERT_EQ(cajas.size(), 2);
-    EXPECT_TRUE(cajas[1].contains("otra_P")) << cajas[1].toStdString();
-    EXPECT_EQ(criticas, 1);
+    EXPECT_TRUE(cajas[1].startsWith("!") && cajas[1].contains("otra_P")) << cajas[1].toStdString();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     // The window stays usable: the run without appending writes every layer.
@@ -413,10 +396,10 @@ TEST_F(VentanaTest, BinAShapefileDesdeLosBotones) {
     for (auto [capa, n] : {std::pair{"_P", 3}, {"_L", 1}, {"_X", 1}, {"_TL", 1}, {"_TX", -1}})
         EXPECT_EQ(Registros(base + capa + ".shp"), n) << capa;
     // Every caption reached the screen as it was set, under the hourglass while working.
-    EXPECT_EQ(vigia.pintadas,
-              (QStringList{"Procesando fichero... (reloj)", "Pasada 1 (reloj)", "Pasada 2 (reloj)",
-                           "Pasada 3 (reloj)", "Pasada 4 (reloj)", "Pasada 5 (reloj)",
-                           "Proceso Terminado"}));
+    EXPECT_EQ(vigia.pintadas.join(", "),
+              "Procesando fichero... (reloj), Pasada 1 (reloj), "
+              "Pasada 2 (reloj), Pasada 3 (reloj), Pasada 4 (reloj), Pasada 5 (reloj), Proceso "
+              "Terminado");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     // A cadastre run builds the cadastre set in the BIN file's folder.
@@ -430,7 +413,7 @@ TEST_F(VentanaTest, BinAShapefileDesdeLosBotones) {
     DBFClose(dbf);
 }
 
-TEST_F(VentanaTest, SelectoresDeCamposDeLaBandaShp) {
+TEST_F(VentanaTest, BandaShpABin) {
     const std::string shp = EscribeShp(dir, "campos");
     Abre();
     sel->respuestas = {shp};
@@ -485,15 +468,7 @@ TEST_F(VentanaTest, SelectoresDeCamposDeLaBandaShp) {
     EXPECT_EQ(Muestra(Selector(9)), "1 NOMBRE");
     EXPECT_EQ(a.at(0).campoTabla, 3);
 
-    // Text and Z fields: their frames come with the boxes, unticking keeps the choice.
-    Pulsa("chkTextos");
-    Ve("frmTextosDigi");
-    EXPECT_EQ(Entradas(Control<QComboBox>("cmbTablaDbf_Texto_0")), todos);
-    Elige(Control<QComboBox>("cmbTablaDbf_Texto_0"), "1 NOMBRE");
-    Elige(Control<QComboBox>("cmbTablaDbf_Texto_3"), "5 COTA");
-    Pulsa("chkTextos");
-    Ve("-frmTextosDigi");
-    EXPECT_EQ(std::tuple(s.indexCampoTexto_Rotulo, s.indexCampoTexto_Giro), std::tuple(1, 5));
+    // The Z field's frame comes with its box.
     Pulsa("chkCotas");
     Ve("frmTransmiteZ");
     EXPECT_TRUE(cajas.empty());
@@ -506,17 +481,17 @@ TEST_F(VentanaTest, SelectoresDeCamposDeLaBandaShp) {
         cajas,
         QStringList(10, "Parvenza|Nombre de Archivo incorrecto (>de 8 caracteres o contiene '-')"));
     EXPECT_EQ(Selector(0)->count(), 0);
-}
 
-TEST_F(VentanaTest, ShapefileABinDesdeLosBotones) {
-    const std::string shp = EscribeShp(dir, "campos"), bin = Fichero("salida.bin");
+    // A whole run through the buttons, read back from the BIN file.
+    cajas.clear();
     Abre();
     v->cmdProcesarShpBin_Click();  // without an output file "Procesar" does nothing
     EXPECT_TRUE(cajas.empty());
+    const std::string bin = Fichero("salida.bin");
 
     sel->respuestas = {shp, bin};
     Pulsa("cmdElegirShp cmdElegirBinSalida");
-    EXPECT_EQ(sel->preguntas.at(1), (Pregunta{kFiltroBin, "Elegir fichero BIN de salida"}));
+    EXPECT_EQ(sel->preguntas.back(), (Pregunta{kFiltroBin, "Elegir fichero BIN de salida"}));
     Pulsa("Opt_uds_mm");
     Control<QLineEdit>("txtCodigo")->setText(QStringLiteral("1234"));
     Elige(Selector(0), "3 TABLA");
