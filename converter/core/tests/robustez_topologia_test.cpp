@@ -26,28 +26,22 @@ TEST(RobustezTopologia, PaginasDanadasDanUnErrorQueNombraElFichero) {
     const std::string original = Contenido(std::string(PARVENZA_TEST_DATA) + "/topology/basic.mdb");
     ASSERT_GT(original.size(), 4096u * 4);
     const std::string ruta = tmp / "danada.mdb";
-    int fallos = 0, cargas = 0;
-    // Access pages are 4 KiB: noise at the start of each page (its header, where the page
-    // kind, its table and its row offsets are), and in the middle of each.
-    for (size_t pagina = 0; pagina < original.size() / 4096; ++pagina) {
-        for (size_t dentro : {size_t(0), size_t(2048)}) {
-            std::string danado = original;
-            for (size_t i = 0; i < 64; ++i) danado[pagina * 4096 + dentro + i] = char(0xA5 ^ (i * 37));
-            std::ofstream(ruta, std::ios::binary | std::ios::trunc) << danado;
-            std::vector<tipo_manzana> m;
-            bool hayError = false;
-            int32_t codigo = 0;
-            try {
-                CargaTopologia(ruta, m, hayError, codigo, puerto);
-                ++cargas;
-            } catch (const TopologiaError& e) {
-                ++fallos;
-                EXPECT_NE(std::string(e.what()).find("danada.mdb"), std::string::npos) << e.what();
-            }
-            EXPECT_EQ(Contenido(ruta), danado) << "page " << pagina;
+    // Pages are 4 KiB: noise at the start of each (its header: the page kind, its table, its
+    // row offsets) and in its middle.
+    for (size_t inicio = 0; inicio < original.size() / 4096 * 4096; inicio += 2048) {
+        std::string danado = original;
+        for (size_t i = 0; i < 64; ++i) danado[inicio + i] = char(0xA5 ^ (i * 37));
+        std::ofstream(ruta, std::ios::binary | std::ios::trunc) << danado;
+        std::vector<tipo_manzana> m;
+        bool hayError = false;
+        int32_t codigo = 0;
+        try {
+            CargaTopologia(ruta, m, hayError, codigo, puerto);
+        } catch (const TopologiaError& e) {
+            EXPECT_NE(std::string(e.what()).find("danada.mdb"), std::string::npos) << e.what();
         }
+        EXPECT_EQ(Contenido(ruta), danado) << "at byte " << inicio;
     }
-    EXPECT_GT(cargas + fallos, 0);
 }
 
 }  // namespace
