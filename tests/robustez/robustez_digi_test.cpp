@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <vector>
 
@@ -17,18 +18,18 @@ using Elementos = std::vector<tipo_entidad>;
 
 class BinMalo : public Carpeta {
 protected:
-    // Every record DameEntidad returns until the one with nfich 0; the error that stopped it in `error`.
-    Elementos Recorre(const std::string& ruta, int* error = nullptr) {
+    // Every record DameEntidad returns until the one with nfich 0; the error that stopped it in `m_error`.
+    Elementos Recorre(const std::string& ruta) {
         Elementos v;
         int32_t n = 0;
+        m_error = 0;
         digi.AbreFichero(ruta, n);
         try {
             tipo_entidad e;
             do digi.DameEntidad(n, e), v.push_back(e);
             while (e.nfich != 0 && v.size() < 10000);
         } catch (const DigiError& e) {
-            if (error) *error = e.numero();
-            m_mensaje = e.what();
+            m_error = e.numero(), m_mensaje = e.what();
         }
         digi.CierraFichero(ruta, n);
         return v;
@@ -48,19 +49,27 @@ protected:
             return m_mensaje = e.what(), e.numero();
         }
     }
-    // Writes `bytes`, expects comprimir to fail with `numero` and leave the file as it was.
-    void ComprimeFalla(const std::string& bytes, int numero) {
-        Escribe(Ruta("c.bin"), bytes);
-        EXPECT_EQ(Comprime(Ruta("c.bin")), numero);
-        EXPECT_NE(m_mensaje.find(Ruta("c.bin")), std::string::npos) << m_mensaje;
-        EXPECT_EQ(Lee(Ruta("c.bin")), bytes);
-    }
     FicheroDigi digi;
+    int m_error = 0;
     std::string m_mensaje;
 };
 
 bool EsVivo(const tipo_entidad& e) { return e.elemento.cabecera.tipo == "C=" || e.elemento.cabecera.tipo == "T="; }
-std::string Codigo(const tipo_entidad& e) { return e.elemento.cabecera.codigo.substr(0, 1); }
+
+// Each record as kind, first letter of the code, @puntero:tamano #points +attributes (first x),
+// then "," while nfich is set or "." for the last; "!n" when error n stopped the reading.
+std::string Resumen(const Elementos& v, int error = 0) {
+    std::string s;
+    for (const auto& e : v) {
+        const auto& el = e.elemento;
+        s += el.cabecera.tipo + el.cabecera.codigo.substr(0, 1) + "@" + std::to_string(e.puntero) + ":" +
+             std::to_string(e.tamano) + "#" + std::to_string(el.coordenadas.size()) + "+" +
+             std::to_string(el.atributos.size()) + (el.coordenadas.empty() ? "" : "(" + std::to_string(el.coordenadas[0].x) + ")") +
+             (e.nfich ? "," : ".");
+    }
+    std::replace(s.begin(), s.end(), '\0', '_');
+    return error ? s + "!" + std::to_string(error) : s;
+}
 
 // Cut at every byte, so at every block boundary and inside every block: the walk ends at the
 // cut, the whole elements before it come back as they are, the cut one comes back last.
@@ -76,9 +85,8 @@ TEST_F(BinMalo, CortadoEnCadaByteTerminaDondeAcaba) {
     for (size_t corte = 0; corte <= entero.size(); ++corte) {
         SCOPED_TRACE("cut at " + std::to_string(corte));
         Escribe(ruta, entero.substr(0, corte));
-        int error = 0;
-        const auto v = Recorre(ruta, &error);
-        EXPECT_EQ(error, 0) << m_mensaje;
+        const auto v = Recorre(ruta);
+        EXPECT_EQ(m_error, 0) << m_mensaje;
         ASSERT_FALSE(v.empty());
         EXPECT_EQ(v.back().nfich, 0);
         size_t vivos = 0, fin = 0;  // live elements that end before the cut are read in full
@@ -100,115 +108,75 @@ TEST_F(BinMalo, CortadoEnCadaByteTerminaDondeAcaba) {
     }
 }
 
-TEST_F(BinMalo, CuentasMasAllaDelFinal) {
-    // npuntos 32767 and 255 attributes in a file of 60 bytes: the element is the last one.
-    const std::string ruta = Ruta("c.bin");
-    Escribe(ruta, Cabecera("C=", "1", 255, 0xFF, 0x7F) + std::string(48, '\x01'));
-    auto v = Recorre(ruta);
-    ASSERT_EQ(v.size(), 1u);
-    EXPECT_EQ(v[0].nfich, 0);
-    EXPECT_EQ(v[0].tamano, 48 + 12 * (32767 + 255));
-    EXPECT_EQ(v[0].elemento.coordenadas.size(), 32767u);
-    EXPECT_EQ(v[0].elemento.atributos.size(), 255u);
-    EXPECT_EQ(Carga(ruta).size(), 1u);
-    // A deleted header that claims more than the file holds ends the walk after the live one.
-    const std::string antes = Linea("A", 2) + Cabecera("**", "", 255, 0xFF, 0x7F);
-    Escribe(ruta, antes);
-    v = Recorre(ruta);
-    ASSERT_EQ(v.size(), 2u);
-    EXPECT_NE(v[0].nfich, 0);
-    EXPECT_EQ(v[1].nfich, 0);
-    EXPECT_FALSE(EsVivo(v[1]));
-    EXPECT_EQ(Carga(ruta).size(), 1u);
-    EXPECT_EQ(Comprime(ruta), 0);
-    EXPECT_EQ(Lee(ruta), antes) << "nothing had to move";
-    // [deleted][live whose counts run past the end]: the live one moves down whole.
-    Escribe(ruta, Borrado(Linea("A", 3)) + Linea("B", 5).substr(0, 70));
-    EXPECT_EQ(Comprime(ruta), 0);
-    EXPECT_EQ(Lee(ruta).size(), 48u + 12 * 5);
-    v = Recorre(ruta);
-    ASSERT_EQ(v.size(), 1u);
-    EXPECT_EQ(Codigo(v[0]), "B");
-}
-
-TEST_F(BinMalo, ByteAltoEnCamposDe16Bits) {
-    const std::string ruta = Ruta("c.bin"), bueno = Linea("A", 2);
-    for (int alto : {0x80, 0xFF}) {
-        SCOPED_TRACE(alto);
-        const std::string alta = Cabecera("C=", "B", 0, 1, alto) + std::string(48, '\0');
-        Escribe(ruta, bueno + alta);  // in npuntos of the second element
-        int error = 0;
-        auto v = Recorre(ruta, &error);
-        EXPECT_EQ(error, kDesbordamiento);
-        EXPECT_NE(m_mensaje.find(ruta), std::string::npos) << m_mensaje;
-        EXPECT_NE(m_mensaje.find("byte " + std::to_string(bueno.size() + 1)), std::string::npos) << m_mensaje;
-        ASSERT_EQ(v.size(), 1u);
-        EXPECT_NE(v[0].nfich, 0);
-        EXPECT_EQ(Carga(ruta).size(), 1u) << "the load keeps what came before";
-        std::string atributo = Linea("C", 1, 1);  // in idTabla of an attribute
-        atributo[48 + 12 + 1] = char(alto);
-        Escribe(ruta, bueno + atributo + bueno);
-        error = 0;
-        EXPECT_EQ(Recorre(ruta, &error).size(), 1u);
-        EXPECT_EQ(error, kDesbordamiento);
-        ComprimeFalla(Borrado(bueno) + bueno + alta, kDesbordamiento);  // before writing anything
-    }
-}
-
-TEST_F(BinMalo, FicheroVacio) {
-    const std::string ruta = Ruta("v.bin");
-    Escribe(ruta, "");
-    const auto v = Recorre(ruta);
-    ASSERT_EQ(v.size(), 1u);
-    EXPECT_EQ(v[0].nfich, 0);
-    EXPECT_FALSE(EsVivo(v[0]));
-    EXPECT_TRUE(Carga(ruta).empty());
-    EXPECT_EQ(Comprime(ruta), 0);
-    EXPECT_EQ(Lee(ruta), "");
-}
-
-TEST_F(BinMalo, LoQueNoSePuedeLeerNiMoverDejaElFicheroComoEstaba) {
-    const std::string ruta = Ruta("c.bin"), borrado = Borrado(Linea("A", 1));
-    // A line of no points that is not the last element: index error.
-    Escribe(ruta, borrado + Linea("B", 0) + Linea("C", 1));
-    int error = 0;
-    Recorre(ruta, &error);
-    EXPECT_EQ(error, kSubindice);
-    ComprimeFalla(borrado + Linea("B", 0) + Linea("C", 1), kSubindice);
-    // A coordinate of -2147483648 reads, but cannot be written when the element moves.
+// Damaged files, each read by the walk, the load and comprimir. `comprime` is the error of
+// comprimir (-1: not tried) and `despues` the size and walk after it ("": the file unchanged).
+TEST_F(BinMalo, FicherosDanados) {
+    struct Caso {
+        std::string que, bytes, recorrido, carga;
+        int comprime;
+        std::string despues;
+    };
+    const std::string bueno = Linea("A", 2), borrado = Borrado(Linea("A", 1));
     std::string minimo = Linea("D", 1);
     minimo.replace(48, 4, LE32(INT32_MIN));
-    Escribe(ruta, borrado + minimo);
-    const auto v = Recorre(ruta);
-    ASSERT_EQ(v.size(), 1u);
-    EXPECT_EQ(v[0].elemento.coordenadas[0].x, INT32_MIN);
-    ComprimeFalla(borrado + minimo, kDesbordamiento);
-    // A text element of npuntos 0 reads with its insertion point but cannot move.
-    ComprimeFalla(borrado + Cabecera("T=", "T", 0, 0, 0) + Texto("T", "").substr(12, 48) + Linea("C", 1),
-                  kLlamadaNoValida);
-}
-
-// A text of npuntos 0 still has its insertion point: 12 bytes more than its header counts.
-// The load and comprimir step from element to element by puntero + tamano, so tamano must
-// be that span, or they read from inside the element (found by fuzz_bin_recorrido).
-TEST_F(BinMalo, TextoSinBloquesNoDesalineaLaCarga) {
-    const std::string texto = Cabecera("T=", "T", 1, 0, 0) + std::string(36, '\0') + LE32(5) + LE32(6) + LE32(0) +
-                              std::string("\x01\x00", 2) + LE32(9) + std::string("X=ABC\0", 6);
-    const std::string ruta = Ruta("t.bin");
-    Escribe(ruta, texto + Linea("B", 2) + Borrado(Linea("C", 1)) + Linea("D", 1));
-    const auto v = Recorre(ruta);
-    ASSERT_EQ(v.size(), 3u);
-    EXPECT_EQ(v[0].tamano, 72);
-    const auto cargados = Carga(ruta);
-    ASSERT_EQ(cargados.size(), 3u);
-    EXPECT_EQ(cargados[1].puntero, 73);
-    EXPECT_EQ(Codigo(cargados[2]), "D");
-    // comprimir walks the same way: the text stays, "D" moves down over the deleted element.
-    EXPECT_EQ(Comprime(ruta), 0);
-    const auto despues = Recorre(ruta);
-    ASSERT_EQ(despues.size(), 3u);
-    EXPECT_EQ(Codigo(despues[2]), "D");
-    EXPECT_EQ(Lee(ruta).size(), 72u + 72 + 60);
+    std::vector<Caso> casos = {
+        {"empty file", "", "___@1:48#0+0.", "", 0, ""},
+        // npuntos 32767 and 255 attributes in a file of 60 bytes: the element is the last one.
+        {"counts past the end", Cabecera("C=", "1", 255, 0xFF, 0x7F) + std::string(48, '\x01'),
+         "C=1@1:396312#32767+255(16843009).", "C=1@1:396312#32767+255(16843009).", -1, ""},
+        // A deleted header that claims more than the file holds ends the walk after the live one.
+        {"deleted header past the end", bueno + Cabecera("**", "", 255, 0xFF, 0x7F), "C=A@1:72#2+0(0),**_@73:396312#0+0.",
+         "C=A@1:72#2+0(0),", 0, ""},
+        {"cut live element moves down whole", Borrado(Linea("A", 3)) + Linea("B", 5).substr(0, 70), "C=B@85:108#5+0(0).",
+         "C=B@85:108#5+0(0).", 0, "108 C=B@1:108#5+0(0)."},
+        // A line of no points that is not the last element: index error.
+        {"line of no points", borrado + Linea("B", 0) + Linea("C", 1), "!9", "C=B@61:48#0+0,C=C@109:60#1+0(0).", kSubindice, ""},
+        // A coordinate of -2147483648 reads, but cannot be written when the element moves.
+        {"coordinate INT32_MIN", borrado + minimo, "C=D@61:60#1+0(-2147483648).", "C=D@61:60#1+0(-2147483648).",
+         kDesbordamiento, ""},
+        // A text element of npuntos 0 reads with its insertion point but cannot move.
+        {"text of npuntos 0 that must move",
+         borrado + Cabecera("T=", "T", 0, 0, 0) + Texto("T", "").substr(12, 48) + Linea("C", 1),
+         "T=T@61:60#1+0(5),C=C@121:60#1+0(0).", "T=T@61:60#1+0(5),C=C@121:60#1+0(0).", kLlamadaNoValida, ""},
+        // A text of npuntos 0 still has its insertion point: 12 bytes more than its header counts.
+        // The load and comprimir step by puntero + tamano, so tamano must be that span, or they
+        // read from inside the element (found by fuzz_bin_recorrido).
+        {"text of npuntos 0 keeps the load aligned",
+         Cabecera("T=", "T", 1, 0, 0) + std::string(36, '\0') + LE32(5) + LE32(6) + LE32(0) + std::string("\x01\x00", 2) +
+             LE32(9) + std::string("X=ABC\0", 6) + Linea("B", 2) + Borrado(Linea("C", 1)) + Linea("D", 1),
+         "T=T@1:72#1+1(5),C=B@73:72#2+0(0),C=D@205:60#1+0(0).", "T=T@1:72#1+1(5),C=B@73:72#2+0(0),C=D@205:60#1+0(0).", 0,
+         "204 T=T@1:72#1+1(5),C=B@73:72#2+0(0),C=D@145:60#1+0(0)."},
+    };
+    for (int alto : {0x80, 0xFF}) {  // a high byte in a 16-bit field: overflow, naming the file and byte
+        std::string atributo = Linea("C", 1, 1);
+        atributo[48 + 12 + 1] = char(alto);
+        casos.push_back({"high byte in npuntos " + std::to_string(alto),
+                         borrado + bueno + Cabecera("C=", "B", 0, 1, alto) + std::string(48, '\0'), "C=A@61:72#2+0(0),!6",
+                         "C=A@61:72#2+0(0),", kDesbordamiento, ""});
+        casos.push_back({"high byte in idTabla " + std::to_string(alto), bueno + atributo + bueno,
+                         "C=A@1:72#2+0(0),!6", "C=A@1:72#2+0(0),", -1, ""});
+    }
+    const std::string ruta = Ruta("c.bin");
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.que);
+        Escribe(ruta, c.bytes);
+        const auto v = Recorre(ruta);
+        EXPECT_EQ(Resumen(v, m_error), c.recorrido);
+        if (m_error) EXPECT_NE(m_mensaje.find(ruta), std::string::npos) << m_mensaje;
+        if (m_error == kDesbordamiento && !v.empty() && v.back().elemento.cabecera.tipo != "T=")
+            EXPECT_NE(m_mensaje.find("byte " + std::to_string(v.back().puntero + v.back().tamano)), std::string::npos) << m_mensaje;
+        try {
+            EXPECT_EQ(Resumen(Carga(ruta)), c.carga);
+        } catch (const DigiError& e) {
+            EXPECT_EQ("!" + std::to_string(e.numero()), c.carga);
+        }
+        if (c.comprime < 0) continue;
+        m_mensaje.clear();
+        EXPECT_EQ(Comprime(ruta), c.comprime);
+        if (c.comprime) EXPECT_NE(m_mensaje.find(ruta), std::string::npos) << m_mensaje;
+        if (c.despues.empty()) EXPECT_EQ(Lee(ruta), c.bytes);
+        else EXPECT_EQ(std::to_string(Lee(ruta).size()) + " " + Resumen(Recorre(ruta), m_error), c.despues);
+    }
 }
 
 using BinMaloDeathTest = BinMalo;
