@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -32,9 +33,12 @@ void Parchea(const std::string& ruta, std::streamoff desde, const std::string& b
     std::fstream f(ruta, std::ios::in | std::ios::out | std::ios::binary);
     f.seekp(desde).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
-std::string BE32(uint32_t v) { return {char(v >> 24), char(v >> 16 & 0xFF), char(v >> 8 & 0xFF), char(v & 0xFF)}; }
-std::string LE32(uint32_t v) { return {char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF), char(v >> 24)}; }
-std::string LE16(uint16_t v) { return {char(v & 0xFF), char(v >> 8)}; }
+// `n` bytes of `v`, little-endian, or big-endian when `n` is negative.
+std::string Bytes(uint32_t v, int n) {
+    std::string b;
+    for (int i = 0; i < std::abs(n); ++i) b += char(v >> 8 * (n < 0 ? -n - 1 - i : i) & 0xFF);
+    return b;
+}
 
 class RobustezShp : public ::testing::Test {
 protected:
@@ -62,12 +66,14 @@ protected:
     }
     // Each case damages a fresh triple. The run lists `erroneos` (any, when none given) and
     // converts the rest; a `rechazable` case may instead refuse the file, naming `fichero`.
+    // Then the field listing, when `campos` is 0 or 1 (1: it must fail).
     void Comprueba(const char* que, const std::function<void()>& dana, const Erroneos& erroneos, bool rechazable = false,
-                   const char* fichero = "capa.") {
+                   const char* fichero = "capa.", int campos = -1) {
         SCOPED_TRACE(que);
         SetUp();
         dana();
         const auto r = Convierte();
+        if (campos >= 0) CamposOError(campos);
         if (!r.escrito) {
             EXPECT_TRUE(rechazable) << r.error;
             EXPECT_NE(r.error.find(fichero), std::string::npos) << r.error;
@@ -134,31 +140,26 @@ TEST_F(RobustezShp, LongitudesDeRegistroQueMienten) {
         return 2 * ((p[0] << 24) | (p[1] << 16) | (p[2] << 8) | p[3]);
     };
     // shapelib checks every index entry when it opens the file and may refuse it whole.
-    Comprueba("index length far past the end", [&] { Parchea(shx, 100 + 8 + 4, BE32(0x3FFFFFFF)); }, E{1}, true,
+    Comprueba("index length far past the end", [&] { Parchea(shx, 100 + 8 + 4, Bytes(0x3FFFFFFF, -4)); }, E{1}, true,
               "capa.shp");
-    Comprueba("index offset inside the file header", [&] { Parchea(shx, 100, BE32(10)); }, E{0});
-    Comprueba("index length of zero", [&] { Parchea(shx, 100 + 8 * 2 + 4, BE32(0)); }, E{2});
-    Comprueba("index offset past the end", [&] { Parchea(shx, 100 + 8 * 3, BE32(0x7FFFFFF0)); }, E{3});
-    Comprueba("part count beyond the record", [&] { Parchea(shp, registro(1) + 8 + 36, LE32(0x7FFFFFFF)); }, E{1});
-    Comprueba("vertex count beyond the record", [&] { Parchea(shp, registro(2) + 8 + 40, LE32(1000000)); }, E{2});
-    Comprueba("negative part start", [&] { Parchea(shp, registro(0) + 8 + 44, LE32(0xFFFFFFF0)); }, E{0});
+    Comprueba("index offset inside the file header", [&] { Parchea(shx, 100, Bytes(10, -4)); }, E{0});
+    Comprueba("index length of zero", [&] { Parchea(shx, 100 + 8 * 2 + 4, Bytes(0, -4)); }, E{2});
+    Comprueba("index offset past the end", [&] { Parchea(shx, 100 + 8 * 3, Bytes(0x7FFFFFF0, -4)); }, E{3});
+    Comprueba("part count beyond the record", [&] { Parchea(shp, registro(1) + 8 + 36, Bytes(0x7FFFFFFF, 4)); }, E{1});
+    Comprueba("vertex count beyond the record", [&] { Parchea(shp, registro(2) + 8 + 40, Bytes(1000000, 4)); }, E{2});
+    Comprueba("negative part start", [&] { Parchea(shp, registro(0) + 8 + 44, Bytes(0xFFFFFFF0, 4)); }, E{0});
     Comprueba("main file cut inside record 3", [&] { fs::resize_file(shp, registro(2) + 20); }, E{2, 3});
 }
 
 // A dBase header that lies about its records, its header length or its fields.
 TEST_F(RobustezShp, TablaConCabeceraQueMiente) {
-    Comprueba("fewer records than shapes", [&] { Parchea(dbf, 4, LE32(2)); }, E{2, 3});
-    Comprueba("more records than the file holds", [&] { Parchea(dbf, 4, LE32(1000000)); }, E{});
-    for (uint16_t cabecera : {uint16_t(60000), uint16_t(33), uint16_t(0)}) {  // past the end, shorter than a field
-        Comprueba("header length", [&] { Parchea(dbf, 8, LE16(cabecera)); }, std::nullopt, true);
-        CamposOError(false);
-    }
-    Comprueba("field wider than the record", [&] { Parchea(dbf, 32 + 16, std::string(1, char(250))); }, std::nullopt, true);
-    CamposOError(false);
-    Comprueba("record length of zero", [&] { Parchea(dbf, 10, LE16(0)); }, std::nullopt, true);
-    CamposOError(false);
-    Comprueba("cut inside the field descriptors", [&] { fs::resize_file(dbf, 40); }, std::nullopt, true);
-    CamposOError(true);
+    Comprueba("fewer records than shapes", [&] { Parchea(dbf, 4, Bytes(2, 4)); }, E{2, 3});
+    Comprueba("more records than the file holds", [&] { Parchea(dbf, 4, Bytes(1000000, 4)); }, E{});
+    for (uint16_t cabecera : {60000, 33, 0})  // header length past the end, shorter than a field
+        Comprueba("header length", [&] { Parchea(dbf, 8, Bytes(cabecera, 2)); }, std::nullopt, true, "capa.", 0);
+    Comprueba("field wider than the record", [&] { Parchea(dbf, 32 + 16, "\xFA"); }, std::nullopt, true, "capa.", 0);
+    Comprueba("record length of zero", [&] { Parchea(dbf, 10, Bytes(0, 2)); }, std::nullopt, true, "capa.", 0);
+    Comprueba("cut inside the field descriptors", [&] { fs::resize_file(dbf, 40); }, std::nullopt, true, "capa.", 1);
 }
 
 }  // namespace
