@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <optional>
 
@@ -16,18 +15,16 @@
 #include "converter/core/ShpBinError.h"
 #include "converter/core/tests/shpbin_ayuda.h"
 #include "converter/shapefile/Shapefile.h"
+#include "tests/robustez/Robustez.h"
 
 namespace parvenza {
 namespace {
 
 using namespace prueba;
+using robustez::Lee;
 using E = std::vector<int32_t>;
 using Erroneos = std::optional<E>;
 
-std::string Contenido(const std::string& ruta) {
-    std::ifstream f(ruta, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
 // Overwrites `bytes` at `desde` in an existing file.
 void Parchea(const std::string& ruta, std::streamoff desde, const std::string& bytes) {
     std::fstream f(ruta, std::ios::in | std::ios::out | std::ios::binary);
@@ -58,10 +55,10 @@ protected:
     ResultadoShpBin Convierte() {
         std::map<std::string, std::string> antes;
         for (const char* ext : {".shp", ".shx", ".dbf"})
-            if (fs::exists(base + ext)) antes[ext] = Contenido(base + ext);
+            if (fs::exists(base + ext)) antes[ext] = Lee(base + ext);
         puerto = {};
         const ResultadoShpBin r = ReadShape(o, puerto);
-        for (const auto& [ext, bytes] : antes) EXPECT_EQ(Contenido(base + ext), bytes) << ext << " changed";
+        for (const auto& [ext, bytes] : antes) EXPECT_EQ(Lee(base + ext), bytes) << ext << " changed";
         return r;
     }
     // Each case damages a fresh triple. The run lists `erroneos` (any, when none given) and
@@ -108,7 +105,7 @@ protected:
 // Missing .shx, .dbf or .shp: the component and the run stop before reading, name the file,
 // and the BIN file keeps what it held.
 TEST_F(RobustezShp, SinIndiceOSinTabla) {
-    const std::string previo = Contenido(o.ficheroBin);
+    const std::string previo = Lee(o.ficheroBin);
     for (const char* falta : {".shx", ".dbf", ".shp"}) {
         SCOPED_TRACE(falta);
         SetUp();
@@ -125,7 +122,7 @@ TEST_F(RobustezShp, SinIndiceOSinTabla) {
         EXPECT_TRUE(puerto.criticos[0]);
         EXPECT_NE(puerto.mensajes[0].find("capa."), std::string::npos) << puerto.mensajes[0];
         EXPECT_EQ(puerto.procesos.back(), "Proceso interrumpido");
-        EXPECT_EQ(Contenido(o.ficheroBin), previo);
+        EXPECT_EQ(Lee(o.ficheroBin), previo);
     }
     fs::remove(dbf);
     CamposOError(true);  // with the .dbf gone the field listing says which table is missing
@@ -134,7 +131,7 @@ TEST_F(RobustezShp, SinIndiceOSinTabla) {
 // Record lengths that lie, in the index and in the main file: those records are listed as
 // erroneous, the others are converted.
 TEST_F(RobustezShp, LongitudesDeRegistroQueMienten) {
-    const std::string idx = Contenido(shx);
+    const std::string idx = Lee(shx);
     auto registro = [&](int i) {  // 0-based, its offset in bytes
         const auto* p = reinterpret_cast<const unsigned char*>(idx.data()) + 100 + 8 * i;
         return 2 * ((p[0] << 24) | (p[1] << 16) | (p[2] << 8) | p[3]);

@@ -5,25 +5,22 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 
 #include "converter/core/Topologia.h"
+#include "tests/robustez/Robustez.h"
 #include "converter/core/tests/topologia_prueba.h"
 
 namespace parvenza {
 namespace {
 
 using namespace prueba_topologia;
+using robustez::Escribe, robustez::Lee;
 
-std::string Contenido(const std::string& ruta) {
-    std::ifstream f(ruta, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
 
 TEST(RobustezTopologia, PaginasDanadasDanUnErrorQueNombraElFichero) {
     CarpetaTemporal tmp;
     PuertoGrabador puerto;
-    const std::string original = Contenido(std::string(PARVENZA_TEST_DATA) + "/topology/basic.mdb");
+    const std::string original = Lee(std::string(PARVENZA_TEST_DATA) + "/topology/basic.mdb");
     ASSERT_GT(original.size(), 4096u * 4);
     const std::string ruta = tmp / "danada.mdb";
     // Pages are 4 KiB: noise at the start of each (its header: the page kind, its table, its
@@ -31,7 +28,7 @@ TEST(RobustezTopologia, PaginasDanadasDanUnErrorQueNombraElFichero) {
     for (size_t inicio = 0; inicio < original.size() / 4096 * 4096; inicio += 2048) {
         std::string danado = original;
         for (size_t i = 0; i < 64; ++i) danado[inicio + i] = char(0xA5 ^ (i * 37));
-        std::ofstream(ruta, std::ios::binary | std::ios::trunc) << danado;
+        Escribe(ruta, danado);
         std::vector<tipo_manzana> m;
         bool hayError = false;
         int32_t codigo = 0;
@@ -40,7 +37,7 @@ TEST(RobustezTopologia, PaginasDanadasDanUnErrorQueNombraElFichero) {
         } catch (const TopologiaError& e) {
             EXPECT_NE(std::string(e.what()).find("danada.mdb"), std::string::npos) << e.what();
         }
-        EXPECT_EQ(Contenido(ruta), danado) << "at byte " << inicio;
+        EXPECT_EQ(Lee(ruta), danado) << "at byte " << inicio;
     }
 }
 
