@@ -82,8 +82,8 @@ protected:
         if (!erroneos) return;
         EXPECT_EQ(r.registrosErroneos, *erroneos);
         EXPECT_EQ(r.elementos, 4 - int64_t(erroneos->size()));
-        if (!erroneos->empty())
-            EXPECT_EQ(puerto.mensajes.back().rfind("Se han encontrado " + std::to_string(erroneos->size()), 0), 0u);
+        const std::string ultimo = puerto.mensajes.empty() ? "" : puerto.mensajes.back();
+        EXPECT_TRUE(erroneos->empty() || ultimo.rfind("Se han encontrado " + std::to_string(erroneos->size()), 0) == 0) << ultimo;
     }
     // The field listing: at most the one field, or 53 naming the table.
     void CamposOError(bool debeFallar) {
