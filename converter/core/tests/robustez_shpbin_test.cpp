@@ -24,6 +24,7 @@ using namespace prueba;
 using robustez::Lee;
 using E = std::vector<int32_t>;
 using Erroneos = std::optional<E>;
+const std::string kPrevio = std::string("C=PREVIO\0\0\x01", 12) + std::string(48, '\0');  // one point element
 
 // Overwrites `bytes` at `desde` in an existing file.
 void Parchea(const std::string& ruta, std::streamoff desde, const std::string& bytes) {
@@ -49,7 +50,7 @@ protected:
         o.ficheroBin = carpeta / "salida.bin";
         ShpElegido(o.seleccion, shp, carpeta.Ruta());
         o.seleccion.indexCampoCodigo = 0;
-        std::ofstream(o.ficheroBin, std::ios::binary) << std::string("C=PREVIO\0\0\x01", 12) + std::string(48, '\0');
+        std::ofstream(o.ficheroBin, std::ios::binary) << kPrevio;
     }
     // Runs the conversion and checks that it did not touch its inputs.
     ResultadoShpBin Convierte() {
@@ -62,20 +63,25 @@ protected:
         return r;
     }
     // Each case damages a fresh triple. The run lists `erroneos` (any, when none given) and
-    // converts the rest; a `rechazable` case may instead refuse the file, naming `fichero`.
+    // converts the rest; when `rechazo` is 1 the run may instead refuse the file (2: it must),
+    // with a critical message naming `fichero` and the BIN file as it was.
     // Then the field listing, when `campos` is 0 or 1 (1: it must fail).
-    void Comprueba(const char* que, const std::function<void()>& dana, const Erroneos& erroneos, bool rechazable = false,
+    void Comprueba(const char* que, const std::function<void()>& dana, const Erroneos& erroneos, int rechazo = 0,
                    const char* fichero = "capa.", int campos = -1) {
         SCOPED_TRACE(que);
         SetUp();
         dana();
         const auto r = Convierte();
         if (campos >= 0) CamposOError(campos);
+        EXPECT_TRUE(rechazo < 2 || !r.escrito);
         if (!r.escrito) {
-            EXPECT_TRUE(rechazable) << r.error;
+            EXPECT_TRUE(rechazo > 0) << r.error;
             EXPECT_NE(r.error.find(fichero), std::string::npos) << r.error;
+            ASSERT_FALSE(puerto.mensajes.empty());
+            EXPECT_TRUE(puerto.criticos[0]);
+            EXPECT_NE(puerto.mensajes[0].find(fichero), std::string::npos) << puerto.mensajes[0];
             EXPECT_EQ(puerto.procesos.back(), "Proceso interrumpido");
-            EXPECT_EQ(LeeBin(o.ficheroBin).size(), 1u);
+            EXPECT_EQ(Lee(o.ficheroBin), kPrevio);
             return;
         }
         EXPECT_EQ(LeeBin(o.ficheroBin).size(), 1 + size_t(r.elementos));
@@ -105,11 +111,8 @@ protected:
 // Missing .shx, .dbf or .shp: the component and the run stop before reading, name the file,
 // and the BIN file keeps what it held.
 TEST_F(RobustezShp, SinIndiceOSinTabla) {
-    const std::string previo = Lee(o.ficheroBin);
     for (const char* falta : {".shx", ".dbf", ".shp"}) {
-        SCOPED_TRACE(falta);
-        SetUp();
-        fs::remove(base + falta);
+        Comprueba(falta, [&] { fs::remove(base + falta); }, std::nullopt, 2);
         try {
             Shapefile().Open(shp, 0, 0);
             ADD_FAILURE() << "opened";
@@ -117,12 +120,6 @@ TEST_F(RobustezShp, SinIndiceOSinTabla) {
             EXPECT_TRUE(e.numero() == 5 || e.numero() == 53) << e.numero();
             EXPECT_NE(std::string(e.what()).find("capa."), std::string::npos) << e.what();
         }
-        EXPECT_FALSE(Convierte().escrito);
-        ASSERT_FALSE(puerto.mensajes.empty());
-        EXPECT_TRUE(puerto.criticos[0]);
-        EXPECT_NE(puerto.mensajes[0].find("capa."), std::string::npos) << puerto.mensajes[0];
-        EXPECT_EQ(puerto.procesos.back(), "Proceso interrumpido");
-        EXPECT_EQ(Lee(o.ficheroBin), previo);
     }
     fs::remove(dbf);
     CamposOError(true);  // with the .dbf gone the field listing says which table is missing
@@ -137,7 +134,7 @@ TEST_F(RobustezShp, LongitudesDeRegistroQueMienten) {
         return 2 * ((p[0] << 24) | (p[1] << 16) | (p[2] << 8) | p[3]);
     };
     // shapelib checks every index entry when it opens the file and may refuse it whole.
-    Comprueba("index length far past the end", [&] { Parchea(shx, 100 + 8 + 4, Bytes(0x3FFFFFFF, -4)); }, E{1}, true,
+    Comprueba("index length far past the end", [&] { Parchea(shx, 100 + 8 + 4, Bytes(0x3FFFFFFF, -4)); }, E{1}, 1,
               "capa.shp");
     Comprueba("index offset inside the file header", [&] { Parchea(shx, 100, Bytes(10, -4)); }, E{0});
     Comprueba("index length of zero", [&] { Parchea(shx, 100 + 8 * 2 + 4, Bytes(0, -4)); }, E{2});
@@ -153,10 +150,10 @@ TEST_F(RobustezShp, TablaConCabeceraQueMiente) {
     Comprueba("fewer records than shapes", [&] { Parchea(dbf, 4, Bytes(2, 4)); }, E{2, 3});
     Comprueba("more records than the file holds", [&] { Parchea(dbf, 4, Bytes(1000000, 4)); }, E{});
     for (uint16_t cabecera : {60000, 33, 0})  // header length past the end, shorter than a field
-        Comprueba("header length", [&] { Parchea(dbf, 8, Bytes(cabecera, 2)); }, std::nullopt, true, "capa.", 0);
-    Comprueba("field wider than the record", [&] { Parchea(dbf, 32 + 16, "\xFA"); }, std::nullopt, true, "capa.", 0);
-    Comprueba("record length of zero", [&] { Parchea(dbf, 10, Bytes(0, 2)); }, std::nullopt, true, "capa.", 0);
-    Comprueba("cut inside the field descriptors", [&] { fs::resize_file(dbf, 40); }, std::nullopt, true, "capa.", 1);
+        Comprueba("header length", [&] { Parchea(dbf, 8, Bytes(cabecera, 2)); }, std::nullopt, 1, "capa.", 0);
+    Comprueba("field wider than the record", [&] { Parchea(dbf, 32 + 16, "\xFA"); }, std::nullopt, 1, "capa.", 0);
+    Comprueba("record length of zero", [&] { Parchea(dbf, 10, Bytes(0, 2)); }, std::nullopt, 1, "capa.", 0);
+    Comprueba("cut inside the field descriptors", [&] { fs::resize_file(dbf, 40); }, std::nullopt, 1, "capa.", 1);
 }
 
 }  // namespace
