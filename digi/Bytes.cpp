@@ -14,8 +14,8 @@ void DesbordaEntero16(unsigned char alto) {
 
 void EscribeEntero16(unsigned char* p, int32_t valor) {
     if (valor < 0 || valor > 32767) {
-        throw DigiError(kDesbordamiento,
-                        "overflow: " + std::to_string(valor) + " does not fit a count of 0 to 32767");
+        throw DigiError(kDesbordamiento, "overflow: " + std::to_string(valor) +
+                                             " does not fit a count of 0 to 32767");
     }
     p[0] = static_cast<unsigned char>(valor % 256);
     p[1] = static_cast<unsigned char>(valor / 256);

@@ -18,8 +18,8 @@ inline int16_t LeeEntero16(const unsigned char* p) {
 
 /// Reads a signed 32-bit value, two's complement, low byte first.
 inline int32_t LeeEntero32(const unsigned char* p) {
-    const uint32_t u = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
-                       uint32_t(p[3]) << 24;
+    const uint32_t u =
+        uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
     return static_cast<int32_t>(u);
 }
 

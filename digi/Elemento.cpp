@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <bit>
-#include <type_traits>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 #include "digi/Bytes.h"
 #include "digi/DigiError.h"
@@ -23,7 +23,6 @@ void PonPunto(unsigned char* p, const Fpunto3d& q) {
     bytes::EscribeEntero32(p + 4, q.y);
     bytes::EscribeEntero32(p + 8, q.z);
 }
-
 
 inline Fpunto3d LeePunto(const unsigned char* p) {
     return {bytes::LeeEntero32(p), bytes::LeeEntero32(p + 4), bytes::LeeEntero32(p + 8)};
@@ -110,8 +109,9 @@ void CodificaElemento(tipo_entidad_mem& e, std::string& salida) {
     const bool texto = EsTipo(c.tipo, 'T');
     std::string codigo = SinEspacios(c.codigo);
     if (codigo.size() > 7) {
-        throw DigiError(kLlamadaNoValida, "code \"" + codigo +
-                                              "\" is longer than the 7 characters a BIN element holds");
+        throw DigiError(
+            kLlamadaNoValida,
+            "code \"" + codigo + "\" is longer than the 7 characters a BIN element holds");
     }
     codigo.resize(7, '\0');
     if (c.npuntos < 0) {
@@ -189,8 +189,8 @@ double AreaPoligono(const std::vector<Fpunto3d>& p, size_t n) {
 int32_t Redondea(double valor) {
     const double r = std::nearbyint(valor);
     if (!(r >= -2147483648.0 && r <= 2147483647.0)) {
-        throw DigiError(kDesbordamiento, "overflow: " + std::to_string(valor) +
-                                             " does not fit a 32-bit integer");
+        throw DigiError(kDesbordamiento,
+                        "overflow: " + std::to_string(valor) + " does not fit a 32-bit integer");
     }
     return static_cast<int32_t>(r);
 }
@@ -222,10 +222,24 @@ void CalculaRango(tipo_entidad& e) {
         const double L = double(largo);
         double d1 = 0, d2 = 0;
         switch (r.ylib) {
-            case 0: case 1: case 2: d2 = L; break;
-            case 3: case 7: case 8: d1 = -L / 2; d2 = L / 2; break;
-            case 4: case 5: case 6: d1 = -L; break;
-            default: break;
+            case 0:
+            case 1:
+            case 2:
+                d2 = L;
+                break;
+            case 3:
+            case 7:
+            case 8:
+                d1 = -L / 2;
+                d2 = L / 2;
+                break;
+            case 4:
+            case 5:
+            case 6:
+                d1 = -L;
+                break;
+            default:
+                break;
         }
         const Fpunto3d q = lista[0];
         lista.push_back({Redondea(q.x + std::sin(a) * d1), Redondea(q.y + std::cos(a) * d1), 0});

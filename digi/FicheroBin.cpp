@@ -23,11 +23,28 @@ constexpr size_t kTamanoBuffer = 1 << 18;  // small enough to stay in cache
 DigiError ErrorDelSistema(const std::string& ruta, const std::string& que, int err) {
     int numero = kErrorAccesoRuta;
     switch (err) {
-        case ENOENT: case ENOTDIR: case ENAMETOOLONG: numero = kErrorDeRuta; break;
-        case EBUSY: case ETXTBSY: case EWOULDBLOCK: numero = kPermisoDenegado; break;
-        case EMFILE: case ENFILE: numero = kDemasiadosFicheros; break;
-        case EIO: case ENOSPC: case EFBIG: case EDQUOT: numero = kErrorEntradaSalida; break;
-        default: break;
+        case ENOENT:
+        case ENOTDIR:
+        case ENAMETOOLONG:
+            numero = kErrorDeRuta;
+            break;
+        case EBUSY:
+        case ETXTBSY:
+        case EWOULDBLOCK:
+            numero = kPermisoDenegado;
+            break;
+        case EMFILE:
+        case ENFILE:
+            numero = kDemasiadosFicheros;
+            break;
+        case EIO:
+        case ENOSPC:
+        case EFBIG:
+        case EDQUOT:
+            numero = kErrorEntradaSalida;
+            break;
+        default:
+            break;
     }
     return DigiError(numero, EnFichero(ruta) + que + ": " + std::strerror(err));
 }
@@ -116,7 +133,8 @@ const unsigned char* FicheroBin::LeeFueraDelMapa(int64_t posicion, size_t n) {
     if (m_buffer.size() < capacidad) m_buffer.resize(capacidad);
     m_inicioBuffer = desde;
     // Read what the file holds, never more than its length; the rest is zeros.
-    const int64_t enFichero = std::max<int64_t>(0, std::min<int64_t>(capacidad, m_longitud - desde));
+    const int64_t enFichero =
+        std::max<int64_t>(0, std::min<int64_t>(capacidad, m_longitud - desde));
     size_t leidos = 0;
     while (leidos < size_t(enFichero)) {
         const ssize_t r = ::pread(m_fd, m_buffer.data() + leidos, size_t(enFichero) - leidos,
@@ -146,7 +164,8 @@ void FicheroBin::Escribe(int64_t posicion, const void* datos, size_t n) {
         const ssize_t r = ::pwrite(m_fd, p + escritos, n - escritos, desde + int64_t(escritos));
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) {
-            throw ErrorDelSistema(m_ruta, "write failed at byte " + std::to_string(posicion), errno);
+            throw ErrorDelSistema(m_ruta, "write failed at byte " + std::to_string(posicion),
+                                  errno);
         }
         escritos += size_t(r);
     }
@@ -159,7 +178,8 @@ void FicheroBin::Escribe(int64_t posicion, const void* datos, size_t n) {
 
 void FicheroBin::CambiaLongitud(int64_t longitud) {
     if (::ftruncate(m_fd, longitud) != 0) {
-        throw ErrorDelSistema(m_ruta, "cannot set the length to " + std::to_string(longitud), errno);
+        throw ErrorDelSistema(m_ruta, "cannot set the length to " + std::to_string(longitud),
+                              errno);
     }
     Renueva();
     RenuevaIguales(m_dispositivo, m_nodo);

@@ -15,7 +15,7 @@
 namespace brisquel {
 
 class FicheroBin {
-public:
+  public:
     /// Opens `ruta` for reading and writing, creating an empty file when it is missing.
     /// Throws DigiError with the system's reason (75, 76, 70, 67).
     explicit FicheroBin(const std::string& ruta);
@@ -54,7 +54,7 @@ public:
         return m_dispositivo == dispositivo && m_nodo == nodo;
     }
 
-private:
+  private:
     // Pages of the mapping already walked past are handed back every few megabytes, so a
     // sequential walk keeps a flat resident size whatever the file's length.
     static constexpr int64_t kVentanaMapa = int64_t(8) << 20;

@@ -42,7 +42,8 @@ void VaciaCuerpo(tipo_entidad_mem& m) {
 }
 
 bool EsVivo(const tipo_entidad& e) {
-    return e.nfich != 0 || EsTipo(e.elemento.cabecera.tipo, 'C') || EsTipo(e.elemento.cabecera.tipo, 'T');
+    return e.nfich != 0 || EsTipo(e.elemento.cabecera.tipo, 'C') ||
+           EsTipo(e.elemento.cabecera.tipo, 'T');
 }
 
 // Whole text of a text element into `destino`: its first npuntos - 1 blocks, cut at the
@@ -78,8 +79,8 @@ inline int32_t Posicion32(const std::string& ruta, int64_t posicion) {
 }
 
 DigiError EnElemento(const DigiError& e, const std::string& ruta, int64_t puntero) {
-    return DigiError(e.numero(),
-                     EnFichero(ruta) + "element at byte " + std::to_string(puntero) + ": " + e.what());
+    return DigiError(e.numero(), EnFichero(ruta) + "element at byte " + std::to_string(puntero) +
+                                     ": " + e.what());
 }
 
 DigiError EnElementoN(const DigiError& e, const std::string& ruta, size_t i,
@@ -131,7 +132,8 @@ int64_t Compacta(FicheroDigi& digi, int32_t n, bool escribe) {
 void Corta(const std::string& ruta, int64_t longitud) {
     const int fd = ::open(ruta.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) {
-        TerminaPrograma(EnFichero(ruta) + "cannot open the file to cut it: " + std::strerror(errno));
+        TerminaPrograma(EnFichero(ruta) +
+                        "cannot open the file to cut it: " + std::strerror(errno));
     }
     if (::ftruncate(fd, longitud) != 0) {
         const int err = errno;
@@ -146,7 +148,9 @@ void Corta(const std::string& ruta, int64_t longitud) {
 
 }  // namespace
 
-void FicheroDigi::AbreFichero(const std::string& fichero, int32_t& nfich) { nfich = AbreBin(fichero); }
+void FicheroDigi::AbreFichero(const std::string& fichero, int32_t& nfich) {
+    nfich = AbreBin(fichero);
+}
 
 void FicheroDigi::CierraFichero(const std::string& /*fichero*/, int32_t nfich) { CierraBin(nfich); }
 
@@ -318,7 +322,8 @@ void FicheroDigi::AdaptaPropiedad(tipo_entidad& entidad) {
     }
 }
 
-void FicheroDigi::CreaFicheroDigi(const std::string& fichero, std::vector<tipo_entidad>& elementos) {
+void FicheroDigi::CreaFicheroDigi(const std::string& fichero,
+                                  std::vector<tipo_entidad>& elementos) {
     std::error_code ec;
     const bool existia = std::filesystem::exists(fichero, ec);
     int32_t n = 0;
@@ -339,7 +344,8 @@ void FicheroDigi::CreaFicheroDigi(const std::string& fichero, std::vector<tipo_e
                 // A negative count is an overflow of the field, whatever the properties say.
                 if (el.elemento.cabecera.npuntos < 0) {
                     throw DigiError(kDesbordamiento,
-                                    "overflow: npuntos " + std::to_string(el.elemento.cabecera.npuntos) +
+                                    "overflow: npuntos " +
+                                        std::to_string(el.elemento.cabecera.npuntos) +
                                         " does not fit a count of 0 to 32767");
                 }
                 AdaptaPropiedad(el);
@@ -373,7 +379,8 @@ void FicheroDigi::ModificaTextoEntidad(std::string& texto, tipo_entidad& entidad
     const std::string recortado = SinEspacios(texto);
     if (recortado.size() > 11) {
         size_t i = 0;
-        for (; i + kBloque <= texto.size(); i += kBloque) textos.push_back({texto.substr(i, kBloque)});
+        for (; i + kBloque <= texto.size(); i += kBloque)
+            textos.push_back({texto.substr(i, kBloque)});
         std::string resto = i < texto.size() ? SinEspacios(texto.substr(i)) : std::string();
         // A text that fills its blocks exactly still needs a NUL after it.
         resto.resize(kBloque, '\0');

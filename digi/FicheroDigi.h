@@ -13,7 +13,7 @@ namespace brisquel {
 /// Keeps no state between calls: an open file is known only by its number.
 /// Every method throws DigiError on failure.
 class FicheroDigi {
-public:
+  public:
     /// Opens (creating if missing) `fichero` for binary read/write under the lowest
     /// free file number, returned in `nfich`. Read position 1.
     void AbreFichero(const std::string& fichero, int32_t& nfich);

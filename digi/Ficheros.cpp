@@ -27,7 +27,8 @@ int32_t TomaNumeroFichero() {
             return n;
         }
     }
-    throw DigiError(kDemasiadosFicheros, "Too many files: every file number from 1 to 255 is in use");
+    throw DigiError(kDemasiadosFicheros,
+                    "Too many files: every file number from 1 to 255 is in use");
 }
 
 void LiberaNumeroFichero(int32_t numero) {

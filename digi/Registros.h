@@ -11,10 +11,10 @@ namespace brisquel {
 
 /// Element header: kind, code and the two counts.
 struct tipo_dat {
-    std::string tipo;    ///< "C=" line/point, "T=" text; anything else with no '=' second: deleted
-    std::string codigo;  ///< as read: the 7 bytes of the field, NUL padding included
-    uint8_t natr = 0;    ///< number of attribute blocks
-    int16_t npuntos = 0; ///< "C=": points; "T=": 1 + text blocks
+    std::string tipo;     ///< "C=" line/point, "T=" text; anything else with no '=' second: deleted
+    std::string codigo;   ///< as read: the 7 bytes of the field, NUL padding included
+    uint8_t natr = 0;     ///< number of attribute blocks
+    int16_t npuntos = 0;  ///< "C=": points; "T=": 1 + text blocks
 };
 
 /// Element extent plus the three free values (texts: height, justification, rotation).

@@ -26,7 +26,7 @@ std::vector<std::string> LeeLineas(const std::string& ruta) {
     std::ifstream in(ruta, std::ios::binary);
     if (!in) {
         const int err = errno;
-        const int numero = err == ENOENT ? kFicheroNoEncontrado
+        const int numero = err == ENOENT   ? kFicheroNoEncontrado
                            : err == EACCES ? kPermisoDenegado
                                            : kErrorAccesoRuta;
         throw DigiError(numero, ruta + ": cannot open: " + std::strerror(err));
@@ -50,7 +50,8 @@ std::vector<std::string> LeeLineas(const std::string& ruta) {
 
 // A decimal number as the table files write them, rounded to an integer (halves to even).
 // Not a number: type mismatch (13); outside [minimo, maximo]: overflow (6).
-int64_t AEntero(const std::string& texto, int64_t minimo, int64_t maximo, const std::string& donde) {
+int64_t AEntero(const std::string& texto, int64_t minimo, int64_t maximo,
+                const std::string& donde) {
     const std::string t = SinEspacios(texto);
     size_t i = 0;
     if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
@@ -68,12 +69,14 @@ int64_t AEntero(const std::string& texto, int64_t minimo, int64_t maximo, const 
         if (j > k) i = j;
     }
     if (digitos == 0 || i != t.size()) {
-        throw DigiError(kTipoNoCoincide, donde + "type mismatch: \"" + texto + "\" is not a number");
+        throw DigiError(kTipoNoCoincide,
+                        donde + "type mismatch: \"" + texto + "\" is not a number");
     }
     const double v = std::nearbyint(std::strtod(t.c_str(), nullptr));
     if (!(v >= double(minimo) && v <= double(maximo))) {
         throw DigiError(kDesbordamiento, donde + "overflow: " + t + " is outside " +
-                                             std::to_string(minimo) + " to " + std::to_string(maximo));
+                                             std::to_string(minimo) + " to " +
+                                             std::to_string(maximo));
     }
     return static_cast<int64_t>(v);
 }
@@ -168,7 +171,8 @@ void FicheroDigi::leo_digi_tab(const std::string& fich_digitab, TablaDigi& digit
     }
 
     if (!digitab.empty() && digitab.size() != datos) {
-        throw DigiError(kSubindice, fich_digitab + ": subscript out of range: the table passed in has " +
+        throw DigiError(kSubindice, fich_digitab +
+                                        ": subscript out of range: the table passed in has " +
                                         std::to_string(digitab.size()) + " rows, the file " +
                                         std::to_string(datos));
     }

@@ -7,10 +7,10 @@ namespace brisquel {
 namespace {
 
 // Code points of bytes 0x80..0x9F; the rest of the page is Latin-1.
-constexpr char32_t kAlto[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char32_t kAlto[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 void PonUtf8(std::string& s, char32_t c) {
     if (c < 0x80) {
@@ -49,7 +49,10 @@ std::string Windows1252DesdeUtf8(std::string_view texto, char sustituto, bool* e
     for (size_t i = 0; i < texto.size();) {
         const unsigned char b = texto[i];
         int largo = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-        char32_t c = largo == 1 ? b : largo == 2 ? (b & 0x1F) : largo == 3 ? (b & 0x0F) : (b & 0x07);
+        char32_t c = largo == 1   ? b
+                     : largo == 2 ? (b & 0x1F)
+                     : largo == 3 ? (b & 0x0F)
+                                  : (b & 0x07);
         bool valido = largo > 0 && i + largo <= texto.size();
         for (int k = 1; valido && k < largo; ++k) {
             const unsigned char t = texto[i + k];

@@ -79,7 +79,8 @@ inline void QuitaClasesCorruptas(std::string& b) {
     uint64_t pos = 0;
     while (pos < b.size()) {
         unsigned char h[12] = {};
-        for (int i = 0; i < 12 && pos + i < b.size(); ++i) h[i] = static_cast<unsigned char>(b[pos + i]);
+        for (int i = 0; i < 12 && pos + i < b.size(); ++i)
+            h[i] = static_cast<unsigned char>(b[pos + i]);
         if (h[11] >= 0x80) return;
         if (h[1] == '=' && h[0] != 'C' && h[0] != 'T') {
             b[pos] = 'C';

@@ -62,12 +62,14 @@ std::string Limpio(const std::string& s) {
 // (trimmed, NUL-padded), everything else goes over byte for byte.
 bool Igual(const tipo_entidad& a, const tipo_entidad& b) {
     const auto &x = a.elemento, &y = b.elemento;
-    if (x.cabecera.tipo != y.cabecera.tipo || Limpio(x.cabecera.codigo) != Limpio(y.cabecera.codigo) ||
+    if (x.cabecera.tipo != y.cabecera.tipo ||
+        Limpio(x.cabecera.codigo) != Limpio(y.cabecera.codigo) ||
         x.cabecera.natr != y.cabecera.natr || x.cabecera.npuntos != y.cabecera.npuntos)
         return false;
     const auto &r = x.rango, &s = y.rango;
-    if (r.xmin != s.xmin || r.ymin != s.ymin || r.zmin != s.zmin || r.xmax != s.xmax || r.ymax != s.ymax ||
-        r.zmax != s.zmax || r.xlib != s.xlib || r.ylib != s.ylib || r.zlib != s.zlib)
+    if (r.xmin != s.xmin || r.ymin != s.ymin || r.zmin != s.zmin || r.xmax != s.xmax ||
+        r.ymax != s.ymax || r.zmax != s.zmax || r.xlib != s.xlib || r.ylib != s.ylib ||
+        r.zlib != s.zlib)
         return false;
     if (x.coordenadas != y.coordenadas || x.textos.size() != y.textos.size() ||
         x.atributos.size() != y.atributos.size())
@@ -76,7 +78,8 @@ bool Igual(const tipo_entidad& a, const tipo_entidad& b) {
         if (x.textos[i].texto12 != y.textos[i].texto12) return false;
     for (size_t i = 0; i < x.atributos.size(); ++i) {
         const Fatrib &p = x.atributos[i], &q = y.atributos[i];
-        if (p.idTabla != q.idTabla || p.nregistro != q.nregistro || Limpio(p.resto) != Limpio(q.resto))
+        if (p.idTabla != q.idTabla || p.nregistro != q.nregistro ||
+            Limpio(p.resto) != Limpio(q.resto))
             return false;
     }
     return true;

@@ -31,7 +31,8 @@ void CompruebaRegistro(const tipo_entidad& e, int64_t longitud, bool parcial = f
     if (vivo && e.elemento.atributos.size() != c.natr) fz::Hallazgo("attributes and natr differ");
     if (c.tipo == "C=" && e.elemento.coordenadas.size() != size_t(c.npuntos))
         fz::Hallazgo("points and npuntos differ");
-    if (c.tipo == "T=" && e.elemento.coordenadas.size() != 1) fz::Hallazgo("text without one insertion point");
+    if (c.tipo == "T=" && e.elemento.coordenadas.size() != 1)
+        fz::Hallazgo("text without one insertion point");
 }
 
 }  // namespace

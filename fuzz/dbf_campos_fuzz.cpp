@@ -15,13 +15,15 @@ using namespace parvenza;
 namespace {
 
 class PuertoMudo : public Puerto {
-public:
+  public:
     void Proceso(const std::string&) override {}
     void Progreso(double) override {}
     void Mensaje(const std::string& t, bool, const std::string&) override {
         fz::Hallazgo("unexpected message: " + t);
     }
-    bool PideFichero(const std::string&, const std::string&, std::string&) override { return false; }
+    bool PideFichero(const std::string&, const std::string&, std::string&) override {
+        return false;
+    }
     void Ocupado(bool) override {}
 };
 
@@ -40,8 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t n) {
             if (entradas->size() > campos.size()) fz::Hallazgo("more entries than fields");
             for (const std::string& e : *entradas) {
                 const int16_t i = IndiceDeEntrada(e);
-                if (i < 0 || size_t(i) >= campos.size()) fz::Hallazgo("entry with a wrong index: " + e);
-                if (e != EntradaCampo(i, campos[size_t(i)].nombre)) fz::Hallazgo("entry does not name its field");
+                if (i < 0 || size_t(i) >= campos.size())
+                    fz::Hallazgo("entry with a wrong index: " + e);
+                if (e != EntradaCampo(i, campos[size_t(i)].nombre))
+                    fz::Hallazgo("entry does not name its field");
             }
             if (std::string(patron) == "TODOS") listados = entradas->size();
         }

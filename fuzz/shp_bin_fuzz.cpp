@@ -28,14 +28,16 @@ extern "C" const char* __asan_default_options() {
 namespace {
 
 class PuertoMudo : public Puerto {
-public:
+  public:
     void Proceso(const std::string&) override {}
     void Progreso(double) override {}
     void Mensaje(const std::string& t, bool, const std::string&) override {
         if (t.rfind(kMensajeMaximoPuntos, 0) == 0)
             fz::Hallazgo("the run ended the program on a file the check let through: " + t);
     }
-    bool PideFichero(const std::string&, const std::string&, std::string&) override { return false; }
+    bool PideFichero(const std::string&, const std::string&, std::string&) override {
+        return false;
+    }
     void Ocupado(bool) override {}
 };
 
@@ -164,7 +166,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t n) {
         return 0;
     }
     const std::string salida = existe ? fz::Lee(op.ficheroBin) : std::string();
-    if (salida.compare(0, previo.size(), previo) != 0) fz::Hallazgo("the run changed what the BIN file held");
+    if (salida.compare(0, previo.size(), previo) != 0)
+        fz::Hallazgo("the run changed what the BIN file held");
     if (salida.size() == previo.size()) {
         if (r.elementos != 0) fz::Hallazgo("elements reported but not written");
         return 0;

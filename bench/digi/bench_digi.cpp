@@ -26,20 +26,23 @@ tipo_entidad Elemento(std::mt19937& rng, int64_t i) {
     if (clase < 15) {
         m.cabecera.tipo = "T=";
         m.coordenadas = {{x, y, 0}};
-        m.rango.xlib = 200, m.rango.ylib = int32_t(rng() % 9), m.rango.zlib = int32_t(rng() % 36000);
+        m.rango.xlib = 200, m.rango.ylib = int32_t(rng() % 9),
+        m.rango.zlib = int32_t(rng() % 36000);
         std::string t = "Texto " + std::to_string(i) + (clase < 5 ? " con un nombre largo" : "");
         FicheroDigi().ModificaTextoEntidad(t, e);
     } else {
         m.cabecera.tipo = "C=";
         const int n = clase < 35 ? 1 : clase < 60 ? 5 + int(rng() % 16) : 2 + int(rng() % 11);
         for (int k = 0; k < n; ++k) {
-            m.coordenadas.push_back({x + int32_t(rng() % 5000), y + int32_t(rng() % 5000), int32_t(rng() % 1000)});
+            m.coordenadas.push_back(
+                {x + int32_t(rng() % 5000), y + int32_t(rng() % 5000), int32_t(rng() % 1000)});
         }
         if (clase >= 35 && clase < 60) m.coordenadas.back() = m.coordenadas.front();  // closed
         m.cabecera.npuntos = int16_t(n);
     }
     const int natr = int(rng() % 3);
-    for (int j = 0; j < natr; ++j) m.atributos.push_back({int16_t(1 + j), int32_t(i), "R" + std::to_string(j)});
+    for (int j = 0; j < natr; ++j)
+        m.atributos.push_back({int16_t(1 + j), int32_t(i), "R" + std::to_string(j)});
     m.cabecera.natr = uint8_t(natr);
     return e;
 }
@@ -53,9 +56,11 @@ int Genera(const std::string& fichero, int64_t total) {
     int64_t posicion = 0;
     for (int64_t hecho = 0; hecho < total;) {
         std::vector<tipo_entidad> tanda;
-        for (int k = 0; k < 10000 && hecho < total; ++k, ++hecho) tanda.push_back(Elemento(rng, hecho));
+        for (int k = 0; k < 10000 && hecho < total; ++k, ++hecho)
+            tanda.push_back(Elemento(rng, hecho));
         digi.CreaFicheroDigi(fichero, tanda);
-        if (!marcas.is_open()) marcas.open(fichero, std::ios::in | std::ios::out | std::ios::binary);
+        if (!marcas.is_open())
+            marcas.open(fichero, std::ios::in | std::ios::out | std::ios::binary);
         // Digi deletes an element by overwriting the second character of its kind.
         for (size_t k = 0; k < tanda.size(); ++k) {
             if (k % 50 == 7) {
@@ -83,8 +88,10 @@ int Recorre(const std::string& fichero) {
         puntos += int64_t(e.elemento.coordenadas.size());
     } while (e.nfich != 0);
     digi.CierraFichero(fichero, n);
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-    std::cout << "walked " << elementos << " elements, " << puntos << " points in " << ms << " ms\n";
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    std::cout << "walked " << elementos << " elements, " << puntos << " points in " << ms
+              << " ms\n";
     return 0;
 }
 
@@ -92,7 +99,8 @@ int Recorre(const std::string& fichero) {
 
 int main(int argc, char** argv) {
     try {
-        if (argc == 4 && std::strcmp(argv[1], "genera") == 0) return Genera(argv[2], std::atoll(argv[3]));
+        if (argc == 4 && std::strcmp(argv[1], "genera") == 0)
+            return Genera(argv[2], std::atoll(argv[3]));
         if (argc == 3 && std::strcmp(argv[1], "recorre") == 0) return Recorre(argv[2]);
     } catch (const DigiError& e) {
         std::cerr << "bench_digi: " << e.what() << "\n";

@@ -12,13 +12,15 @@
 
 namespace {
 class PuertoMudo : public parvenza::Puerto {
-public:
+  public:
     void Proceso(const std::string&) override {}
     void Progreso(double) override {}
     void Mensaje(const std::string& texto, bool, const std::string&) override {
         std::fprintf(stderr, "%s\n", texto.c_str());
     }
-    bool PideFichero(const std::string&, const std::string&, std::string&) override { return false; }
+    bool PideFichero(const std::string&, const std::string&, std::string&) override {
+        return false;
+    }
     void Ocupado(bool) override {}
 };
 }  // namespace

@@ -58,7 +58,8 @@ void PuertoConsola::Dibuja(bool forzar) {
     std::ostringstream linea;
     if (m_nficheros > 0) linea << "[" << m_fichero << "/" << m_nficheros << "] ";
     linea << m_proceso;
-    if (m_pasadas > 0 && m_pasada > 0 && m_proceso.rfind("Pasada", 0) == 0) linea << "/" << m_pasadas;
+    if (m_pasadas > 0 && m_pasada > 0 && m_proceso.rfind("Pasada", 0) == 0)
+        linea << "/" << m_pasadas;
     if (m_elementos > 0) linea << ": " << m_elementos << " elementos";
     if (m_fraccion >= 0) linea << " " << std::lround(m_fraccion * 100) << "%";
     m_err << "\r\033[K" << linea.str() << std::flush;

@@ -12,7 +12,7 @@
 namespace parvenza::cli {
 
 class PuertoConsola : public Puerto {
-public:
+  public:
     /// `terminal`: draw the progress line (normally isatty on stderr).
     PuertoConsola(std::ostream& err, bool terminal);
     ~PuertoConsola() override;
@@ -24,7 +24,8 @@ public:
     void Mensaje(const std::string& texto, bool critico = false,
                  const std::string& titulo = "Parvenza") override;
     /// Answers with the next path given by Responde; false (cancel) when there is none.
-    bool PideFichero(const std::string& filtro, const std::string& titulo, std::string& ruta) override;
+    bool PideFichero(const std::string& filtro, const std::string& titulo,
+                     std::string& ruta) override;
     void Ocupado(bool) override {}
     void Avance(int fichero, int nficheros, int pasada, int64_t elementos) override;
 
@@ -37,7 +38,7 @@ public:
     /// Clears the progress line, if one is drawn.
     void Termina();
 
-private:
+  private:
     void Dibuja(bool forzar);
 
     std::ostream& m_err;

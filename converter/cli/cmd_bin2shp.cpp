@@ -32,23 +32,30 @@ struct ArgumentosBinShp {
 
 /// The file chooser of the utilities library, answered with the command line's file.
 class SelectorFijo : public fenoquia::SelectorFichero {
-public:
+  public:
     explicit SelectorFijo(std::string ruta) : m_ruta(std::move(ruta)) {}
     std::string Elige(const std::string&, const std::string&) override { return m_ruta; }
 
-private:
+  private:
     std::string m_ruta;
 };
 
 const char* NombreTipo(int tipo) {
     switch (tipo) {
-        case 1: return "point";
-        case 3: return "polyline";
-        case 5: return "polygon";
-        case 11: return "pointZ";
-        case 13: return "polylineZ";
-        case 15: return "polygonZ";
-        default: return "shape";
+        case 1:
+            return "point";
+        case 3:
+            return "polyline";
+        case 5:
+            return "polygon";
+        case 11:
+            return "pointZ";
+        case 13:
+            return "polylineZ";
+        case 15:
+            return "polygonZ";
+        default:
+            return "shape";
     }
 }
 
@@ -134,8 +141,10 @@ const bool registrado = RegistraSubcomando(20, [](CLI::App& app, int& estado) {
     sub->add_flag("--mm", a->mm, "Coordinates are millimetres (default centimetres)");
     sub->add_flag("--3d", a->tresD, "Write Z layers");
     sub->add_flag("--closed-as-lines", a->cerradasComoLineas, "Closed lines go to the line layer");
-    sub->add_flag("--texts-as-points", a->textosComoPuntos, "Texts as points (_TX) instead of lines (_TL)");
-    sub->add_flag("--all-in-folder", a->todoElDirectorio, "Convert every BIN file of FILE's folder");
+    sub->add_flag("--texts-as-points", a->textosComoPuntos,
+                  "Texts as points (_TX) instead of lines (_TL)");
+    sub->add_flag("--all-in-folder", a->todoElDirectorio,
+                  "Convert every BIN file of FILE's folder");
     sub->add_option("--append", a->anexar,
                     "Append to the layer set of this layer (cut at the first \"_\" of its name)");
     CLI::Option* cadastre = sub->add_option(
@@ -146,7 +155,8 @@ const bool registrado = RegistraSubcomando(20, [](CLI::App& app, int& estado) {
         ->needs(cadastre)
         ->check(CLI::ExistingDirectory);
     sub->add_option("FILE", a->fichero, "BIN file")->required();
-    sub->callback([a, &estado] { estado = Bin2Shp(*a, std::cout, std::cerr, isatty(STDERR_FILENO)); });
+    sub->callback(
+        [a, &estado] { estado = Bin2Shp(*a, std::cout, std::cerr, isatty(STDERR_FILENO)); });
 });
 
 }  // namespace

@@ -118,7 +118,8 @@ int Info(const std::string& fichero, std::ostream& out, std::ostream& err) {
                     << Utf8DesdeWindows1252(resto);
             }
             out << "]";
-            if (e.Propiedad.EsTexto) out << " text=\"" << Utf8DesdeWindows1252(e.Propiedad.texto) << "\"";
+            if (e.Propiedad.EsTexto)
+                out << " text=\"" << Utf8DesdeWindows1252(e.Propiedad.texto) << "\"";
             out << " extent=" << Rango(e.elemento.rango) << "\n";
             Suma(s, e);
         } while (e.nfich != 0);
@@ -138,7 +139,8 @@ int Info(const std::string& fichero, std::ostream& out, std::ostream& err) {
 }
 
 const bool registrado = RegistraSubcomando(10, [](CLI::App& app, int& estado) {
-    CLI::App* sub = app.add_subcommand("info", "List the elements of a Digi BIN file and sum them up");
+    CLI::App* sub =
+        app.add_subcommand("info", "List the elements of a Digi BIN file and sum them up");
     auto fichero = std::make_shared<std::string>();
     sub->add_option("FILE", *fichero, "BIN file")->required();
     sub->callback([fichero, &estado] { estado = Info(*fichero, std::cout, std::cerr); });

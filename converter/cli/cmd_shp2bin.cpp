@@ -40,7 +40,7 @@ struct ArgumentosShpBin {
 
 /// The console port, with the line breaks of the window's messages made terminal ones.
 class PuertoShpBin : public PuertoConsola {
-public:
+  public:
     using PuertoConsola::PuertoConsola;
     void Mensaje(const std::string& texto, bool critico, const std::string& titulo) override {
         std::string t = texto;
@@ -55,14 +55,15 @@ struct Error {
 
 bool MismoNombre(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
            });
 }
 
 /// Finds a field by name (without regard to case) among those a selector with filter
 /// `patron` would list, and returns its selector entry.
-std::string Entrada(const std::vector<CampoDbf>& campos, const std::string& nombre, const char* patron,
-                    const std::string& tabla, const char* opcion) {
+std::string Entrada(const std::vector<CampoDbf>& campos, const std::string& nombre,
+                    const char* patron, const std::string& tabla, const char* opcion) {
     // The command line speaks UTF-8, the table's names are Windows-1252.
     const std::string nombre1252 = brisquel::Windows1252DesdeUtf8(nombre);
     for (size_t i = 0; i < campos.size(); ++i) {
@@ -102,7 +103,8 @@ OpcionesShpBin Opciones(const ArgumentosShpBin& a) {
         return Entrada(campos, nombre, patron, tabla, opcion);
     };
 
-    if (!a.campoCodigo.empty()) EligeTablaDbf1(s, 9, entrada(a.campoCodigo, kFiltrosTablaDbf1[9], "--code-field"));
+    if (!a.campoCodigo.empty())
+        EligeTablaDbf1(s, 9, entrada(a.campoCodigo, kFiltrosTablaDbf1[9], "--code-field"));
     o.txtCodigo = brisquel::Windows1252DesdeUtf8(a.codigo);
 
     if (a.textos) {
@@ -111,10 +113,13 @@ OpcionesShpBin Opciones(const ArgumentosShpBin& a) {
             throw Error{"--texts: only point and polyline shapefiles become texts, " + a.fichero +
                         " is of shape type " + std::to_string(tipo)};
         o.chkTextos = true;
-        const std::string* campos4[] = {&a.campoTexto, &a.campoAltura, &a.campoJustificacion, &a.campoGiro};
-        const char* nombres[] = {"--text-field", "--height-field", "--justification-field", "--rotation-field"};
+        const std::string* campos4[] = {&a.campoTexto, &a.campoAltura, &a.campoJustificacion,
+                                        &a.campoGiro};
+        const char* nombres[] = {"--text-field", "--height-field", "--justification-field",
+                                 "--rotation-field"};
         for (int i = 0; i < 4; ++i)
-            if (!campos4[i]->empty()) EligeTablaDbfTexto(s, i, entrada(*campos4[i], kFiltroTextosZ, nombres[i]));
+            if (!campos4[i]->empty())
+                EligeTablaDbfTexto(s, i, entrada(*campos4[i], kFiltroTextosZ, nombres[i]));
         Numero(a.altura, "--height");
         Numero(a.justificacion, "--justification");
         Numero(a.giro, "--rotation");
@@ -134,22 +139,26 @@ OpcionesShpBin Opciones(const ArgumentosShpBin& a) {
     int k = 0;
     for (char tipo : a.orden) {
         ++k;
-        if (k >= 3 && !EligeAtributo(s, "Atributo " + std::to_string(k), [](int16_t) { return std::string(); }))
+        if (k >= 3 && !EligeAtributo(s, "Atributo " + std::to_string(k),
+                                     [](int16_t) { return std::string(); }))
             throw Error{"attribute " + std::to_string(k) + " cannot be defined"};
         const int base = k >= 3 ? 6 : (k - 1) * 3;
         if (tipo == 'E') {
             const std::string& par = a.enlaces[enlace++];
             const auto dos = par.find(':');
-            if (dos == std::string::npos) throw Error{"--link " + par + ": expected TABLEFIELD:RECORDFIELD"};
+            if (dos == std::string::npos)
+                throw Error{"--link " + par + ": expected TABLEFIELD:RECORDFIELD"};
             const std::string t = entrada(par.substr(0, dos), kFiltrosTablaDbf1[0], "--link");
             const std::string r = entrada(par.substr(dos + 1), kFiltrosTablaDbf1[1], "--link");
             if (IndiceDeEntrada(t) == 0)
-                throw Error{"--link " + par + ": the table's first field cannot give the table number "
+                throw Error{"--link " + par +
+                            ": the table's first field cannot give the table number "
                             "(field 0 means no field chosen)"};
             EligeTablaDbf1(s, base, t);
             EligeTablaDbf1(s, base + 1, r);
         } else {
-            EligeTablaDbf1(s, base + 2, entrada(a.restos[resto++], kFiltrosTablaDbf1[2], "--rest-field"));
+            EligeTablaDbf1(s, base + 2,
+                           entrada(a.restos[resto++], kFiltrosTablaDbf1[2], "--rest-field"));
         }
     }
     return o;
@@ -178,20 +187,25 @@ int Shp2Bin(const ArgumentosShpBin& a, std::ostream& out, std::ostream& err, boo
     puerto.Termina();
     if (!r.escrito) return 1;  // the port has said why
     out << o.ficheroBin << ": " << r.elementos << " elements from " << r.registros << " records";
-    if (!r.registrosErroneos.empty()) out << ", " << r.registrosErroneos.size() << " records left out";
+    if (!r.registrosErroneos.empty())
+        out << ", " << r.registrosErroneos.size() << " records left out";
     out << "\n";
     return 0;
 }
 
 const bool registrado = RegistraSubcomando(30, [](CLI::App& app, int& estado) {
-    CLI::App* sub = app.add_subcommand("shp2bin", "Append the elements of a shapefile to a Digi BIN file");
+    CLI::App* sub =
+        app.add_subcommand("shp2bin", "Append the elements of a shapefile to a Digi BIN file");
     auto a = std::make_shared<ArgumentosShpBin>();
-    sub->add_option("--output", a->salida, "BIN file to append to (created when missing)")->required();
+    sub->add_option("--output", a->salida, "BIN file to append to (created when missing)")
+        ->required();
     sub->add_flag("--mm", a->mm, "BIN coordinates in millimetres (default centimetres)");
-    auto* campoCodigo = sub->add_option("--code-field", a->campoCodigo, "Field giving each element's code");
+    auto* campoCodigo =
+        sub->add_option("--code-field", a->campoCodigo, "Field giving each element's code");
     auto* codigo = sub->add_option("--code", a->codigo, "Code of every element (default 140100)");
     campoCodigo->excludes(codigo);
-    auto* textos = sub->add_flag("--texts", a->textos, "Make text elements (point and polyline shapefiles)");
+    auto* textos =
+        sub->add_flag("--texts", a->textos, "Make text elements (point and polyline shapefiles)");
     struct Par {
         const char* campo;
         std::string* destinoCampo;
@@ -204,19 +218,24 @@ const bool registrado = RegistraSubcomando(30, [](CLI::App& app, int& estado) {
         {"--height-field", &a->campoAltura, "--height", &a->altura, "text height (default 1.50)"},
         {"--justification-field", &a->campoJustificacion, "--justification", &a->justificacion,
          "justification code (default 0)"},
-        {"--rotation-field", &a->campoGiro, "--rotation", &a->giro, "rotation in degrees (default 0)"},
+        {"--rotation-field", &a->campoGiro, "--rotation", &a->giro,
+         "rotation in degrees (default 0)"},
     };
     for (const Par& p : pares) {
-        auto* c = sub->add_option(p.campo, *p.destinoCampo, std::string("Field giving the ") + p.ayuda);
+        auto* c =
+            sub->add_option(p.campo, *p.destinoCampo, std::string("Field giving the ") + p.ayuda);
         auto* v = sub->add_option(p.valor, *p.destinoValor, std::string("The ") + p.ayuda);
         c->excludes(v);
         c->needs(textos);
         v->needs(textos);
     }
-    sub->add_option("--z-field", a->campoZ, "Field giving Z (a non-zero value replaces the vertices' Z)");
-    auto* enlaces = sub->add_option("--link", a->enlaces, "Attribute link: table-number and record-number fields");
+    sub->add_option("--z-field", a->campoZ,
+                    "Field giving Z (a non-zero value replaces the vertices' Z)");
+    auto* enlaces = sub->add_option("--link", a->enlaces,
+                                    "Attribute link: table-number and record-number fields");
     enlaces->type_name("TABLEFIELD:RECORDFIELD")->allow_extra_args(false)->take_all();
-    auto* restos = sub->add_option("--rest-field", a->restos, "Attribute link by a rest code field");
+    auto* restos =
+        sub->add_option("--rest-field", a->restos, "Attribute link by a rest code field");
     restos->allow_extra_args(false)->take_all();
     sub->add_option("FILE", a->fichero, "Shapefile (.shp)")->required();
     sub->callback([a, sub, enlaces, restos, &estado] {

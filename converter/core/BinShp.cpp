@@ -42,18 +42,24 @@ bool EsZ(int16_t tipo) { return tipo == 11 || tipo == 13 || tipo == 15; }
 /// Whether the element goes to pass `pasada` (1-based).
 bool EnPasada(int pasada, const brisquel::tipo_propiedad& p, const OpcionesBinShp& o) {
     switch (pasada) {
-        case 1: return p.EsCerrado && !p.EsPunto && !p.EsTexto && !o.cerradasComoLineas;
-        case 2: return !p.EsPunto && !p.EsTexto && (!p.EsCerrado || o.cerradasComoLineas);
-        case 3: return p.EsPunto && !p.EsTexto && !o.anexar;
-        case 4: return p.EsTexto && o.textosComoLineas;
-        default: return p.EsTexto && !o.textosComoLineas;
+        case 1:
+            return p.EsCerrado && !p.EsPunto && !p.EsTexto && !o.cerradasComoLineas;
+        case 2:
+            return !p.EsPunto && !p.EsTexto && (!p.EsCerrado || o.cerradasComoLineas);
+        case 3:
+            return p.EsPunto && !p.EsTexto && !o.anexar;
+        case 4:
+            return p.EsTexto && o.textosComoLineas;
+        default:
+            return p.EsTexto && !o.textosComoLineas;
     }
 }
 
 /// Closes the BIN file however the pass ends.
 class FicheroAbierto {
-public:
-    FicheroAbierto(brisquel::FicheroDigi& digi, const std::string& ruta) : m_digi(digi), m_ruta(ruta) {
+  public:
+    FicheroAbierto(brisquel::FicheroDigi& digi, const std::string& ruta)
+        : m_digi(digi), m_ruta(ruta) {
         m_digi.AbreFichero(m_ruta, m_nfich);
     }
     ~FicheroAbierto() {
@@ -65,7 +71,7 @@ public:
     }
     int32_t nfich() const { return m_nfich; }
 
-private:
+  private:
     brisquel::FicheroDigi& m_digi;
     std::string m_ruta;
     int32_t m_nfich = 0;
@@ -73,11 +79,11 @@ private:
 
 /// Hourglass off when the run ends, by failure too.
 class Reloj {
-public:
+  public:
     explicit Reloj(Puerto& p) : m_p(p) { m_p.Ocupado(true); }
     ~Reloj() { m_p.Ocupado(false); }
 
-private:
+  private:
     Puerto& m_p;
 };
 
@@ -103,7 +109,8 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
     }
     if (opciones.catastro && !catastro)
         throw std::invalid_argument("ProcesarBinShp: cadastre mode without its hook");
-    if (opciones.divisor <= 0) throw std::invalid_argument("ProcesarBinShp: unit divisor must be positive");
+    if (opciones.divisor <= 0)
+        throw std::invalid_argument("ProcesarBinShp: unit divisor must be positive");
 
     const double divisor = opciones.divisor;
     // Cadastre layers take the 2D types: the cadastre fields exist only on those.
@@ -112,15 +119,17 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
     std::string baseAnexo;
     if (opciones.anexar) {
         std::string elegido;
-        if (!puerto.PideFichero("Fichero SHP (*.shp)|*.shp", "Elegir fichero", elegido)) return resultado;
+        if (!puerto.PideFichero("Fichero SHP (*.shp)|*.shp", "Elegir fichero", elegido))
+            return resultado;
         // Cut at the first "_" of the file name, never inside a folder name.
         fs::path p(elegido);
         std::string nombre = p.filename().string();
         size_t corte = nombre.find('_');
         if (corte == std::string::npos) {
-            puerto.Mensaje("El nombre del fichero elegido no lleva \"_\"; no se sabe a qué capas anexar: " +
-                               elegido,
-                           true);
+            puerto.Mensaje(
+                "El nombre del fichero elegido no lleva \"_\"; no se sabe a qué capas anexar: " +
+                    elegido,
+                true);
             return resultado;
         }
         baseAnexo = (p.parent_path() / nombre.substr(0, corte)).string() + ".bin";
@@ -138,7 +147,8 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
             // Opening a BIN file creates it when missing; a conversion must not.
             std::error_code ec;
             if (!fs::is_regular_file(fichero, ec))
-                throw brisquel::DigiError(brisquel::kFicheroNoEncontrado, fichero + ": no existe el fichero");
+                throw brisquel::DigiError(brisquel::kFicheroNoEncontrado,
+                                          fichero + ": no existe el fichero");
             base = opciones.anexar ? baseAnexo : fichero;
             std::array<bool, 4> pendiente = {true, true, true, true};
             Reloj reloj(puerto);
@@ -155,7 +165,8 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
                     ++contador;
                     const std::string& tipo = entidad.elemento.cabecera.tipo;
                     if (entidad.nfich == 0 && tipo != "C=" && tipo != "T=") break;
-                    if (contador % kCadaAvance == 0) puerto.Avance(f + 1, nficheros, pasada, contador);
+                    if (contador % kCadaAvance == 0)
+                        puerto.Avance(f + 1, nficheros, pasada, contador);
                     codigo = entidad.elemento.cabecera.codigo;
                     digi.limpia_texto(codigo);
                     if (opciones.catastro) catastro->Busca(entidad, codigo);
@@ -192,8 +203,9 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
                     auto vertices = escritor->Vertices();
                     if (!prop.EsTexto) {
                         // npuntos is what the file says; the array holds what could be read.
-                        size_t n = std::min(puntos.size(),
-                                            static_cast<size_t>(std::max<int16_t>(entidad.elemento.cabecera.npuntos, 0)));
+                        size_t n =
+                            std::min(puntos.size(), static_cast<size_t>(std::max<int16_t>(
+                                                        entidad.elemento.cabecera.npuntos, 0)));
                         for (size_t i = 0; i < n; ++i) {
                             const auto& p = puntos[i];
                             if (conZ)
@@ -215,12 +227,15 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
                         brisquel::Fpunto3d p1 = puntos.empty() ? brisquel::Fpunto3d{} : puntos[0];
                         double x1 = p1.x / divisor, y1 = p1.y / divisor, z1 = p1.z / divisor;
                         auto pon = [&](double x, double y) {
-                            if (conZ) vertices.Add(x, y, z1);
-                            else vertices.Add(x, y);
+                            if (conZ)
+                                vertices.Add(x, y, z1);
+                            else
+                                vertices.Add(x, y);
                         };
                         pon(x1, y1);
                         if (def.clase == kTexto && def.tipo2D == 3) {
-                            double largo = (r.xlib / divisor) * static_cast<double>(prop.texto.size()) * 0.8;
+                            double largo =
+                                (r.xlib / divisor) * static_cast<double>(prop.texto.size()) * 0.8;
                             double a = (90 - r.zlib / 100.0) * kPi / 180;
                             pon(x1 + std::sin(a) * largo, y1 + std::cos(a) * largo);
                         }

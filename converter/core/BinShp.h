@@ -27,7 +27,7 @@ struct OpcionesBinShp {
 
 /// What the cadastre mode adds to a run. The driver calls it; the cadastre code fills it.
 class GanchoCatastro {
-public:
+  public:
     virtual ~GanchoCatastro() = default;
     /// Lookup for one element, in every pass, before the pass filter. May replace `codigo`
     /// (already cleaned) and prepares the values that PonCampos writes.

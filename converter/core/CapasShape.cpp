@@ -12,27 +12,31 @@ const std::vector<DefCampo>& CamposComunes() {
 
 const std::vector<DefCampo>& CamposCatastro(int16_t tipo) {
     static const std::vector<DefCampo> poligono = {
-        {"MAPA", 4, 6, 0},      {"DELEGACIO", 4, 2, 0}, {"MUNICIPIO", 4, 3, 0},
-        {"MASA", 10, 5, 0},     {"HOJA", 10, 7, 0},     {"TIPO", 10, 1, 0},
-        {"COORX", 7, 10, 2},    {"COORY", 7, 11, 2},    {"NUMSYMBOL", 4, 2, 0},
-        {"AREA", 7, 11, 2},     {"FECHAALTA", 4, 8, 0}, {"FECHABAJA", 4, 8, 0},
-        {"PARCELA", 10, 5, 0},  {"VIA", 4, 5, 0},       {"NUMERO", 4, 4, 0},
+        {"MAPA", 4, 6, 0},       {"DELEGACIO", 4, 2, 0}, {"MUNICIPIO", 4, 3, 0},
+        {"MASA", 10, 5, 0},      {"HOJA", 10, 7, 0},     {"TIPO", 10, 1, 0},
+        {"COORX", 7, 10, 2},     {"COORY", 7, 11, 2},    {"NUMSYMBOL", 4, 2, 0},
+        {"AREA", 7, 11, 2},      {"FECHAALTA", 4, 8, 0}, {"FECHABAJA", 4, 8, 0},
+        {"PARCELA", 10, 5, 0},   {"VIA", 4, 5, 0},       {"NUMERO", 4, 4, 0},
         {"NUMERODUP", 10, 1, 0}, {"SUBPARCE", 10, 4, 0}, {"CONSTRU", 10, 16, 0}};
     static const std::vector<DefCampo> linea = {
         {"MAPA", 4, 6, 0},      {"DELEGACIO", 4, 2, 0}, {"MUNICIPIO", 4, 3, 0},
         {"TTGGSS", 10, 6, 0},   {"VIA", 4, 5, 0},       {"NUMSYMBOL", 4, 2, 0},
         {"FECHAALTA", 4, 8, 0}, {"FECHABAJA", 4, 8, 0}, {"ROTULO", 10, 32, 0}};
     static const std::vector<DefCampo> punto = {
-        {"MAPA", 4, 6, 0},      {"DELEGACIO", 4, 2, 0}, {"MUNICIPIO", 4, 3, 0},
+        {"MAPA", 4, 6, 0},      {"DELEGACIO", 4, 2, 0},  {"MUNICIPIO", 4, 3, 0},
         {"TTGGSS", 10, 6, 0},   {"ATRIBUTO", 10, 11, 0}, {"NUMSYMBOL", 4, 2, 0},
-        {"FECHAALTA", 4, 8, 0}, {"FECHABAJA", 4, 8, 0}, {"COTA", 7, 11, 2}};
+        {"FECHAALTA", 4, 8, 0}, {"FECHABAJA", 4, 8, 0},  {"COTA", 7, 11, 2}};
     static const std::vector<DefCampo> ninguno;
     // An exact match on the type: Z layers never get the cadastre sets.
     switch (tipo) {
-        case 5: return poligono;
-        case 3: return linea;
-        case 1: return punto;
-        default: return ninguno;
+        case 5:
+            return poligono;
+        case 3:
+            return linea;
+        case 1:
+            return punto;
+        default:
+            return ninguno;
     }
 }
 
@@ -48,7 +52,8 @@ void CreateFichShape(Shapefile& escritor, const std::string& ficheroBin, int16_t
     auto campos = escritor.Fields();
     for (const DefCampo& c : CamposComunes()) campos.Add(c.nombre, c.tipo, c.ancho, c.decimales);
     if (catastro)
-        for (const DefCampo& c : CamposCatastro(tipo)) campos.Add(c.nombre, c.tipo, c.ancho, c.decimales);
+        for (const DefCampo& c : CamposCatastro(tipo))
+            campos.Add(c.nombre, c.tipo, c.ancho, c.decimales);
     escritor.CommitFieldDefinitions();
 }
 

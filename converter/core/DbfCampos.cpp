@@ -103,10 +103,12 @@ int16_t IndiceDeEntrada(const std::string& entrada) {
     if (p != fin && *p == '+') ++p;
     long valor = 0;
     auto [resto, ec] = std::from_chars(p, fin, valor);
-    if (ec == std::errc::result_out_of_range) throw ShpBinError(6, "Índice de campo fuera de rango: " + entrada);
+    if (ec == std::errc::result_out_of_range)
+        throw ShpBinError(6, "Índice de campo fuera de rango: " + entrada);
     if (ec != std::errc() || resto != fin || p == fin)
         throw ShpBinError(13, "La entrada no empieza por un índice de campo: " + entrada);
-    if (valor < -32768 || valor > 32767) throw ShpBinError(6, "Índice de campo fuera de rango: " + entrada);
+    if (valor < -32768 || valor > 32767)
+        throw ShpBinError(6, "Índice de campo fuera de rango: " + entrada);
     return static_cast<int16_t>(valor);
 }
 
@@ -129,8 +131,8 @@ std::string ObtengoNombreCamposDbf(const std::string& directorio, const std::str
                                    int16_t i) {
     const auto campos = CamposDbf(directorio, tabladbf);
     if (i < 0 || static_cast<size_t>(i) >= campos.size())
-        throw ShpBinError(9, "La tabla " + RutaTablaDbf(directorio, tabladbf) + " no tiene el campo " +
-                                 std::to_string(i));
+        throw ShpBinError(9, "La tabla " + RutaTablaDbf(directorio, tabladbf) +
+                                 " no tiene el campo " + std::to_string(i));
     return campos[i].nombre;
 }
 

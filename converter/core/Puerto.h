@@ -10,7 +10,7 @@ namespace parvenza {
 
 /// How a driver reports to its host. All texts are UTF-8.
 class Puerto {
-public:
+  public:
     virtual ~Puerto() = default;
 
     /// Caption of the process label (`lbl_Proceso`); the host shows it at once.

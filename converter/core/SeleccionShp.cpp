@@ -28,7 +28,9 @@ VistaSelector Vista(int32_t indice, bool elegido, const NombreCampo& nombre) {
 
 }  // namespace
 
-int AtributoSiguiente(const SeleccionShp& s) { return static_cast<int>(s.listaAtributos.size()) + 2; }
+int AtributoSiguiente(const SeleccionShp& s) {
+    return static_cast<int>(s.listaAtributos.size()) + 2;
+}
 
 CampoAtributo& Atributo(SeleccionShp& s, int k) {
     if (k < 1 || static_cast<size_t>(k) > s.camposAtributo.size())
@@ -50,10 +52,13 @@ std::string ShpElegido(SeleccionShp& s, const std::string& ruta, const std::stri
     return "Atributo 3";
 }
 
-bool OfreceTextos(int tipoShp) { return tipoShp == 1 || tipoShp == 3 || tipoShp == 11 || tipoShp == 13; }
+bool OfreceTextos(int tipoShp) {
+    return tipoShp == 1 || tipoShp == 3 || tipoShp == 11 || tipoShp == 13;
+}
 
 EfectoTablaDbf1 EligeTablaDbf1(SeleccionShp& s, int Index, const std::string& entrada) {
-    if (Index < 0 || Index > 9) throw ShpBinError(5, "Selector de campo inexistente: " + std::to_string(Index));
+    if (Index < 0 || Index > 9)
+        throw ShpBinError(5, "Selector de campo inexistente: " + std::to_string(Index));
     const int16_t f = IndiceDeEntrada(entrada);
     EfectoTablaDbf1 efecto;
     if (Index == 9) {
@@ -116,11 +121,14 @@ EfectoTablaDbf1 EligeTablaDbf1(SeleccionShp& s, int Index, const std::string& en
 void EligeTablaDbfTexto(SeleccionShp& s, int Index, const std::string& entrada) {
     int16_t* destino[] = {&s.indexCampoTexto_Rotulo, &s.indexCampoTexto_Altura,
                           &s.indexCampoTexto_Justificacion, &s.indexCampoTexto_Giro};
-    if (Index < 0 || Index > 3) throw ShpBinError(5, "Selector de texto inexistente: " + std::to_string(Index));
+    if (Index < 0 || Index > 3)
+        throw ShpBinError(5, "Selector de texto inexistente: " + std::to_string(Index));
     *destino[Index] = IndiceDeEntrada(entrada);
 }
 
-void EligeTablaDbfZ(SeleccionShp& s, const std::string& entrada) { s.indexCampoZ = IndiceDeEntrada(entrada); }
+void EligeTablaDbfZ(SeleccionShp& s, const std::string& entrada) {
+    s.indexCampoZ = IndiceDeEntrada(entrada);
+}
 
 std::string AnadimosOtroAtributo(SeleccionShp& s) {
     const size_t m = s.listaAtributos.size();
@@ -145,8 +153,9 @@ std::optional<std::array<VistaSelector, 3>> EligeAtributo(SeleccionShp& s, const
     if (ec != std::errc() || fin != numero.data() + numero.size()) return std::nullopt;
     const int siguiente = AtributoSiguiente(s);
     // Attributes 1 and 2 have their own columns; numbers past the next one have no entry.
-    if (n < 3 || n > siguiente || static_cast<size_t>(n) > s.camposAtributo.size()) return std::nullopt;
-    if (n < siguiente && static_cast<size_t>(n - 2) > s.camposAtributoExtra.size()) return std::nullopt;
+    if (n < 3 || n > siguiente || static_cast<size_t>(n) > s.camposAtributo.size())
+        return std::nullopt;
+    if (n<siguiente&& static_cast<size_t>(n - 2)> s.camposAtributoExtra.size()) return std::nullopt;
 
     s.numAtributo = static_cast<int16_t>(n);
     std::array<VistaSelector, 3> vista;
@@ -157,8 +166,10 @@ std::optional<std::array<VistaSelector, 3>> EligeAtributo(SeleccionShp& s, const
     const CampoAtributo& e = Extra(s, n);
     vista[0] = Vista(e.campoTabla, e.campoTabla != kBorrado, nombres);
     vista[1] = Vista(e.campoRegistro, e.campoRegistro != kBorrado, nombres);
-    if (!e.campoResto.empty()) vista[2] = Vista(IndiceDeEntrada(e.campoResto), true, nombres);
-    else vista[2] = {"", false};
+    if (!e.campoResto.empty())
+        vista[2] = Vista(IndiceDeEntrada(e.campoResto), true, nombres);
+    else
+        vista[2] = {"", false};
     return vista;
 }
 

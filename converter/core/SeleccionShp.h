@@ -17,7 +17,8 @@ namespace parvenza {
 /// The fields recorded for one attribute link: a table-number and a record-number field,
 /// or a rest field. New entries hold 0, 0 and the empty string.
 struct CampoAtributo {
-    int32_t campoTabla = 0;     ///< field index; 0 = not chosen (so field 0 never serves), -99 = cleared
+    int32_t campoTabla =
+        0;  ///< field index; 0 = not chosen (so field 0 never serves), -99 = cleared
     int32_t campoRegistro = 0;  ///< field index; -99 = cleared (0 is a real field here)
     std::string campoResto;     ///< field index in decimal; empty = not chosen, "-99" = cleared
 };
@@ -69,7 +70,7 @@ bool OfreceTextos(int tipoShp);
 
 /// What the window does after a choice in `cmbTablaDbf1`.
 struct EfectoTablaDbf1 {
-    std::vector<int> deshabilitar;          ///< indices of `cmbTablaDbf1` to disable
+    std::vector<int> deshabilitar;            ///< indices of `cmbTablaDbf1` to disable
     std::optional<std::string> entradaNueva;  ///< entry appended to `cmbLabel17`, if any
 };
 

@@ -96,7 +96,8 @@ bool TablaEnUtf8(const std::string& shp) {
         std::ifstream f(base + ext);
         std::string pagina;
         if (!(f >> pagina)) continue;
-        for (char& ch : pagina) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        for (char& ch : pagina)
+            ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
         return pagina == "UTF-8" || pagina == "UTF8" || pagina == "65001";
     }
     return false;
@@ -111,7 +112,7 @@ std::string A1252(const std::string& texto, bool utf8) {
 // element, every vertex in one array, codes and texts in one string. A tipo_entidad per
 // element would take twice the memory of the BIN file for short lines.
 class Almacen {
-public:
+  public:
     struct Marca {
         size_t elementos, puntos, enlaces, cadenas;
     };
@@ -122,7 +123,9 @@ public:
         m_cadenas.reserve(elementos * 6);
     }
     size_t size() const { return m_cabezas.size(); }
-    Marca Estado() const { return {m_cabezas.size(), m_puntos.size(), m_enlaces.size(), m_cadenas.size()}; }
+    Marca Estado() const {
+        return {m_cabezas.size(), m_puntos.size(), m_enlaces.size(), m_cadenas.size()};
+    }
     void Vuelve(const Marca& m) {
         m_cabezas.resize(m.elementos);
         m_puntos.resize(m.puntos);
@@ -179,17 +182,20 @@ public:
             } while (i < size());
         } catch (const std::exception& e) {
             if (i > 0) {
-                if (existia) fs::resize_file(ruta, inicial, ec);
-                else fs::remove(ruta, ec);
+                if (existia)
+                    fs::resize_file(ruta, inicial, ec);
+                else
+                    fs::remove(ruta, ec);
                 if (ec)
-                    throw ShpBinError(5, std::string(e.what()) + "\r" + ruta +
-                                             " no se ha podido devolver a su longitud anterior: " + ec.message());
+                    throw ShpBinError(
+                        5, std::string(e.what()) + "\r" + ruta +
+                               " no se ha podido devolver a su longitud anterior: " + ec.message());
             }
             throw;
         }
     }
 
-private:
+  private:
     // Small batches keep the copies made for the writer small next to the held elements.
     static constexpr size_t kTanda = 4096;
     static constexpr size_t kPuntosTanda = 1 << 16;
@@ -215,8 +221,10 @@ private:
         m.rango.xlib = h.xlib;
         m.rango.ylib = h.ylib;
         m.rango.zlib = h.zlib;
-        m.coordenadas.assign(m_puntos.begin() + h.primerPunto, m_puntos.begin() + h.primerPunto + h.nPuntos);
-        m.atributos.assign(m_enlaces.begin() + h.primerEnlace, m_enlaces.begin() + h.primerEnlace + h.nEnlaces);
+        m.coordenadas.assign(m_puntos.begin() + h.primerPunto,
+                             m_puntos.begin() + h.primerPunto + h.nPuntos);
+        m.atributos.assign(m_enlaces.begin() + h.primerEnlace,
+                           m_enlaces.begin() + h.primerEnlace + h.nEnlaces);
         e.Propiedad = {};
         e.nfich = e.puntero = e.tamano = 0;
         if (h.texto) {
@@ -314,10 +322,11 @@ void ConvierteRegistro(Contexto& c, int32_t registro) {
     std::string texto;
     if (o.chkTextos) {
         try {
-            const CajasTexto cajas{o.txtTextoRotulo, o.txtTextoAltura, o.txtTextoJustificacion, o.txtTextoGiro};
+            const CajasTexto cajas{o.txtTextoRotulo, o.txtTextoAltura, o.txtTextoJustificacion,
+                                   o.txtTextoGiro};
             ObtengoDatosTextos(c.shp, s.indexCampoTexto_Rotulo, s.indexCampoTexto_Altura,
-                               s.indexCampoTexto_Justificacion, s.indexCampoTexto_Giro, cajas, c.rotulo,
-                               c.altura, c.justificacion, c.giro);
+                               s.indexCampoTexto_Justificacion, s.indexCampoTexto_Giro, cajas,
+                               c.rotulo, c.altura, c.justificacion, c.giro);
         } catch (const ShpBinError&) {
             // A box that is not a number: the values worked out so far stand, the rest
             // keep what they held.
@@ -376,7 +385,8 @@ void ConvierteRegistro(Contexto& c, int32_t registro) {
             c.digi.AdaptaPropiedad(e);
         } else {
             // The writer's extent takes in the text's run from the insertion point: it must fit.
-            const double largo = std::fabs(static_cast<double>(e.elemento.rango.xlib)) * texto.size();
+            const double largo =
+                std::fabs(static_cast<double>(e.elemento.rango.xlib)) * texto.size();
             if (std::abs(static_cast<double>(coords[0].x)) + largo > 2147483647.0 ||
                 std::abs(static_cast<double>(coords[0].y)) + largo > 2147483647.0)
                 throw ShpBinError(6, "El texto no cabe en las coordenadas del fichero BIN");
@@ -404,7 +414,8 @@ std::string CompruebaCampos(const OpcionesShpBin& o, int nCampos, int atributos)
     if (o.chkTextos) {
         if (s.indexCampoTexto_Rotulo >= 0) mira(s.indexCampoTexto_Rotulo, "el texto");
         if (s.indexCampoTexto_Altura >= 0) mira(s.indexCampoTexto_Altura, "la altura");
-        if (s.indexCampoTexto_Justificacion >= 0) mira(s.indexCampoTexto_Justificacion, "la justificación");
+        if (s.indexCampoTexto_Justificacion >= 0)
+            mira(s.indexCampoTexto_Justificacion, "la justificación");
         if (s.indexCampoTexto_Giro >= 0) mira(s.indexCampoTexto_Giro, "el giro");
     }
     if (o.chkCotas && s.indexCampoZ >= 0) mira(s.indexCampoZ, "la Z");
@@ -439,7 +450,8 @@ int32_t Redondea32(double valor) {
     const double r = std::nearbyint(valor);
     // -2147483648 is a 32-bit value but the BIN writer cannot store it.
     if (!(r >= -2147483647.0 && r <= 2147483647.0))
-        throw ShpBinError(6, "Desbordamiento: " + TextoNumero(valor) + " no cabe en un entero de 32 bits");
+        throw ShpBinError(
+            6, "Desbordamiento: " + TextoNumero(valor) + " no cabe en un entero de 32 bits");
     return static_cast<int32_t>(r);
 }
 
@@ -490,9 +502,10 @@ int16_t ChequeaTipoShp(const std::string& fich_entrada) {
     }
 }
 
-void ObtengoDatosTextos(Shapefile& shp, int16_t indexCampoTexto_Rotulo, int16_t indexCampoTexto_Altura,
-                        int16_t indexCampoTexto_Justificacion, int16_t indexCampoTexto_Giro,
-                        const CajasTexto& cajas, std::string& RotuloTexto, double& RotuloAltura,
+void ObtengoDatosTextos(Shapefile& shp, int16_t indexCampoTexto_Rotulo,
+                        int16_t indexCampoTexto_Altura, int16_t indexCampoTexto_Justificacion,
+                        int16_t indexCampoTexto_Giro, const CajasTexto& cajas,
+                        std::string& RotuloTexto, double& RotuloAltura,
                         int32_t& RotuloJustificacion, double& RotuloGiro) {
     if (indexCampoTexto_Rotulo <= -1) {
         RotuloTexto = cajas.txtTextoRotulo.empty() ? "NoTexto" : Recorta(cajas.txtTextoRotulo);
@@ -507,7 +520,8 @@ void ObtengoDatosTextos(Shapefile& shp, int16_t indexCampoTexto_Rotulo, int16_t 
         return !EsNulo(v) && EsNumero(shp, indice, v) ? Numero(v) : defecto;
     };
     RotuloAltura = numero(indexCampoTexto_Altura, cajas.txtTextoAltura, 1.5);
-    RotuloJustificacion = Redondea32(numero(indexCampoTexto_Justificacion, cajas.txtTextoJustificacion, 0));
+    RotuloJustificacion =
+        Redondea32(numero(indexCampoTexto_Justificacion, cajas.txtTextoJustificacion, 0));
     RotuloGiro = numero(indexCampoTexto_Giro, cajas.txtTextoGiro, 0);
 }
 
@@ -529,8 +543,8 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
     puerto.Proceso("Procesando fichero Shape...");
 
     const SeleccionShp& s = o.seleccion;
-    const int atributos = static_cast<int>(
-        std::min(s.listaAtributos.size() + 1, s.camposAtributo.size()));
+    const int atributos =
+        static_cast<int>(std::min(s.listaAtributos.size() + 1, s.camposAtributo.size()));
     const std::string falta = CompruebaCampos(o, shp.Fields().Count(), atributos);
     if (!falta.empty()) {
         Interrumpe(puerto, r, falta);
@@ -581,7 +595,8 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
         r.escrito = true;
         r.elementos = static_cast<int64_t>(elementos.size());
     } catch (const std::exception& e) {
-        fallo = "No se ha podido grabar el fichero BIN " + o.ficheroBin + "; queda como estaba.\r" + e.what();
+        fallo = "No se ha podido grabar el fichero BIN " + o.ficheroBin + "; queda como estaba.\r" +
+                e.what();
     }
     puerto.Ocupado(false);
     elementos = Almacen();

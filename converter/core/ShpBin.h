@@ -20,10 +20,10 @@ class Shapefile;
 /// Choices of one run, as the window's controls or the command line give them. Texts are
 /// Windows-1252 bytes, as the BIN file holds them: the window converts its boxes' texts.
 struct OpcionesShpBin {
-    std::string ficheroShp;          ///< the chosen shapefile (.shp path)
-    std::string ficheroBin;          ///< the output BIN file; elements are appended to it
-    int32_t factorUnidades = 100;    ///< 100 for "cm", 1000 for "mm"
-    SeleccionShp seleccion;          ///< the recorded field choices
+    std::string ficheroShp;        ///< the chosen shapefile (.shp path)
+    std::string ficheroBin;        ///< the output BIN file; elements are appended to it
+    int32_t factorUnidades = 100;  ///< 100 for "cm", 1000 for "mm"
+    SeleccionShp seleccion;        ///< the recorded field choices
     std::string txtCodigo = "140100";
     std::string txtTextoRotulo = "NoTexto";
     std::string txtTextoAltura = "1.50";
@@ -35,11 +35,11 @@ struct OpcionesShpBin {
 
 /// What a run did.
 struct ResultadoShpBin {
-    bool escrito = false;         ///< the elements were appended (true also when there were none)
-    int32_t registros = 0;        ///< records visited
-    int64_t elementos = 0;        ///< elements appended
+    bool escrito = false;   ///< the elements were appended (true also when there were none)
+    int32_t registros = 0;  ///< records visited
+    int64_t elementos = 0;  ///< elements appended
     std::vector<int32_t> registrosErroneos;  ///< as listed in the summary message
-    std::string error;            ///< why nothing was written, when `escrito` is false
+    std::string error;                       ///< why nothing was written, when `escrito` is false
 };
 
 /// File dialog of `cmdElegirShp_Click`: filter and title.
@@ -81,9 +81,9 @@ struct VistaShpElegido {
     /// Entries of `cmbTablaDbf1`(0) to (9); none where the table name was refused (the
     /// selector keeps its entries).
     std::array<std::optional<std::vector<std::string>>, 10> cmbTablaDbf1;
-    int16_t tipoShp = 0;        ///< from ChequeaTipoShp
+    int16_t tipoShp = 0;  ///< from ChequeaTipoShp
     bool chkTextosVisible = false;
-    std::string cmbLabel17;     ///< the text of `cmbLabel17`: "Atributo 3"
+    std::string cmbLabel17;  ///< the text of `cmbLabel17`: "Atributo 3"
 };
 
 /// `cmdElegirShp_Click` after the dialog: records the shapefile `ruta` chosen in folder
@@ -113,9 +113,10 @@ struct CajasTexto {
 /// others). Justification is rounded halves to even. Throws at the first output that fails
 /// (ShpBinError 13 for a box that is not a number, 6 out of range; ShapefileError from the
 /// component); the outputs worked out before it keep their new values.
-void ObtengoDatosTextos(Shapefile& shp, int16_t indexCampoTexto_Rotulo, int16_t indexCampoTexto_Altura,
-                        int16_t indexCampoTexto_Justificacion, int16_t indexCampoTexto_Giro,
-                        const CajasTexto& cajas, std::string& RotuloTexto, double& RotuloAltura,
+void ObtengoDatosTextos(Shapefile& shp, int16_t indexCampoTexto_Rotulo,
+                        int16_t indexCampoTexto_Altura, int16_t indexCampoTexto_Justificacion,
+                        int16_t indexCampoTexto_Giro, const CajasTexto& cajas,
+                        std::string& RotuloTexto, double& RotuloAltura,
                         int32_t& RotuloJustificacion, double& RotuloGiro);
 
 /// `ObtengoDatosZ`: with an index of -1 or less leaves `ZConstante` as it is; otherwise the

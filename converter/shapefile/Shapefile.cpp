@@ -38,7 +38,7 @@ struct FicheroSA {
     uint64_t pos = 0;
     std::vector<char> escritura;  ///< bytes not yet written, from offset `inicioEscritura`
     uint64_t inicioEscritura = 0;
-    std::vector<char> lectura;    ///< cached bytes from offset `inicioLectura`
+    std::vector<char> lectura;  ///< cached bytes from offset `inicioLectura`
     uint64_t inicioLectura = 0;
     bool fallo = false;
     bool indice = false;  ///< a .shx file
@@ -96,7 +96,8 @@ SAFile SAAbre(const char* nombre, const char* acceso) {
     auto* f = new FicheroSA;
     f->fd = fd;
     std::string extension = fs::path(nombre).extension().string();
-    f->indice = extension.size() == 4 && std::tolower(static_cast<unsigned char>(extension[3])) == 'x' &&
+    f->indice = extension.size() == 4 &&
+                std::tolower(static_cast<unsigned char>(extension[3])) == 'x' &&
                 std::tolower(static_cast<unsigned char>(extension[1])) == 's';
     return reinterpret_cast<SAFile>(f);
 }
@@ -153,8 +154,9 @@ SAOffset SABusca(SAFile h, SAOffset desplazamiento, int desde) {
     } else {
         struct stat st {};
         if (fstat(f.fd, &st) != 0) return static_cast<SAOffset>(-1);
-        f.pos = std::max<uint64_t>(static_cast<uint64_t>(st.st_size),
-                                   f.escritura.empty() ? 0 : f.inicioEscritura + f.escritura.size());
+        f.pos =
+            std::max<uint64_t>(static_cast<uint64_t>(st.st_size),
+                               f.escritura.empty() ? 0 : f.inicioEscritura + f.escritura.size());
     }
     return 0;
 }
@@ -204,10 +206,13 @@ int NumeroDeErrno(int e) {
     switch (e) {
         case EACCES:
         case EPERM:
-        case EROFS: return 70;
+        case EROFS:
+            return 70;
         case ENOENT:
-        case ENOTDIR: return 76;
-        default: return 75;
+        case ENOTDIR:
+            return 76;
+        default:
+            return 75;
     }
 }
 
@@ -220,11 +225,21 @@ bool IgualSinCaso(const std::string& a, const std::string& b) {
 
 bool TipoValido(int tipo) {
     switch (tipo) {
-        case SHPT_POINT: case SHPT_ARC: case SHPT_POLYGON: case SHPT_MULTIPOINT:
-        case SHPT_POINTZ: case SHPT_ARCZ: case SHPT_POLYGONZ: case SHPT_MULTIPOINTZ:
-        case SHPT_POINTM: case SHPT_ARCM: case SHPT_POLYGONM: case SHPT_MULTIPOINTM:
+        case SHPT_POINT:
+        case SHPT_ARC:
+        case SHPT_POLYGON:
+        case SHPT_MULTIPOINT:
+        case SHPT_POINTZ:
+        case SHPT_ARCZ:
+        case SHPT_POLYGONZ:
+        case SHPT_MULTIPOINTZ:
+        case SHPT_POINTM:
+        case SHPT_ARCM:
+        case SHPT_POLYGONM:
+        case SHPT_MULTIPOINTM:
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -286,8 +301,8 @@ struct Shapefile::Impl {
         bool borrar = false;
     };
 
-    std::string ruta;       ///< as given
-    std::string canonica;   ///< for matching copy targets
+    std::string ruta;      ///< as given
+    std::string canonica;  ///< for matching copy targets
     SHPHandle shp = nullptr;
     DBFHandle dbf = nullptr;
     bool editMode = false;
@@ -302,8 +317,8 @@ struct Shapefile::Impl {
     int32_t objetoDe = 0;
 
     std::vector<double> px, py, pz;
-    std::string fila;             ///< pending record, dBase bytes
-    std::vector<char> fijado;     ///< field set in the pending record
+    std::string fila;          ///< pending record, dBase bytes
+    std::vector<char> fijado;  ///< field set in the pending record
 
     std::map<std::string, std::unique_ptr<Shapefile>> destinos;
 
@@ -357,7 +372,8 @@ struct Shapefile::Impl {
         g_falloEscritura = false;
         if (dbf) DBFClose(dbf);
         if (shp) SHPClose(shp);
-        if (g_falloEscritura && error.empty()) error = ruta + ": no se pudo terminar de escribir el fichero";
+        if (g_falloEscritura && error.empty())
+            error = ruta + ": no se pudo terminar de escribir el fichero";
         g_falloEscritura = false;
         dbf = nullptr;
         shp = nullptr;
@@ -378,7 +394,8 @@ struct Shapefile::Impl {
 
     /// A buffered write of this file that already failed.
     bool FalloEscritura() const {
-        return (shp && Fichero(shp->fpSHP)->fallo) || (shp && shp->fpSHX && Fichero(shp->fpSHX)->fallo) ||
+        return (shp && Fichero(shp->fpSHP)->fallo) ||
+               (shp && shp->fpSHX && Fichero(shp->fpSHX)->fallo) ||
                (dbf && Fichero(dbf->fp)->fallo);
     }
 
@@ -485,8 +502,12 @@ struct Shapefile::Impl {
                 PonNumero(i, v);
                 break;
             }
-            case 'L': Coloca(i, s.substr(0, 1), false); break;
-            default: Coloca(i, s, false); break;  // text longer than the field is cut, as dBase does
+            case 'L':
+                Coloca(i, s.substr(0, 1), false);
+                break;
+            default:
+                Coloca(i, s, false);
+                break;  // text longer than the field is cut, as dBase does
         }
     }
 
@@ -543,8 +564,8 @@ struct Shapefile::Impl {
         LiberaObjeto();
         SHPObject* o = SHPReadObject(shp, actual - 1);
         if (!o)
-            Falla(5, ruta + ": no se puede leer el registro " + std::to_string(actual) +
-                         DetalleLib());
+            Falla(5,
+                  ruta + ": no se puede leer el registro " + std::to_string(actual) + DetalleLib());
         // A shape of another type than the file's is a damaged record, not an empty one: an
         // index entry that points into the file header reads as a shape of type 1000.
         if (o->nSHPType != SHPT_NULL && o->nSHPType != tipo) {
@@ -589,15 +610,17 @@ void Shapefile::Open(const std::string& ruta, int crear, int tipo) {
     g_ultimoError.clear();
 
     if (crear == 1) {
-        if (!TipoValido(tipo)) Falla(5, ruta + ": tipo de shape no válido: " + std::to_string(tipo));
+        if (!TipoValido(tipo))
+            Falla(5, ruta + ": tipo de shape no válido: " + std::to_string(tipo));
         fs::path carpeta = fs::path(ruta).parent_path();
         std::error_code ec;
         if (!carpeta.empty() && !fs::is_directory(carpeta, ec))
             Falla(76, ruta + ": no existe la carpeta " + carpeta.string());
         errno = 0;
         SHPHandle shp = SHPCreateLL(ruta.c_str(), tipo, &ganchos);
-        if (!shp) Falla(NumeroDeErrno(errno), ruta + ": no se puede crear el fichero: " +
-                                                  std::strerror(errno));
+        if (!shp)
+            Falla(NumeroDeErrno(errno),
+                  ruta + ": no se puede crear el fichero: " + std::strerror(errno));
         errno = 0;
         DBFHandle dbf = DBFCreateLL(rutaDbf.c_str(), "1252", &ganchos);
         if (!dbf) {
@@ -607,7 +630,8 @@ void Shapefile::Open(const std::string& ruta, int crear, int tipo) {
             std::error_code ec;
             fs::remove(base + ".shp", ec);
             fs::remove(base + ".shx", ec);
-            Falla(NumeroDeErrno(e), rutaDbf + ": no se puede crear el fichero: " + std::strerror(e));
+            Falla(NumeroDeErrno(e),
+                  rutaDbf + ": no se puede crear el fichero: " + std::strerror(e));
         }
         // Both declarations of Windows-1252: the .cpg and the dBase language byte.
         dbf->iLanguageDriver = 0x57;
@@ -679,15 +703,16 @@ void Shapefile::Impl::EscribeRegistro() {
         ++n;
     }
     int inicio = 0;
-    SHPObject* o = SHPCreateObject(n == 0 ? SHPT_NULL : tipo, -1, n == 0 ? 0 : 1, &inicio, nullptr,
-                                   n, px.data(), py.data(), TipoConZ(tipo) ? pz.data() : nullptr,
-                                   nullptr);
+    SHPObject* o =
+        SHPCreateObject(n == 0 ? SHPT_NULL : tipo, -1, n == 0 ? 0 : 1, &inicio, nullptr, n,
+                        px.data(), py.data(), TipoConZ(tipo) ? pz.data() : nullptr, nullptr);
     if (!o) Falla(5, ruta + ": no se puede crear el registro" + DetalleLib());
     if (TipoPoligono(tipo) && n > 0) SHPRewindObject(shp, o);  // outer rings clockwise
     int r = SHPWriteObject(shp, -1, o);
     SHPDestroyObject(o);
-    if (r < 0) Falla(57, ruta + ": no se puede escribir el registro " +
-                             std::to_string(RecordCount() + 1) + DetalleLib());
+    if (r < 0)
+        Falla(57, ruta + ": no se puede escribir el registro " + std::to_string(RecordCount() + 1) +
+                      DetalleLib());
     if (!DBFWriteTuple(dbf, DBFGetRecordCount(dbf), fila.data()) || FalloEscritura())
         Falla(57, ruta + ": no se puede escribir el registro " + std::to_string(RecordCount()) +
                       DetalleLib());
@@ -718,7 +743,8 @@ void Shapefile::MoveNext() {
 }
 
 void Shapefile::MoveTo(int32_t registro) {
-    if (registro < 1) Falla(9, m_impl->ruta + ": no existe el registro " + std::to_string(registro));
+    if (registro < 1)
+        Falla(9, m_impl->ruta + ": no existe el registro " + std::to_string(registro));
     m_impl->Mueve(registro);
 }
 
@@ -747,7 +773,8 @@ void Shapefile::Impl::Copia(int32_t registro, const std::string& rutaDestino) {
     std::string origen(tupla, static_cast<size_t>(dbf->nRecordLength));
 
     const std::string canon = Canonica(rutaDestino);
-    if (canon == canonica) Falla(5, ruta + ": no se puede copiar un registro sobre el mismo fichero");
+    if (canon == canonica)
+        Falla(5, ruta + ": no se puede copiar un registro sobre el mismo fichero");
     auto it = destinos.find(canon);
     if (it == destinos.end()) {
         auto d = std::make_unique<Shapefile>();
@@ -760,7 +787,8 @@ void Shapefile::Impl::Copia(int32_t registro, const std::string& rutaDestino) {
             for (const Campo& c : campos) {
                 if (DBFAddNativeFieldType(d->m_impl->dbf, c.nombre.c_str(), c.tipo, c.ancho,
                                           c.decimales) < 0)
-                    Falla(5, rutaDestino + ": no se puede crear el campo " + c.nombre + DetalleLib());
+                    Falla(5,
+                          rutaDestino + ": no se puede crear el campo " + c.nombre + DetalleLib());
             }
             d->CommitFieldDefinitions();
         }
@@ -769,8 +797,8 @@ void Shapefile::Impl::Copia(int32_t registro, const std::string& rutaDestino) {
     }
     Impl& d = *it->second->m_impl;
     if (o->nSHPType != SHPT_NULL && o->nSHPType != d.tipo)
-        Falla(13, rutaDestino + ": el fichero es de tipo " + std::to_string(d.tipo) + ", el registro " +
-                      std::to_string(registro) + " de " + ruta + " de tipo " +
+        Falla(13, rutaDestino + ": el fichero es de tipo " + std::to_string(d.tipo) +
+                      ", el registro " + std::to_string(registro) + " de " + ruta + " de tipo " +
                       std::to_string(o->nSHPType));
     // Fields by name; same definition copies the bytes, otherwise the value is converted.
     for (size_t j = 0; j < d.campos.size(); ++j) {
@@ -784,9 +812,12 @@ void Shapefile::Impl::Copia(int32_t registro, const std::string& rutaDestino) {
                 d.fijado[j] = 1;
             } else {
                 ValorCampo v = Lee(static_cast<int>(i), origen.data());
-                if (auto p = std::get_if<int32_t>(&v)) d.PonEntero(static_cast<int>(j), *p);
-                else if (auto q = std::get_if<double>(&v)) d.PonNumero(static_cast<int>(j), *q);
-                else if (auto t = std::get_if<std::string>(&v)) d.PonTexto(static_cast<int>(j), *t);
+                if (auto p = std::get_if<int32_t>(&v))
+                    d.PonEntero(static_cast<int>(j), *p);
+                else if (auto q = std::get_if<double>(&v))
+                    d.PonNumero(static_cast<int>(j), *q);
+                else if (auto t = std::get_if<std::string>(&v))
+                    d.PonTexto(static_cast<int>(j), *t);
             }
             break;
         }
@@ -883,10 +914,19 @@ void ShapeFields::Add(const std::string& nombre, int tipo, int ancho, int decima
     }
     char letra;
     switch (tipo) {
-        case 4: letra = 'N'; decimales = 0; break;
-        case 7: letra = 'N'; break;
-        case 10: letra = 'C'; decimales = 0; break;
-        default: Falla(5, s.ruta + ", campo " + nombre + ": tipo no válido: " + std::to_string(tipo));
+        case 4:
+            letra = 'N';
+            decimales = 0;
+            break;
+        case 7:
+            letra = 'N';
+            break;
+        case 10:
+            letra = 'C';
+            decimales = 0;
+            break;
+        default:
+            Falla(5, s.ruta + ", campo " + nombre + ": tipo no válido: " + std::to_string(tipo));
     }
     int maximo = letra == 'C' ? 254 : 20;
     if (ancho < 1 || ancho > maximo || decimales < 0 || (decimales > 0 && decimales > ancho - 2))
@@ -993,7 +1033,8 @@ int ShapeParts::Count() const {
 ShapePart ShapeParts::Item(int indice) const {
     Shapefile::Impl& s = *m_shp->m_impl;
     int n = Count();
-    if (indice < 1 || indice > n) Falla(9, s.ruta + ": no existe la parte " + std::to_string(indice));
+    if (indice < 1 || indice > n)
+        Falla(9, s.ruta + ": no existe la parte " + std::to_string(indice));
     if (!s.px.empty()) return ShapePart{1, static_cast<int>(s.px.size())};
     SHPObject* o = s.Objeto();
     if (o->nParts == 0) return ShapePart{1, o->nVertices};

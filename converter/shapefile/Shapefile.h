@@ -18,12 +18,12 @@ namespace parvenza {
 /// 75 file that cannot be made for another reason,
 /// 70 permission denied, 76 path not found, 458 a value the record or field cannot hold.
 class ShapefileError : public std::runtime_error {
-public:
+  public:
     ShapefileError(int numero, const std::string& mensaje)
         : std::runtime_error(mensaje), m_numero(numero) {}
     int numero() const noexcept { return m_numero; }
 
-private:
+  private:
     int m_numero;
 };
 
@@ -42,7 +42,7 @@ class Shapefile;
 /// One field of the open file. Reading gives the pending record's value when it has been
 /// set since the last WriteRecord, else the current record's.
 class ShapeField {
-public:
+  public:
     /// Field name as stored.
     std::string Name() const;
     /// dBase type letter ('N', 'F', 'C', 'D', 'L').
@@ -63,7 +63,7 @@ public:
     /// Marks the field for removal by ApplyFieldDeletions.
     void Delete();
 
-private:
+  private:
     friend class ShapeFields;
     ShapeField(Shapefile* shp, int indice) : m_shp(shp), m_indice(indice) {}
     Shapefile* m_shp;
@@ -72,7 +72,7 @@ private:
 
 /// The field list of the open file.
 class ShapeFields {
-public:
+  public:
     /// Adds a field to a new file before CommitFieldDefinitions. Type codes: 4 numeric without
     /// decimals, 7 numeric with `decimales`, 10 character. Throws 5 otherwise.
     void Add(const std::string& nombre, int tipo, int ancho, int decimales = 0);
@@ -82,7 +82,7 @@ public:
     ShapeField Item(int posicion) const;
     int Count() const;
 
-private:
+  private:
     friend class Shapefile;
     explicit ShapeFields(Shapefile* shp) : m_shp(shp) {}
     Shapefile* m_shp;
@@ -95,7 +95,7 @@ struct ShapeVertex {
 
 /// Vertices of the pending record when it has any, else of the current record.
 class ShapeVertices {
-public:
+  public:
     /// Appends a vertex to the pending record (2D types).
     void Add(double x, double y);
     /// Appends a vertex with Z; throws 5 on a file whose type has no Z.
@@ -104,7 +104,7 @@ public:
     ShapeVertex Item(int indice) const;
     int Count() const;
 
-private:
+  private:
     friend class Shapefile;
     explicit ShapeVertices(Shapefile* shp) : m_shp(shp) {}
     Shapefile* m_shp;
@@ -118,11 +118,11 @@ struct ShapePart {
 
 /// Parts of the pending record (always one when it has vertices) or of the current record.
 class ShapeParts {
-public:
+  public:
     ShapePart Item(int indice) const;
     int Count() const;
 
-private:
+  private:
     friend class Shapefile;
     explicit ShapeParts(Shapefile* shp) : m_shp(shp) {}
     Shapefile* m_shp;
@@ -131,7 +131,7 @@ private:
 /// One shapefile open for writing or reading. The writer never needs an explicit close:
 /// the next Open, CloseShapefile or the object's destruction completes the file.
 class Shapefile {
-public:
+  public:
     Shapefile();
     ~Shapefile();
     Shapefile(const Shapefile&) = delete;
@@ -183,7 +183,7 @@ public:
 
     struct Impl;
 
-private:
+  private:
     friend class ShapeField;
     friend class ShapeFields;
     friend class ShapeVertices;

@@ -33,17 +33,22 @@ std::string Cabecera(const std::string& tipo, std::string codigo, int natr, int 
     codigo.resize(7, '\0');
     return tipo + codigo + Bytes({natr, npuntos % 256, npuntos / 256});
 }
-std::string Rango(int32_t xmin, int32_t ymin, int32_t zmin, int32_t xmax, int32_t ymax, int32_t zmax,
-                  int32_t xlib = 0, int32_t ylib = 0, int32_t zlib = 0) {
+std::string Rango(int32_t xmin, int32_t ymin, int32_t zmin, int32_t xmax, int32_t ymax,
+                  int32_t zmax, int32_t xlib = 0, int32_t ylib = 0, int32_t zlib = 0) {
     return Punto(xmin, ymin, zmin) + Punto(xmax, ymax, zmax) + Punto(xlib, ylib, zlib);
 }
 /// A deleted element of natr attributes and npuntos points.
 std::string Borrado(int natr, int npuntos) {
-    return Cabecera("X ", "BORRADO", natr, npuntos) + std::string(36 + 12 * (natr + npuntos), '\xAB');
+    return Cabecera("X ", "BORRADO", natr, npuntos) +
+           std::string(36 + 12 * (natr + npuntos), '\xAB');
 }
 /// A one-point "C=" element at (x, x, x).
-std::string Punto1(int32_t x) { return Cabecera("C=", "P", 0, 1) + Rango(x, x, x, x, x, x) + Punto(x, x, x); }
-std::array<int32_t, 6> Caja(const tipo_max& r) { return {r.xmin, r.ymin, r.zmin, r.xmax, r.ymax, r.zmax}; }
+std::string Punto1(int32_t x) {
+    return Cabecera("C=", "P", 0, 1) + Rango(x, x, x, x, x, x) + Punto(x, x, x);
+}
+std::array<int32_t, 6> Caja(const tipo_max& r) {
+    return {r.xmin, r.ymin, r.zmin, r.xmax, r.ymax, r.zmax};
+}
 
 /// The error number a call raises (0 when none), its message in `mensaje`.
 int Falla(const std::function<void()>& f, std::string* mensaje = nullptr) try {
@@ -52,23 +57,27 @@ int Falla(const std::function<void()>& f, std::string* mensaje = nullptr) try {
     if (mensaje) *mensaje = e.what();
     return e.numero();
 }
-void Escribe(const std::string& ruta, const std::string& bytes) { std::ofstream(ruta, std::ios::binary) << bytes; }
+void Escribe(const std::string& ruta, const std::string& bytes) {
+    std::ofstream(ruta, std::ios::binary) << bytes;
+}
 std::string Lee(const std::string& ruta) {
     std::ifstream in(ruta, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
 /// A "C=" element in memory.
-tipo_entidad Linea(const std::string& codigo, std::vector<Fpunto3d> puntos, std::vector<Fatrib> atributos = {}) {
+tipo_entidad Linea(const std::string& codigo, std::vector<Fpunto3d> puntos,
+                   std::vector<Fatrib> atributos = {}) {
     tipo_entidad e;
-    e.elemento.cabecera = {"C=", codigo, static_cast<uint8_t>(atributos.size()), static_cast<int16_t>(puntos.size())};
+    e.elemento.cabecera = {"C=", codigo, static_cast<uint8_t>(atributos.size()),
+                           static_cast<int16_t>(puntos.size())};
     e.elemento.coordenadas = std::move(puntos);
     e.elemento.atributos = std::move(atributos);
     return e;
 }
 /// A "T=" element in memory with its text blocks set as the shapefile import sets them.
-tipo_entidad Texto(const std::string& codigo, Fpunto3d insercion, std::string texto, int32_t altura = 0,
-                   int32_t justificacion = 0, int32_t rotacion = 0) {
+tipo_entidad Texto(const std::string& codigo, Fpunto3d insercion, std::string texto,
+                   int32_t altura = 0, int32_t justificacion = 0, int32_t rotacion = 0) {
     tipo_entidad e;
     e.elemento.cabecera = {"T=", codigo};
     e.elemento.coordenadas = {insercion};
@@ -79,7 +88,7 @@ tipo_entidad Texto(const std::string& codigo, Fpunto3d insercion, std::string te
 
 // A fresh temporary folder per test.
 class Digi : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { std::filesystem::create_directories(m_dir); }
     void TearDown() override { std::filesystem::remove_all(m_dir); }
     std::string Ruta(const std::string& nombre) const { return (m_dir / nombre).string(); }
@@ -87,7 +96,8 @@ protected:
         digi.CreaFicheroDigi(Ruta(nombre), v);
         return Lee(Ruta(nombre));
     }
-    int Error(const std::string& nombre, std::vector<tipo_entidad> v, std::string* mensaje = nullptr) {
+    int Error(const std::string& nombre, std::vector<tipo_entidad> v,
+              std::string* mensaje = nullptr) {
         return Falla([&] { digi.CreaFicheroDigi(Ruta(nombre), v); }, mensaje);
     }
     // Every record the walk returns, up to and including the one with nfich = 0.
@@ -96,7 +106,8 @@ protected:
         int32_t n = 0;
         digi.AbreFichero(Ruta("l.bin"), n);
         std::vector<tipo_entidad> v(1);
-        for (digi.DameEntidad(n, v.back()); v.back().nfich != 0 && v.size() < 1000;) digi.DameEntidad(n, v.emplace_back());
+        for (digi.DameEntidad(n, v.back()); v.back().nfich != 0 && v.size() < 1000;)
+            digi.DameEntidad(n, v.emplace_back());
         digi.CierraFichero(Ruta("l.bin"), n);
         return v;
     }
@@ -105,7 +116,8 @@ protected:
         for (auto& q : p) s += Punto(q.x, q.y, q.z);
         return s;
     }
-    std::filesystem::path m_dir = std::filesystem::temp_directory_path() / ("digi-test-" + std::to_string(std::random_device{}()));
+    std::filesystem::path m_dir = std::filesystem::temp_directory_path() /
+                                  ("digi-test-" + std::to_string(std::random_device{}()));
     FicheroDigi digi;
 };
 using Escritura = Digi;
@@ -118,34 +130,54 @@ TEST_F(Escritura, CadaClaseDeElementoByteAByte) {
                   Bytes({0xFB, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 3, 0, 0, 0}));
     // A line of 3 points and 2 attributes: 48 + 36 + 24 = 108 bytes. The code is trimmed;
     // free values pass through; resto is trimmed, NUL-padded and cut to 6.
-    tipo_entidad l = Linea(" AB ", {{10, 20, 1}, {30, -40, 2}, {50, 60, 3}}, {{5, 1000, " X1 "}, {300, -2, "ABCDEFGH"}});
+    tipo_entidad l = Linea(" AB ", {{10, 20, 1}, {30, -40, 2}, {50, 60, 3}},
+                           {{5, 1000, " X1 "}, {300, -2, "ABCDEFGH"}});
     l.elemento.rango.xlib = 7, l.elemento.rango.ylib = 8, l.elemento.rango.zlib = 9;
-    EXPECT_EQ(Crea({l}, "linea.bin"), Cabecera("C=", "AB", 2, 3) + Rango(10, -40, 1, 50, 60, 3, 7, 8, 9) +
-                                          Punto(10, 20, 1) + Punto(30, -40, 2) + Punto(50, 60, 3) + Bytes({5, 0}) +
+    EXPECT_EQ(Crea({l}, "linea.bin"), Cabecera("C=", "AB", 2, 3) +
+                                          Rango(10, -40, 1, 50, 60, 3, 7, 8, 9) + Punto(10, 20, 1) +
+                                          Punto(30, -40, 2) + Punto(50, 60, 3) + Bytes({5, 0}) +
                                           LE32(1000) + Bytes({'X', '1', 0, 0, 0, 0}) +
                                           Bytes({0x2C, 0x01, 0xFE, 0xFF, 0xFF, 0xFF}) + "ABCDEF");
     // A 7-character code has no padding; npuntos above 255 uses its high byte.
-    const std::string largo = Crea({Linea("ABCDEFG", std::vector<Fpunto3d>(300, {1, 1, 1}))}, "largo.bin");
+    const std::string largo =
+        Crea({Linea("ABCDEFG", std::vector<Fpunto3d>(300, {1, 1, 1}))}, "largo.bin");
     EXPECT_EQ(largo.substr(0, 12), std::string("C=ABCDEFG") + Bytes({0, 300 % 256, 1}));
     EXPECT_EQ(largo.size(), 48u + 12 * 300);
     // A text of three characters in one NUL-padded block; the accent byte passes unchanged.
     // Rotation 0 runs along +x: the run adds (1030, 2000, 0) to the extent.
     EXPECT_EQ(Crea({Texto("T1", {1000, 2000, 5}, "A\xF1o", 10)}, "texto.bin"),
-              Cabecera("T=", "T1", 0, 2) + Rango(1000, 2000, 0, 1030, 2000, 5, 10, 0, 0) + Punto(1000, 2000, 5) +
-                  "A\xF1o" + std::string(9, '\0'));
+              Cabecera("T=", "T1", 0, 2) + Rango(1000, 2000, 0, 1030, 2000, 5, 10, 0, 0) +
+                  Punto(1000, 2000, 5) + "A\xF1o" + std::string(9, '\0'));
 }
 
 TEST_F(Escritura, RangoConNegativosYRecorridoDelTexto) {
     // Each case: the element and its extent (xmin, ymin, zmin, xmax, ymax, zmax).
-    for (const auto& [caso, e, caja] : std::vector<std::tuple<std::string, tipo_entidad, std::array<int32_t, 6>>>{
-        {"all negative: maximums stay 0", Linea("L", {{-10, -20, -30}, {-5, -50, -1}}), {-10, -50, -30, 0, 0, 0}},
-        {"beyond 999999999 the start value stays", Linea("L", {{1500000000, 5, 5}}), {999999999, 5, 5, 1500000000, 5, 5}},
-        {"90 degrees centred: y -/+ 4 x 5 / 2", Texto("T", {-100, -200, 0}, "ABCD", 5, 3, 9000), {-100, -210, 0, 0, 0, 0}},
-        {"45 degrees right-justified", Texto("T", {1000, 1000, 7}, "AB", 100, 4, 4500), {859, 859, 0, 1000, 1000, 7}},
-        {"halves to even: -2.5 and 2.5", Texto("T", {0, 0, 0}, "A", 5, 3, 0), {-2, 0, 0, 2, 0, 0}},
-        {"-27000 is 90 degrees", Texto("T", {0, 0, 0}, "A", 10, 0, -27000), {0, 0, 0, 0, 10, 0}},
-        {"justification 9: no run", Texto("T", {50, 60, -3}, "ABC", 10, 9, 0), {50, 60, -3, 50, 60, 0}},
-        {"empty text: no run", Texto("T", {-5, -5, -5}, "", 10, 0, 0), {-5, -5, -5, 0, 0, 0}}}) {
+    for (const auto& [caso, e, caja] :
+         std::vector<std::tuple<std::string, tipo_entidad, std::array<int32_t, 6>>>{
+             {"all negative: maximums stay 0",
+              Linea("L", {{-10, -20, -30}, {-5, -50, -1}}),
+              {-10, -50, -30, 0, 0, 0}},
+             {"beyond 999999999 the start value stays",
+              Linea("L", {{1500000000, 5, 5}}),
+              {999999999, 5, 5, 1500000000, 5, 5}},
+             {"90 degrees centred: y -/+ 4 x 5 / 2",
+              Texto("T", {-100, -200, 0}, "ABCD", 5, 3, 9000),
+              {-100, -210, 0, 0, 0, 0}},
+             {"45 degrees right-justified",
+              Texto("T", {1000, 1000, 7}, "AB", 100, 4, 4500),
+              {859, 859, 0, 1000, 1000, 7}},
+             {"halves to even: -2.5 and 2.5",
+              Texto("T", {0, 0, 0}, "A", 5, 3, 0),
+              {-2, 0, 0, 2, 0, 0}},
+             {"-27000 is 90 degrees",
+              Texto("T", {0, 0, 0}, "A", 10, 0, -27000),
+              {0, 0, 0, 0, 10, 0}},
+             {"justification 9: no run",
+              Texto("T", {50, 60, -3}, "ABC", 10, 9, 0),
+              {50, 60, -3, 50, 60, 0}},
+             {"empty text: no run",
+              Texto("T", {-5, -5, -5}, "", 10, 0, 0),
+              {-5, -5, -5, 0, 0, 0}}}) {
         std::vector<tipo_entidad> v{e};
         digi.CreaFicheroDigi(Ruta("r.bin"), v);
         std::filesystem::remove(Ruta("r.bin"));
@@ -160,7 +192,8 @@ TEST_F(Escritura, TextosEnBloquesDeDoce) {
         {"ABCDEFGHIJKLM", {"ABCDEFGHIJKL", "M" + N.substr(1)}},
         {X + X, {X, X, N}},
         {"", {N}},
-        {"ABCDEFGHIJKL  M ", {"ABCDEFGHIJKL", "M" + N.substr(1)}},  // the remainder loses its spaces
+        {"ABCDEFGHIJKL  M ",
+         {"ABCDEFGHIJKL", "M" + N.substr(1)}},  // the remainder loses its spaces
     };
     tipo_entidad e;
     for (auto [texto, bloques] : casos) {
@@ -184,46 +217,56 @@ TEST_F(Escritura, TodoONadaAnteErrores) {
     const std::string previo = Punto1(0);
     Escribe(Ruta("a.bin"), previo);
     const tipo_entidad bueno = Linea("OK", {{1, 1, 1}});
-    auto con = [](tipo_entidad e, const std::function<void(tipo_entidad_mem&)>& cambio) { return cambio(e.elemento), e; };
+    auto con = [](tipo_entidad e, const std::function<void(tipo_entidad_mem&)>& cambio) {
+        return cambio(e.elemento), e;
+    };
     for (const auto& [caso, malo, error] : std::vector<std::tuple<std::string, tipo_entidad, int>>{
-        {"code of 8 would overwrite natr and npuntos", Linea("ABCDEFGH", {{1, 1, 1}}), kLlamadaNoValida},
-        {"npuntos -3", con(Linea("N", {{1, 1, 1}}), [](auto& m) { m.cabecera.npuntos = -3; }), kDesbordamiento},
-        {"idTabla -1", Linea("I", {{1, 1, 1}}, {{-1, 1, ""}}), kDesbordamiento},
-        {"coordinate INT32_MIN", Linea("M", {{INT32_MIN, 1, 1}}), kDesbordamiento},
-        {"no points", Linea("V", {}), kSubindice},
-        {"text without its point", con(Texto("T", {0, 0, 0}, "abc"), [](auto& m) { m.coordenadas.clear(); }), kSubindice},
-        {"natr beyond the attributes", con(Linea("F", {{1, 1, 1}}), [](auto& m) { m.cabecera.natr = 2; }), kSubindice},
-        // A line of 0 points fails in its properties, as on reading.
-        {"npuntos 0", con(Linea("Z", {{1, 1, 1}}), [](auto& m) { m.cabecera.npuntos = 0; }), kSubindice}}) {
+             {"code of 8 would overwrite natr and npuntos", Linea("ABCDEFGH", {{1, 1, 1}}),
+              kLlamadaNoValida},
+             {"npuntos -3", con(Linea("N", {{1, 1, 1}}), [](auto& m) { m.cabecera.npuntos = -3; }),
+              kDesbordamiento},
+             {"idTabla -1", Linea("I", {{1, 1, 1}}, {{-1, 1, ""}}), kDesbordamiento},
+             {"coordinate INT32_MIN", Linea("M", {{INT32_MIN, 1, 1}}), kDesbordamiento},
+             {"no points", Linea("V", {}), kSubindice},
+             {"text without its point",
+              con(Texto("T", {0, 0, 0}, "abc"), [](auto& m) { m.coordenadas.clear(); }),
+              kSubindice},
+             {"natr beyond the attributes",
+              con(Linea("F", {{1, 1, 1}}), [](auto& m) { m.cabecera.natr = 2; }), kSubindice},
+             // A line of 0 points fails in its properties, as on reading.
+             {"npuntos 0", con(Linea("Z", {{1, 1, 1}}), [](auto& m) { m.cabecera.npuntos = 0; }),
+              kSubindice}}) {
         EXPECT_EQ(Error("a.bin", {bueno, malo}), error) << caso;
         EXPECT_EQ(Lee(Ruta("a.bin")), previo) << caso;
     }
     std::string mensaje;  // the long code is named with its element and file
     Error("a.bin", {bueno, Linea("ABCDEFGH", {{1, 1, 1}})}, &mensaje);
-    for (const char* parte : {"element 2", "ABCDEFGH", "a.bin"}) EXPECT_NE(mensaje.find(parte), std::string::npos) << mensaje;
+    for (const char* parte : {"element 2", "ABCDEFGH", "a.bin"})
+        EXPECT_NE(mensaje.find(parte), std::string::npos) << mensaje;
     // A file the call created is not left behind; a missing folder is a path error.
     EXPECT_EQ(Error("nuevo.bin", {bueno, Linea("V", {})}), kSubindice);
     EXPECT_FALSE(std::filesystem::exists(Ruta("nuevo.bin")));
     EXPECT_EQ(Error("no/existe.bin", {bueno}), kErrorDeRuta);
     // Appends to what is there, passing over elements of other kinds.
-    const tipo_entidad borrado = con(Linea("X", {{1, 1, 1}}), [](auto& m) { m.cabecera.tipo = "C "; });
+    const tipo_entidad borrado =
+        con(Linea("X", {{1, 1, 1}}), [](auto& m) { m.cabecera.tipo = "C "; });
     EXPECT_EQ(Crea({Linea("A", {{1, 2, 3}}), borrado, Linea("B", {{4, 5, 6}})}),
-              previo + Cabecera("C=", "A", 0, 1) + Rango(1, 2, 3, 1, 2, 3) + Punto(1, 2, 3) + Cabecera("C=", "B", 0, 1) +
-                  Rango(4, 5, 6, 4, 5, 6) + Punto(4, 5, 6));
+              previo + Cabecera("C=", "A", 0, 1) + Rango(1, 2, 3, 1, 2, 3) + Punto(1, 2, 3) +
+                  Cabecera("C=", "B", 0, 1) + Rango(4, 5, 6, 4, 5, 6) + Punto(4, 5, 6));
 }
 
 TEST_F(Escritura, ComprimirFicherosMezclados) {
     const std::string A = Punto1(1);
-    const std::string B = Cabecera("C=", "B", 1, 2) + Rango(0, 0, 0, 5, 5, 0) + Punto(0, 0, 0) + Punto(5, 5, 0) +
-                          Bytes({2, 0}) + LE32(77) + "r" + std::string(5, '\0');
-    const std::string C = Cabecera("T=", "C", 0, 3) + Rango(0, 0, 0, 9, 9, 9, 1, 2, 3) + Punto(9, 9, 9) +
-                          "ABCDEFGHIJKL" + std::string(12, '\0');
+    const std::string B = Cabecera("C=", "B", 1, 2) + Rango(0, 0, 0, 5, 5, 0) + Punto(0, 0, 0) +
+                          Punto(5, 5, 0) + Bytes({2, 0}) + LE32(77) + "r" + std::string(5, '\0');
+    const std::string C = Cabecera("T=", "C", 0, 3) + Rango(0, 0, 0, 9, 9, 9, 1, 2, 3) +
+                          Punto(9, 9, 9) + "ABCDEFGHIJKL" + std::string(12, '\0');
     const std::vector<std::pair<std::string, std::string>> casos = {
         {Borrado(0, 1) + B + C, B + C},
         {A + Borrado(1, 0) + B + Borrado(0, 3) + Borrado(2, 2) + C + A, A + B + C + A},
         {Borrado(0, 0) + B + Borrado(0, 1), B},
-        {A + B, A + B},                    // nothing to move
-        {A + Borrado(0, 1), A + Borrado(0, 1)},        // a trailing deleted element stays
+        {A + B, A + B},                          // nothing to move
+        {A + Borrado(0, 1), A + Borrado(0, 1)},  // a trailing deleted element stays
     };
     for (size_t i = 0; i < casos.size(); ++i) {
         Escribe(Ruta("c.bin"), casos[i].first);
@@ -237,7 +280,8 @@ TEST_F(Escritura, ComprimirAtraviesaElBuffer) {
     std::string todo, vivos;
     for (int i = 0; i < 40000; ++i) {
         const int natr = i % 3;
-        std::string el = Cabecera(i % 2 ? "C=" : "C#", std::to_string(i % 1000), natr, 1 + i % 23) + Rango(i, i, i, i, i, i);
+        std::string el = Cabecera(i % 2 ? "C=" : "C#", std::to_string(i % 1000), natr, 1 + i % 23) +
+                         Rango(i, i, i, i, i, i);
         for (int k = 0; k <= i % 23; ++k) el += Punto(i, i, i);
         for (int k = 0; k < natr; ++k) el += Bytes({k, 0}) + LE32(i) + "resto6";
         todo += el;
@@ -251,9 +295,13 @@ TEST_F(Escritura, ComprimirAtraviesaElBuffer) {
 }
 
 TEST_F(Lectura, DecodificaLoQueEscribeElCodificador) {
-    std::vector<tipo_entidad> v = {
-        Linea("1802", {{0, 0, 1}, {100, 0, 2}, {100, 100, 3}, {0, 0, 4}}, {{1, 42, "ABC"}, {32767, -7, "123456"}}),
-        Texto("TX", {5, 6, 7}, "Cami\xF3n de ca\xF1" "a larga", 20, 4, 1234), Linea("PT", {{-1, -2, -3}})};
+    std::vector<tipo_entidad> v = {Linea("1802", {{0, 0, 1}, {100, 0, 2}, {100, 100, 3}, {0, 0, 4}},
+                                         {{1, 42, "ABC"}, {32767, -7, "123456"}}),
+                                   Texto("TX", {5, 6, 7},
+                                         "Cami\xF3n de ca\xF1"
+                                         "a larga",
+                                         20, 4, 1234),
+                                   Linea("PT", {{-1, -2, -3}})};
     digi.CreaFicheroDigi(Ruta("e.bin"), v);
     const auto r = Recorre(Lee(Ruta("e.bin")));
     ASSERT_EQ(r.size(), 3u);
@@ -262,16 +310,22 @@ TEST_F(Lectura, DecodificaLoQueEscribeElCodificador) {
     EXPECT_EQ(r[0].elemento.cabecera.codigo, std::string("1802\0\0\0", 7));
     EXPECT_EQ(r[0].elemento.coordenadas, v[0].elemento.coordenadas);
     std::vector<std::string> atr;
-    for (auto& a : r[0].elemento.atributos) atr.push_back(std::to_string(a.idTabla) + "/" + std::to_string(a.nregistro) + "/" + a.resto);
-    EXPECT_EQ(atr, std::vector<std::string>({std::string("1/42/ABC\0\0\0", 11), "32767/-7/123456"}));
+    for (auto& a : r[0].elemento.atributos)
+        atr.push_back(std::to_string(a.idTabla) + "/" + std::to_string(a.nregistro) + "/" +
+                      a.resto);
+    EXPECT_EQ(atr,
+              std::vector<std::string>({std::string("1/42/ABC\0\0\0", 11), "32767/-7/123456"}));
     EXPECT_EQ(Caja(r[0].elemento.rango), (std::array<int32_t, 6>{0, 0, 1, 100, 100, 4}));
     // First and last agree in x and y (z differs): closed, with area, since it is not last.
     EXPECT_TRUE(r[0].Propiedad.EsCerrado && r[0].Propiedad.EsVisible);
     EXPECT_DOUBLE_EQ(r[0].Propiedad.area, 5000.0);
     EXPECT_TRUE(r[1].Propiedad.EsTexto);
-    EXPECT_EQ(r[1].Propiedad.texto, "Cami\xF3n de ca\xF1" "a larga");
+    EXPECT_EQ(r[1].Propiedad.texto,
+              "Cami\xF3n de ca\xF1"
+              "a larga");
     const tipo_entidad_mem& t = r[1].elemento;
-    EXPECT_EQ(std::vector<int32_t>({t.cabecera.npuntos, int32_t(t.textos.size()), t.rango.xlib, t.rango.ylib, t.rango.zlib}),
+    EXPECT_EQ(std::vector<int32_t>({t.cabecera.npuntos, int32_t(t.textos.size()), t.rango.xlib,
+                                    t.rango.ylib, t.rango.zlib}),
               std::vector<int32_t>({3, 2, 20, 4, 1234}));
     EXPECT_EQ(t.coordenadas, std::vector<Fpunto3d>({{5, 6, 7}}));
     EXPECT_TRUE(r[2].Propiedad.EsPunto);
@@ -285,7 +339,8 @@ TEST_F(Lectura, FinDeFicheroYElementosBorrados) {
         // Deleted last element: the live one before it with nfich set, then the deleted header.
         {Punto1(1) + Borrado(0, 2), "C=@1:60#1,X @61:72#0."},
         // Consecutive deleted elements go by within one call, by their header counts alone.
-        {Borrado(0, 0) + Borrado(0, 3) + Punto1(7) + Borrado(0, 1) + Borrado(0, 0) + Punto1(8), "C=@133:60#1,C=@301:60#1."},
+        {Borrado(0, 0) + Borrado(0, 3) + Punto1(7) + Borrado(0, 1) + Borrado(0, 0) + Punto1(8),
+         "C=@133:60#1,C=@301:60#1."},
         // An element ending one byte short of the end already counts as the last one.
         {Punto1(1) + Punto1(2) + "z", "C=@1:60#1,C=@61:60#1."},
         // Counts running past the end: the element is the last one.
@@ -295,8 +350,9 @@ TEST_F(Lectura, FinDeFicheroYElementosBorrados) {
         const auto v = Recorre(bytes);
         std::string s;
         for (auto& e : v)
-            s += e.elemento.cabecera.tipo + "@" + std::to_string(e.puntero) + ":" + std::to_string(e.tamano) + "#" +
-                 std::to_string(e.elemento.coordenadas.size()) + (e.nfich ? "," : ".");
+            s += e.elemento.cabecera.tipo + "@" + std::to_string(e.puntero) + ":" +
+                 std::to_string(e.tamano) + "#" + std::to_string(e.elemento.coordenadas.size()) +
+                 (e.nfich ? "," : ".");
         EXPECT_EQ(s, esperado);
     }
     auto v = Recorre(Punto1(1) + Borrado(0, 2));
@@ -309,16 +365,20 @@ TEST_F(Lectura, FinDeFicheroYElementosBorrados) {
 TEST_F(Lectura, PropiedadesDelUltimoElementoSinAdaptar) {
     // Two identical points: open in the middle of the file, closed (area 0) at its end.
     // Same x and y, different z: closed with its area in the middle, open at the end.
-    const std::vector<Fpunto3d> dos = {{5, 5, 5}, {5, 5, 5}}, zDistinta = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 0, 9}};
-    for (auto [puntos, medio, area, final] : {std::tuple{dos, false, 0.0, true}, {zDistinta, true, 50.0, false}}) {
-        const auto enMedio = Recorre(LineaDe(puntos) + Punto1(0))[0], alFinal = Recorre(Punto1(0) + LineaDe(puntos))[1];
+    const std::vector<Fpunto3d> dos = {{5, 5, 5}, {5, 5, 5}},
+                                zDistinta = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 0, 9}};
+    for (auto [puntos, medio, area, final] :
+         {std::tuple{dos, false, 0.0, true}, {zDistinta, true, 50.0, false}}) {
+        const auto enMedio = Recorre(LineaDe(puntos) + Punto1(0))[0],
+                   alFinal = Recorre(Punto1(0) + LineaDe(puntos))[1];
         EXPECT_EQ(enMedio.Propiedad.EsCerrado, medio);
         EXPECT_DOUBLE_EQ(enMedio.Propiedad.area, area);
         EXPECT_EQ(alFinal.Propiedad.EsCerrado, final);
         EXPECT_EQ(alFinal.Propiedad.area, 0.0);
     }
     // A text element with npuntos 1: no blocks, empty text.
-    auto v = Recorre(Cabecera("T=", "T", 0, 1) + Rango(0, 0, 0, 0, 0, 0) + Punto(1, 2, 3) + Punto1(0));
+    auto v =
+        Recorre(Cabecera("T=", "T", 0, 1) + Rango(0, 0, 0, 0, 0, 0) + Punto(1, 2, 3) + Punto1(0));
     EXPECT_TRUE(v[0].elemento.textos.empty() && v[0].Propiedad.EsTexto);
     EXPECT_EQ(v[0].Propiedad.texto, "");
     // A line of 0 points, which fails in the middle of a file, is read at its end.
@@ -353,13 +413,15 @@ TEST_F(Lectura, CargaFicheroDigi) {
         digi.CargaFicheroDigi(Ruta("c.bin"), v, n);
         digi.CierraFichero(Ruta("c.bin"), n);
         std::vector<int32_t> xs;
-        for (auto& x : v) xs.push_back(x.elemento.coordenadas.empty() ? -999 : x.elemento.coordenadas[0].x);
+        for (auto& x : v)
+            xs.push_back(x.elemento.coordenadas.empty() ? -999 : x.elemento.coordenadas[0].x);
         return xs;
     };
     const std::string cero = Cabecera("C=", "Z", 0, 0) + Rango(0, 0, 0, 0, 0, 0);
     EXPECT_EQ(carga(Punto1(1) + Borrado(0, 1) + Punto1(3)), std::vector<int32_t>({1, 3}));
     EXPECT_EQ(carga(Punto1(5), {Linea("A", {{9, 9, 9}})}), std::vector<int32_t>({9, 5}));
-    EXPECT_EQ(carga(Punto1(1) + cero + Punto1(3)), std::vector<int32_t>({1, -999, 3}));  // the failing one passed over
+    EXPECT_EQ(carga(Punto1(1) + cero + Punto1(3)),
+              std::vector<int32_t>({1, -999, 3}));  // the failing one passed over
 }
 
 TEST_F(Lectura, NumerosDeFicheroYErroresAlAbrir) {
@@ -374,7 +436,10 @@ TEST_F(Lectura, NumerosDeFicheroYErroresAlAbrir) {
     EXPECT_EQ(nc, na);  // lowest free number again
     // 255 numbers in all, shared with the other libraries, then too many files.
     std::vector<int32_t> tomados;
-    EXPECT_EQ(Falla([&] { for (;;) tomados.push_back(TomaNumeroFichero()); }), kDemasiadosFicheros);
+    EXPECT_EQ(Falla([&] {
+                  for (;;) tomados.push_back(TomaNumeroFichero());
+              }),
+              kDemasiadosFicheros);
     int enUso = 0;
     for (int i = 1; i <= 300; ++i) enUso += NumeroFicheroEnUso(i);
     EXPECT_EQ(enUso, 255);
@@ -410,7 +475,8 @@ TEST_F(Lectura, FicheroCompactadoMientrasEstaAbierto) {
 
 TEST_F(Lectura, TablaDeCodigosYPaleta) {
     std::vector<int32_t> abiertos(10);  // BIN files hold the low numbers, 1 and 8 among them
-    for (size_t i = 0; i < abiertos.size(); ++i) digi.AbreFichero(Ruta("b" + std::to_string(i) + ".bin"), abiertos[i]);
+    for (size_t i = 0; i < abiertos.size(); ++i)
+        digi.AbreFichero(Ruta("b" + std::to_string(i) + ".bin"), abiertos[i]);
     TablaDigi t;
     int32_t fondo = 0, nuevo = 0;
     auto lee = [&](const std::string& contenido, TablaDigi inicial = {}) {
@@ -418,15 +484,20 @@ TEST_F(Lectura, TablaDeCodigosYPaleta) {
         t = inicial;
         return Falla([&] { digi.leo_digi_tab(Ruta("t.tab"), t, fondo, nuevo); });
     };
-    ASSERT_EQ(lee("//@ 7 15\r\n// a comment\r\n1802 -1 3 0 2 \"Edificio en ruinas\" x\r\n\r\n1805 1  4\n"), 0);
+    ASSERT_EQ(lee("//@ 7 15\r\n// a comment\r\n1802 -1 3 0 2 \"Edificio en ruinas\" x\r\n\r\n1805 "
+                  "1  4\n"),
+              0);
     EXPECT_EQ(std::vector<int32_t>({fondo, nuevo}), std::vector<int32_t>({7, 15}));
     ASSERT_EQ(t.size(), 3u);
-    EXPECT_EQ(std::vector<std::string>(t[0].begin(), t[0].begin() + 7),
-              std::vector<std::string>({"1802", "-1", "3", "0", "2", "\"Edificio en ruinas\" x", ""}));
+    EXPECT_EQ(
+        std::vector<std::string>(t[0].begin(), t[0].begin() + 7),
+        std::vector<std::string>({"1802", "-1", "3", "0", "2", "\"Edificio en ruinas\" x", ""}));
     EXPECT_EQ(t[0][26], "1");
     EXPECT_EQ(t[1][0], "");  // an empty line is a row too
-    EXPECT_EQ(std::vector<std::string>(t[2].begin(), t[2].begin() + 3), std::vector<std::string>({"1805", "1", " 4"}));
-    // Without a header line both values are 25000; the header's second value is the rest of the line.
+    EXPECT_EQ(std::vector<std::string>(t[2].begin(), t[2].begin() + 3),
+              std::vector<std::string>({"1805", "1", " 4"}));
+    // Without a header line both values are 25000; the header's second value is the rest of the
+    // line.
     lee("1 2 3\n");
     EXPECT_EQ(std::vector<int32_t>({fondo, nuevo}), std::vector<int32_t>({25000, 25000}));
     lee("//@ 12   40  \n1\n");
@@ -435,7 +506,8 @@ TEST_F(Lectura, TablaDeCodigosYPaleta) {
     EXPECT_EQ(lee("1\n2\n", TablaDigi(5)), kSubindice);
     EXPECT_EQ(lee("1\n2\n", TablaDigi(2)), 0);
     std::string mensaje;
-    EXPECT_EQ(Falla([&] { digi.leo_digi_tab(Ruta("no.tab"), t, fondo, nuevo); }, &mensaje), kFicheroNoEncontrado);
+    EXPECT_EQ(Falla([&] { digi.leo_digi_tab(Ruta("no.tab"), t, fondo, nuevo); }, &mensaje),
+              kFicheroNoEncontrado);
     EXPECT_NE(mensaje.find("no.tab"), std::string::npos);
 
     Paleta pal;
@@ -449,8 +521,8 @@ TEST_F(Lectura, TablaDeCodigosYPaleta) {
     EXPECT_EQ(pal.size(), 3u);
     leePal("9 9 9\n");  // a shorter file replaces it
     EXPECT_EQ(pal, Paleta({{9, 9, 9, 9 + 9 * 256 + 9 * 65536}}));
-    EXPECT_EQ(leePal("1 2 3,\n"), 0);                // a separator at the end adds an empty 4th token
-    EXPECT_EQ(leePal("1 2,\n"), kTipoNoCoincide);    // ... which here is the 3rd
+    EXPECT_EQ(leePal("1 2 3,\n"), 0);              // a separator at the end adds an empty 4th token
+    EXPECT_EQ(leePal("1 2,\n"), kTipoNoCoincide);  // ... which here is the 3rd
     EXPECT_EQ(leePal("32767 32767 32767\n"), kDesbordamiento);
     for (int32_t n : abiertos) digi.CierraFichero("", n);
 }

@@ -14,8 +14,12 @@ using namespace lumeral;
 
 namespace {
 
-std::shared_ptr<Punto3D> P(int32_t x, int32_t y, int32_t z = 0) { return std::make_shared<Punto3D>(x, y, z); }
-std::array<int32_t, 6> Rango(const MaxMin& m) { return {m.xmin(), m.xmax(), m.ymin(), m.ymax(), m.zmin(), m.zmax()}; }
+std::shared_ptr<Punto3D> P(int32_t x, int32_t y, int32_t z = 0) {
+    return std::make_shared<Punto3D>(x, y, z);
+}
+std::array<int32_t, 6> Rango(const MaxMin& m) {
+    return {m.xmin(), m.xmax(), m.ymin(), m.ymax(), m.zmin(), m.zmax()};
+}
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
 
 TEST(Entidad, KindFollowsPointsAndText) {
@@ -39,8 +43,9 @@ TEST(Entidad, KindFollowsPointsAndText) {
     e.BorraPunto(1);
     EXPECT_EQ(e.tipo(), Entidad::kPuntual);
     EXPECT_EQ(e.MaxMin().xmax(), 10);  // the extent is not recomputed
-    EXPECT_EQ(vistos, (std::vector<std::string>{"No hay puntos que borrar", "Solo hay un punto que borrar",
-                                                "Ese punto no existe"}));
+    EXPECT_EQ(vistos,
+              (std::vector<std::string>{"No hay puntos que borrar", "Solo hay un punto que borrar",
+                                        "Ese punto no existe"}));
     EstableceMensajero(nullptr);
 
     // A text on a line keeps only the first point; justification outside 0..8 is 0.
@@ -50,7 +55,8 @@ TEST(Entidad, KindFollowsPointsAndText) {
     l.Texto().Altura(10), l.Texto().Justificacion(9);
     EXPECT_EQ(l.Texto().Justificacion(), 0);
     l.Texto().Justificacion(4), l.Texto().Texto("ABCD");
-    EXPECT_EQ(std::make_pair(l.Puntos(), int(l.tipo())), std::make_pair(1, int(Entidad::kTexto)));  // one point left
+    EXPECT_EQ(std::make_pair(l.Puntos(), int(l.tipo())),
+              std::make_pair(1, int(Entidad::kTexto)));  // one point left
     EXPECT_EQ(Rango(l.MaxMin()), (std::array<int32_t, 6>{60, 100, 90, 100, 7, 7}));
     // A text set with no point fails but is stored; the point added later makes a text.
     Entidad t;
@@ -64,15 +70,18 @@ TEST(Entidad, KindFollowsPointsAndText) {
 
 TEST(Entidad, TextExtentTableWithHalvesToEven) {
     // Three characters of height 5 at (100, 200): L = 15, L/2 = 7.5 -> 8, H/2 = 2.5 -> 2.
-    const std::array<int32_t, 4> cajas[] = {  // xmin, xmax, ymin, ymax per justification 0..8
-        {100, 115, 200, 205}, {100, 115, 198, 202}, {100, 115, 195, 200}, {92, 108, 195, 200}, {85, 100, 195, 200},
-        {85, 100, 198, 202},  {85, 100, 200, 205},  {92, 108, 200, 205},  {92, 108, 198, 202}};
+    const std::array<int32_t, 4> cajas[] = {
+        // xmin, xmax, ymin, ymax per justification 0..8
+        {100, 115, 200, 205}, {100, 115, 198, 202}, {100, 115, 195, 200},
+        {92, 108, 195, 200},  {85, 100, 195, 200},  {85, 100, 198, 202},
+        {85, 100, 200, 205},  {92, 108, 200, 205},  {92, 108, 198, 202}};
     for (int j = 0; j < 9; ++j) {
         Entidad e;
         e.AnadePunto(P(100, 200, 3));
         e.Texto().Altura(5), e.Texto().Justificacion(j), e.Texto().Texto("abc");
         const auto r = Rango(e.MaxMin());
-        EXPECT_EQ((std::array<int32_t, 4>{r[0], r[1], r[2], r[3]}), cajas[j]) << "Justificacion " << j;
+        EXPECT_EQ((std::array<int32_t, 4>{r[0], r[1], r[2], r[3]}), cajas[j])
+            << "Justificacion " << j;
     }
     Entidad grande;
     grande.AnadePunto(P(kMax - 5, 0));
@@ -91,7 +100,8 @@ TEST(Entidad, CodeFilters) {
                  {todoMenos, "", true},    {todoMenos, "2001", false}, {{"*", "-*"}, "1001", false},
                  {{"1001"}, "1001", true}, {{"1001"}, "10010", false}, {{"ab*"}, "AB1", false}};
     Entidad e;
-    for (const auto& c : casos) EXPECT_EQ(e.EsCodigoValido(c.filtro, c.codigo), c.valido) << c.codigo;
+    for (const auto& c : casos)
+        EXPECT_EQ(e.EsCodigoValido(c.filtro, c.codigo), c.valido) << c.codigo;
     EXPECT_THROW(e.EsCodigoValido({}, "1001"), EntidadError);
 
     Entidad otra;

@@ -19,10 +19,13 @@ std::string Lee(const std::string& p) {
     std::ifstream in(p, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), {});
 }
-std::string Dato(const std::string& ruta) { return "'" + std::string(PARVENZA_TEST_DATA) + "/" + ruta + "'"; }
+std::string Dato(const std::string& ruta) {
+    return "'" + std::string(PARVENZA_TEST_DATA) + "/" + ruta + "'";
+}
 
-tipo_entidad Elemento(const char* tipo, const std::string& codigo, std::vector<brisquel::Fpunto3d> p,
-                      std::vector<brisquel::Fatrib> a = {}, std::string texto = "") {
+tipo_entidad Elemento(const char* tipo, const std::string& codigo,
+                      std::vector<brisquel::Fpunto3d> p, std::vector<brisquel::Fatrib> a = {},
+                      std::string texto = "") {
     tipo_entidad e;
     e.elemento.cabecera.tipo = tipo;
     e.elemento.cabecera.codigo = codigo;
@@ -39,22 +42,23 @@ tipo_entidad Elemento(const char* tipo, const std::string& codigo, std::vector<b
 
 std::vector<tipo_entidad> Hoja() {
     return {Elemento("C=", "1802", {{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 0, 0}}),
-            Elemento("C=", "0203", {{100, 200, 0}, {300, 400, 0}}), Elemento("C=", "0501", {{700, 800, 0}}),
+            Elemento("C=", "0203", {{100, 200, 0}, {300, 400, 0}}),
+            Elemento("C=", "0501", {{700, 800, 0}}),
             Elemento("T=", "0901", {{1000, 2000, 0}}, {}, "A\xf1o")};
 }
 
 struct Caso {
     std::string argumentos;
-    int estado;  ///< -1: any failure
+    int estado;            ///< -1: any failure
     std::string contiene;  ///< in stdout or stderr
 };
 
 class Cli : public ::testing::Test {
-protected:
+  protected:
     /// Runs a command line in the test's folder with stdout and stderr captured to files.
     int Ejecuta(const std::string& argumentos) {
-        const int r = std::system(("cd '" + carpeta.Ruta() + "' && " + PARVENZA_CLI + " " + argumentos +
-                                   " >out.txt 2>err.txt")
+        const int r = std::system(("cd '" + carpeta.Ruta() + "' && " + PARVENZA_CLI + " " +
+                                   argumentos + " >out.txt 2>err.txt")
                                       .c_str());
         out = Lee(carpeta / "out.txt");
         err = Lee(carpeta / "err.txt");
@@ -64,8 +68,10 @@ protected:
         for (const Caso& c : casos) {
             SCOPED_TRACE(c.argumentos);
             const int estado = Ejecuta(c.argumentos);
-            if (c.estado < 0) EXPECT_NE(estado, 0) << out << err;
-            else EXPECT_EQ(estado, c.estado) << out << err;
+            if (c.estado < 0)
+                EXPECT_NE(estado, 0) << out << err;
+            else
+                EXPECT_EQ(estado, c.estado) << out << err;
             EXPECT_NE((out + err).find(c.contiene), std::string::npos) << out << err;
         }
     }
@@ -83,13 +89,17 @@ TEST_F(Cli, Bin2ShpSummariesAllInFolderAndFailures) {
     EXPECT_EQ(err, "");  // no progress when stderr is not a terminal
     EXPECT_EQ(out,
               "./hoja_P.shp: polygon, 1 records\n./hoja_L.shp: polyline, 1 records\n"
-              "./hoja_X.shp: point, 1 records\n./hoja_TL.shp: polyline, 1 records\n1 file, 4 layers, 4 records\n");
+              "./hoja_X.shp: point, 1 records\n./hoja_TL.shp: polyline, 1 records\n1 file, 4 "
+              "layers, 4 records\n");
     EscribeBin("A.BIN", {Elemento("C=", "1", {{0, 0, 0}, {5, 5, 0}})});
     std::ofstream(carpeta / "notas.txt") << "no";
     std::ofstream(carpeta / "capa.shp") << "";
-    Comprueba({{"bin2shp --3d --mm --texts-as-points --closed-as-lines hoja.bin", 0, "./hoja_L.shp: polylineZ, 2 records"},
-               {"bin2shp --3d --mm --texts-as-points --closed-as-lines hoja.bin", 0, "./hoja_TX.shp: pointZ, 1 records"},
-               {"bin2shp --all-in-folder hoja.bin", 0, "./A_L.shp: polyline, 1 records\n./hoja_P.shp"},  // sorted, no case
+    Comprueba({{"bin2shp --3d --mm --texts-as-points --closed-as-lines hoja.bin", 0,
+                "./hoja_L.shp: polylineZ, 2 records"},
+               {"bin2shp --3d --mm --texts-as-points --closed-as-lines hoja.bin", 0,
+                "./hoja_TX.shp: pointZ, 1 records"},
+               {"bin2shp --all-in-folder hoja.bin", 0,
+                "./A_L.shp: polyline, 1 records\n./hoja_P.shp"},  // sorted, no case
                {"bin2shp --all-in-folder hoja.bin", 0, "2 files, 5 layers, 5 records"}});
     EscribeBin("z.bin", {Elemento("C=", "1", {{0, 0, 0}, {5, 5, 0}})});
     Comprueba({{"bin2shp falta.bin", -1, "falta.bin"},
@@ -98,41 +108,53 @@ TEST_F(Cli, Bin2ShpSummariesAllInFolderAndFailures) {
     EXPECT_FALSE(fs::exists(carpeta / "falta.bin") || fs::exists(carpeta / "z_L.shp"));
     // Appending to a set that lacks a layer stops at that layer, naming file and layer.
     fs::remove(carpeta / "hoja_L.shp");
-    Comprueba({{"bin2shp --append hoja_P.shp hoja.bin", -1, "hoja.bin"}, {"bin2shp --append hoja_P.shp hoja.bin", -1, "hoja_L.shp"}});
+    Comprueba({{"bin2shp --append hoja_P.shp hoja.bin", -1, "hoja.bin"},
+               {"bin2shp --append hoja_P.shp hoja.bin", -1, "hoja_L.shp"}});
     EXPECT_EQ(out, "");
 }
 
 TEST_F(Cli, Bin2ShpLayersReadByGdal) {
-    if (std::system("command -v ogrinfo >/dev/null 2>&1") != 0) GTEST_SKIP() << "ogrinfo not installed";
+    if (std::system("command -v ogrinfo >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ogrinfo not installed";
     EscribeBin("hoja.bin", Hoja());
     ASSERT_EQ(Ejecuta("bin2shp hoja.bin"), 0);
     auto ogrinfo = [&](const std::string& capa) {
-        std::system(("ogrinfo -ro -al '" + (carpeta / capa) + "' >'" + (carpeta / "ogr.txt") + "' 2>&1").c_str());
+        std::system(
+            ("ogrinfo -ro -al '" + (carpeta / capa) + "' >'" + (carpeta / "ogr.txt") + "' 2>&1")
+                .c_str());
         return Lee(carpeta / "ogr.txt");
     };
-    const std::string p = ogrinfo("hoja_P.shp"), t = ogrinfo("hoja_TL.shp"), x = ogrinfo("hoja_X.shp");
-    for (const char* s : {"Geometry: Polygon", "Feature Count: 1", "POLY_ID: Integer (6.0)", "CODIGO: String (6.0)",
-                          "TEXT: String (50.0)", "ROTATION: Real (6.2)", "CODIGO (String) = 1802",
-                          "POLYGON ((0 0,10 10,10 0,0 0))"})  // clockwise, as the format wants
+    const std::string p = ogrinfo("hoja_P.shp"), t = ogrinfo("hoja_TL.shp"),
+                      x = ogrinfo("hoja_X.shp");
+    for (const char* s :
+         {"Geometry: Polygon", "Feature Count: 1", "POLY_ID: Integer (6.0)", "CODIGO: String (6.0)",
+          "TEXT: String (50.0)", "ROTATION: Real (6.2)", "CODIGO (String) = 1802",
+          "POLYGON ((0 0,10 10,10 0,0 0))"})  // clockwise, as the format wants
         EXPECT_NE(p.find(s), std::string::npos) << s << "\n" << p;
-    for (const char* s : {"Geometry: Line String", "TEXT (String) = A\xc3\xb1o", "ROTATION (Real) = 10.50",
-                          "POLY_ID (Integer) = 4"})
+    for (const char* s : {"Geometry: Line String", "TEXT (String) = A\xc3\xb1o",
+                          "ROTATION (Real) = 10.50", "POLY_ID (Integer) = 4"})
         EXPECT_NE(t.find(s), std::string::npos) << s << "\n" << t;
     EXPECT_NE(x.find("POINT (7 8)"), std::string::npos) << x;
 }
 
 TEST_F(Cli, Bin2ShpCadastreLayersAndTopologyErrors) {
-    const std::vector<brisquel::Fpunto3d> cuadrado = {{0, 0, 0}, {0, 100, 0}, {100, 100, 0}, {100, 0, 0}, {0, 0, 0}};
+    const std::vector<brisquel::Fpunto3d> cuadrado = {
+        {0, 0, 0}, {0, 100, 0}, {100, 100, 0}, {100, 0, 0}, {0, 0, 0}};
     EscribeBin("hoja.bin", {Elemento("C=", "1805", cuadrado, {{151, 24, ""}}),
-                            Elemento("C=", "1802", cuadrado, {{150, 10, ""}}), Elemento("C=", "1241", {{0, 0, 0}, {5, 0, 0}})});
+                            Elemento("C=", "1802", cuadrado, {{150, 10, ""}}),
+                            Elemento("C=", "1241", {{0, 0, 0}, {5, 0, 0}})});
     fs::create_directory(carpeta / "capas");
-    ASSERT_EQ(Ejecuta("bin2shp --cadastre " + Dato("topology/basic.mdb") + " --output-dir capas hoja.bin"), 0) << err;
+    ASSERT_EQ(Ejecuta("bin2shp --cadastre " + Dato("topology/basic.mdb") +
+                      " --output-dir capas hoja.bin"),
+              0)
+        << err;
     parvenza::Shapefile parcela;
     parcela.Open(carpeta / "capas/parcela.shp", 0, 5);
     ASSERT_EQ(parcela.RecordCount(), 1);
     parcela.MoveFirst();
     std::string valores;
-    for (const char* c : {"PARCELA", "MASA", "VIA"}) valores += parvenza::TextoDe(parcela.Fields().Item(c).Value()) + " ";
+    for (const char* c : {"PARCELA", "MASA", "VIA"})
+        valores += parvenza::TextoDe(parcela.Fields().Item(c).Value()) + " ";
     EXPECT_EQ(valores, "02 45303 610 ");
     EXPECT_TRUE(fs::exists(carpeta / "capas/ejes.shp") && fs::exists(carpeta / "hoja_P.shp"));
     EXPECT_FALSE(fs::exists(carpeta / "masa.shp"));
@@ -140,7 +162,8 @@ TEST_F(Cli, Bin2ShpCadastreLayersAndTopologyErrors) {
     EXPECT_TRUE(fs::exists(carpeta / "masa.shp"));  // beside the BIN file without --output-dir
     fs::remove(carpeta / "hoja_P.shp");
     Comprueba({{"bin2shp --cadastre " + Dato("topology/missing-table.mdb") + " hoja.bin", -1,
-                "Deben existir las tablas :\nManzana_bin\nParcela_bin\nSubparcela_bin\nunimanpar_bin\nuniparsub_bin"},
+                "Deben existir las tablas "
+                ":\nManzana_bin\nParcela_bin\nSubparcela_bin\nunimanpar_bin\nuniparsub_bin"},
                {"bin2shp --cadastre " + Dato("topology/spaced-first.mdb") + " hoja.bin", -1,
                 "Nombre de tabla con espacios :\nTabla con espacios"},
                {"bin2shp --cadastre no-existe.mdb hoja.bin", -1, "no-existe.mdb"}});
@@ -148,32 +171,55 @@ TEST_F(Cli, Bin2ShpCadastreLayersAndTopologyErrors) {
 }
 
 TEST_F(Cli, Shp2BinOptionsByNameUtf8ArgumentsAndErrors) {
-    EscribeShape(carpeta / "vias.shp", SHPT_ARC,
-                 {{"Codigo", 'C', 6}, {"TAB", 'N', 4}, {"REG", 'N', 8}, {"RESTO", 'C', 6}, {"COTA", 'N', 8, 2}, {"FECHA", 'D', 8}},
-                 {{{{{1, 2, 0}, {3, 4, 0}}}, {std::string("0501"), 4.0, 10.0, std::string("X1"), 12.5, std::string("20200101")}},
-                  {{{{5, 6, 0}, {7, 8.125, 0}}}, {std::string("0502"), 5.0, 11.0, std::string("X2"), 0.0, std::string("20200101")}}});
-    ASSERT_EQ(Ejecuta("shp2bin --output sal.bin --mm --code-field codigo --z-field COTA --rest-field RESTO --link tab:reg vias.shp"), 0) << err;
+    EscribeShape(
+        carpeta / "vias.shp", SHPT_ARC,
+        {{"Codigo", 'C', 6},
+         {"TAB", 'N', 4},
+         {"REG", 'N', 8},
+         {"RESTO", 'C', 6},
+         {"COTA", 'N', 8, 2},
+         {"FECHA", 'D', 8}},
+        {{{{{1, 2, 0}, {3, 4, 0}}},
+          {std::string("0501"), 4.0, 10.0, std::string("X1"), 12.5, std::string("20200101")}},
+         {{{{5, 6, 0}, {7, 8.125, 0}}},
+          {std::string("0502"), 5.0, 11.0, std::string("X2"), 0.0, std::string("20200101")}}});
+    ASSERT_EQ(Ejecuta("shp2bin --output sal.bin --mm --code-field codigo --z-field COTA "
+                      "--rest-field RESTO --link tab:reg vias.shp"),
+              0)
+        << err;
     EXPECT_EQ(out, "sal.bin: 2 elements from 2 records\n");  // attribute 1 the rest, 2 the link
-    const std::vector<std::string> mm = {"C= 0501: (1000 2000 12500) (3000 4000 12500) [1:0:X1] [4:10:]",
-                                         "C= 0502: (5000 6000 0) (7000 8125 0) [1:0:X2] [5:11:]"};
+    const std::vector<std::string> mm = {
+        "C= 0501: (1000 2000 12500) (3000 4000 12500) [1:0:X1] [4:10:]",
+        "C= 0502: (5000 6000 0) (7000 8125 0) [1:0:X2] [5:11:]"};
     EXPECT_EQ(Resumenes(carpeta / "sal.bin"), mm);
     ASSERT_EQ(Ejecuta("shp2bin --output sal.bin vias.shp"), 0);  // defaults; a second run appends
     EXPECT_EQ(Resumenes(carpeta / "sal.bin"),
-              (std::vector<std::string>{mm[0], mm[1], "C= 140100: (100 200 0) (300 400 0)", "C= 140100: (500 600 0) (700 812 0)"}));
+              (std::vector<std::string>{mm[0], mm[1], "C= 140100: (100 200 0) (300 400 0)",
+                                        "C= 140100: (500 600 0) (700 812 0)"}));
     // Texts, and names typed in UTF-8 meeting the file's Windows-1252.
-    EscribeShape(carpeta / "anio.shp", SHPT_POINT, {{"A\xD1O", 'N', 6}, {"GIRO", 'N', 6, 1}}, {{{{{1, 2, 0}}}, {2024.0, 90.0}}});
-    ASSERT_EQ(Ejecuta("shp2bin --output a.bin --texts --text Peñón --code-field AÑO --rotation-field GIRO "
-                      "--height 3 --justification 4 anio.shp"), 0) << err;
-    EXPECT_EQ(Resumenes(carpeta / "a.bin"), std::vector<std::string>{"T= 2024: (100 200 0) 'Pe\xF1\xF3n' 300/4/9000 n2"});
+    EscribeShape(carpeta / "anio.shp", SHPT_POINT, {{"A\xD1O", 'N', 6}, {"GIRO", 'N', 6, 1}},
+                 {{{{{1, 2, 0}}}, {2024.0, 90.0}}});
+    ASSERT_EQ(
+        Ejecuta(
+            "shp2bin --output a.bin --texts --text Peñón --code-field AÑO --rotation-field GIRO "
+            "--height 3 --justification 4 anio.shp"),
+        0)
+        << err;
+    EXPECT_EQ(Resumenes(carpeta / "a.bin"),
+              std::vector<std::string>{"T= 2024: (100 200 0) 'Pe\xF1\xF3n' 300/4/9000 n2"});
 
-    EscribeShape(carpeta / "lejos.shp", SHPT_POINT, {{"N", 'N'}}, {{{{{1, 1, 0}}}, {1.0}}, {{{{3e7, 1, 0}}}, {1.0}}});
+    EscribeShape(carpeta / "lejos.shp", SHPT_POINT, {{"N", 'N'}},
+                 {{{{{1, 1, 0}}}, {1.0}}, {{{{3e7, 1, 0}}}, {1.0}}});
     EXPECT_EQ(Ejecuta("shp2bin --output l.bin lejos.shp"), 0);
     EXPECT_EQ(out, "l.bin: 1 elements from 2 records, 1 records left out\n");
-    EXPECT_EQ(err, "parvenza-cli: Se han encontrado 1 errores en la conversión\nEntidades erróneas : \n / 1\n");
+    EXPECT_EQ(err,
+              "parvenza-cli: Se han encontrado 1 errores en la conversión\nEntidades erróneas : \n "
+              "/ 1\n");
 
     const std::string antes = "contenido previo";
     std::ofstream(carpeta / "sal.bin") << antes;
-    EscribeShape(carpeta / "prim.shp", SHPT_POINT, {{"TAB", 'N', 4}, {"REG", 'N', 4}}, {{{{{1, 1, 0}}}, {1.0, 1.0}}});
+    EscribeShape(carpeta / "prim.shp", SHPT_POINT, {{"TAB", 'N', 4}, {"REG", 'N', 4}},
+                 {{{{{1, 1, 0}}}, {1.0, 1.0}}});
     fs::copy_file(carpeta / "prim.shp", carpeta / "sintabla.shp");
     fs::copy_file(carpeta / "prim.shx", carpeta / "sintabla.shx");
     Comprueba({{"shp2bin --output sal.bin --code-field NOHAY vias.shp", -1, "has no such field"},
@@ -183,40 +229,51 @@ TEST_F(Cli, Shp2BinOptionsByNameUtf8ArgumentsAndErrors) {
                {"shp2bin --output sal.bin --height 2 vias.shp", -1, "--texts"},
                {"shp2bin --output sal.bin --code 1 --code-field Codigo vias.shp", -1, "excludes"},
                {"shp2bin --output sal.bin --texts --height alto vias.shp", -1, "not a number"},
-               {"shp2bin --output sal.bin --link TAB:REG prim.shp", 2, "first field"},  // index 0 means "none"
+               {"shp2bin --output sal.bin --link TAB:REG prim.shp", 2,
+                "first field"},  // index 0 means "none"
                {"shp2bin --output sal.bin nohay.shp", -1, "nohay.shp"},
                {"shp2bin --output sal.bin sintabla.shp", 1, "sintabla.dbf"}});
     EXPECT_EQ(Lee(carpeta / "sal.bin"), antes);
 }
 
 TEST_F(Cli, InfoListsElementsAndSaysWhatIsWrong) {
-    std::vector<tipo_entidad> v = {Elemento("C=", "P1", {{-5, -6, 7}}), Elemento("C=", "BORRAR", {{1, 1, 1}}),
-                                   Elemento("C=", "L1", {{0, 0, 0}, {10, 0, 0}}, {{3, 12, "N-II"}}),
-                                   Elemento("C=", "C1", {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 0, 0}}),
-                                   Elemento("T=", "40", {{10, 20, 0}}, {}, "A\xF1o"), Elemento("C=", "FIN", {{2, 2, 2}})};
+    std::vector<tipo_entidad> v = {
+        Elemento("C=", "P1", {{-5, -6, 7}}),
+        Elemento("C=", "BORRAR", {{1, 1, 1}}),
+        Elemento("C=", "L1", {{0, 0, 0}, {10, 0, 0}}, {{3, 12, "N-II"}}),
+        Elemento("C=", "C1", {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 0, 0}}),
+        Elemento("T=", "40", {{10, 20, 0}}, {}, "A\xF1o"),
+        Elemento("C=", "FIN", {{2, 2, 2}})};
     v[4].elemento.rango.xlib = v[4].elemento.rango.zlib = 0;  // an extent from the point alone
     std::ofstream(carpeta / "h.bin");
     brisquel::FicheroDigi().CreaFicheroDigi(carpeta / "h.bin", v);
-    std::string bytes = Lee(carpeta / "h.bin");  // delete the second and the last element as Digi does
+    std::string bytes =
+        Lee(carpeta / "h.bin");  // delete the second and the last element as Digi does
     bytes[v[0].tamano + 1] = bytes[bytes.size() - v[5].tamano + 1] = '*';
     std::ofstream(carpeta / "h.bin", std::ios::binary) << bytes;
     ASSERT_EQ(Ejecuta("info h.bin"), 0) << err;
-    EXPECT_EQ(out,
-              "1 point code=P1 points=1 attributes=[] extent=(-5,-6,7)-(0,0,7)\n"
-              "2 open-line code=L1 points=2 attributes=[3:12:N-II] extent=(0,0,0)-(10,0,0)\n"
-              "3 closed-line code=C1 points=4 attributes=[] extent=(0,0,0)-(10,10,0)\n"
-              "4 text code=40 points=2 attributes=[] text=\"A\xC3\xB1o\" extent=(10,20,0)-(10,20,0)\n"
-              "elements: 4 (points 1, open lines 1, closed lines 1, texts 1), deleted 2\n"
-              "extent: (-5,-6,0)-(10,20,7)\n");
+    EXPECT_EQ(
+        out,
+        "1 point code=P1 points=1 attributes=[] extent=(-5,-6,7)-(0,0,7)\n"
+        "2 open-line code=L1 points=2 attributes=[3:12:N-II] extent=(0,0,0)-(10,0,0)\n"
+        "3 closed-line code=C1 points=4 attributes=[] extent=(0,0,0)-(10,10,0)\n"
+        "4 text code=40 points=2 attributes=[] text=\"A\xC3\xB1o\" extent=(10,20,0)-(10,20,0)\n"
+        "elements: 4 (points 1, open lines 1, closed lines 1, texts 1), deleted 2\n"
+        "extent: (-5,-6,0)-(10,20,7)\n");
     EXPECT_EQ(err, "");
     const std::string ejemplo = std::string(PARVENZA_SOURCE_DIR) + "/examples/hoja.bin";
     std::ofstream(carpeta / "vacio.bin") << "";
     std::ofstream(carpeta / "malo.bin", std::ios::binary)
-        << std::string("C=X") + std::string(6, '\0') + std::string("\x00\x00\x80", 3) + std::string(60, '\0');
-    std::ofstream(carpeta / "corrupto.bin", std::ios::binary) << std::string("K=") + std::string(58, '\0');
+        << std::string("C=X") + std::string(6, '\0') + std::string("\x00\x00\x80", 3) +
+               std::string(60, '\0');
+    std::ofstream(carpeta / "corrupto.bin", std::ios::binary)
+        << std::string("K=") + std::string(58, '\0');
     Comprueba({{"info '" + ejemplo + "'", 0, "text=\"Pe\xC3\xB1\xC3\xB3n del \xC3\x81guila\""},
-               {"info '" + ejemplo + "'", 0, "elements: 10 (points 2, open lines 2, closed lines 3, texts 3), deleted 1\n"},
-               {"info vacio.bin", 0, "elements: 0 (points 0, open lines 0, closed lines 0, texts 0), deleted 0\nextent: none\n"},
+               {"info '" + ejemplo + "'", 0,
+                "elements: 10 (points 2, open lines 2, closed lines 3, texts 3), deleted 1\n"},
+               {"info vacio.bin", 0,
+                "elements: 0 (points 0, open lines 0, closed lines 0, texts 0), deleted 0\nextent: "
+                "none\n"},
                {"info falta.bin", 1, "falta.bin"},
                {"info malo.bin", 1, "malo.bin"},
                {"info malo.bin", 1, "byte 1"},
@@ -227,8 +284,9 @@ TEST_F(Cli, InfoListsElementsAndSaysWhatIsWrong) {
 TEST_F(Cli, DxfInfoFixturesLayerTableAndBadFiles) {
     std::ofstream(carpeta / "bindxf.tab") << "// codigos\n5001 1001 L 1 CONT 0 Eje\n";
     std::ofstream(carpeta / "mala.tab") << "5001 1001 L\n";
-    std::ofstream(carpeta / "cortado.dxf") << "  0\nSECTION\n  2\nENTITIES\n  0\nTEXT\n  8\nT\n 10\n1.5\n"
-                                              "  1\nCalle\n  0\nLINE\n  8\nV\n";
+    std::ofstream(carpeta / "cortado.dxf")
+        << "  0\nSECTION\n  2\nENTITIES\n  0\nTEXT\n  8\nT\n 10\n1.5\n"
+           "  1\nCalle\n  0\nLINE\n  8\nV\n";
     const std::string gdal = "dxfinfo " + Dato("dxf/gdal_writer.dxf");
     Comprueba({{gdal, 0, "1 POLYLINE layer=1001 points=3 first=(100.5,200.25,10) closed=no\n"},
                {gdal, 0, "skipped entity types: LWPOLYLINE=1 POINT=1\n"},
@@ -239,7 +297,8 @@ TEST_F(Cli, DxfInfoFixturesLayerTableAndBadFiles) {
                {"dxfinfo " + Dato("dxf/entities_only.dxf"), 0, "entities: 0 "},
                {"dxfinfo " + Dato("dxf/entities_only.dxf"), 0, "skipped entity types: POINT=2"},
                {gdal + " --layers bindxf.tab", 0, "layer=1001 code=5001 "},
-               {"dxfinfo " + Dato("dxf/polyline_smooth.dxf") + " --layers bindxf.tab", 0, "layer=1 code=- "},
+               {"dxfinfo " + Dato("dxf/polyline_smooth.dxf") + " --layers bindxf.tab", 0,
+                "layer=1 code=- "},
                {"dxfinfo cortado.dxf", 1, "1 TEXT layer=T points=1 first=(1.5,0,0) text=\"Calle\""},
                {"dxfinfo cortado.dxf", 1, "cortado.dxf: fin de fichero"},
                {"dxfinfo no.dxf", 1, "No se encuentra el fichero"},

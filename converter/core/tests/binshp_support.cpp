@@ -13,7 +13,8 @@ namespace fs = std::filesystem;
 
 namespace parvenza::prueba_binshp {
 
-brisquel::tipo_entidad Linea(const std::string& codigo, const std::vector<brisquel::Fpunto3d>& puntos,
+brisquel::tipo_entidad Linea(const std::string& codigo,
+                             const std::vector<brisquel::Fpunto3d>& puntos,
                              std::vector<brisquel::Fatrib> atributos) {
     brisquel::tipo_entidad e;
     e.elemento.cabecera.natr = static_cast<uint8_t>(atributos.size());
@@ -25,8 +26,8 @@ brisquel::tipo_entidad Linea(const std::string& codigo, const std::vector<brisqu
     return e;
 }
 
-brisquel::tipo_entidad Texto(const std::string& codigo, const std::string& texto, brisquel::Fpunto3d p,
-                             int32_t altura, int32_t rotacion) {
+brisquel::tipo_entidad Texto(const std::string& codigo, const std::string& texto,
+                             brisquel::Fpunto3d p, int32_t altura, int32_t rotacion) {
     brisquel::tipo_entidad e;
     e.elemento.cabecera.tipo = "T=";
     e.elemento.cabecera.codigo = codigo;
@@ -110,13 +111,12 @@ std::string Resumen(const CapaLeida& capa) {
     auto n = [](double v) { return std::round(v * 1e6) / 1e6 + 0.0; };  // no float noise, no -0
     s << "type " << capa.tipo << "\n";
     for (size_t k = 0; k < capa.campos.size(); ++k)
-        s << (k ? " " : "") << capa.campos[k].nombre << " " << capa.campos[k].tipo << capa.campos[k].ancho << "."
-          << capa.campos[k].decimales;
+        s << (k ? " " : "") << capa.campos[k].nombre << " " << capa.campos[k].tipo
+          << capa.campos[k].ancho << "." << capa.campos[k].decimales;
     for (const RegistroLeido& r : capa.registros) {
         s << "\n";
         for (const std::string& v : r.valores) s << v << "|";
-        for (size_t i = 0; i < r.x.size(); ++i)
-        {
+        for (size_t i = 0; i < r.x.size(); ++i) {
             s << "(" << n(r.x[i]) << " " << n(r.y[i]);
             if (capa.tipo > 10) s << " " << n(r.z[i]);
             s << ")";

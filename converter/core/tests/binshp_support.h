@@ -13,11 +13,13 @@
 namespace parvenza::prueba_binshp {
 
 /// A "C=" element: one point makes a point element, more a line.
-brisquel::tipo_entidad Linea(const std::string& codigo, const std::vector<brisquel::Fpunto3d>& puntos,
+brisquel::tipo_entidad Linea(const std::string& codigo,
+                             const std::vector<brisquel::Fpunto3d>& puntos,
                              std::vector<brisquel::Fatrib> atributos = {});
-/// A "T=" element at `p` with text height `altura` and rotation `rotacion` (hundredths of a degree).
-brisquel::tipo_entidad Texto(const std::string& codigo, const std::string& texto, brisquel::Fpunto3d p,
-                             int32_t altura, int32_t rotacion);
+/// A "T=" element at `p` with text height `altura` and rotation `rotacion` (hundredths of a
+/// degree).
+brisquel::tipo_entidad Texto(const std::string& codigo, const std::string& texto,
+                             brisquel::Fpunto3d p, int32_t altura, int32_t rotacion);
 /// Writes `elementos` to a new BIN file `ruta` with the Digi library's writer.
 void EscribeBin(const std::string& ruta, std::vector<brisquel::tipo_entidad> elementos);
 /// Marks the `n`-th element (1-based) of a BIN file deleted, as Digi does, in place.

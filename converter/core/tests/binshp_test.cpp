@@ -1,8 +1,11 @@
 // The BIN-to-shapefile band on real BIN files written by the Digi library, layers read back
 // with shapelib and compared whole (type, fields, values, vertices). Then the cadastre: the
-// topology loaded from the real Access fixtures; the lookup of each element in the topology, one element after another on the
-// same hook as a run makes them; whole runs, a BIN file written by the Digi library converted
-// by the driver with the cadastre hook over a real topology, the layers read back with shapelib.
+// topology loaded from the real Access fixtures; the lookup of each element in the topology, one
+// element after another on the same hook as a run makes them; whole runs, a BIN file written by the
+// Digi library converted by the driver with the cadastre hook over a real topology, the layers read
+// back with shapelib.
+
+#include "converter/core/BinShp.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +15,6 @@
 #include <iterator>
 #include <sstream>
 
-#include "converter/core/BinShp.h"
 #include "converter/core/CapasShape.h"
 #include "converter/core/Catastro.h"
 #include "converter/core/CatastroGenera.h"
@@ -45,7 +47,6 @@ std::vector<tipo_manzana> Basica() {
     return Carga("basic.mdb", hayError, codigo);
 }
 
-
 OpcionesBinShp Opciones(std::vector<std::string> ficheros) {
     OpcionesBinShp o;
     o.ficheros = std::move(ficheros);
@@ -76,33 +77,41 @@ TEST(BinShp, OneLayerPerClassWithOrdinalsCodesClockwiseRingsAndTexts) {
     ASSERT_EQ(r.capas.size(), 4u);
     EXPECT_EQ(r.capas[0].ruta + " " + std::to_string(r.capas[0].registros), dir / "hoja_P.shp 2");
     EXPECT_FALSE(fs::exists(dir / "hoja_TX.shp"));
-    EXPECT_EQ(puerto.procesos, (std::vector<std::string>{"Procesando fichero...", "Pasada 1", "Pasada 2", "Pasada 3",
-                                                         "Pasada 4", "Pasada 5", "Proceso Terminado"}));
+    EXPECT_EQ(puerto.procesos,
+              (std::vector<std::string>{"Procesando fichero...", "Pasada 1", "Pasada 2", "Pasada 3",
+                                        "Pasada 4", "Pasada 5", "Proceso Terminado"}));
     EXPECT_TRUE(puerto.mensajes.empty());
     EXPECT_EQ(puerto.ocupado, (std::vector<bool>{true, false}));
     // Ordinals are the element's place in the file (gaps within a layer); codes lose their
     // blanks; the counter-clockwise ring is turned round; a text line is 2.5 * 3 * 0.8 long.
-    EXPECT_EQ(Resumen(LeeCapa(dir / "hoja_P.shp")), "type 5\n" + kComunes +
-                                                        "\n1|1802||0.00|(0 0)(0 10)(10 10)(10 0)(0 0)"
-                                                        "\n4|1805||0.00|(0 0)(0 5)(5 5)(0 0)\n");
-    EXPECT_EQ(Resumen(LeeCapa(dir / "hoja_L.shp")), "type 3\n" + kComunes + "\n2|0203||0.00|(1 2)(3 4)\n");
-    EXPECT_EQ(Resumen(LeeCapa(dir / "hoja_X.shp")), "type 1\n" + kComunes + "\n3|0501||0.00|(7 8)\n");
-    EXPECT_EQ(Resumen(LeeCapa(dir / "hoja_TL.shp")), "type 3\n" + kComunes + "\n5|0901|abc|90.00|(10 20)(10 26)\n");
+    EXPECT_EQ(Resumen(LeeCapa(dir / "hoja_P.shp")),
+              "type 5\n" + kComunes +
+                  "\n1|1802||0.00|(0 0)(0 10)(10 10)(10 0)(0 0)"
+                  "\n4|1805||0.00|(0 0)(0 5)(5 5)(0 0)\n");
+    EXPECT_EQ(Resumen(LeeCapa(dir / "hoja_L.shp")),
+              "type 3\n" + kComunes + "\n2|0203||0.00|(1 2)(3 4)\n");
+    EXPECT_EQ(Resumen(LeeCapa(dir / "hoja_X.shp")),
+              "type 1\n" + kComunes + "\n3|0501||0.00|(7 8)\n");
+    EXPECT_EQ(Resumen(LeeCapa(dir / "hoja_TL.shp")),
+              "type 3\n" + kComunes + "\n5|0901|abc|90.00|(10 20)(10 26)\n");
 
     // Rotation, Windows-1252 bytes kept, -180 degrees written as the 180 that fits ROTATION.
-    EscribeBin(bin, {Texto("0901", "abc", {1000, 2000, 0}, 250, 0), Texto("0902", "A\xf1o", {0, 0, 0}, 100, 4500),
+    EscribeBin(bin, {Texto("0901", "abc", {1000, 2000, 0}, 250, 0),
+                     Texto("0902", "A\xf1o", {0, 0, 0}, 100, 4500),
                      Texto("0903", "x", {0, 0, 0}, 100, -18000)});
     ProcesarBinShp(Opciones({bin}), puerto);
-    EXPECT_EQ(Resumen(LeeCapa(dir / "hoja_TL.shp")), "type 3\n" + kComunes +
-                                                         "\n1|0901|abc|0.00|(10 20)(16 20)"
-                                                         "\n2|0902|A\xf1o|45.00|(0 0)(1.69706 1.69706)"
-                                                         "\n3|0903|x|180.00|(0 0)(-0.8 0)\n");
+    EXPECT_EQ(Resumen(LeeCapa(dir / "hoja_TL.shp")),
+              "type 3\n" + kComunes +
+                  "\n1|0901|abc|0.00|(10 20)(16 20)"
+                  "\n2|0902|A\xf1o|45.00|(0 0)(1.69706 1.69706)"
+                  "\n3|0903|x|180.00|(0 0)(-0.8 0)\n");
     OpcionesBinShp o = Opciones({bin});
     o.textosComoLineas = false;
     ProcesarBinShp(o, puerto);
-    EXPECT_EQ(Resumen(LeeCapa(dir / "hoja_TX.shp")), "type 1\n" + kComunes +
-                                                         "\n1|0901|abc|0.00|(10 20)\n2|0902|A\xf1o|45.00|(0 0)"
-                                                         "\n3|0903|x|180.00|(0 0)\n");
+    EXPECT_EQ(Resumen(LeeCapa(dir / "hoja_TX.shp")),
+              "type 1\n" + kComunes +
+                  "\n1|0901|abc|0.00|(10 20)\n2|0902|A\xf1o|45.00|(0 0)"
+                  "\n3|0903|x|180.00|(0 0)\n");
 }
 
 TEST(BinShp, ThreeDimensionsMillimetresAndClosedElementsAsLines) {
@@ -119,12 +128,15 @@ TEST(BinShp, ThreeDimensionsMillimetresAndClosedElementsAsLines) {
     EXPECT_EQ(r.capas[0].tipo, 13);
     EXPECT_FALSE(fs::exists(dir / "z_P.shp"));
     // closed lines keep their stored order; a text's z1 on both vertices
-    EXPECT_EQ(Resumen(LeeCapa(dir / "z_L.shp")), "type 13\n" + kComunes +
-                                                     "\n1|1802||0.00|(0 0 0)(1 0 0)(1 1 0)(0 1 0)(0 0 0)"
-                                                     "\n2|0203||0.00|(0.1 0.2 0.005)(0.3 0.4 0.006)"
-                                                     "\n4|1805||0.00|(0 0 0)(0 0.5 0)(0.5 0.5 0)(0 0 0)\n");
-    EXPECT_EQ(Resumen(LeeCapa(dir / "z_X.shp")), "type 11\n" + kComunes + "\n3|0501||0.00|(0.7 0.8 0.9)\n");
-    EXPECT_EQ(Resumen(LeeCapa(dir / "z_TL.shp")), "type 13\n" + kComunes + "\n5|0901|abc|90.00|(1 2 0.3)(1 2.6 0.3)\n");
+    EXPECT_EQ(Resumen(LeeCapa(dir / "z_L.shp")),
+              "type 13\n" + kComunes +
+                  "\n1|1802||0.00|(0 0 0)(1 0 0)(1 1 0)(0 1 0)(0 0 0)"
+                  "\n2|0203||0.00|(0.1 0.2 0.005)(0.3 0.4 0.006)"
+                  "\n4|1805||0.00|(0 0 0)(0 0.5 0)(0.5 0.5 0)(0 0 0)\n");
+    EXPECT_EQ(Resumen(LeeCapa(dir / "z_X.shp")),
+              "type 11\n" + kComunes + "\n3|0501||0.00|(0.7 0.8 0.9)\n");
+    EXPECT_EQ(Resumen(LeeCapa(dir / "z_TL.shp")),
+              "type 13\n" + kComunes + "\n5|0901|abc|90.00|(1 2 0.3)(1 2.6 0.3)\n");
 }
 
 TEST(BinShp, DeletedLastElementEmptyFileSeveralFilesAndChecksBeforeTheRun) {
@@ -138,9 +150,11 @@ TEST(BinShp, DeletedLastElementEmptyFileSeveralFilesAndChecksBeforeTheRun) {
     ResultadoBinShp r = ProcesarBinShp(Opciones({a, vacio, b}), puerto);
     ASSERT_TRUE(r.ejecutado);
     ASSERT_EQ(r.capas.size(), 2u);
-    EXPECT_EQ(Resumen(LeeCapa(dir / "a_L.shp")), "type 3\n" + kComunes + "\n1|1||0.00|(0 0)(1 0)\n");
+    EXPECT_EQ(Resumen(LeeCapa(dir / "a_L.shp")),
+              "type 3\n" + kComunes + "\n1|1||0.00|(0 0)(1 0)\n");
     EXPECT_EQ(LeeCapa(dir / "b_X.shp").registros.size(), 1u);
-    for (const char* f : {"a_X.shp", "b_L.shp", "vacio_L.shp", "vacio_P.shp", "vacio_X.shp", "vacio_TL.shp"})
+    for (const char* f :
+         {"a_X.shp", "b_L.shp", "vacio_L.shp", "vacio_P.shp", "vacio_X.shp", "vacio_TL.shp"})
         EXPECT_FALSE(fs::exists(dir / f)) << f;
 
     OpcionesBinShp o = Opciones({dir / "x.bin"});
@@ -148,7 +162,8 @@ TEST(BinShp, DeletedLastElementEmptyFileSeveralFilesAndChecksBeforeTheRun) {
     EXPECT_FALSE(ProcesarBinShp(o, puerto).ejecutado);
     o.catastro = o.binElegido = false;
     EXPECT_FALSE(ProcesarBinShp(o, puerto).ejecutado);
-    EXPECT_EQ(puerto.mensajes, (std::vector<std::string>{"No se ha elegido fichero MDB", "No se ha elegido fichero BIN"}));
+    EXPECT_EQ(puerto.mensajes, (std::vector<std::string>{"No se ha elegido fichero MDB",
+                                                         "No se ha elegido fichero BIN"}));
     o.binElegido = true;
     try {
         ProcesarBinShp(o, puerto);
@@ -174,13 +189,15 @@ TEST(BinShp, AppendCutsTheChosenFileNameAtItsFirstUnderscoreAndRestartsOrdinalsW
     ASSERT_TRUE(r.ejecutado);
     EXPECT_EQ(puerto.filtros.back(), "Fichero SHP (*.shp)|*.shp");
     EXPECT_EQ(Resumen(LeeCapa(dir / "mis_datos/hoja_L.shp")),
-              "type 3\n" + kComunes + "\n2|0203||0.00|(1 2)(3 4)\n2|8||0.00|(0 0)(1 1)\n2|8||0.00|(0 0)(1 1)\n");
+              "type 3\n" + kComunes +
+                  "\n2|0203||0.00|(1 2)(3 4)\n2|8||0.00|(0 0)(1 1)\n2|8||0.00|(0 0)(1 1)\n");
     EXPECT_EQ(LeeCapa(dir / "mis_datos/hoja_X.shp").registros.size(), 1u);  // no points appended
     ASSERT_EQ(r.capas.size(), 1u);
     EXPECT_EQ(r.capas[0].registros, 2);
     EXPECT_FALSE(fs::exists(dir / "mis_datos/otra_L.shp"));
 
-    puerto.respuestas = {dir / "mis_datos/hoja.shp", ""};  // no "_": said, nothing written; cancel: silent
+    puerto.respuestas = {dir / "mis_datos/hoja.shp",
+                         ""};  // no "_": said, nothing written; cancel: silent
     EXPECT_FALSE(ProcesarBinShp(o, puerto).ejecutado);
     EXPECT_FALSE(ProcesarBinShp(o, puerto).ejecutado);
     ASSERT_EQ(puerto.mensajes.size(), 1u);
@@ -203,7 +220,7 @@ TEST(BinShp, AppendCutsTheChosenFileNameAtItsFirstUnderscoreAndRestartsOrdinalsW
 
 /// Records what the driver asks of the cadastre hook.
 class GanchoGrabador : public GanchoCatastro {
-public:
+  public:
     void Busca(const brisquel::tipo_entidad&, std::string& codigo) override {
         ++busquedas;
         if (codigo == "0203") codigo = "9999";
@@ -231,19 +248,22 @@ TEST(BinShp, CadastreModeCallsItsHookAndUsesTheTwoDimensionalSchemas) {
     EXPECT_EQ(gancho.busquedas, 5 * 5);
     EXPECT_EQ(gancho.tipos, (std::vector<int16_t>{5, 5, 3, 1, 3}));
     EXPECT_EQ(gancho.bases, std::vector<std::string>{bin});
-    for (auto [capa, tipo] : {std::pair{"c_P.shp", 5}, {"c_L.shp", 3}, {"c_X.shp", 1}, {"c_TL.shp", 3}}) {
+    for (auto [capa, tipo] :
+         {std::pair{"c_P.shp", 5}, {"c_L.shp", 3}, {"c_X.shp", 1}, {"c_TL.shp", 3}}) {
         SCOPED_TRACE(capa);
         CapaLeida c = LeeCapa(dir / capa);
         EXPECT_EQ(c.tipo, tipo);
         std::string esperados = kComunes, leidos;
         for (const DefCampo& d : CamposCatastro(static_cast<int16_t>(tipo)))
-            esperados += " " + std::string(d.nombre) + (d.tipo == 10 ? " C" : " N") + std::to_string(d.ancho) + "." +
-                         std::to_string(d.decimales);
-        EXPECT_EQ(Resumen(c).substr(Resumen(c).find('\n') + 1, esperados.size() + 1), esperados + "\n");
+            esperados += " " + std::string(d.nombre) + (d.tipo == 10 ? " C" : " N") +
+                         std::to_string(d.ancho) + "." + std::to_string(d.decimales);
+        EXPECT_EQ(Resumen(c).substr(Resumen(c).find('\n') + 1, esperados.size() + 1),
+                  esperados + "\n");
     }
     CapaLeida p = LeeCapa(dir / "c_P.shp");
     EXPECT_EQ(p.campos.size(), 22u);
-    EXPECT_EQ(p.Valor(0, "MASA") + "," + p.Valor(0, "MAPA"), "M01,");  // untouched fields stay empty
+    EXPECT_EQ(p.Valor(0, "MASA") + "," + p.Valor(0, "MAPA"),
+              "M01,");                                               // untouched fields stay empty
     EXPECT_EQ(LeeCapa(dir / "c_L.shp").Valor(0, "CODIGO"), "9999");  // the lookup's code is written
     EXPECT_EQ(LeeCapa(dir / "c_TL.shp").campos.back().nombre, "ROTULO");
 
@@ -257,7 +277,8 @@ TEST(BinShp, CadastreModeCallsItsHookAndUsesTheTwoDimensionalSchemas) {
 // ---- The cadastre ----
 
 tipo_entidad Cuadrado(const std::string& codigo, std::vector<Fatrib> atributos = {}) {
-    return Linea(codigo, {{0, 0, 0}, {0, 100, 0}, {100, 100, 0}, {100, 0, 0}, {0, 0, 0}}, std::move(atributos));
+    return Linea(codigo, {{0, 0, 0}, {0, 100, 0}, {100, 100, 0}, {100, 0, 0}, {0, 0, 0}},
+                 std::move(atributos));
 }
 tipo_entidad Tramo(const std::string& codigo, std::vector<Fatrib> atributos = {}) {
     return Linea(codigo, {{0, 0, 0}, {300, 400, 0}}, std::move(atributos));
@@ -322,7 +343,8 @@ TEST(GeneraShpCatastro, CorridaCompleta) {
         EXPECT_NE(f.path().filename().string()[0], '.') << "scratch folder left behind";
 
     // Each layer: its type, final field list, record count and the values that matter.
-    const std::string comunes = "MAPA DELEGACIO MUNICIPIO ", areas = "MASA HOJA TIPO COORX COORY NUMSYMBOL AREA FECHAALTA FECHABAJA";
+    const std::string comunes = "MAPA DELEGACIO MUNICIPIO ",
+                      areas = "MASA HOJA TIPO COORX COORY NUMSYMBOL AREA FECHAALTA FECHABAJA";
     const std::string lineas = comunes + "TTGGSS VIA NUMSYMBOL FECHAALTA FECHABAJA";
     struct Capa {
         const char* nombre;
@@ -332,16 +354,30 @@ TEST(GeneraShpCatastro, CorridaCompleta) {
     };
     const Capa capas_[] = {
         {"masa", 5, comunes + areas, {{"MASA", {"45303"}}, {"AREA", {"2000.00"}}}},
-        {"parcela", 5, comunes + areas + " PARCELA VIA NUMERO NUMERODUP",  // the 1999 polygon: no values
-         {{"MASA", {"45303", ""}}, {"PARCELA", {"02", ""}}, {"AREA", {"1200.00", "0.00"}}, {"VIA", {"610", "0"}}, {"NUMERO", {"11", "0"}}}},
-        {"constru", 5, comunes + areas + " PARCELA CONSTRU",
+        {"parcela",
+         5,
+         comunes + areas + " PARCELA VIA NUMERO NUMERODUP",  // the 1999 polygon: no values
+         {{"MASA", {"45303", ""}},
+          {"PARCELA", {"02", ""}},
+          {"AREA", {"1200.00", "0.00"}},
+          {"VIA", {"610", "0"}},
+          {"NUMERO", {"11", "0"}}}},
+        {"constru",
+         5,
+         comunes + areas + " PARCELA CONSTRU",
          {{"CONSTRU", {"A"}}, {"PARCELA", {"02"}}, {"MASA", {"45301"}}, {"AREA", {"400.50"}}}},
         {"ejes", 3, lineas, {{"TTGGSS", {""}}}},
         {"limites", 3, lineas, {{"TTGGSS", {""}}}},
         {"elemlin", 3, lineas, {{"VIA", {"", ""}}}},  // a line gets no parcel values
         {"altipun", 1, comunes + "TTGGSS NUMSYMBOL FECHAALTA FECHABAJA COTA", {{"TTGGSS", {""}}}},
-        {"elempun", 1, comunes + "TTGGSS ATRIBUTO NUMSYMBOL FECHAALTA FECHABAJA", {{"TTGGSS", {""}}}},
-        {"elemtex", 3, "POLY_ID CODIGO TEXT ROTATION " + comunes + "TTGGSS VIA NUMSYMBOL FECHAALTA FECHABAJA ROTULO",
+        {"elempun",
+         1,
+         comunes + "TTGGSS ATRIBUTO NUMSYMBOL FECHAALTA FECHABAJA",
+         {{"TTGGSS", {""}}}},
+        {"elemtex",
+         3,
+         "POLY_ID CODIGO TEXT ROTATION " + comunes +
+             "TTGGSS VIA NUMSYMBOL FECHAALTA FECHABAJA ROTULO",
          {{"TEXT", {"Calle"}}, {"POLY_ID", {"12"}}}},
     };
     for (const Capa& c : capas_) {
@@ -351,7 +387,8 @@ TEST(GeneraShpCatastro, CorridaCompleta) {
         EXPECT_EQ(Nombres(capa), c.campos);
         ASSERT_EQ(capa.registros.size(), c.valores[0].second.size());
         for (const auto& [campo, valores] : c.valores)
-            for (size_t i = 0; i < valores.size(); ++i) EXPECT_EQ(capa.Valor(i, campo), valores[i]) << campo << i;
+            for (size_t i = 0; i < valores.size(); ++i)
+                EXPECT_EQ(capa.Valor(i, campo), valores[i]) << campo << i;
     }
     EXPECT_EQ(LeeCapa(capas + "parcela.shp").registros[0].x.size(), 5u) << "geometry copied";
     EXPECT_EQ(LeeCapa(capas + "altipun.shp").registros[0].x[0], 5);
@@ -381,7 +418,8 @@ TEST(GeneraShpCatastro, CadaCorridaRehaceElConjunto) {
     // Two files in one run: only the last one's layers are split. Layers it does not
     // produce are gone, though the run before made them.
     corrida.Ejecuta({a, b}, tmp.ruta().string());
-    EXPECT_FALSE(fs::exists(tmp / "masa.shp") || fs::exists(tmp / "masa.dbf") || fs::exists(tmp / "ejes.shp"));
+    EXPECT_FALSE(fs::exists(tmp / "masa.shp") || fs::exists(tmp / "masa.dbf") ||
+                 fs::exists(tmp / "ejes.shp"));
     CapaLeida parcela = LeeCapa(tmp / "parcela.shp");
     ASSERT_EQ(parcela.registros.size(), 1u);
     EXPECT_EQ(parcela.Valor(0, "PARCELA") + " " + parcela.Valor(0, "NUMERO"), "01 15");
@@ -460,8 +498,6 @@ TEST(GeneraShpCatastro, CodigoNuloYCarpetaQueNoExiste) {
     EXPECT_FALSE(ExisteFichero(tmp / "nada.shp"));
 }
 
-
-
 struct Caso {
     const char* que;
     std::string codigo;
@@ -473,7 +509,8 @@ struct Caso {
 std::string Valores(const ValoresCatastro& v) {
     std::ostringstream s;
     auto t = [](const std::string& x) { return x.empty() ? "-" : x; };
-    s << t(v.masa) << " " << t(v.parcela) << " " << t(v.constru) << " " << v.area << " " << v.numero << " " << v.via;
+    s << t(v.masa) << " " << t(v.parcela) << " " << t(v.constru) << " " << v.area << " " << v.numero
+      << " " << v.via;
     return s.str();
 }
 
@@ -493,22 +530,42 @@ void Recorre(const std::vector<tipo_manzana>& m, const std::vector<Caso>& casos)
 }
 
 TEST(CatastroBusca, EachLevelGivesItsNodeAndNothingIsHeldFromTheElementBefore) {
-    Recorre(Basica(), {
-        {"parcel: block 3's second", "1805", {{7, 1, ""}, {151, 24, ""}}, "1805", "45303 02 - 1200 11 610"},
-        {"block: no parcel held", "1802", {{150, 11, ""}}, "1802", "45302 - - 800.25 0 0"},
-        {"subparcel", "1808", {{152, 32, ""}}, "1808", "45301 02 B 400 0 0"},
-        {"the table's last attribute", "1805", {{151, 20, ""}, {151, 23, ""}}, "1805", "45303 01 - 800 22 503"},
-        {"record not in the topology", "1805", {{151, 999, ""}}, "1805", "- - - 0 0 0"},
-        {"found again", "1805", {{151, 24, ""}}, "1805", "45303 02 - 1200 11 610"},
-        {"no attribute of table 151", "1805", {{150, 24, ""}}, "1805", "- - - 0 0 0"},
-        {"a block code looks in the blocks only", "1802", {{150, 20, ""}}, "1802", "- - - 0 0 0"},
-        {"found again", "1805", {{151, 24, ""}}, "1805", "45303 02 - 1200 11 610"},
-        {"generic: table 1's code, no lookup", "1999", {{1, 5, "1805 "}, {151, 24, ""}}, "1805", "- - - 0 0 0"},
-        {"generic: the first of table 1", "1999", {{1, 5, "1241"}, {2, 1, "x"}, {1, 6, std::string("1001\0\0", 6)}},
-         "1001", "- - - 0 0 0"},
-        {"generic without table 1", "1999", {{2, 1, "1805"}}, "1999", "- - - 0 0 0"},
-        {"only 1999 is generic", "1403", {{1, 1, "1805"}}, "1403", "- - - 0 0 0"},
-    });
+    Recorre(Basica(),
+            {
+                {"parcel: block 3's second",
+                 "1805",
+                 {{7, 1, ""}, {151, 24, ""}},
+                 "1805",
+                 "45303 02 - 1200 11 610"},
+                {"block: no parcel held", "1802", {{150, 11, ""}}, "1802", "45302 - - 800.25 0 0"},
+                {"subparcel", "1808", {{152, 32, ""}}, "1808", "45301 02 B 400 0 0"},
+                {"the table's last attribute",
+                 "1805",
+                 {{151, 20, ""}, {151, 23, ""}},
+                 "1805",
+                 "45303 01 - 800 22 503"},
+                {"record not in the topology", "1805", {{151, 999, ""}}, "1805", "- - - 0 0 0"},
+                {"found again", "1805", {{151, 24, ""}}, "1805", "45303 02 - 1200 11 610"},
+                {"no attribute of table 151", "1805", {{150, 24, ""}}, "1805", "- - - 0 0 0"},
+                {"a block code looks in the blocks only",
+                 "1802",
+                 {{150, 20, ""}},
+                 "1802",
+                 "- - - 0 0 0"},
+                {"found again", "1805", {{151, 24, ""}}, "1805", "45303 02 - 1200 11 610"},
+                {"generic: table 1's code, no lookup",
+                 "1999",
+                 {{1, 5, "1805 "}, {151, 24, ""}},
+                 "1805",
+                 "- - - 0 0 0"},
+                {"generic: the first of table 1",
+                 "1999",
+                 {{1, 5, "1241"}, {2, 1, "x"}, {1, 6, std::string("1001\0\0", 6)}},
+                 "1001",
+                 "- - - 0 0 0"},
+                {"generic without table 1", "1999", {{2, 1, "1805"}}, "1999", "- - - 0 0 0"},
+                {"only 1999 is generic", "1403", {{1, 1, "1805"}}, "1403", "- - - 0 0 0"},
+            });
 }
 
 TEST(CatastroBusca, PrecedenceBetweenNodesOfTheSameRecord) {
@@ -529,13 +586,14 @@ TEST(CatastroBusca, PrecedenceBetweenNodesOfTheSameRecord) {
     m[0].Parcelas[1].Subparcelas[0].SubParcela = "S3", m[0].Parcelas[1].Subparcelas[0].Registro = 9;
     Recorre(m, {{"the first block", "1802", {{150, 5, ""}}, "1802", "M1 - - 1 0 0"},
                 {"the last block with a match", "1805", {{151, 77, ""}}, "1805", "M2 P2 - 0 0 0"},
-                {"the last parcel with a match, its first subparcel", "1808", {{152, 9, ""}}, "1808",
+                {"the last parcel with a match, its first subparcel",
+                 "1808",
+                 {{152, 9, ""}},
+                 "1808",
                  "M1 P1b S3 0 0 0"}});
 }
 
 // ---- The topology ----
-
-
 
 const std::string kBasico =
     "1 '45301' 150 10 '' 2 1500.5\n"
@@ -561,15 +619,16 @@ std::string Arbol(const std::vector<tipo_manzana>& m) {
     std::ostringstream s;
     auto t = [](const std::string& x) { return "'" + x + "'"; };
     for (const auto& b : m) {
-        s << b.MsLink << " " << t(b.Manzana) << " " << b.idTabla << " " << b.Registro << " " << t(b.Resto) << " "
-          << b.numParcelas << " " << b.Superficie << "\n";
+        s << b.MsLink << " " << t(b.Manzana) << " " << b.idTabla << " " << b.Registro << " "
+          << t(b.Resto) << " " << b.numParcelas << " " << b.Superficie << "\n";
         for (const auto& p : b.Parcelas) {
-            s << "  " << p.MsLink << " " << t(p.Parcela) << " " << p.idTabla << " " << p.Registro << " " << t(p.Resto)
-              << " " << p.numSubparcelas << " " << p.Tvia << " " << p.Tpol << " " << p.Superficie << " " << p.Solar
-              << " " << t(p.Manzana) << "\n";
+            s << "  " << p.MsLink << " " << t(p.Parcela) << " " << p.idTabla << " " << p.Registro
+              << " " << t(p.Resto) << " " << p.numSubparcelas << " " << p.Tvia << " " << p.Tpol
+              << " " << p.Superficie << " " << p.Solar << " " << t(p.Manzana) << "\n";
             for (const auto& u : p.Subparcelas)
-                s << "    " << u.MsLink << " " << t(u.SubParcela) << " " << u.idTabla << " " << u.Registro << " "
-                  << t(u.Resto) << " " << u.Superficie << " " << t(u.Parcela) << " " << t(u.Manzana) << "\n";
+                s << "    " << u.MsLink << " " << t(u.SubParcela) << " " << u.idTabla << " "
+                  << u.Registro << " " << t(u.Resto) << " " << u.Superficie << " " << t(u.Parcela)
+                  << " " << t(u.Manzana) << "\n";
         }
     }
     return s.str();
@@ -617,7 +676,8 @@ TEST(CargaTopologia, ErrorCodesAndTheirMessages) {
     huerfanos.insert(huerfanos.find("3 '45303'"), "  106 '03' 151 25 '' 0 505 1 300 0 '45302'\n");
     EXPECT_EQ(Arbol(m), huerfanos);
     EXPECT_EQ(MensajeErrorTopologia(1),
-              "Deben existir las tablas :\nManzana_bin\nParcela_bin\nSubparcela_bin\nunimanpar_bin\nuniparsub_bin");
+              "Deben existir las tablas "
+              ":\nManzana_bin\nParcela_bin\nSubparcela_bin\nunimanpar_bin\nuniparsub_bin");
     EXPECT_EQ(MensajeErrorTopologia(2), "No existen registros en Manzana");
     EXPECT_EQ(MensajeErrorTopologia(3), "No existen registros en Parcela de una Manzana");
     EXPECT_EQ(MensajeErrorTopologia(4), "No existen registros en SubParcela de una Parcela");
@@ -652,10 +712,15 @@ TEST(CargaTopologia, FilesThatAreNotADatabaseAndMissingTablesOrColumns) {
     m[0].Manzana = "anterior";
     bool hayError = false;
     int32_t codigo = 0;
-    EXPECT_EQ(ErrorDe([&] { CargaTopologia(tmp / "no-existe.mdb", m, hayError, codigo, puerto); }).substr(0, 3), "53 ");
+    EXPECT_EQ(ErrorDe([&] {
+                  CargaTopologia(tmp / "no-existe.mdb", m, hayError, codigo, puerto);
+              }).substr(0, 3),
+              "53 ");
     EXPECT_EQ(puerto.ocupado, (std::vector<bool>{true, false}));
     std::ofstream(tmp / "texto.mdb") << "esto no es una base de datos\n";
-    EXPECT_NE(ErrorDe([&] { CargaTopologia(tmp / "texto.mdb", m, hayError, codigo, puerto); }).find("texto.mdb"),
+    EXPECT_NE(ErrorDe([&] {
+                  CargaTopologia(tmp / "texto.mdb", m, hayError, codigo, puerto);
+              }).find("texto.mdb"),
               std::string::npos);
     EXPECT_EQ(m.at(0).Manzana, "anterior") << "a failed load keeps the topology it had";
     EXPECT_FALSE(hayError);
@@ -663,12 +728,15 @@ TEST(CargaTopologia, FilesThatAreNotADatabaseAndMissingTablesOrColumns) {
     BaseDatos basica(Fixture("basic.mdb"));
     EXPECT_TRUE(ExisteTabla(basica, "UNIPARTVIA_BIN", puerto));
     EXPECT_FALSE(ExisteTabla(basica, "Otra_bin", puerto));
-    const std::string columna =
-        ErrorDe([&] { basica.AbreRecordset("SELECT Parcela_bin.NoHay FROM Parcela_bin", "Parcela_bin"); });
-    for (const char* s : {"Parcela_bin", "NoHay", "basic.mdb"}) EXPECT_NE(columna.find(s), std::string::npos) << columna;
+    const std::string columna = ErrorDe(
+        [&] { basica.AbreRecordset("SELECT Parcela_bin.NoHay FROM Parcela_bin", "Parcela_bin"); });
+    for (const char* s : {"Parcela_bin", "NoHay", "basic.mdb"})
+        EXPECT_NE(columna.find(s), std::string::npos) << columna;
     BaseDatos sinEnlace(Fixture("missing-table.mdb"));
-    EXPECT_NE(ErrorDe([&] { sinEnlace.AbreRecordset("SELECT UniManPar_bin.MsLinkParcela FROM UniManPar_bin", "UniManPar_bin"); })
-                  .find("no tiene la tabla UniManPar_bin"),
+    EXPECT_NE(ErrorDe([&] {
+                  sinEnlace.AbreRecordset("SELECT UniManPar_bin.MsLinkParcela FROM UniManPar_bin",
+                                          "UniManPar_bin");
+              }).find("no tiene la tabla UniManPar_bin"),
               std::string::npos);
     // A snapshot: HayRegistros leaves the cursor on the last row with the whole count.
     Recordset rs = basica.AbreRecordset("Parcela_bin", "Parcela_bin");
@@ -676,7 +744,8 @@ TEST(CargaTopologia, FilesThatAreNotADatabaseAndMissingTablesOrColumns) {
     EXPECT_EQ(rs.RecordCount() * 1000 + rs.Entero("MSLINK"), 5104);
     rs.MoveFirst();
     EXPECT_EQ(rs.Entero("mslink"), 102) << "table order";
-    Recordset vacio = basica.AbreRecordset("SELECT * FROM Parcela_bin WHERE MsLink = 0", "Parcela_bin");
+    Recordset vacio =
+        basica.AbreRecordset("SELECT * FROM Parcela_bin WHERE MsLink = 0", "Parcela_bin");
     EXPECT_FALSE(HayRegistros(vacio));
     EXPECT_THROW(vacio.Entero("MsLink"), TopologiaError) << "no current row";
 }
@@ -687,20 +756,24 @@ TEST(Recordset, ValueConversions) {
         x.tipo = t, x.entero = e, x.real = d, x.texto = std::move(s);
         return x;
     };
-    Recordset rs("T", "T", "x.mdb", {"a", "b", "c", "d", "e"},
-                 {{v(Valor::Real, 0, 2.5, ""), v(Valor::Real, 0, 3.5, ""), v(Valor::Entero, 3000000000LL, 0, ""),
-                   v(Valor::Texto, 0, 0, "Año"), v(Valor::Texto, 0, 0, " 12 ")},
-                  {v(Valor::Nulo, 0, 0, ""), v(Valor::Real, 0, -2.5, ""), v(Valor::Real, 0, 1234.5678, ""),
-                   v(Valor::Texto, 0, 0, "€"), v(Valor::Texto, 0, 0, "doce")}});
+    Recordset rs(
+        "T", "T", "x.mdb", {"a", "b", "c", "d", "e"},
+        {{v(Valor::Real, 0, 2.5, ""), v(Valor::Real, 0, 3.5, ""),
+          v(Valor::Entero, 3000000000LL, 0, ""), v(Valor::Texto, 0, 0, "Año"),
+          v(Valor::Texto, 0, 0, " 12 ")},
+         {v(Valor::Nulo, 0, 0, ""), v(Valor::Real, 0, -2.5, ""), v(Valor::Real, 0, 1234.5678, ""),
+          v(Valor::Texto, 0, 0, "€"), v(Valor::Texto, 0, 0, "doce")}});
     EXPECT_EQ(rs.Entero("a") * 10 + rs.Entero("B"), 24);  // halves to even
     const std::string grande = ErrorDe([&] { rs.Entero("c"); });
     EXPECT_EQ(grande.substr(0, 2), "6 ");
-    for (const char* s : {"columna c de la tabla T", "x.mdb"}) EXPECT_NE(grande.find(s), std::string::npos) << grande;
+    for (const char* s : {"columna c de la tabla T", "x.mdb"})
+        EXPECT_NE(grande.find(s), std::string::npos) << grande;
     EXPECT_EQ(rs.Texto("d"), "A\xF1o") << "Windows-1252 bytes";
     EXPECT_EQ(rs.Entero("e"), 12);
     EXPECT_EQ(rs.Texto("c"), "3000000000");
     EXPECT_TRUE(rs.Booleano("e"));
-    EXPECT_EQ(ErrorDe([&] { rs.Entero("f"); }), "9 La tabla T de la base de datos x.mdb no tiene la columna f");
+    EXPECT_EQ(ErrorDe([&] { rs.Entero("f"); }),
+              "9 La tabla T de la base de datos x.mdb no tiene la columna f");
     rs.MoveNext();
     EXPECT_EQ(rs.Entero("a") + rs.Doble("a") + rs.Booleano("a"), 0);
     EXPECT_EQ(rs.Texto("a"), "");
@@ -733,12 +806,17 @@ TEST(ElegirMdbDeathTest, UnErrorMuestraSuMensajeYTerminaElPrograma) {
         ElegirMdb(topologia, puerto);
     };
     const std::pair<std::string, const char*> casos[] = {
-        {Fixture("missing-table.mdb"), "MENSAJE\\[Deben existir las tablas :\nManzana_bin\nParcela_bin"},
+        {Fixture("missing-table.mdb"),
+         "MENSAJE\\[Deben existir las tablas :\nManzana_bin\nParcela_bin"},
         {Fixture("no-blocks.mdb"), "MENSAJE\\[No existen registros en Manzana\\]"},
         {Fixture("orphan.mdb"), "MENSAJE\\[No existen registros en Parcela de una Manzana\\]"},
-        {Fixture("spaced-first.mdb"), "MENSAJE\\[Nombre de tabla con espacios :\nTabla con espacios\\]"},  // before the wanted ones
-        {"/no/existe/topo.mdb", "MENSAJE\\[No se encuentra la base de datos /no/existe/topo.mdb\\]"}};
-    for (const auto& [ruta, mensaje] : casos) EXPECT_EXIT(elige(ruta), testing::ExitedWithCode(1), mensaje) << ruta;
+        {Fixture("spaced-first.mdb"),
+         "MENSAJE\\[Nombre de tabla con espacios :\nTabla con espacios\\]"},  // before the wanted
+                                                                              // ones
+        {"/no/existe/topo.mdb",
+         "MENSAJE\\[No se encuentra la base de datos /no/existe/topo.mdb\\]"}};
+    for (const auto& [ruta, mensaje] : casos)
+        EXPECT_EXIT(elige(ruta), testing::ExitedWithCode(1), mensaje) << ruta;
 }
 
 }  // namespace

@@ -7,15 +7,14 @@
 #include <fstream>
 
 #include "converter/core/Topologia.h"
-#include "tests/robustez/Robustez.h"
 #include "converter/core/tests/topologia_prueba.h"
+#include "tests/robustez/Robustez.h"
 
 namespace parvenza {
 namespace {
 
 using namespace prueba_topologia;
 using robustez::Escribe, robustez::Lee;
-
 
 TEST(RobustezTopologia, PaginasDanadasDanUnErrorQueNombraElFichero) {
     CarpetaTemporal tmp;

@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 /// Records what a run tells its host; messages also go to stderr ("MENSAJE[...]"), where
 /// death tests look for them. The file chooser answers from `respuestas` ("" cancels).
 class PuertoAnotador : public Puerto {
-public:
+  public:
     std::vector<std::string> procesos, mensajes, filtros, titulos, respuestas;
     std::vector<bool> criticos, ocupado;
     std::vector<double> progresos;
@@ -34,7 +34,8 @@ public:
         criticos.push_back(critico);
         std::fprintf(stderr, "MENSAJE[%s]\n", t.c_str());
     }
-    bool PideFichero(const std::string& filtro, const std::string& titulo, std::string& ruta) override {
+    bool PideFichero(const std::string& filtro, const std::string& titulo,
+                     std::string& ruta) override {
         filtros.push_back(filtro);
         titulos.push_back(titulo);
         ruta = respuestas.empty() ? "" : respuestas.front();
@@ -46,11 +47,11 @@ public:
 
 /// A folder of its own for each test, removed afterwards.
 class Carpeta {
-public:
+  public:
     Carpeta() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_ruta = fs::temp_directory_path() /
-                 ("shpbin-" + std::to_string(::getpid()) + "-" + info->test_suite_name() + "-" + info->name());
+        m_ruta = fs::temp_directory_path() / ("shpbin-" + std::to_string(::getpid()) + "-" +
+                                              info->test_suite_name() + "-" + info->name());
         fs::remove_all(m_ruta);
         fs::create_directories(m_ruta);
     }
@@ -59,7 +60,7 @@ public:
     std::string Ruta() const { return m_ruta.string() + "/"; }
     const fs::path& ruta() const { return m_ruta; }
 
-private:
+  private:
     fs::path m_ruta;
 };
 
@@ -93,7 +94,8 @@ inline void EscribeShape(const std::string& ruta, int tipo, const std::vector<Ca
     for (const Campo& c : campos)
         ASSERT_GE(DBFAddNativeFieldType(dbf, c.nombre.c_str(), c.tipo, c.ancho, c.decimales), 0);
     const bool puntos = tipo == SHPT_POINT || tipo == SHPT_POINTZ || tipo == SHPT_POINTM ||
-                        tipo == SHPT_MULTIPOINT || tipo == SHPT_MULTIPOINTZ || tipo == SHPT_MULTIPOINTM;
+                        tipo == SHPT_MULTIPOINT || tipo == SHPT_MULTIPOINTZ ||
+                        tipo == SHPT_MULTIPOINTM;
     for (size_t r = 0; r < registros.size(); ++r) {
         std::vector<double> x, y, z;
         std::vector<int> inicios;
@@ -105,21 +107,27 @@ inline void EscribeShape(const std::string& ruta, int tipo, const std::vector<Ca
                 z.push_back(v[2]);
             }
         }
-        SHPObject* o = x.empty()
-                           ? SHPCreateSimpleObject(SHPT_NULL, 0, nullptr, nullptr, nullptr)
-                           : SHPCreateObject(tipo, -1, puntos ? 0 : static_cast<int>(inicios.size()),
-                                             puntos ? nullptr : inicios.data(), nullptr,
-                                             static_cast<int>(x.size()), x.data(), y.data(), z.data(), nullptr);
+        SHPObject* o =
+            x.empty() ? SHPCreateSimpleObject(SHPT_NULL, 0, nullptr, nullptr, nullptr)
+                      : SHPCreateObject(tipo, -1, puntos ? 0 : static_cast<int>(inicios.size()),
+                                        puntos ? nullptr : inicios.data(), nullptr,
+                                        static_cast<int>(x.size()), x.data(), y.data(), z.data(),
+                                        nullptr);
         ASSERT_GE(SHPWriteObject(shp, -1, o), 0);
         SHPDestroyObject(o);
         for (size_t i = 0; i < registros[r].valores.size(); ++i) {
             const Valor& v = registros[r].valores[i];
             const int ir = static_cast<int>(r), ic = static_cast<int>(i);
-            if (std::holds_alternative<std::monostate>(v)) DBFWriteNULLAttribute(dbf, ir, ic);
-            else if (auto d = std::get_if<double>(&v)) DBFWriteDoubleAttribute(dbf, ir, ic, *d);
-            else DBFWriteAttributeDirectly(dbf, ir, ic, const_cast<char*>(std::get<std::string>(v).c_str()));
+            if (std::holds_alternative<std::monostate>(v))
+                DBFWriteNULLAttribute(dbf, ir, ic);
+            else if (auto d = std::get_if<double>(&v))
+                DBFWriteDoubleAttribute(dbf, ir, ic, *d);
+            else
+                DBFWriteAttributeDirectly(dbf, ir, ic,
+                                          const_cast<char*>(std::get<std::string>(v).c_str()));
         }
-        if (registros[r].valores.empty() && !campos.empty()) DBFWriteNULLAttribute(dbf, static_cast<int>(r), 0);
+        if (registros[r].valores.empty() && !campos.empty())
+            DBFWriteNULLAttribute(dbf, static_cast<int>(r), 0);
     }
     DBFClose(dbf);
     SHPClose(shp);
@@ -150,15 +158,18 @@ inline std::string Resumen(const brisquel::tipo_entidad& e) {
     if (el.cabecera.npuntos != static_cast<int>(el.coordenadas.size()) && el.cabecera.tipo != "T=")
         s += " npuntos " + std::to_string(el.cabecera.npuntos);
     for (const auto& p : el.coordenadas)
-        s += " (" + std::to_string(p.x) + " " + std::to_string(p.y) + " " + std::to_string(p.z) + ")";
+        s += " (" + std::to_string(p.x) + " " + std::to_string(p.y) + " " + std::to_string(p.z) +
+             ")";
     for (int i = 0; i < el.cabecera.natr; ++i) {
         std::string r = el.atributos[i].resto;
         r = r.substr(0, r.find_last_not_of(std::string(" \0", 2)) + 1);
-        s += " [" + std::to_string(el.atributos[i].idTabla) + ":" + std::to_string(el.atributos[i].nregistro) + ":" + r + "]";
+        s += " [" + std::to_string(el.atributos[i].idTabla) + ":" +
+             std::to_string(el.atributos[i].nregistro) + ":" + r + "]";
     }
     if (el.cabecera.tipo == "T=")
-        s += " '" + e.Propiedad.texto + "' " + std::to_string(el.rango.xlib) + "/" + std::to_string(el.rango.ylib) + "/" +
-             std::to_string(el.rango.zlib) + " n" + std::to_string(el.cabecera.npuntos);
+        s += " '" + e.Propiedad.texto + "' " + std::to_string(el.rango.xlib) + "/" +
+             std::to_string(el.rango.ylib) + "/" + std::to_string(el.rango.zlib) + " n" +
+             std::to_string(el.cabecera.npuntos);
     return s;
 }
 

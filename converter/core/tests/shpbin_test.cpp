@@ -3,8 +3,9 @@
 // other programs, elements read back with the Digi library and compared as one-line
 // summaries; the round trip BIN -> layers -> BIN.
 
-#include <gtest/gtest.h>
+#include "converter/core/ShpBin.h"
 
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 
@@ -15,7 +16,6 @@
 #include "converter/core/BinShp.h"
 #include "converter/core/DbfCampos.h"
 #include "converter/core/SeleccionShp.h"
-#include "converter/core/ShpBin.h"
 #include "converter/core/ShpBinError.h"
 #include "converter/core/tests/binshp_support.h"
 #include "converter/core/tests/shpbin_ayuda.h"
@@ -35,7 +35,7 @@ std::string Contenido(const std::string& ruta) {
 }
 
 class ShpBin : public ::testing::Test {
-protected:
+  protected:
     ShpBin() { ShpElegido(o.seleccion, carpeta / "hoja.shp", carpeta.Ruta()); }
     /// Converts `shp` (default hoja.shp) into salida.bin, emptied first unless `anexar`.
     V Convierte(const std::string& shp = "", bool anexar = false) {
@@ -52,7 +52,8 @@ protected:
     /// Copies a fixture written by another program (whichever of its files exist).
     std::string Copia(const std::string& nombre) {
         for (const char* ext : {".shp", ".shx", ".dbf", ".cpg", ".prj"})
-            if (fs::exists(kDatos + nombre + ext)) fs::copy_file(kDatos + nombre + ext, carpeta / (nombre + ext));
+            if (fs::exists(kDatos + nombre + ext))
+                fs::copy_file(kDatos + nombre + ext, carpeta / (nombre + ext));
         return carpeta / (nombre + ".shp");
     }
     void Hoja(int tipo, const std::vector<Campo>& campos, const std::vector<Registro>& registros) {
@@ -68,7 +69,8 @@ const Valor kNulo = std::monostate{};
 Valor T(const char* s) { return std::string(s); }
 
 TEST_F(ShpBin, CodesFromTheFieldTheBoxOr9995) {
-    Hoja(SHPT_POINT, {{"COD", 'C', 10}, {"NUM", 'N', 10}}, {{{{{1, 2, 0}}}, {T("  0501 "), 140100.0}}, {{{{3, 4, 0}}}, {kNulo, 7.0}}});
+    Hoja(SHPT_POINT, {{"COD", 'C', 10}, {"NUM", 'N', 10}},
+         {{{{{1, 2, 0}}}, {T("  0501 "), 140100.0}}, {{{{3, 4, 0}}}, {kNulo, 7.0}}});
     o.txtCodigo = "  2020 ";
     EXPECT_EQ(Convierte(), (V{"C= 2020: (100 200 0)", "C= 2020: (300 400 0)"}));
     o.txtCodigo = "";
@@ -77,18 +79,22 @@ TEST_F(ShpBin, CodesFromTheFieldTheBoxOr9995) {
     EXPECT_EQ(Convierte(), (V{"C= 0501: (100 200 0)", "C= 9995: (300 400 0)"}));
     EligeTablaDbf1(o.seleccion, 9, "1 NUM");
     EXPECT_EQ(Convierte(), (V{"C= 140100: (100 200 0)", "C= 7: (300 400 0)"}));
-    EXPECT_EQ(puerto.procesos, (V{"Procesando fichero Shape...", "Grabando BIN...", "Proceso Terminado"}));
+    EXPECT_EQ(puerto.procesos,
+              (V{"Procesando fichero Shape...", "Grabando BIN...", "Proceso Terminado"}));
     EXPECT_EQ(puerto.progresos.back(), 0.0);
     EXPECT_EQ(puerto.ocupado, (std::vector<bool>{true, false}));
 }
 
 TEST_F(ShpBin, EachPartIsAnElementCoordinatesHalvesToEvenAndTheFalseNorth) {
     Hoja(SHPT_ARCZ, {{"TAB", 'N', 5}, {"REG", 'N', 9}},
-         {{{{{0.125, 1, 0.005}, {0.375, 4182345.678, -0.015}}, {{-0.125, -2.5, 0}, {3, 3, 0}, {4, 4, 0}}}, {3.0, 77.0}},
-          {{}, {1.0, 1.0}}});  // a null shape gives no element
+         {{{{{0.125, 1, 0.005}, {0.375, 4182345.678, -0.015}},
+            {{-0.125, -2.5, 0}, {3, 3, 0}, {4, 4, 0}}},
+           {3.0, 77.0}},
+          {{}, {1.0, 1.0}}});                 // a null shape gives no element
     EligeTablaDbf1(o.seleccion, 3, "0 TAB");  // attribute 2 by the first field: never converted
     EligeTablaDbf1(o.seleccion, 4, "1 REG");
-    EXPECT_EQ(Convierte(), (V{"C= 140100: (12 100 0) (38 418234568 -2)", "C= 140100: (-12 -250 0) (300 300 0) (400 400 0)"}));
+    EXPECT_EQ(Convierte(), (V{"C= 140100: (12 100 0) (38 418234568 -2)",
+                              "C= 140100: (-12 -250 0) (300 300 0) (400 400 0)"}));
     EXPECT_TRUE(puerto.mensajes.empty());
     o.factorUnidades = 1000;  // 4182345678 does not fit: 4,000,000 off
     EXPECT_EQ(Convierte()[0], "C= 140100: (125 1000 5) (375 182345678 -15)");
@@ -96,13 +102,16 @@ TEST_F(ShpBin, EachPartIsAnElementCoordinatesHalvesToEvenAndTheFalseNorth) {
 
 TEST_F(ShpBin, TheZFieldReplacesTheVertexZUnlessItIsZero) {
     Hoja(SHPT_POINTZ, {{"COTA", 'N', 10, 2}, {"TXT", 'C', 10}},
-         {{{{{1, 1, 7}}}, {12.5, T("x")}}, {{{{1, 1, 7}}}, {0.0, T("x")}}, {{{{1, 1, 7}}}, {kNulo, T("x")}},
+         {{{{{1, 1, 7}}}, {12.5, T("x")}},
+          {{{{1, 1, 7}}}, {0.0, T("x")}},
+          {{{{1, 1, 7}}}, {kNulo, T("x")}},
           {{{{1, 1, 7}}}, {T("abc"), T("x")}}});
     EXPECT_EQ(Convierte()[0], "C= 140100: (100 100 700)");  // without "Transmitir Z"
     o.chkCotas = true;  // no Z field chosen: the table's first field
-    EXPECT_EQ(Convierte(), (V{"C= 140100: (100 100 1250)", "C= 140100: (100 100 700)", "C= 140100: (100 100 700)"}));
+    EXPECT_EQ(Convierte(), (V{"C= 140100: (100 100 1250)", "C= 140100: (100 100 700)",
+                              "C= 140100: (100 100 700)"}));
     EXPECT_EQ(r.registrosErroneos, std::vector<int32_t>{3});  // "abc" in a numeric field
-    EligeTablaDbfZ(o.seleccion, "1 TXT");  // a text field gives no number
+    EligeTablaDbfZ(o.seleccion, "1 TXT");                     // a text field gives no number
     EXPECT_EQ(Convierte()[0], "C= 140100: (100 100 700)");
 }
 
@@ -116,7 +125,8 @@ TEST_F(ShpBin, TextsFromFieldsAndBoxes) {
     // 14 characters: two blocks. Null or blank text reads "NoTexto"; a height that is not a
     // number 1.5; a justification of 2.5 rounds to 2.
     EXPECT_EQ(Convierte(), (V{"T= 140100: (1000 2000 0) 'Calle Mayor 13' 250/3/4550 n3",
-                              "T= 140100: (1000 2000 0) 'NoTexto' 150/2/0 n2", "T= 140100: (1000 2000 0) 'NoTexto' 100/1/100 n2"}));
+                              "T= 140100: (1000 2000 0) 'NoTexto' 150/2/0 n2",
+                              "T= 140100: (1000 2000 0) 'NoTexto' 100/1/100 n2"}));
     o.seleccion = SeleccionShp{};
     o.txtTextoRotulo = "  Rio ";
     o.txtTextoAltura = "";
@@ -129,8 +139,15 @@ TEST_F(ShpBin, TextsFromFieldsAndBoxes) {
 }
 
 TEST_F(ShpBin, AttributeLinksInOrderWithTableRecordAndRest) {
-    Hoja(SHPT_ARC, {{"ID", 'N', 5}, {"TAB", 'N', 5}, {"REG", 'N', 10}, {"RES", 'C', 10}, {"RES2", 'N', 10}, {"TAB3", 'N', 5}},
-         {{{{{0, 0, 0}, {1, 1, 0}}, {{2, 2, 0}, {3, 3, 0}}}, {1.0, 4.0, 123.0, T("AB"), 12345678.0, 9.0}},
+    Hoja(SHPT_ARC,
+         {{"ID", 'N', 5},
+          {"TAB", 'N', 5},
+          {"REG", 'N', 10},
+          {"RES", 'C', 10},
+          {"RES2", 'N', 10},
+          {"TAB3", 'N', 5}},
+         {{{{{0, 0, 0}, {1, 1, 0}}, {{2, 2, 0}, {3, 3, 0}}},
+           {1.0, 4.0, 123.0, T("AB"), 12345678.0, 9.0}},
           {{{{0, 0, 0}, {1, 1, 0}}}, {1.0, 0.0, 123.0, T("0"), 0.0, 9.0}},
           {{{{0, 0, 0}, {1, 1, 0}}}, {1.0, 4.0, 0.0, T(""), kNulo, -2.0}}});
     SeleccionShp& s = o.seleccion;
@@ -144,23 +161,27 @@ TEST_F(ShpBin, AttributeLinksInOrderWithTableRecordAndRest) {
     // the BIN block keeps 6 characters of a rest; table 0, rest "0" and 0 give no link;
     // record 0 and table -2 none at all
     const std::string enlaces = " [4:123:] [1:0:AB] [9:123:] [1:0:123456]";
-    EXPECT_EQ(Convierte(), (V{"C= 140100: (0 0 0) (100 100 0)" + enlaces, "C= 140100: (200 200 0) (300 300 0)" + enlaces,
-                              "C= 140100: (0 0 0) (100 100 0) [9:123:]", "C= 140100: (0 0 0) (100 100 0)"}));
+    EXPECT_EQ(Convierte(),
+              (V{"C= 140100: (0 0 0) (100 100 0)" + enlaces,
+                 "C= 140100: (200 200 0) (300 300 0)" + enlaces,
+                 "C= 140100: (0 0 0) (100 100 0) [9:123:]", "C= 140100: (0 0 0) (100 100 0)"}));
 }
 
 TEST_F(ShpBin, RecordsThatDoNotFitTheBinAreListedAndTheRestWritten) {
     Hoja(SHPT_POINT, {{"COD", 'C', 12}, {"TAB", 'N', 8}, {"REG", 'N', 8}},
          {{{{{1, 1, 0}}}, {T("A"), 1.0, 1.0}},
-          {{{{3e7, 1, 0}}}, {T("B"), 1.0, 1.0}},            // x out of range in cm
-          {{{{1, 1, 0}}}, {T("CODIGOLARGO"), 1.0, 1.0}},    // code of 11 characters
-          {{{{1, 1, 0}}}, {T("D"), 40000.0, 1.0}},          // table number past 16 bits
+          {{{{3e7, 1, 0}}}, {T("B"), 1.0, 1.0}},          // x out of range in cm
+          {{{{1, 1, 0}}}, {T("CODIGOLARGO"), 1.0, 1.0}},  // code of 11 characters
+          {{{{1, 1, 0}}}, {T("D"), 40000.0, 1.0}},        // table number past 16 bits
           {{{{2, 2, 0}}}, {T("E"), 1.0, 1.0}}});
     EligeTablaDbf1(o.seleccion, 9, "0 COD");
     EligeTablaDbf1(o.seleccion, 0, "1 TAB");
     EligeTablaDbf1(o.seleccion, 1, "2 REG");
     EXPECT_EQ(Convierte(), (V{"C= A: (100 100 0) [1:1:]", "C= E: (200 200 0) [1:1:]"}));
     EXPECT_EQ(r.registrosErroneos, (std::vector<int32_t>{1, 2, 3}));
-    EXPECT_EQ(puerto.mensajes, V{"Se han encontrado 3 errores en la conversión\rEntidades erróneas : \r / 1 / 2 / 3"});
+    EXPECT_EQ(
+        puerto.mensajes,
+        V{"Se han encontrado 3 errores en la conversión\rEntidades erróneas : \r / 1 / 2 / 3"});
     EXPECT_EQ(puerto.procesos.back(), "Proceso Terminado");
 }
 
@@ -169,14 +190,16 @@ TEST_F(ShpBin, FilesOfOtherProgramsPolygonsWithHolesMultipointsNullsDatesBoolean
     ASSERT_EQ(e.size(), 5u);
     EXPECT_EQ(e[2].substr(0, 23), "C= 140100: (100 100 0) ");  // the hole, after its outer ring
     EXPECT_EQ(e[4].substr(0, 23), "C= 140100: (400 400 0) ");
-    for (const auto& el : LeeBin(o.ficheroBin)) EXPECT_TRUE(el.Propiedad.EsCerrado && el.elemento.cabecera.npuntos == 5);
+    for (const auto& el : LeeBin(o.ficheroBin))
+        EXPECT_TRUE(el.Propiedad.EsCerrado && el.elemento.cabecera.npuntos == 5);
     e = Convierte(Copia("multipoints"));  // each point of a multipoint is an element
     ASSERT_EQ(e.size(), 10u);
     EXPECT_EQ(e[9], "C= 140100: (1900 2000 0)");
     EXPECT_EQ(Convierte(Copia("null")).size(), 5u);  // 9 records, 4 of them null shapes
     EXPECT_TRUE(r.registrosErroneos.empty());
     o.chkCotas = true;  // a date as the first field is not a Z value
-    for (const auto& el : Convierte(Copia("date-property"))) EXPECT_EQ(el.substr(el.size() - 3), " 0)");
+    for (const auto& el : Convierte(Copia("date-property")))
+        EXPECT_EQ(el.substr(el.size() - 3), " 0)");
     EXPECT_EQ(Convierte(Copia("boolean-property")).size(), 9u);
     o.chkCotas = false;
     o.chkTextos = true;
@@ -184,11 +207,15 @@ TEST_F(ShpBin, FilesOfOtherProgramsPolygonsWithHolesMultipointsNullsDatesBoolean
     EligeTablaDbfTexto(o.seleccion, 0, "0 name");
     // The text's bytes go to the BIN file as they are (Windows-1252 there too); a table that
     // declares UTF-8 has its texts brought to Windows-1252, "?" for what the code page lacks.
-    EXPECT_EQ(LeeBin((Convierte(Copia("latin1-property")), o.ficheroBin)).at(0).Propiedad.texto, "M\xE9xico");
-    EXPECT_EQ(LeeBin((Convierte(Copia("utf8-property")), o.ficheroBin)).at(0).Propiedad.texto, "????? ?????");
-    EscribeShape(carpeta / "anio.shp", SHPT_POINT, {{"T", 'C', 10}}, {{{{{1, 1, 0}}}, {T("A\xC3\xB1o")}}});
+    EXPECT_EQ(LeeBin((Convierte(Copia("latin1-property")), o.ficheroBin)).at(0).Propiedad.texto,
+              "M\xE9xico");
+    EXPECT_EQ(LeeBin((Convierte(Copia("utf8-property")), o.ficheroBin)).at(0).Propiedad.texto,
+              "????? ?????");
+    EscribeShape(carpeta / "anio.shp", SHPT_POINT, {{"T", 'C', 10}},
+                 {{{{{1, 1, 0}}}, {T("A\xC3\xB1o")}}});
     std::ofstream(carpeta / "anio.cpg") << "UTF-8";
-    EXPECT_EQ(LeeBin((Convierte(carpeta / "anio.shp"), o.ficheroBin)).at(0).Propiedad.texto, "A\xF1o");
+    EXPECT_EQ(LeeBin((Convierte(carpeta / "anio.shp"), o.ficheroBin)).at(0).Propiedad.texto,
+              "A\xF1o");
 }
 
 TEST_F(ShpBin, MTypesWithoutIndexOrTableAreRefusedAndWithThemReadWithZeroZ) {
@@ -224,14 +251,16 @@ TEST_F(ShpBin, AnEmptyShapefileAddsNothingRunsAppendAndAnUnreadableRecordIsCount
     Convierte();
     const std::string antes = Contenido(o.ficheroBin);
     EXPECT_EQ(antes.size(), 60u);
-    EXPECT_TRUE(Convierte(Copia("empty"), true).size() == 1u && r.escrito && r.elementos == 0) << r.error;
+    EXPECT_TRUE(Convierte(Copia("empty"), true).size() == 1u && r.escrito && r.elementos == 0)
+        << r.error;
     EXPECT_EQ(Contenido(o.ficheroBin), antes);
     EXPECT_TRUE(puerto.mensajes.empty());
     Convierte("", true);
     EXPECT_EQ(Contenido(o.ficheroBin), antes + antes);
 
     std::vector<Registro> registros;
-    for (int i = 0; i < 4; ++i) registros.push_back({{{{double(i), 0, 0}, {double(i), 1, 0}}}, {double(i)}});
+    for (int i = 0; i < 4; ++i)
+        registros.push_back({{{{double(i), 0, 0}, {double(i), 1, 0}}}, {double(i)}});
     EscribeShape(carpeta / "rotos.shp", SHPT_ARC, {{"N", 'N'}}, registros);
     {  // the third record gets an impossible part count
         std::fstream shx(carpeta / "rotos.shx", std::ios::in | std::ios::out | std::ios::binary);
@@ -244,7 +273,8 @@ TEST_F(ShpBin, AnEmptyShapefileAddsNothingRunsAppendAndAnUnreadableRecordIsCount
     }
     EXPECT_EQ(Convierte(carpeta / "rotos.shp").size(), 3u);
     EXPECT_EQ(r.registrosErroneos, std::vector<int32_t>{2});
-    EXPECT_EQ(puerto.mensajes, V{"Se han encontrado 1 errores en la conversión\rEntidades erróneas : \r / 2"});
+    EXPECT_EQ(puerto.mensajes,
+              V{"Se han encontrado 1 errores en la conversión\rEntidades erróneas : \r / 2"});
 }
 
 TEST_F(ShpBin, WhatCannotBeWrittenIsSaidWithoutProcesoTerminado) {
@@ -258,7 +288,8 @@ TEST_F(ShpBin, WhatCannotBeWrittenIsSaidWithoutProcesoTerminado) {
         EXPECT_FALSE(r.escrito || r.error.empty());
         ASSERT_EQ(puerto.mensajes.size(), 1u);
         EXPECT_TRUE(puerto.criticos[0]);
-        EXPECT_NE(puerto.mensajes[0].find("No se ha podido grabar el fichero BIN"), std::string::npos);
+        EXPECT_NE(puerto.mensajes[0].find("No se ha podido grabar el fichero BIN"),
+                  std::string::npos);
         EXPECT_EQ(puerto.procesos.back(), "Proceso interrumpido");
         EXPECT_EQ(puerto.ocupado, (std::vector<bool>{true, false}));
     }
@@ -272,7 +303,8 @@ TEST_F(ShpBin, WhatCannotBeWrittenIsSaidWithoutProcesoTerminado) {
 
 TEST_F(ShpBin, ManyElementsGoInBatchesAndALateFailureLeavesTheFileAsItWas) {
     std::vector<Registro> registros;
-    for (int i = 0; i < 5000; ++i) registros.push_back({{{{double(i), double(i % 7), 0}}}, {double(i)}});
+    for (int i = 0; i < 5000; ++i)
+        registros.push_back({{{{double(i), double(i % 7), 0}}}, {double(i)}});
     Hoja(SHPT_POINT, {{"N", 'N'}}, registros);
     const V e = Convierte();
     ASSERT_EQ(e.size(), 5000u);
@@ -288,7 +320,10 @@ TEST_F(ShpBin, ManyElementsGoInBatchesAndALateFailureLeavesTheFileAsItWas) {
         setrlimit(RLIMIT_FSIZE, &limite);
         PuertoAnotador p;
         const auto res = ReadShape(o, p);
-        std::exit(!res.escrito && p.criticos.size() == 1 && p.procesos.back() == "Proceso interrumpido" ? 7 : 1);
+        std::exit(!res.escrito && p.criticos.size() == 1 &&
+                          p.procesos.back() == "Proceso interrumpido"
+                      ? 7
+                      : 1);
     };
     EXPECT_EXIT(limitado(), ::testing::ExitedWithCode(7), "");
     EXPECT_EQ(Contenido(o.ficheroBin), antes);
@@ -301,17 +336,24 @@ TEST_F(ShpBin, APartOfMoreThan32767VerticesEndsTheProgramWithoutWriting) {
     Convierte();
     EXPECT_EQ(LeeBin(o.ficheroBin).at(0).elemento.cabecera.npuntos, 32767);
     linea.push_back({1, 1, 0});
-    EscribeShape(carpeta / "grande.shp", SHPT_ARC, {{"N", 'N'}}, {{{{{0, 0, 0}, {1, 1, 0}}, linea}, {1.0}}});
+    EscribeShape(carpeta / "grande.shp", SHPT_ARC, {{"N", 'N'}},
+                 {{{{{0, 0, 0}, {1, 1, 0}}, linea}, {1.0}}});
     o.ficheroShp = carpeta / "grande.shp";
     o.ficheroBin = carpeta / "grande.bin";
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT({ PuertoAnotador p; ReadShape(o, p); }, ::testing::ExitedWithCode(1),
-                "Numero máximo de puntos \\(32767\\) en una entidad superado en la entidad 2");
+    EXPECT_EXIT(
+        {
+            PuertoAnotador p;
+            ReadShape(o, p);
+        },
+        ::testing::ExitedWithCode(1),
+        "Numero máximo de puntos \\(32767\\) en una entidad superado en la entidad 2");
     EXPECT_FALSE(fs::exists(o.ficheroBin));
 }
 
 TEST_F(ShpBin, ChoosingAShapefileFillsTheTenSelectorsWithTheirFilters) {
-    EscribeShape(carpeta / "hoja.shp", SHPT_ARCZ, {{"COD", 'C', 6}, {"TAB", 'N', 4}, {"F", 'D', 8}, {"REG", 'N', 8}}, {});
+    EscribeShape(carpeta / "hoja.shp", SHPT_ARCZ,
+                 {{"COD", 'C', 6}, {"TAB", 'N', 4}, {"F", 'D', 8}, {"REG", 'N', 8}}, {});
     SeleccionShp s;
     const VistaShpElegido v = EligeShp(s, carpeta / "hoja.shp", carpeta.Ruta(), puerto);
     EXPECT_EQ(v.lblFicheroShp, carpeta / "hoja.shp");
@@ -321,9 +363,11 @@ TEST_F(ShpBin, ChoosingAShapefileFillsTheTenSelectorsWithTheirFilters) {
     for (int i = 0; i < 10; ++i) {
         SCOPED_TRACE(i);
         ASSERT_TRUE(v.cmbTablaDbf1[i]);
-        EXPECT_EQ(*v.cmbTablaDbf1[i], (i % 3 == 2 || i == 9) ? (V{"0 COD", "1 TAB", "3 REG"}) : (V{"1 TAB", "3 REG"}));
+        EXPECT_EQ(*v.cmbTablaDbf1[i],
+                  (i % 3 == 2 || i == 9) ? (V{"0 COD", "1 TAB", "3 REG"}) : (V{"1 TAB", "3 REG"}));
     }
-    EscribeShape(carpeta / "hoja-larga.shp", SHPT_POLYGON, {{"N", 'N'}}, {});  // a name the listing refuses
+    EscribeShape(carpeta / "hoja-larga.shp", SHPT_POLYGON, {{"N", 'N'}},
+                 {});  // a name the listing refuses
     const VistaShpElegido larga = EligeShp(s, carpeta / "hoja-larga.shp", carpeta.Ruta(), puerto);
     EXPECT_EQ(puerto.mensajes.size(), 10u);  // one per selector, none filled
     for (const auto& c : larga.cmbTablaDbf1) EXPECT_FALSE(c);
@@ -335,11 +379,12 @@ TEST_F(ShpBin, ChoosingAShapefileFillsTheTenSelectorsWithTheirFilters) {
 // boxes give them back). Rings come back clockwise: one drawn the other way returns reversed.
 TEST_F(ShpBin, RoundTripBinLayersBin) {
     using prueba_binshp::Linea;
-    std::vector<tipo_entidad> ida = {Linea("1001", {{-150, 4000, 12}, {250, 4100, 15}, {300, -4200, -7}}, {{3, 77, ""}}),
-                                     Linea("1002", {{0, 0, 5}, {0, 1000, 5}, {1000, 1000, 5}, {1000, 0, 5}, {0, 0, 5}}),
-                                     Linea("1003", {{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 1000, 0}, {0, 0, 0}}),
-                                     Linea("1004", {{123456789, 418234567, 9}}),
-                                     prueba_binshp::Texto("1005", "Plaza Mayor de Mérida", {5000, 6000, 0}, 200, 4550)};
+    std::vector<tipo_entidad> ida = {
+        Linea("1001", {{-150, 4000, 12}, {250, 4100, 15}, {300, -4200, -7}}, {{3, 77, ""}}),
+        Linea("1002", {{0, 0, 5}, {0, 1000, 5}, {1000, 1000, 5}, {1000, 0, 5}, {0, 0, 5}}),
+        Linea("1003", {{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 1000, 0}, {0, 0, 0}}),
+        Linea("1004", {{123456789, 418234567, 9}}),
+        prueba_binshp::Texto("1005", "Plaza Mayor de Mérida", {5000, 6000, 0}, 200, 4550)};
     prueba_binshp::EscribeBin(carpeta / "hoja.bin", ida);
     OpcionesBinShp b;
     b.ficheros = {carpeta / "hoja.bin"};
@@ -357,24 +402,27 @@ TEST_F(ShpBin, RoundTripBinLayersBin) {
             EligeTablaDbfTexto(o.seleccion, 3, "3 ROTATION");
             o.txtTextoAltura = "2";
         }
-        for (const auto& e : Convierte(carpeta / ("hoja" + std::string(capa) + ".shp"))) vuelta.push_back(e);
+        for (const auto& e : Convierte(carpeta / ("hoja" + std::string(capa) + ".shp")))
+            vuelta.push_back(e);
         EXPECT_TRUE(r.escrito && r.registrosErroneos.empty()) << r.error;
     }
-    EXPECT_EQ(vuelta, (V{"C= 1001: (-150 4000 12) (250 4100 15) (300 -4200 -7)",
-                         "C= 1002: (0 0 5) (0 1000 5) (1000 1000 5) (1000 0 5) (0 0 5)",
-                         "C= 1003: (0 0 0) (0 1000 0) (1000 1000 0) (1000 0 0) (0 0 0)", "C= 1004: (123456789 418234567 9)",
-                         "T= 1005: (5000 6000 0) 'Plaza Mayor de Mérida' 200/0/4550 n" +
-                             std::to_string(LeeBin(carpeta / "hoja.bin")[4].elemento.cabecera.npuntos)}));
+    EXPECT_EQ(vuelta,
+              (V{"C= 1001: (-150 4000 12) (250 4100 15) (300 -4200 -7)",
+                 "C= 1002: (0 0 5) (0 1000 5) (1000 1000 5) (1000 0 5) (0 0 5)",
+                 "C= 1003: (0 0 0) (0 1000 0) (1000 1000 0) (1000 0 0) (0 0 0)",
+                 "C= 1004: (123456789 418234567 9)",
+                 "T= 1005: (5000 6000 0) 'Plaza Mayor de Mérida' 200/0/4550 n" +
+                     std::to_string(LeeBin(carpeta / "hoja.bin")[4].elemento.cabecera.npuntos)}));
 }
 
 // ---- The selection state ----
-
 
 std::string Nombre(int16_t i) { return "CAMPO" + std::to_string(i); }
 
 /// "table/record/rest" of a recorded attribute.
 std::string A(const CampoAtributo& a) {
-    return std::to_string(a.campoTabla) + "/" + std::to_string(a.campoRegistro) + "/" + a.campoResto;
+    return std::to_string(a.campoTabla) + "/" + std::to_string(a.campoRegistro) + "/" +
+           a.campoResto;
 }
 
 /// Each selector's text, "+" when enabled.
@@ -386,7 +434,9 @@ std::string Vista(const std::optional<std::array<VistaSelector, 3>>& v) {
 
 SeleccionShp Elegido() {
     SeleccionShp s;
-    EXPECT_EQ(A(s.camposAtributo.at(2)) + " " + std::to_string(s.indexCampoCodigo) + " " + std::to_string(s.indexCampoZ), "0/0/ -1 0");
+    EXPECT_EQ(A(s.camposAtributo.at(2)) + " " + std::to_string(s.indexCampoCodigo) + " " +
+                  std::to_string(s.indexCampoZ),
+              "0/0/ -1 0");
     EXPECT_EQ(ShpElegido(s, "/datos/hoja/vias.shp", "/datos/hoja/"), "Atributo 3");
     return s;
 }
@@ -398,8 +448,12 @@ TEST(SeleccionShp, ColumnsOneAndTwoPointTheirFieldAndDisableTheOtherKind) {
         int atributo;
         std::vector<int> deshabilita;
     };
-    for (const Caso& c : {Caso{0, "7/0/", 1, {2}}, {1, "0/7/", 1, {2}}, {2, "0/0/7", 1, {0, 1}}, {3, "7/0/", 2, {5}},
-                          {4, "0/7/", 2, {5}}, {5, "0/0/7", 2, {3, 4}}}) {
+    for (const Caso& c : {Caso{0, "7/0/", 1, {2}},
+                          {1, "0/7/", 1, {2}},
+                          {2, "0/0/7", 1, {0, 1}},
+                          {3, "7/0/", 2, {5}},
+                          {4, "0/7/", 2, {5}},
+                          {5, "0/0/7", 2, {3, 4}}}) {
         SCOPED_TRACE(c.index);
         SeleccionShp s = Elegido();
         const EfectoTablaDbf1 efecto = EligeTablaDbf1(s, c.index, "7 CAMPO7");
@@ -412,7 +466,8 @@ TEST(SeleccionShp, ColumnsOneAndTwoPointTheirFieldAndDisableTheOtherKind) {
     EXPECT_TRUE(EligeTablaDbf1(s, 9, "12 CODIGO").deshabilitar.empty());
     EligeTablaDbfTexto(s, 2, "3 JUST");
     EligeTablaDbfZ(s, "5 COTA");
-    EXPECT_EQ(s.indexCampoCodigo * 100 + s.indexCampoTexto_Justificacion * 10 + s.indexCampoZ, 1235);
+    EXPECT_EQ(s.indexCampoCodigo * 100 + s.indexCampoTexto_Justificacion * 10 + s.indexCampoZ,
+              1235);
     EXPECT_THROW(EligeTablaDbf1(s, 10, "1 X"), ShpBinError);
     EXPECT_THROW(EligeTablaDbfTexto(s, 4, "1 X"), ShpBinError);
     EXPECT_THROW(EligeTablaDbf1(s, 9, "CODIGO"), ShpBinError);  // an entry without its index
@@ -454,7 +509,8 @@ TEST(SeleccionShp, TheThirdColumnGrowsWithTheTableOrTheRestAndRemembersEachAttri
     EXPECT_EQ(Atributo(s, 3).campoTabla * 10 + s.camposAtributoExtra[0].campoTabla, 32);
     EXPECT_EQ(s.listaAtributos.size(), 3u);
     // Half-typed texts and numbers without a column keep the shown attribute.
-    for (const char* texto : {"Atributo", "Atributo ", "Atrib", "Atributo x", "Atributo 1", "Atributo 2", "Atributo 6", "Atributo -3"}) {
+    for (const char* texto : {"Atributo", "Atributo ", "Atrib", "Atributo x", "Atributo 1",
+                              "Atributo 2", "Atributo 6", "Atributo -3"}) {
         EXPECT_FALSE(EligeAtributo(s, texto, Nombre)) << texto;
         EXPECT_EQ(s.numAtributo, 3);
     }
@@ -468,12 +524,15 @@ TEST(SeleccionShp, TheThirdColumnGrowsWithTheTableOrTheRestAndRemembersEachAttri
 
 // ---- The field listing ----
 
-
 /// A table with fields of the given dBase types, named F0, F1, ...
 void Tabla(const Carpeta& c, const std::string& nombre, const std::string& tipos) {
     std::vector<Campo> campos;
     for (size_t i = 0; i < tipos.size(); ++i)
-        campos.push_back({"F" + std::to_string(i), tipos[i], tipos[i] == 'D' ? 8 : tipos[i] == 'L' ? 1 : 10, tipos[i] == 'F' ? 3 : 0});
+        campos.push_back({"F" + std::to_string(i), tipos[i],
+                          tipos[i] == 'D'   ? 8
+                          : tipos[i] == 'L' ? 1
+                                            : 10,
+                          tipos[i] == 'F' ? 3 : 0});
     EscribeShape(c / (nombre + ".shp"), SHPT_POINT, campos, {});
 }
 
@@ -492,12 +551,14 @@ TEST(DbfCampos, ListsFieldsByKindWithTheirTrueIndicesAfterCheckingTheTableName) 
     const std::string d = c.Ruta();
     Tabla(c, "hoja", "NCDNFL");
     std::string tipos;
-    for (const auto& campo : CamposDbf(d, "hoja")) tipos += campo.nombre + ":" + std::to_string(campo.tipo) + " ";
+    for (const auto& campo : CamposDbf(d, "hoja"))
+        tipos += campo.nombre + ":" + std::to_string(campo.tipo) + " ";
     EXPECT_EQ(tipos, "F0:5 F1:202 F2:133 F3:5 F4:5 F5:11 ");
     EXPECT_EQ(*RellenaCampos(d, "hoja", "TODOS", puerto), (V{"0 F0", "1 F1", "3 F3", "4 F4"}));
     EXPECT_EQ(*RellenaCampos(d, "hoja", "DOBLE", puerto), (V{"0 F0", "3 F3", "4 F4"}));
     EXPECT_EQ(*RellenaCampos(d, "hoja", "TEXTO", puerto), V{"1 F1"});
-    EXPECT_TRUE(RellenaCampos(d, "hoja", "todos", puerto)->empty());  // the words are compared exactly
+    EXPECT_TRUE(
+        RellenaCampos(d, "hoja", "todos", puerto)->empty());  // the words are compared exactly
     EXPECT_EQ(ObtengoNombreCamposDbf(d, "hoja", 3), "F3");
     EXPECT_EQ(NumeroDe([&] { ObtengoNombreCamposDbf(d, "hoja", 6); }), 9);
     EXPECT_TRUE(puerto.mensajes.empty());
@@ -507,7 +568,8 @@ TEST(DbfCampos, ListsFieldsByKindWithTheirTrueIndicesAfterCheckingTheTableName) 
     EXPECT_FALSE(RellenaCampos(d, "nueveeee9", "TODOS", puerto));
     EXPECT_FALSE(RellenaCampos(d, "con-guion", "TODOS", puerto));
     EXPECT_EQ(puerto.mensajes, V(2, kMensajeNombreTabla));
-    EXPECT_EQ(ObtengoNombreCamposDbf(d, "nueveeee9", 0), "F0");  // the name lookup has no such check
+    EXPECT_EQ(ObtengoNombreCamposDbf(d, "nueveeee9", 0),
+              "F0");  // the name lookup has no such check
 
     try {
         CamposDbf(d, "nohay");
@@ -529,7 +591,8 @@ TEST(DbfCampos, TablesOfOtherPrograms) {
     EXPECT_EQ(CamposDbf(datos, "date-property")[0].tipo, kCampoFecha);
     EXPECT_EQ(CamposDbf(datos, "boolean-property")[0].tipo, kCampoLogico);
     EXPECT_TRUE(CamposDbf(datos, "empty").empty());
-    EXPECT_EQ(CamposDbf(datos, "utf8-property")[0].nombre, "\xE2\x98\x83");  // a UTF-8 name: its bytes
+    EXPECT_EQ(CamposDbf(datos, "utf8-property")[0].nombre,
+              "\xE2\x98\x83");  // a UTF-8 name: its bytes
 }
 
 TEST(DbfCampos, EntriesAndTheirReading) {
@@ -537,7 +600,8 @@ TEST(DbfCampos, EntriesAndTheirReading) {
     EXPECT_EQ(IndiceDeEntrada("12 NOMBRE CON ESPACIOS"), 12);
     EXPECT_EQ(IndiceDeEntrada("-99 X"), -99);
     EXPECT_EQ(IndiceDeEntrada("7"), 7);
-    for (const char* mala : {"", " 3 X", "X 3", "3a X", "-"}) EXPECT_THROW(IndiceDeEntrada(mala), ShpBinError) << mala;
+    for (const char* mala : {"", " 3 X", "X 3", "3a X", "-"})
+        EXPECT_THROW(IndiceDeEntrada(mala), ShpBinError) << mala;
     EXPECT_EQ(NumeroDe([] { IndiceDeEntrada("40000 X"); }), 6);
     EXPECT_EQ(TablaDeRuta("/d/hoja.shp", "/d/"), "hoja");
     EXPECT_EQ(RutaTablaDbf("/d", "hoja") + RutaTablaDbf("/d/", "hoja"), "/d/hoja.dbf/d/hoja.dbf");

@@ -2,6 +2,8 @@
 // and files written by shapelib are read through the component. Appending, copying records
 // and deleting fields are checked end to end by the converter's layer and cadastre tests.
 
+#include "converter/shapefile/Shapefile.h"
+
 #include <gtest/gtest.h>
 #include <shapefil.h>
 
@@ -10,8 +12,6 @@
 #include <functional>
 #include <iterator>
 
-#include "converter/shapefile/Shapefile.h"
-
 namespace fs = std::filesystem;
 using parvenza::Shapefile;
 using parvenza::ShapefileError;
@@ -19,7 +19,7 @@ using parvenza::ShapefileError;
 namespace {
 
 class ShapefileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string plantilla = (fs::temp_directory_path() / "shp_testXXXXXX").string();
         ASSERT_NE(mkdtemp(plantilla.data()), nullptr);
@@ -67,7 +67,8 @@ TEST_F(ShapefileTest, WritesWhatShapelibReadsBackWithClockwiseRingsAndWindows125
         s.Open(Ruta("p.shp"), 1, 15);  // the line file is completed first
         s.Fields().Add("POLY_ID", 4, 6);
         s.CommitFieldDefinitions();
-        for (double v : {0, 1, 2, 3}) s.Vertices().Add(v == 1 || v == 2 ? 10 : 0, v >= 2 ? 10 : 0, v + 1);  // ccw, open
+        for (double v : {0, 1, 2, 3})
+            s.Vertices().Add(v == 1 || v == 2 ? 10 : 0, v >= 2 ? 10 : 0, v + 1);  // ccw, open
         s.WriteRecord();
     }  // release completes the file
     SHPHandle shp = SHPOpen(Ruta("capa_L.shp").c_str(), "rb");
@@ -76,8 +77,10 @@ TEST_F(ShapefileTest, WritesWhatShapelibReadsBackWithClockwiseRingsAndWindows125
     SHPGetInfo(shp, &n, &tipo, nullptr, nullptr);
     EXPECT_EQ(n * 100 + tipo, 200 + SHPT_ARC);
     SHPObject* o = SHPReadObject(shp, 0);
-    EXPECT_EQ(std::vector<double>(o->padfX, o->padfX + o->nVertices), (std::vector<double>{1.5, 3.25}));
-    EXPECT_EQ(std::vector<double>(o->padfY, o->padfY + o->nVertices), (std::vector<double>{2.5, -4}));
+    EXPECT_EQ(std::vector<double>(o->padfX, o->padfX + o->nVertices),
+              (std::vector<double>{1.5, 3.25}));
+    EXPECT_EQ(std::vector<double>(o->padfY, o->padfY + o->nVertices),
+              (std::vector<double>{2.5, -4}));
     SHPDestroyObject(o);
     SHPClose(shp);
 
@@ -88,7 +91,8 @@ TEST_F(ShapefileTest, WritesWhatShapelibReadsBackWithClockwiseRingsAndWindows125
         char nombre[12] = {};
         int ancho = 0, dec = 0;
         DBFGetFieldInfo(dbf, i, nombre, &ancho, &dec);
-        defs += std::string(nombre) + " " + DBFGetNativeFieldType(dbf, i) + std::to_string(ancho) + "." + std::to_string(dec) + ";";
+        defs += std::string(nombre) + " " + DBFGetNativeFieldType(dbf, i) + std::to_string(ancho) +
+                "." + std::to_string(dec) + ";";
     }
     EXPECT_EQ(defs, "POLY_ID N6.0;CODIGO C6.0;TEXT C50.0;ROTATION N6.2;");
     EXPECT_EQ(DBFReadIntegerAttribute(dbf, 0, 0), 7);
