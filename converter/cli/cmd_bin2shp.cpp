@@ -132,6 +132,10 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
     }
     out << o.ficheros.size() << (o.ficheros.size() == 1 ? " file, " : " files, ") << r.capas.size()
         << (r.capas.size() == 1 ? " layer, " : " layers, ") << total << " records\n";
+    // Layers of these sheets from an earlier run with other options: the user decides.
+    for (const std::string& ruta : r.capasAnteriores)
+        out << ruta
+            << ": capa de una corrida anterior que esta no ha escrito; se deja como estaba\n";
     return 0;
 }
 

@@ -11,6 +11,7 @@
 
 #include "converter/core/CapasShape.h"
 #include "converter/shapefile/Shapefile.h"
+#include "digi/Elemento.h"
 #include "digi/FicheroDigi.h"
 
 namespace fs = std::filesystem;
@@ -87,6 +88,23 @@ class Reloj {
     Puerto& m_p;
 };
 
+/// Width of POLY_ID for the sheet `fichero`, decided before any layer is made: a file too
+/// short to hold a million elements keeps the usual width; a longer one is counted.
+int AnchoPolyIdDe(brisquel::FicheroDigi& digi, const std::string& fichero) {
+    constexpr int64_t kOrdinalesCortos = 999999;
+    std::error_code ec;
+    const auto longitud = fs::file_size(fichero, ec);
+    if (ec || longitud < uint64_t(kOrdinalesCortos) * brisquel::kCabecera) return kAnchoPolyId;
+    FicheroAbierto bin(digi, fichero);
+    brisquel::tipo_entidad entidad;
+    int64_t n = 0;
+    do {
+        digi.DameEntidad(bin.nfich(), entidad);
+        ++n;
+    } while (entidad.nfich != 0);
+    return AnchoPolyId(n);
+}
+
 /// The open layer and its common fields, looked up once per layer.
 struct CapaAbierta {
     int16_t tipo = 0;
@@ -140,6 +158,9 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
     std::string codigo;
     std::string base;
     const int nficheros = static_cast<int>(opciones.ficheros.size());
+    // Made before the writer, so the writer has closed the layers when they are removed.
+    CapasEnObra obra;
+    CapasDeHoja ultimas;  // the layers of the last sheet, for the cadastre set
     {
         auto escritor = std::make_unique<Shapefile>();
         for (int f = 0; f < nficheros; ++f) {
@@ -149,7 +170,10 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
             if (!fs::is_regular_file(fichero, ec))
                 throw brisquel::DigiError(brisquel::kFicheroNoEncontrado,
                                           fichero + ": no existe el fichero");
+            if (base != (opciones.anexar ? baseAnexo : fichero)) ultimas.clear();
             base = opciones.anexar ? baseAnexo : fichero;
+            obra.Bloquea(base);
+            const int anchoPolyId = AnchoPolyIdDe(digi, fichero);
             std::array<bool, 4> pendiente = {true, true, true, true};
             Reloj reloj(puerto);
             puerto.Proceso("Procesando fichero...");
@@ -175,8 +199,8 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
 
                     if (pendiente[def.clase]) {
                         int16_t tipoCapa = dosD ? def.tipo2D : def.tipoZ;
-                        CreateFichShape(*escritor, base, tipoCapa, def.sufijo, opciones.anexar,
-                                        opciones.catastro);
+                        obra.CreateFichShape(*escritor, base, tipoCapa, def.sufijo, opciones.anexar,
+                                             opciones.catastro, anchoPolyId);
                         pendiente[def.clase] = false;
                         capa.tipo = tipoCapa;
                         auto campos = escritor->Fields();
@@ -191,6 +215,7 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
                             if (resultado.capas[k].ruta == ruta) capa.indiceResultado = k;
                         if (capa.indiceResultado == resultado.capas.size())
                             resultado.capas.push_back({ruta, tipoCapa, 0});
+                        ultimas[def.sufijo] = {obra.Archivo(ruta), ruta};
                     }
                     capa.polyId->Value(contador);
                     capa.codigo->Value(codigo);
@@ -249,12 +274,22 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
         escritor->CloseShapefile();  // completes the last layer; a failed flush is reported
         escritor.reset();
     }
+    if (!opciones.anexar)
+        for (const std::string& fichero : opciones.ficheros)
+            for (const std::string& ruta : obra.Ajenas(fichero))
+                if (std::find(resultado.capasAnteriores.begin(), resultado.capasAnteriores.end(),
+                              ruta) == resultado.capasAnteriores.end())
+                    resultado.capasAnteriores.push_back(ruta);
     puerto.Proceso("Proceso Terminado");
-    resultado.ejecutado = true;
+    std::unique_ptr<ConjuntoCatastro> conjunto;
     if (opciones.catastro) {
         Reloj reloj(puerto);
-        catastro->Genera(base, puerto);
+        conjunto = catastro->Genera(ultimas, puerto);
     }
+    // Everything is written: only now does any file of the run take its place.
+    obra.Confirma();
+    if (conjunto) conjunto->Coloca();
+    resultado.ejecutado = true;
     return resultado;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "converter/core/CatastroGenera.h"
 #include "converter/core/Puerto.h"
 #include "digi/Registros.h"
 
@@ -35,9 +36,10 @@ class GanchoCatastro {
     /// Sets the cadastre fields of the pending record of `escritor`, whose layer has shape
     /// type `tipoCapa`, for the element last looked up.
     virtual void PonCampos(Shapefile& escritor, int16_t tipoCapa) = 0;
-    /// After the last file: builds the cadastre set from the layers named by `rutaBase`
-    /// (the path of the last BIN file processed).
-    virtual void Genera(const std::string& rutaBase, Puerto& puerto) = 0;
+    /// After the last file: builds the cadastre set from the layers this run wrote for its
+    /// last sheet, not yet in place; the driver places it after the run's layers, or drops it
+    /// when the run fails. May return null when it builds nothing.
+    virtual std::unique_ptr<ConjuntoCatastro> Genera(const CapasDeHoja& capas, Puerto& puerto) = 0;
 };
 
 /// One layer written by a run.
@@ -52,10 +54,16 @@ struct CapaEscrita {
 struct ResultadoBinShp {
     bool ejecutado = false;
     std::vector<CapaEscrita> capas;
+    /// Layers of the converted sheets left from earlier runs that this run did not write
+    /// (another choice of options): named for the user, never removed.
+    std::vector<std::string> capasAnteriores;
 };
 
-/// Runs the conversion. Failures of the libraries or the shapefile component propagate
-/// as their exceptions; layers already finished stay on disk.
+/// Runs the conversion. Every layer is written under a temporary name and all are put in
+/// place together when the run completes (the cadastre set after them), each sheet's layer
+/// set locked for the run; a failure of the libraries or the shapefile component propagates
+/// as their exception after the run's temporaries are removed, so every existing layer stays
+/// as it was.
 ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
                                GanchoCatastro* catastro = nullptr);
 

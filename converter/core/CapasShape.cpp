@@ -1,12 +1,22 @@
 #include "converter/core/CapasShape.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "comun/Reemplazo.h"
 #include "converter/shapefile/Shapefile.h"
+
+namespace fs = std::filesystem;
 
 namespace parvenza {
 
 const std::vector<DefCampo>& CamposComunes() {
-    static const std::vector<DefCampo> campos = {
-        {"POLY_ID", 4, 6, 0}, {"CODIGO", 10, 6, 0}, {"TEXT", 10, 50, 0}, {"ROTATION", 7, 6, 2}};
+    static const std::vector<DefCampo> campos = {{"POLY_ID", 4, kAnchoPolyId, 0},
+                                                 {"CODIGO", 10, 6, 0},
+                                                 {"TEXT", 10, 50, 0},
+                                                 {"ROTATION", 7, 6, 2}};
     return campos;
 }
 
@@ -40,21 +50,114 @@ const std::vector<DefCampo>& CamposCatastro(int16_t tipo) {
     }
 }
 
-std::string RutaCapa(const std::string& ficheroBin, const std::string& subNombre) {
-    std::string base = ficheroBin.size() >= 4 ? ficheroBin.substr(0, ficheroBin.size() - 4) : "";
-    return base + subNombre;
+int AnchoPolyId(int64_t ordinales) {
+    int ancho = 1;
+    for (int64_t n = ordinales; n >= 10; n /= 10) ++ancho;
+    return std::max(ancho, kAnchoPolyId);
 }
 
-void CreateFichShape(Shapefile& escritor, const std::string& ficheroBin, int16_t tipo,
-                     const std::string& subNombre, bool anexar, bool catastro) {
-    escritor.Open(RutaCapa(ficheroBin, subNombre), anexar ? 0 : 1, tipo);
+std::string BaseHoja(const std::string& ficheroBin) {
+    const fs::path p(ficheroBin);
+    return (p.parent_path() / p.stem()).string();
+}
+
+std::string RutaCapa(const std::string& ficheroBin, const std::string& subNombre) {
+    return BaseHoja(ficheroBin) + subNombre;
+}
+
+namespace {
+
+constexpr const char* kExtensiones[4] = {".shx", ".dbf", ".cpg", ".shp"};  // .shp goes last
+
+std::string SinShp(const std::string& ruta) { return ruta.substr(0, ruta.size() - 4); }
+
+}  // namespace
+
+CapasEnObra::CapasEnObra() = default;
+
+CapasEnObra::~CapasEnObra() {
+    for (const Capa& c : m_capas)
+        for (const char* ext : kExtensiones) comun::Borra(c.raiz + ext);
+}
+
+void CapasEnObra::Bloquea(const std::string& ficheroBin) {
+    const std::string base = BaseHoja(ficheroBin);
+    if (!m_bloqueadas.insert(base).second) return;
+    m_cerrojos.push_back(std::make_unique<comun::Cerrojo>(base));
+    comun::LimpiaTemporales(comun::Carpeta(base));
+}
+
+void CapasEnObra::CreateFichShape(Shapefile& escritor, const std::string& ficheroBin, int16_t tipo,
+                                  const std::string& subNombre, bool anexar, bool catastro,
+                                  int anchoPolyId) {
+    const std::string ruta = RutaCapa(ficheroBin, subNombre);
+    std::string archivo = Archivo(ruta);
+    if (archivo.empty()) {
+        const std::string raiz = comun::RaizTemporal(SinShp(ruta));
+        m_capas.push_back({ruta, raiz});
+        archivo = raiz + ".shp";
+        // An append works on a copy, so the layer is whole as before until the run confirms.
+        if (anexar)
+            for (const char* ext : kExtensiones) {
+                const std::string origen = SinShp(ruta) + ext;
+                std::error_code ec;
+                if (!fs::exists(origen, ec)) continue;
+                if (!fs::copy_file(origen, raiz + ext, ec))
+                    comun::FalloSistema("copiar", origen, ec.value());
+            }
+    } else if (!anexar) {
+        throw Error(kLlamadaNoValida, ruta + ": la capa ya se ha escrito en esta corrida");
+    }
+    escritor.OpenAs(archivo, ruta, anexar ? 0 : 1, tipo);
     if (anexar) return;  // the reopened layer keeps its own fields
     auto campos = escritor.Fields();
-    for (const DefCampo& c : CamposComunes()) campos.Add(c.nombre, c.tipo, c.ancho, c.decimales);
+    for (const DefCampo& c : CamposComunes())
+        campos.Add(c.nombre, c.tipo, std::string(c.nombre) == "POLY_ID" ? anchoPolyId : c.ancho,
+                   c.decimales);
     if (catastro)
         for (const DefCampo& c : CamposCatastro(tipo))
             campos.Add(c.nombre, c.tipo, c.ancho, c.decimales);
     escritor.CommitFieldDefinitions();
+}
+
+std::string CapasEnObra::Archivo(const std::string& ruta) const {
+    for (const Capa& c : m_capas)
+        if (c.ruta == ruta) return c.raiz + ".shp";
+    return "";
+}
+
+std::vector<std::string> CapasEnObra::Ajenas(const std::string& ficheroBin) const {
+    std::vector<std::string> ajenas;
+    for (const char* sufijo : kSufijosCapa) {
+        const std::string ruta = RutaCapa(ficheroBin, sufijo);
+        std::error_code ec;
+        if (Archivo(ruta).empty() && fs::exists(ruta, ec)) ajenas.push_back(ruta);
+    }
+    return ajenas;
+}
+
+void ColocaJuntos(const std::vector<std::pair<std::string, std::string>>& ficheros) {
+    // Everything slow first, so the renames follow each other within microseconds and a
+    // kill almost never finds a layer with some files new and others old.
+    for (const auto& [temporal, destino] : ficheros) {
+        comun::CopiaPermisos(temporal, destino);
+        comun::Sincroniza(temporal);
+    }
+    for (const auto& [temporal, destino] : ficheros)
+        if (::rename(temporal.c_str(), destino.c_str()) != 0)
+            comun::FalloSistema("reemplazar", destino);
+}
+
+void CapasEnObra::Confirma() {
+    std::vector<std::pair<std::string, std::string>> ficheros;
+    for (const Capa& c : m_capas)
+        for (const char* ext : kExtensiones) {
+            struct stat st;
+            if (::stat((c.raiz + ext).c_str(), &st) == 0)
+                ficheros.emplace_back(c.raiz + ext, SinShp(c.ruta) + ext);
+        }
+    ColocaJuntos(ficheros);
+    m_capas.clear();
 }
 
 }  // namespace parvenza

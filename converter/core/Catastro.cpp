@@ -132,8 +132,8 @@ void Catastro::PonCampos(Shapefile& escritor, int16_t tipoCapa) {
     }
 }
 
-void Catastro::Genera(const std::string& rutaBase, Puerto& puerto) {
-    GeneraShpCatastro(rutaBase, m_carpeta, puerto);
+std::unique_ptr<ConjuntoCatastro> Catastro::Genera(const CapasDeHoja& capas, Puerto& puerto) {
+    return GeneraShpCatastro(capas, m_carpeta, puerto);
 }
 
 }  // namespace parvenza

@@ -43,8 +43,8 @@ class Catastro : public GanchoCatastro {
     /// the layer has the field (the polygon layer of the cadastre schema has all six).
     /// Line and point layers get none of them.
     void PonCampos(Shapefile& escritor, int16_t tipoCapa) override;
-    /// GeneraShpCatastro of `rutaBase` into the chosen folder.
-    void Genera(const std::string& rutaBase, Puerto& puerto) override;
+    /// GeneraShpCatastro of the run's layers into the chosen folder.
+    std::unique_ptr<ConjuntoCatastro> Genera(const CapasDeHoja& capas, Puerto& puerto) override;
 
     const ValoresCatastro& Valores() const { return m_valores; }
     const std::string& Codigo() const { return m_codigo; }

@@ -2,8 +2,9 @@
 
 #include "converter/core/CatastroGenera.h"
 
-#include <stdlib.h>
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -11,6 +12,8 @@
 #include <system_error>
 #include <vector>
 
+#include "comun/Reemplazo.h"
+#include "converter/core/CapasShape.h"
 #include "converter/core/Puerto.h"
 #include "converter/shapefile/Shapefile.h"
 
@@ -75,32 +78,6 @@ std::string Recorta(const std::string& s) {
     return s.substr(a, s.find_last_not_of(' ') - a + 1);
 }
 
-// The scratch folder the set is built in; removed with whatever it holds.
-class CarpetaObra {
-  public:
-    explicit CarpetaObra(const fs::path& carpeta) {
-        std::string plantilla = (carpeta / ".catastro-XXXXXX").string();
-        if (!mkdtemp(plantilla.data()))
-            throw ShapefileError(
-                76, carpeta.string() + ": no se puede crear una carpeta de trabajo en ella");
-        m_ruta = plantilla;
-    }
-    ~CarpetaObra() {
-        std::error_code ec;
-        fs::remove_all(m_ruta, ec);
-    }
-    const fs::path& ruta() const { return m_ruta; }
-
-  private:
-    fs::path m_ruta;
-};
-
-void Borra(const fs::path& ruta) {
-    std::error_code ec;
-    if (!fs::remove(ruta, ec) && ec && ec != std::errc::no_such_file_or_directory)
-        throw ShapefileError(70, ruta.string() + ": no se puede borrar (" + ec.message() + ")");
-}
-
 }  // namespace
 
 bool ExisteFichero(const std::string& ruta) {
@@ -141,18 +118,57 @@ void LimpiaCamposCapa(const std::string& carpeta, const std::string& nombreCapa)
     shp.CloseShapefile();
 }
 
-void GeneraShpCatastro(const std::string& rutaBin, const std::string& carpeta, Puerto& puerto) {
-    puerto.Proceso("Generando shp Catastro");
-    if (rutaBin.size() < 4) throw ShapefileError(5, rutaBin + ": no es la ruta de un fichero BIN");
-    const std::string base = rutaBin.substr(0, rutaBin.size() - 4);
-    const fs::path destino(carpeta.empty() ? "." : carpeta);
+ConjuntoCatastro::ConjuntoCatastro(const std::string& carpeta)
+    : m_carpeta(carpeta.empty() ? "." : carpeta) {
+    while (m_carpeta.size() > 1 && m_carpeta.back() == '/') m_carpeta.pop_back();
+    const std::string nombre = m_carpeta + "/catastro";
+    m_cerrojo = std::make_unique<comun::Cerrojo>(nombre);
+    comun::LimpiaTemporales(m_carpeta);
+    m_obra = comun::RaizTemporal(nombre);
+    if (::mkdir(m_obra.c_str(), 0700) != 0)
+        comun::FalloSistema("crear una carpeta de trabajo en", m_carpeta);
+}
 
-    CarpetaObra obra(destino);
+ConjuntoCatastro::~ConjuntoCatastro() { comun::BorraArbol(m_obra); }
+
+void ConjuntoCatastro::Coloca() {
+    std::vector<std::string> nuevos;
+    std::error_code ec;
+    for (const auto& f : fs::directory_iterator(m_obra, ec))
+        nuevos.push_back(f.path().filename().string());
+    if (ec) comun::FalloSistema("leer la carpeta", m_obra, ec.value());
+    std::sort(nuevos.begin(), nuevos.end());
+    // The .shp of each layer last, so a layer appears when its companions are there.
+    std::stable_partition(nuevos.begin(), nuevos.end(), [](const std::string& n) {
+        return strcasecmp(fs::path(n).extension().c_str(), ".shp") != 0;
+    });
+    std::vector<std::pair<std::string, std::string>> ficheros;
+    for (const std::string& n : nuevos)
+        ficheros.emplace_back(m_obra + "/" + n, m_carpeta + "/" + n);
+    ColocaJuntos(ficheros);
+    for (const char* capa : kCapasCatastro) {
+        const std::string base = m_carpeta + "/" + capa;
+        if (std::find(nuevos.begin(), nuevos.end(), std::string(capa) + ".shp") != nuevos.end() ||
+            !ExisteFichero(base + ".shp"))
+            continue;
+        for (const char* ext : {".shp", ".dbf", ".shx", ".cpg"}) {
+            const std::string f = base + ext;
+            if (::unlink(f.c_str()) != 0 && errno != ENOENT) comun::FalloSistema("borrar", f);
+        }
+    }
+}
+
+std::unique_ptr<ConjuntoCatastro> GeneraShpCatastro(const CapasDeHoja& capas,
+                                                    const std::string& carpeta, Puerto& puerto) {
+    puerto.Proceso("Generando shp Catastro");
+    auto conjunto = std::make_unique<ConjuntoCatastro>(carpeta);
+    const fs::path obra(conjunto->Obra());
     for (int i = 0; i < 4; ++i) {
-        const std::string ruta = base + kIntermedios[i].sufijo;
-        if (!ExisteFichero(ruta)) continue;
+        auto capa = capas.find(kIntermedios[i].sufijo);
+        if (capa == capas.end()) continue;
+        const std::string& ruta = capa->second.ruta;
         Shapefile lector;  // the intermediate layers are only read
-        lector.Open(ruta, 0, kIntermedios[i].tipo);
+        lector.OpenAs(capa->second.archivo, ruta, 0, kIntermedios[i].tipo);
         puerto.Proceso("Procesando fichero Shape...");
         ShapeFields campos = lector.Fields();
         if (campos.Count() < 2 || Mayusculas(campos.Item(2).Name()) != "CODIGO")
@@ -166,34 +182,17 @@ void GeneraShpCatastro(const std::string& rutaBin, const std::string& carpeta, P
         while (!lector.Eof()) {
             ++n;
             // A Null code reads as the empty one.
-            const char* capa = Destino(i, Recorta(TextoDe(codigo.Value())));
-            if (capa) lector.CopyRecordTo((obra.ruta() / (std::string(capa) + ".shp")).string(), n);
+            const char* destino = Destino(i, Recorta(TextoDe(codigo.Value())));
+            if (destino) lector.CopyRecordTo((obra / (std::string(destino) + ".shp")).string(), n);
             lector.MoveNext();
         }
         lector.CloseShapefile();
     }
-    for (const char* capa : {"masa", "parcela", "subparce", "constru", "ejes", "limites", "elemlin",
-                             "elempun", "altipun"})
-        LimpiaCamposCapa(obra.ruta().string(), capa);
-
-    // The new set is whole: only now do the old layers go and the new ones take their place.
-    for (const char* capa : kCapasCatastro) {
-        const fs::path shp = destino / (std::string(capa) + ".shp");
-        if (!ExisteFichero(shp.string())) continue;
-        for (const char* ext : {".shp", ".dbf", ".shx", ".cpg"})
-            Borra(destino / (std::string(capa) + ext));
-    }
-    std::vector<fs::path> nuevos;
-    for (const auto& f : fs::directory_iterator(obra.ruta())) nuevos.push_back(f.path());
-    std::sort(nuevos.begin(), nuevos.end());
-    for (const fs::path& f : nuevos) {
-        std::error_code ec;
-        fs::rename(f, destino / f.filename(), ec);
-        if (ec)
-            throw ShapefileError(70, (destino / f.filename()).string() +
-                                         ": no se puede escribir (" + ec.message() + ")");
-    }
+    for (const char* c : {"masa", "parcela", "subparce", "constru", "ejes", "limites", "elemlin",
+                          "elempun", "altipun"})
+        LimpiaCamposCapa(obra.string(), c);
     puerto.Proceso("Proceso TERMINADO");
+    return conjunto;
 }
 
 }  // namespace parvenza

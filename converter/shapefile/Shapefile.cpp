@@ -19,6 +19,8 @@
 #include <map>
 #include <vector>
 
+#include "comun/Reemplazo.h"
+
 namespace fs = std::filesystem;
 
 namespace parvenza {
@@ -41,6 +43,7 @@ struct FicheroSA {
     std::vector<char> lectura;  ///< cached bytes from offset `inicioLectura`
     uint64_t inicioLectura = 0;
     bool fallo = false;
+    int error = 0;        ///< errno of the first failed write or close
     bool indice = false;  ///< a .shx file
 };
 
@@ -65,8 +68,17 @@ void SaneaIndice(const FicheroSA& f, uint64_t pos, char* datos, size_t n) {
 constexpr size_t kBufferEscritura = 1 << 20;
 constexpr size_t kBufferLectura = 1 << 16;
 
-// Set when a buffered write could not reach the disk; checked after closing.
+// Set when a buffered write could not reach the disk, with the system's reason; checked after
+// closing.
 thread_local bool g_falloEscritura = false;
+thread_local int g_errorEscritura = 0;
+
+void AnotaFallo(FicheroSA& f, int e) {
+    if (!f.fallo) f.error = e;
+    f.fallo = true;
+    if (!g_falloEscritura) g_errorEscritura = e;
+    g_falloEscritura = true;
+}
 
 FicheroSA* Fichero(SAFile f) { return reinterpret_cast<FicheroSA*>(f); }
 
@@ -77,7 +89,7 @@ bool Vuelca(FicheroSA& f) {
                            static_cast<off_t>(f.inicioEscritura + hecho));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            f.fallo = g_falloEscritura = true;
+            AnotaFallo(f, n < 0 ? errno : ENOSPC);
             f.escritura.clear();
             return false;
         }
@@ -168,9 +180,12 @@ int SAVuelca(SAFile h) { return Vuelca(*Fichero(h)) ? 0 : EOF; }
 int SACierra(SAFile h) {
     FicheroSA* f = Fichero(h);
     bool bien = Vuelca(*f) && !f->fallo;
-    if (close(f->fd) != 0) bien = false;
+    if (close(f->fd) != 0) {
+        AnotaFallo(*f, errno);
+        bien = false;
+    }
+    if (f->fallo && !g_falloEscritura) AnotaFallo(*f, f->error);
     delete f;
-    if (!bien) g_falloEscritura = true;
     return bien ? 0 : EOF;
 }
 
@@ -301,8 +316,9 @@ struct Shapefile::Impl {
         bool borrar = false;
     };
 
-    std::string ruta;      ///< as given
-    std::string canonica;  ///< for matching copy targets
+    std::string ruta;      ///< as given, the name messages use
+    std::string archivo;   ///< the .shp actually written: `ruta`, or a temporary name beside it
+    std::string canonica;  ///< of `archivo`, for matching copy targets
     SHPHandle shp = nullptr;
     DBFHandle dbf = nullptr;
     bool editMode = false;
@@ -373,7 +389,8 @@ struct Shapefile::Impl {
         if (dbf) DBFClose(dbf);
         if (shp) SHPClose(shp);
         if (g_falloEscritura && error.empty())
-            error = ruta + ": no se pudo terminar de escribir el fichero";
+            error = "no se puede terminar de escribir " + ruta + ": " +
+                    comun::RazonSistema(g_errorEscritura);
         g_falloEscritura = false;
         dbf = nullptr;
         shp = nullptr;
@@ -388,15 +405,17 @@ struct Shapefile::Impl {
         actual = 0;
         eof = true;
         ruta.clear();
+        archivo.clear();
         canonica.clear();
         if (!error.empty()) Falla(57, error);
     }
 
-    /// A buffered write of this file that already failed.
-    bool FalloEscritura() const {
-        return (shp && Fichero(shp->fpSHP)->fallo) ||
-               (shp && shp->fpSHX && Fichero(shp->fpSHX)->fallo) ||
-               (dbf && Fichero(dbf->fp)->fallo);
+    /// The system's reason when a buffered write of this file already failed, else "".
+    std::string FalloEscritura() const {
+        for (SAFile f :
+             {shp ? shp->fpSHP : nullptr, shp ? shp->fpSHX : nullptr, dbf ? dbf->fp : nullptr})
+            if (f && Fichero(f)->fallo) return ": " + comun::RazonSistema(Fichero(f)->error);
+        return "";
     }
 
     void CargaCampos() {
@@ -599,30 +618,35 @@ Shapefile::Shapefile() : m_impl(std::make_unique<Impl>()) {}
 Shapefile::~Shapefile() = default;
 
 void Shapefile::Open(const std::string& ruta, int crear, int tipo) {
+    OpenAs(ruta, ruta, crear, tipo);
+}
+
+void Shapefile::OpenAs(const std::string& archivo, const std::string& ruta, int crear, int tipo) {
     Impl& s = *m_impl;
     s.Cierra();
-    const std::string canonica = Canonica(ruta);
+    const std::string canonica = Canonica(archivo);
     for (Impl* otro : Impl::Registro()) otro->destinos.erase(canonica);
 
-    const std::string base = Base(ruta);
-    const std::string rutaDbf = base + ".dbf";
+    const std::string base = Base(archivo);
+    const std::string archivoDbf = base + ".dbf";
+    const std::string rutaDbf = Base(ruta) + ".dbf";
     SAHooks ganchos = Ganchos();
     g_ultimoError.clear();
 
     if (crear == 1) {
         if (!TipoValido(tipo))
             Falla(5, ruta + ": tipo de shape no válido: " + std::to_string(tipo));
-        fs::path carpeta = fs::path(ruta).parent_path();
+        fs::path carpeta = fs::path(archivo).parent_path();
         std::error_code ec;
         if (!carpeta.empty() && !fs::is_directory(carpeta, ec))
             Falla(76, ruta + ": no existe la carpeta " + carpeta.string());
         errno = 0;
-        SHPHandle shp = SHPCreateLL(ruta.c_str(), tipo, &ganchos);
+        SHPHandle shp = SHPCreateLL(archivo.c_str(), tipo, &ganchos);
         if (!shp)
             Falla(NumeroDeErrno(errno),
-                  ruta + ": no se puede crear el fichero: " + std::strerror(errno));
+                  ruta + ": no se puede crear el fichero: " + comun::RazonSistema(errno));
         errno = 0;
-        DBFHandle dbf = DBFCreateLL(rutaDbf.c_str(), "1252", &ganchos);
+        DBFHandle dbf = DBFCreateLL(archivoDbf.c_str(), "1252", &ganchos);
         if (!dbf) {
             int e = errno;
             SHPClose(shp);
@@ -631,7 +655,7 @@ void Shapefile::Open(const std::string& ruta, int crear, int tipo) {
             fs::remove(base + ".shp", ec);
             fs::remove(base + ".shx", ec);
             Falla(NumeroDeErrno(e),
-                  rutaDbf + ": no se puede crear el fichero: " + std::strerror(e));
+                  rutaDbf + ": no se puede crear el fichero: " + comun::RazonSistema(e));
         }
         // Both declarations of Windows-1252: the .cpg and the dBase language byte.
         dbf->iLanguageDriver = 0x57;
@@ -642,20 +666,20 @@ void Shapefile::Open(const std::string& ruta, int crear, int tipo) {
         s.tipo = tipo;
     } else if (crear == 0) {
         std::error_code ec;
-        if (!fs::exists(ruta, ec)) Falla(53, ruta + ": no existe el fichero");
-        if (!fs::exists(rutaDbf, ec)) Falla(53, rutaDbf + ": no existe el fichero");
+        if (!fs::exists(archivo, ec)) Falla(53, ruta + ": no existe el fichero");
+        if (!fs::exists(archivoDbf, ec)) Falla(53, rutaDbf + ": no existe el fichero");
         bool escribible = true;
-        SHPHandle shp = SHPOpenLL(ruta.c_str(), "rb+", &ganchos);
+        SHPHandle shp = SHPOpenLL(archivo.c_str(), "rb+", &ganchos);
         if (!shp && !s.editMode) {
             escribible = false;
-            shp = SHPOpenLL(ruta.c_str(), "rb", &ganchos);
+            shp = SHPOpenLL(archivo.c_str(), "rb", &ganchos);
         }
         if (!shp) {
             int e = errno;
             if (e == EACCES || e == EROFS) Falla(70, ruta + ": no se puede modificar el fichero");
             Falla(5, ruta + ": no es un shapefile válido" + DetalleLib());
         }
-        DBFHandle dbf = DBFOpenLL(rutaDbf.c_str(), escribible ? "rb+" : "rb", &ganchos);
+        DBFHandle dbf = DBFOpenLL(archivoDbf.c_str(), escribible ? "rb+" : "rb", &ganchos);
         if (!dbf) {
             SHPClose(shp);
             Falla(5, rutaDbf + ": no es una tabla dBase válida" + DetalleLib());
@@ -676,6 +700,7 @@ void Shapefile::Open(const std::string& ruta, int crear, int tipo) {
         Falla(5, ruta + ": indicador de creación no válido: " + std::to_string(crear));
     }
     s.ruta = ruta;
+    s.archivo = archivo;
     s.canonica = canonica;
     s.Mueve(1);
 }
@@ -710,12 +735,12 @@ void Shapefile::Impl::EscribeRegistro() {
     if (TipoPoligono(tipo) && n > 0) SHPRewindObject(shp, o);  // outer rings clockwise
     int r = SHPWriteObject(shp, -1, o);
     SHPDestroyObject(o);
-    if (r < 0)
+    if (r < 0 || !FalloEscritura().empty())
         Falla(57, ruta + ": no se puede escribir el registro " + std::to_string(RecordCount() + 1) +
-                      DetalleLib());
-    if (!DBFWriteTuple(dbf, DBFGetRecordCount(dbf), fila.data()) || FalloEscritura())
+                      DetalleLib() + FalloEscritura());
+    if (!DBFWriteTuple(dbf, DBFGetRecordCount(dbf), fila.data()) || !FalloEscritura().empty())
         Falla(57, ruta + ": no se puede escribir el registro " + std::to_string(RecordCount()) +
-                      DetalleLib());
+                      DetalleLib() + FalloEscritura());
     VaciaPendiente();
 }
 
@@ -852,24 +877,31 @@ void Shapefile::Impl::BorraCampos() {
 
     // Rebuild beside the old table and rename over it: a failure leaves the old one intact.
     const std::string rutaDbf = Base(ruta) + ".dbf";
-    const std::string temporal = Base(ruta) + ".borrado.dbf";
-    const std::string temporalCpg = Base(ruta) + ".borrado.cpg";
+    const std::string archivoDbf = Base(archivo) + ".dbf";
+    const std::string temporal = comun::RaizTemporal(Base(archivo)) + ".dbf";
+    struct Temporales {
+        std::string dbf, cpg;
+        ~Temporales() {
+            comun::Borra(dbf);
+            comun::Borra(cpg);
+        }
+    } temporales{temporal, Base(temporal) + ".cpg"};
     SAHooks ganchos = Ganchos();
     const char* cp = DBFGetCodePage(dbf);
+    errno = 0;
     DBFHandle nuevo = DBFCreateLL(temporal.c_str(), cp, &ganchos);
-    if (!nuevo) Falla(NumeroDeErrno(errno), temporal + ": no se puede crear el fichero");
+    if (!nuevo)
+        Falla(NumeroDeErrno(errno), "no se puede crear una tabla temporal junto a " + rutaDbf +
+                                        ": " + comun::RazonSistema(errno));
     nuevo->iLanguageDriver = dbf->iLanguageDriver;
     auto abandona = [&](const std::string& msg) {
         DBFClose(nuevo);
-        std::error_code ec;
-        fs::remove(temporal, ec);
-        fs::remove(temporalCpg, ec);
         Falla(57, msg);
     };
     for (int i : quedan) {
         const Campo& c = campos[i];
         if (DBFAddNativeFieldType(nuevo, c.nombre.c_str(), c.tipo, c.ancho, c.decimales) < 0)
-            abandona(temporal + ": no se puede crear el campo " + c.nombre);
+            abandona(rutaDbf + ": no se puede crear el campo " + c.nombre);
     }
     int n = DBFGetRecordCount(dbf);
     std::string registro(static_cast<size_t>(std::max(nuevo->nRecordLength, 1)), ' ');
@@ -881,20 +913,30 @@ void Shapefile::Impl::BorraCampos() {
             const Campo& c = campos[quedan[k]];
             std::memcpy(registro.data() + nuevo->panFieldOffset[k], t + c.desplazamiento, c.ancho);
         }
-        if (!DBFWriteTuple(nuevo, r, registro.data()))
-            abandona(temporal + ": no se puede escribir el registro " + std::to_string(r + 1));
+        if (!DBFWriteTuple(nuevo, r, registro.data()) || Fichero(nuevo->fp)->fallo)
+            abandona("no se puede escribir " + rutaDbf + ": " +
+                     comun::RazonSistema(Fichero(nuevo->fp)->error));
     }
+    // What closing returns decides: a table cut short by a full disk must not replace the old.
+    g_falloEscritura = false;
     DBFClose(nuevo);
+    if (g_falloEscritura) {
+        g_falloEscritura = false;
+        Falla(57, "no se puede escribir " + rutaDbf + ": " + comun::RazonSistema(g_errorEscritura));
+    }
     DBFClose(dbf);
     dbf = nullptr;
-    std::error_code ec;
-    fs::rename(temporal, rutaDbf, ec);
-    std::error_code ec2;
-    fs::remove(temporalCpg, ec2);
-    dbf = DBFOpenLL(rutaDbf.c_str(), "rb+", &ganchos);
-    if (ec || !dbf) {
-        if (!dbf) dbf = DBFOpenLL(rutaDbf.c_str(), "rb", &ganchos);
-        Falla(57, rutaDbf + ": no se puede sustituir la tabla: " + ec.message());
+    try {
+        comun::Reemplaza(temporal, archivoDbf);
+    } catch (const std::exception& e) {
+        dbf = DBFOpenLL(archivoDbf.c_str(), "rb+", &ganchos);
+        Falla(57, e.what());
+    }
+    dbf = DBFOpenLL(archivoDbf.c_str(), "rb+", &ganchos);
+    if (!dbf) {
+        const int e = errno;
+        dbf = DBFOpenLL(archivoDbf.c_str(), "rb", &ganchos);
+        Falla(57, "no se puede abrir " + rutaDbf + " tras sustituirla: " + comun::RazonSistema(e));
     }
     CargaCampos();
 }

@@ -143,6 +143,9 @@ class Shapefile {
     /// A file still open on the object is completed first. Throws 53 for a missing file, 70
     /// or 76 when the file cannot be made, 5 for a bad type or a damaged file.
     void Open(const std::string& ruta, int crear, int tipo);
+    /// Open on the files of `archivo` (a .shp path: a temporary name beside `ruta` while a
+    /// layer is built, see comun/Reemplazo.h) while messages and Ruta() name `ruta`.
+    void OpenAs(const std::string& archivo, const std::string& ruta, int crear, int tipo);
     /// Finishes the field list of a new file; at least one field. Throws 5 otherwise.
     void CommitFieldDefinitions();
 
@@ -173,9 +176,11 @@ class Shapefile {
     bool EditMode() const;
 
     /// Removes the fields marked with Delete; the attribute table is rebuilt beside the old
-    /// one and renamed over it, so a failure leaves it as it was.
+    /// one and renamed over it only when completely written, so a failure (a full disk
+    /// included) leaves it as it was and throws 57 with the system's reason.
     void ApplyFieldDeletions();
-    /// Completes and closes the file and any copy targets.
+    /// Completes and closes the file and any copy targets; throws 57 with the system's reason
+    /// when a byte could not be written.
     void CloseShapefile();
 
     /// Path of the open .shp file; empty when none.

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <fstream>
+#include <map>
 
 #include "converter/core/tests/shpbin_ayuda.h"
 #include "converter/shapefile/Shapefile.h"
@@ -111,6 +112,62 @@ TEST_F(Cli, Bin2ShpSummariesAllInFolderAndFailures) {
     Comprueba({{"bin2shp --append hoja_P.shp hoja.bin", -1, "hoja.bin"},
                {"bin2shp --append hoja_P.shp hoja.bin", -1, "hoja_L.shp"}});
     EXPECT_EQ(out, "");
+}
+
+/// The layer files of the folder with their bytes.
+std::map<std::string, std::string> Capas(const fs::path& carpeta) {
+    std::map<std::string, std::string> c;
+    for (const auto& f : fs::directory_iterator(carpeta))
+        if (f.is_regular_file() && f.path().filename().string()[0] != '.' &&
+            f.path().extension() != ".txt" && f.path().extension() != ".bin")
+            c[f.path().filename().string()] = Lee(f.path().string());
+    return c;
+}
+
+// Layers go beside the sheet, named after it without its extension whatever its length; a
+// sheet that stops the program leaves the earlier layers byte for byte; two appends at once
+// to one layer set both land, one after the other.
+TEST_F(Cli, Bin2ShpLayersBesideTheSheetReplacedWholeAndLocked) {
+    fs::create_directory(carpeta / "noext");
+    for (const char* hoja : {"noext/zz", "h.digi", "x.y.bin"})
+        EscribeBin(hoja, {Elemento("C=", "1", {{0, 0, 0}, {5, 5, 0}})});
+    Comprueba({{"bin2shp noext/zz", 0, "noext/zz_L.shp: polyline, 1 records"},
+               {"bin2shp h.digi", 0, "./h_L.shp"},
+               {"bin2shp x.y.bin", 0, "./x.y_L.shp"}});
+    EXPECT_TRUE(fs::exists(carpeta / "noext/zz_L.shp"));
+    EXPECT_FALSE(fs::exists(carpeta / "noex_L.shp"));
+
+    // A good closed line, then an element of kind "X=".
+    EscribeBin("hoja.bin", Hoja());
+    ASSERT_EQ(Ejecuta("bin2shp hoja.bin"), 0) << err;
+    const auto antes = Capas(carpeta.ruta());
+    EscribeBin("hoja.bin", {Hoja()[0], Hoja()[1]});
+    {
+        std::fstream f(carpeta / "hoja.bin", std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(48 + 12 * 4);
+        f.write("X=", 2);
+    }
+    EXPECT_EQ(Ejecuta("bin2shp hoja.bin"), 1);
+    EXPECT_NE(err.find("fichero corrupto"), std::string::npos) << err;
+    EXPECT_TRUE(Capas(carpeta.ruta()) == antes);
+
+    // Two appends of 20,000 lines each, at once.
+    std::vector<tipo_entidad> lineas(20000, Elemento("C=", "7", {{0, 0, 0}, {5, 5, 0}}));
+    EscribeBin("hoja.bin", Hoja());
+    EscribeBin("a.bin", lineas);
+    EscribeBin("b.bin", lineas);
+    const std::string cli = PARVENZA_CLI;
+    const std::string orden =
+        "cd '" + carpeta.Ruta() + "' && (" + cli +
+        " bin2shp --append hoja_L.shp a.bin >a.txt 2>&1; " + "echo $? >sa.txt) & (cd '" +
+        carpeta.Ruta() + "' && " + cli +
+        " bin2shp --append hoja_L.shp b.bin >b.txt 2>&1; echo $? >sb.txt) & wait";
+    ASSERT_EQ(std::system(("bash -c \"" + orden + "\"").c_str()), 0);
+    EXPECT_EQ(Lee(carpeta / "sa.txt") + Lee(carpeta / "sb.txt"), "0\n0\n")
+        << Lee(carpeta / "a.txt") << Lee(carpeta / "b.txt");
+    parvenza::Shapefile l;
+    l.Open(carpeta / "hoja_L.shp", 0, 3);
+    EXPECT_EQ(l.RecordCount(), 1 + 2 * 20000);
 }
 
 TEST_F(Cli, Bin2ShpLayersReadByGdal) {

@@ -15,6 +15,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "comun/Error.h"
 #include "converter/core/CapasShape.h"
 #include "converter/core/Catastro.h"
 #include "converter/core/CatastroGenera.h"
@@ -229,10 +230,13 @@ class GanchoGrabador : public GanchoCatastro {
         tipos.push_back(tipoCapa);
         if (tipoCapa == 5) escritor.Fields().Item("masa").Value("M01");
     }
-    void Genera(const std::string& rutaBase, Puerto&) override { bases.push_back(rutaBase); }
+    std::unique_ptr<ConjuntoCatastro> Genera(const CapasDeHoja& capas, Puerto&) override {
+        for (const auto& [sufijo, capa] : capas) sufijos += sufijo + "=" + capa.ruta + " ";
+        return nullptr;
+    }
     int busquedas = 0;
     std::vector<int16_t> tipos;
-    std::vector<std::string> bases;
+    std::string sufijos;
 };
 
 TEST(BinShp, CadastreModeCallsItsHookAndUsesTheTwoDimensionalSchemas) {
@@ -247,7 +251,9 @@ TEST(BinShp, CadastreModeCallsItsHookAndUsesTheTwoDimensionalSchemas) {
     ProcesarBinShp(o, puerto, &gancho);
     EXPECT_EQ(gancho.busquedas, 5 * 5);
     EXPECT_EQ(gancho.tipos, (std::vector<int16_t>{5, 5, 3, 1, 3}));
-    EXPECT_EQ(gancho.bases, std::vector<std::string>{bin});
+    EXPECT_EQ(gancho.sufijos, "_L.shp=" + (dir / "c_L.shp") + " _P.shp=" + (dir / "c_P.shp") +
+                                  " _TL.shp=" + (dir / "c_TL.shp") +
+                                  " _X.shp=" + (dir / "c_X.shp") + " ");
     for (auto [capa, tipo] :
          {std::pair{"c_P.shp", 5}, {"c_L.shp", 3}, {"c_X.shp", 1}, {"c_TL.shp", 3}}) {
         SCOPED_TRACE(capa);
@@ -268,9 +274,11 @@ TEST(BinShp, CadastreModeCallsItsHookAndUsesTheTwoDimensionalSchemas) {
     EXPECT_EQ(LeeCapa(dir / "c_TL.shp").campos.back().nombre, "ROTULO");
 
     Shapefile s;  // an append keeps the fields the layer has
-    CreateFichShape(s, dir / "h.bin", 3, "_TL.shp", false, true);
+    CapasEnObra nuevas, anexo;
+    nuevas.CreateFichShape(s, dir / "h.bin", 3, "_TL.shp", false, true);
     s.CloseShapefile();
-    CreateFichShape(s, dir / "h.bin", 3, "_TL.shp", true, false);
+    nuevas.Confirma();
+    anexo.CreateFichShape(s, dir / "h.bin", 3, "_TL.shp", true, false);
     EXPECT_EQ(s.Fields().Count(), 13);
 }
 
@@ -442,6 +450,15 @@ void CapaIntermedia(const std::string& ruta, int tipo, const std::vector<std::st
     }
 }
 
+/// The layers lying beside `bin`, as a run that wrote them all would hand them over.
+CapasDeHoja CapasJunto(const std::string& bin) {
+    CapasDeHoja capas;
+    for (const char* sufijo : kSufijosCapa)
+        if (fs::exists(RutaCapa(bin, sufijo)))
+            capas[sufijo] = {RutaCapa(bin, sufijo), RutaCapa(bin, sufijo)};
+    return capas;
+}
+
 std::string Bytes(const std::string& ruta) {
     std::ifstream f(ruta, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(f), {});
@@ -460,7 +477,7 @@ TEST(GeneraShpCatastro, CapaIntermediaSinCodigoNoTocaElConjuntoAnterior) {
     CapaIntermedia(tmp / "hoja_P.shp", 5, {"NOMBRE", "CODIGO"}, {"1802", "1805"});
     PuertoGrabador puerto;
     try {
-        GeneraShpCatastro(bin, tmp.ruta().string(), puerto);
+        GeneraShpCatastro(CapasJunto(bin), tmp.ruta().string(), puerto)->Coloca();
         FAIL() << "a layer without CODIGO second was split";
     } catch (const ShapefileError& e) {
         EXPECT_NE(std::string(e.what()).find(tmp / "hoja_P.shp"), std::string::npos);
@@ -480,7 +497,7 @@ TEST(GeneraShpCatastro, CodigoNuloYCarpetaQueNoExiste) {
     CapaIntermedia(tmp / "hoja_X.shp", 1, {"codigo"}, {"<nulo>", "1403"});
     CapaIntermedia(tmp / "hoja_TX.shp", 1, {"CODIGO"}, {"0700"});
     PuertoGrabador puerto;
-    GeneraShpCatastro(bin, tmp.ruta().string(), puerto);
+    GeneraShpCatastro(CapasJunto(bin), tmp.ruta().string(), puerto)->Coloca();
     CapaLeida masa = LeeCapa(tmp / "masa.shp");
     EXPECT_EQ(masa.registros.size(), 1u) << "the null code is not copied";
     // Made without the cadastre fields: every field would go, the code stays.
@@ -492,7 +509,7 @@ TEST(GeneraShpCatastro, CodigoNuloYCarpetaQueNoExiste) {
         std::count(puerto.procesos.begin(), puerto.procesos.end(), "Procesando fichero Shape..."),
         3);
 
-    EXPECT_THROW(GeneraShpCatastro(bin, tmp / "no-existe", puerto), ShapefileError);
+    EXPECT_THROW(GeneraShpCatastro(CapasJunto(bin), tmp / "no-existe", puerto), Error);
     EXPECT_TRUE(ExisteFichero(tmp / "masa.shp"));
     EXPECT_FALSE(ExisteFichero(tmp.ruta().string()));
     EXPECT_FALSE(ExisteFichero(tmp / "nada.shp"));

@@ -12,6 +12,8 @@
 #include <functional>
 #include <iterator>
 
+#include "converter/shapefile/tests/limite_prueba.h"
+
 namespace fs = std::filesystem;
 using parvenza::Shapefile;
 using parvenza::ShapefileError;
@@ -188,6 +190,51 @@ TEST_F(ShapefileTest, ReadsShapelibFilesWithTheCursorAndItsLimits) {
     EXPECT_FALSE(s.Eof());
     EXPECT_EQ(parvenza::TextoDe(s.Fields().Item("valor").Value()), "2.5");
     EXPECT_EQ(NumeroDe([&] { s.MoveTo(0); }), 9);
+}
+
+// A full disk while a table is rebuilt without some fields: the closing of the new table
+// fails, the old one stays byte for byte and nothing temporary is left; the same while a layer
+// is written, and the reason is said.
+TEST_F(ShapefileTest, AFullDiskLeavesTheTableAsItWasAndSaysWhy) {
+    {
+        Shapefile s;
+        s.Open(Ruta("masa.shp"), 1, 1);
+        CamposComunes(s);
+        for (int i = 0; i < 300; ++i) {
+            s.Fields().Item("TEXT").Value("texto del registro " + std::to_string(i));
+            s.Vertices().Add(i, i);
+            s.WriteRecord();
+        }
+    }
+    const auto antes = parvenza::prueba::Contenido(dir);
+    auto borra = [&] {
+        Shapefile s;
+        s.EditMode(true);
+        s.Open(Ruta("masa.shp"), 0, 0);
+        s.Fields().Item("ROTATION").Delete();
+        s.ApplyFieldDeletions();
+    };
+    const std::string m = parvenza::prueba::FallaConLimite(8192, borra);
+    EXPECT_NE(m.find("no se puede escribir " + Ruta("masa.dbf") +
+                     ": el fichero supera el tamaño máximo permitido"),
+              std::string::npos)
+        << m;
+    EXPECT_EQ(parvenza::prueba::Contenido(dir), antes);
+
+    auto escribe = [&] {
+        Shapefile s;
+        s.Open(Ruta("otra.shp"), 1, 1);
+        CamposComunes(s);
+        for (int i = 0; i < 300; ++i) {
+            s.Vertices().Add(i, i);
+            s.WriteRecord();
+        }
+        s.CloseShapefile();
+    };
+    EXPECT_NE(parvenza::prueba::FallaConLimite(4096, escribe)
+                  .find(Ruta("otra.shp") + ": el fichero supera el tamaño máximo permitido"),
+              std::string::npos);
+    EXPECT_EQ(parvenza::prueba::FallaConLimite(1 << 30, borra), "");
 }
 
 }  // namespace
