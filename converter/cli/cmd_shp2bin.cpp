@@ -16,6 +16,7 @@
 #include "converter/core/DbfCampos.h"
 #include "converter/core/ShpBin.h"
 #include "converter/core/ShpBinError.h"
+#include "converter/shapefile/PaginaCodigos.h"
 #include "digi/Texto1252.h"
 
 namespace parvenza::cli {
@@ -33,6 +34,7 @@ struct ArgumentosShpBin {
     std::string campoJustificacion, justificacion = "0";
     std::string campoGiro, giro = "0";
     std::string campoZ;
+    std::string pagina;  ///< --encoding
     std::vector<std::string> enlaces;
     std::vector<std::string> restos;
     std::vector<char> orden;  ///< 'E' link, 'R' rest, in the order given
@@ -88,7 +90,10 @@ OpcionesShpBin Opciones(const ArgumentosShpBin& a) {
     namespace fs = std::filesystem;
     std::error_code ec;
     if (!fs::is_regular_file(a.fichero, ec)) throw Error{a.fichero + ": no such shapefile"};
+    if (!PaginaConocida(NombrePagina(a.pagina)))
+        throw Error{"--encoding " + a.pagina + ": página de códigos desconocida"};
     OpcionesShpBin o;
+    o.paginaCodigos = a.pagina;
     o.ficheroShp = a.fichero;
     o.ficheroBin = a.salida;
     o.factorUnidades = a.mm ? 1000 : 100;
@@ -98,7 +103,7 @@ OpcionesShpBin Opciones(const ArgumentosShpBin& a) {
     SeleccionShp& s = o.seleccion;
     ShpElegido(s, o.ficheroShp, directorio);
     const std::string tabla = RutaTablaDbf(s.directorio, s.tabladbf);
-    const auto campos = CamposDbf(s.directorio, s.tabladbf);
+    const auto campos = CamposDbf(s.directorio, s.tabladbf, a.pagina);
     auto entrada = [&](const std::string& nombre, const char* patron, const char* opcion) {
         return Entrada(campos, nombre, patron, tabla, opcion);
     };
@@ -229,6 +234,9 @@ const bool registrado = RegistraSubcomando(30, [](CLI::App& app, int& estado) {
         c->needs(textos);
         v->needs(textos);
     }
+    sub->add_option("--encoding", a->pagina,
+                    "Code page of the attribute table (default: its .cpg, else its language "
+                    "byte, else Windows-1252)");
     sub->add_option("--z-field", a->campoZ,
                     "Field giving Z (a non-zero value replaces the vertices' Z)");
     auto* enlaces = sub->add_option("--link", a->enlaces,

@@ -8,6 +8,8 @@
 
 #include "converter/core/Puerto.h"
 #include "converter/core/ShpBinError.h"
+#include "converter/shapefile/PaginaCodigos.h"
+#include "converter/shapefile/Shapefile.h"
 
 namespace parvenza {
 
@@ -52,6 +54,19 @@ int CodigoTipo(char nativo) {
     }
 }
 
+// How the names of `dbf` are read: in `pagina` when given, else in the declared page, else
+// (nothing declared, or a page iconv does not know) as Windows-1252.
+std::unique_ptr<ConversorPagina> Conversor(DBFInfo* dbf, const std::string& pagina) {
+    try {
+        if (!pagina.empty()) return std::make_unique<ConversorPagina>(NombrePagina(pagina));
+    } catch (const ShapefileError& e) {
+        throw ShpBinError(5, e.what());
+    }
+    const char* declarada = DBFGetCodePage(dbf);
+    const std::string nombre = NombrePagina(declarada ? declarada : "");
+    return std::make_unique<ConversorPagina>(PaginaConocida(nombre) ? nombre : std::string());
+}
+
 }  // namespace
 
 std::string RutaTablaDbf(const std::string& directorio, const std::string& tabladbf) {
@@ -67,9 +82,11 @@ std::string TablaDeRuta(const std::string& ruta, const std::string& directorio) 
     return tabla;
 }
 
-std::vector<CampoDbf> CamposDbf(const std::string& directorio, const std::string& tabladbf) {
+std::vector<CampoDbf> CamposDbf(const std::string& directorio, const std::string& tabladbf,
+                                const std::string& pagina) {
     const std::string ruta = RutaTablaDbf(directorio, tabladbf);
     Dbf dbf = AbreTabla(ruta);
+    const auto conversor = Conversor(dbf.get(), pagina);
     const int n = DBFGetFieldCount(dbf.get());
     std::vector<CampoDbf> campos;
     campos.reserve(n > 0 ? n : 0);
@@ -77,7 +94,8 @@ std::vector<CampoDbf> CamposDbf(const std::string& directorio, const std::string
         char nombre[XBASE_FLDNAME_LEN_READ + 1] = {};
         int ancho = 0, decimales = 0;
         DBFGetFieldInfo(dbf.get(), i, nombre, &ancho, &decimales);
-        campos.push_back({nombre, CodigoTipo(DBFGetNativeFieldType(dbf.get(), i))});
+        campos.push_back(
+            {conversor->A1252(nombre), CodigoTipo(DBFGetNativeFieldType(dbf.get(), i))});
     }
     return campos;
 }
@@ -114,13 +132,14 @@ int16_t IndiceDeEntrada(const std::string& entrada) {
 
 std::optional<std::vector<std::string>> RellenaCampos(const std::string& directorio,
                                                       const std::string& tabladbf,
-                                                      const std::string& patron, Puerto& puerto) {
+                                                      const std::string& patron, Puerto& puerto,
+                                                      const std::string& pagina) {
     if (!NombreTablaValido(tabladbf)) {
         puerto.Mensaje(kMensajeNombreTabla);
         return std::nullopt;
     }
     std::vector<std::string> entradas;
-    const auto campos = CamposDbf(directorio, tabladbf);
+    const auto campos = CamposDbf(directorio, tabladbf, pagina);
     for (size_t i = 0; i < campos.size(); ++i)
         if (PasaFiltro(campos[i].tipo, patron))
             entradas.push_back(EntradaCampo(static_cast<int>(i), campos[i].nombre));
@@ -128,8 +147,8 @@ std::optional<std::vector<std::string>> RellenaCampos(const std::string& directo
 }
 
 std::string ObtengoNombreCamposDbf(const std::string& directorio, const std::string& tabladbf,
-                                   int16_t i) {
-    const auto campos = CamposDbf(directorio, tabladbf);
+                                   int16_t i, const std::string& pagina) {
+    const auto campos = CamposDbf(directorio, tabladbf, pagina);
     if (i < 0 || static_cast<size_t>(i) >= campos.size())
         throw ShpBinError(9, "La tabla " + RutaTablaDbf(directorio, tabladbf) +
                                  " no tiene el campo " + std::to_string(i));

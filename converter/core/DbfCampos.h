@@ -21,7 +21,7 @@ enum CodigoTipoCampo : int {
     kCampoLogico = 11,
 };
 
-/// One field of a table: its name (file bytes, Windows-1252) and type code.
+/// One field of a table: its name (Windows-1252, read in the table's code page) and type code.
 struct CampoDbf {
     std::string nombre;
     int tipo = 0;
@@ -40,9 +40,12 @@ std::string RutaTablaDbf(const std::string& directorio, const std::string& tabla
 /// front. Throws ShpBinError 5 when `ruta` is shorter than 4 characters.
 std::string TablaDeRuta(const std::string& ruta, const std::string& directorio);
 
-/// Every field of the table, in file order. Throws ShpBinError 53 naming the file when the
-/// ".dbf" is missing or cannot be read as a dBase table.
-std::vector<CampoDbf> CamposDbf(const std::string& directorio, const std::string& tabladbf);
+/// Every field of the table, in file order. Names are read in `pagina` (see NombrePagina),
+/// or when it is empty in the page the table declares (".cpg", else its language byte, else
+/// Windows-1252). Throws ShpBinError 53 naming the file when the ".dbf" is missing or cannot
+/// be read as a dBase table, 5 for a page iconv does not know.
+std::vector<CampoDbf> CamposDbf(const std::string& directorio, const std::string& tabladbf,
+                                const std::string& pagina = {});
 
 /// True when `tipo` passes the filter word `patron`: "DOBLE" lists kCampoDoble, "TEXTO"
 /// kCampoTexto, "TODOS" both. Words are compared exactly; any other word lists nothing.
@@ -64,11 +67,12 @@ int16_t IndiceDeEntrada(const std::string& entrada);
 /// list, so that the selector keeps its entries. Throws as CamposDbf.
 std::optional<std::vector<std::string>> RellenaCampos(const std::string& directorio,
                                                       const std::string& tabladbf,
-                                                      const std::string& patron, Puerto& puerto);
+                                                      const std::string& patron, Puerto& puerto,
+                                                      const std::string& pagina = {});
 
 /// Name of the field at index `i` of the table (`ObtengoNombreCamposDbf`); no name check.
 /// Throws as CamposDbf, and ShpBinError 9 when the table has no field `i`.
 std::string ObtengoNombreCamposDbf(const std::string& directorio, const std::string& tabladbf,
-                                   int16_t i);
+                                   int16_t i, const std::string& pagina = {});
 
 }  // namespace parvenza

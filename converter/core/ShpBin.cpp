@@ -8,13 +8,11 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 
 #include "converter/core/DbfCampos.h"
 #include "converter/core/ShpBinError.h"
 #include "converter/shapefile/Shapefile.h"
 #include "digi/FicheroDigi.h"
-#include "digi/Texto1252.h"
 
 namespace parvenza {
 
@@ -87,25 +85,6 @@ int16_t Entero16(const ValorCampo& v) {
 // A number typed in a default box: "empty" is checked before trimming, as the window does.
 double NumeroDeCaja(const std::string& caja, double vacia) {
     return caja.empty() ? vacia : NumeroDeTexto(caja);
-}
-
-// Whether the table beside `shp` declares UTF-8 texts in its .cpg file.
-bool TablaEnUtf8(const std::string& shp) {
-    const std::string base = shp.substr(0, shp.size() - 4);
-    for (const char* ext : {".cpg", ".CPG"}) {
-        std::ifstream f(base + ext);
-        std::string pagina;
-        if (!(f >> pagina)) continue;
-        for (char& ch : pagina)
-            ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-        return pagina == "UTF-8" || pagina == "UTF8" || pagina == "65001";
-    }
-    return false;
-}
-
-// The BIN file holds Windows-1252: texts of a UTF-8 table are converted on the way.
-std::string A1252(const std::string& texto, bool utf8) {
-    return utf8 ? brisquel::Windows1252DesdeUtf8(texto) : texto;
 }
 
 // The elements of a run, held compactly until they are written: one small header per
@@ -258,7 +237,6 @@ struct Contexto {
     int32_t total = 0;
     int atributos = 0;  // attributes 1..atributos are converted
     bool multipunto = false;
-    bool utf8 = false;  // the table's texts are UTF-8 (its .cpg says so)
     // Values held from record to record, as the run's variables.
     std::string rotulo;
     double altura = 0;
@@ -296,7 +274,7 @@ std::vector<Fatrib> EnlacesDe(Contexto& c) {
             const ValorCampo v = Valor(c.shp, indice);
             const std::string texto = Texto(v);
             if (EsNulo(v) || texto == "0" || texto.empty()) continue;
-            enlaces.push_back({1, 0, A1252(texto, c.utf8)});
+            enlaces.push_back({1, 0, texto});
         }
     }
     if (enlaces.size() > 255) throw ShpBinError(6, "Más de 255 atributos en un elemento");
@@ -316,7 +294,6 @@ void ConvierteRegistro(Contexto& c, int32_t registro) {
     const double f = o.factorUnidades;
 
     std::string codigo = CodigoDe(c);
-    if (s.indexCampoCodigo != -1) codigo = A1252(codigo, c.utf8);
     // A longer code would make the whole BIN write fail; only this record is lost instead.
     if (codigo.size() > 7) throw ShpBinError(5, "Código de más de 7 caracteres: " + codigo);
     std::string texto;
@@ -331,7 +308,7 @@ void ConvierteRegistro(Contexto& c, int32_t registro) {
             // A box that is not a number: the values worked out so far stand, the rest
             // keep what they held.
         }
-        texto = s.indexCampoTexto_Rotulo >= 0 ? A1252(c.rotulo, c.utf8) : c.rotulo;
+        texto = c.rotulo;
     }
     const std::vector<Fatrib> enlaces = EnlacesDe(c);
     c.elementos.Enlaces(enlaces);
@@ -534,12 +511,16 @@ void ObtengoDatosZ(Shapefile& shp, int16_t indexCampoZ, double& ZConstante) {
 ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
     ResultadoShpBin r;
     Shapefile shp;
+    shp.CodePage(o.paginaCodigos);
     try {
         shp.Open(o.ficheroShp, 0, 0);
     } catch (const ShapefileError& e) {
         Interrumpe(puerto, r, std::string("No se puede leer el fichero shape: ") + e.what());
         return r;
     }
+    if (!shp.UnknownCodePage().empty())
+        puerto.Mensaje("La tabla de " + o.ficheroShp + " declara la página de códigos \"" +
+                       shp.UnknownCodePage() + "\", que no se conoce: se lee como Windows-1252");
     puerto.Proceso("Procesando fichero Shape...");
 
     const SeleccionShp& s = o.seleccion;
@@ -553,12 +534,11 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
 
     Almacen elementos;
     brisquel::FicheroDigi digi;
-    Contexto c{o, shp, digi, puerto, elementos, {}, 0, 0, false, false, {}, 0, 0, 0};
+    Contexto c{o, shp, digi, puerto, elementos, {}, 0, 0, false, {}, 0, 0, 0};
     c.total = shp.RecordCount();
     c.atributos = atributos;
     const int tipo = shp.ShapeType();
     c.multipunto = tipo == 8 || tipo == 18 || tipo == 28;
-    c.utf8 = TablaEnUtf8(o.ficheroShp);
     // Vertices take at least 16 bytes of the .shp: reserved space never touched costs nothing.
     std::error_code ec;
     const auto bytesShp = std::filesystem::file_size(o.ficheroShp, ec);

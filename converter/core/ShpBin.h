@@ -31,6 +31,9 @@ struct OpcionesShpBin {
     std::string txtTextoGiro = "0";
     bool chkTextos = false;  ///< "Convertir a textos en Bin": every part becomes a text element
     bool chkCotas = false;   ///< "Transmitir Z desde Dbf"
+    /// Code page of the attribute table, instead of the one it declares (see NombrePagina);
+    /// empty: the declared one. Its texts reach the BIN file in Windows-1252.
+    std::string paginaCodigos;
 };
 
 /// What a run did.

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "comun/Reemplazo.h"
+#include "converter/shapefile/PaginaCodigos.h"
 
 namespace fs = std::filesystem;
 
@@ -308,7 +309,8 @@ std::string TextoDe(const ValorCampo& v) {
 
 struct Shapefile::Impl {
     struct Campo {
-        std::string nombre;
+        std::string nombre;  ///< Windows-1252
+        std::string bruto;   ///< as stored, in the table's code page
         char tipo = 'C';
         int ancho = 0;
         int decimales = 0;
@@ -337,6 +339,11 @@ struct Shapefile::Impl {
     std::vector<char> fijado;  ///< field set in the pending record
 
     std::map<std::string, std::unique_ptr<Shapefile>> destinos;
+
+    std::string paginaPedida;                    ///< set with CodePage before Open
+    std::unique_ptr<ConversorPagina> conversor;  ///< none: texts are Windows-1252
+    std::string paginaDesconocida;
+    int64_t textosConPerdida = 0;
 
     Impl() { Registro().push_back(this); }
     ~Impl() {
@@ -407,6 +414,9 @@ struct Shapefile::Impl {
         ruta.clear();
         archivo.clear();
         canonica.clear();
+        conversor.reset();
+        paginaDesconocida.clear();
+        textosConPerdida = 0;
         if (!error.empty()) Falla(57, error);
     }
 
@@ -426,7 +436,8 @@ struct Shapefile::Impl {
             int ancho = 0, dec = 0;
             DBFGetFieldInfo(dbf, i, nombre, &ancho, &dec);
             Campo c;
-            c.nombre = nombre;
+            c.bruto = nombre;
+            c.nombre = conversor ? conversor->A1252(c.bruto) : c.bruto;
             c.tipo = DBFGetNativeFieldType(dbf, i);
             c.ancho = ancho;
             c.decimales = dec;
@@ -566,6 +577,30 @@ struct Shapefile::Impl {
         }
     }
 
+    /// A value read from the table, its text brought to Windows-1252.
+    ValorCampo DeLaTabla(ValorCampo v) {
+        auto* t = std::get_if<std::string>(&v);
+        if (!t || !conversor || conversor->Identidad()) return v;
+        bool exacto = true;
+        *t = conversor->A1252(*t, &exacto);
+        if (!exacto) ++textosConPerdida;
+        return v;
+    }
+
+    /// Chooses the code page of a table just opened: the one asked for, else the declared one.
+    void EligePagina() {
+        std::string pagina = NombrePagina(paginaPedida);
+        if (paginaPedida.empty()) {
+            const char* declarada = DBFGetCodePage(dbf);
+            pagina = NombrePagina(declarada ? declarada : "");
+            if (!PaginaConocida(pagina)) {
+                paginaDesconocida = declarada;
+                pagina.clear();
+            }
+        }
+        conversor = std::make_unique<ConversorPagina>(pagina);
+    }
+
     bool EnRegistro() const { return Abierto() && !eof && actual >= 1; }
 
     /// Raw dBase record of the current record.
@@ -665,6 +700,8 @@ void Shapefile::OpenAs(const std::string& archivo, const std::string& ruta, int 
         s.definiendo = true;
         s.tipo = tipo;
     } else if (crear == 0) {
+        // A page iconv does not know is refused before any file is opened.
+        if (!s.paginaPedida.empty()) ConversorPagina(NombrePagina(s.paginaPedida));
         std::error_code ec;
         if (!fs::exists(archivo, ec)) Falla(53, ruta + ": no existe el fichero");
         if (!fs::exists(archivoDbf, ec)) Falla(53, rutaDbf + ": no existe el fichero");
@@ -695,6 +732,7 @@ void Shapefile::OpenAs(const std::string& archivo, const std::string& ruta, int 
         s.dbf = dbf;
         s.escribible = escribible;
         s.tipo = shp->nShapeType;
+        s.EligePagina();
         s.CargaCampos();
     } else {
         Falla(5, ruta + ": indicador de creación no válido: " + std::to_string(crear));
@@ -776,6 +814,13 @@ void Shapefile::MoveTo(int32_t registro) {
 void Shapefile::EditMode(bool editable) { m_impl->editMode = editable; }
 bool Shapefile::EditMode() const { return m_impl->editMode; }
 
+void Shapefile::CodePage(const std::string& pagina) { m_impl->paginaPedida = pagina; }
+std::string Shapefile::CodePage() const {
+    return m_impl->conversor ? m_impl->conversor->Pagina() : "WINDOWS-1252";
+}
+std::string Shapefile::UnknownCodePage() const { return m_impl->paginaDesconocida; }
+int64_t Shapefile::LossyTexts() const { return m_impl->textosConPerdida; }
+
 const std::string& Shapefile::Ruta() const { return m_impl->ruta; }
 
 void Shapefile::CloseShapefile() { m_impl->Cierra(); }
@@ -831,12 +876,14 @@ void Shapefile::Impl::Copia(int32_t registro, const std::string& rutaDestino) {
         for (size_t i = 0; i < campos.size(); ++i) {
             const Campo& co = campos[i];
             if (!IgualSinCaso(co.nombre, cd.nombre)) continue;
-            if (co.tipo == cd.tipo && co.ancho == cd.ancho && co.decimales == cd.decimales) {
+            const bool mismosBytes = co.tipo != 'C' || !conversor || conversor->Identidad();
+            if (co.tipo == cd.tipo && co.ancho == cd.ancho && co.decimales == cd.decimales &&
+                mismosBytes) {
                 std::memcpy(d.fila.data() + cd.desplazamiento, origen.data() + co.desplazamiento,
                             co.ancho);
                 d.fijado[j] = 1;
             } else {
-                ValorCampo v = Lee(static_cast<int>(i), origen.data());
+                ValorCampo v = DeLaTabla(Lee(static_cast<int>(i), origen.data()));
                 if (auto p = std::get_if<int32_t>(&v))
                     d.PonEntero(static_cast<int>(j), *p);
                 else if (auto q = std::get_if<double>(&v))
@@ -900,7 +947,7 @@ void Shapefile::Impl::BorraCampos() {
     };
     for (int i : quedan) {
         const Campo& c = campos[i];
-        if (DBFAddNativeFieldType(nuevo, c.nombre.c_str(), c.tipo, c.ancho, c.decimales) < 0)
+        if (DBFAddNativeFieldType(nuevo, c.bruto.c_str(), c.tipo, c.ancho, c.decimales) < 0)
             abandona(rutaDbf + ": no se puede crear el campo " + c.nombre);
     }
     int n = DBFGetRecordCount(dbf);
@@ -1010,7 +1057,7 @@ ValorCampo ShapeField::Value() const {
     s.CampoEn(m_indice);
     if (s.fijado[m_indice]) return s.Lee(m_indice, s.fila.data());
     if (!s.EnRegistro() || s.definiendo) return std::monostate{};
-    return s.Lee(m_indice, s.Tupla());
+    return s.DeLaTabla(s.Lee(m_indice, s.Tupla()));
 }
 
 void ShapeField::Value(int32_t valor) { m_shp->m_impl->PonEntero(m_indice, valor); }

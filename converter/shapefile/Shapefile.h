@@ -28,7 +28,7 @@ class ShapefileError : public std::runtime_error {
 };
 
 /// A field value read back: null, a whole number, a number with decimals, or the field's
-/// bytes (Windows-1252, trailing blanks removed).
+/// text (Windows-1252, read in the table's code page; trailing blanks removed).
 using ValorCampo = std::variant<std::monostate, int32_t, double, std::string>;
 
 /// True when the value is null.
@@ -43,7 +43,7 @@ class Shapefile;
 /// set since the last WriteRecord, else the current record's.
 class ShapeField {
   public:
-    /// Field name as stored.
+    /// Field name in Windows-1252, read in the table's code page.
     std::string Name() const;
     /// dBase type letter ('N', 'F', 'C', 'D', 'L').
     char Type() const;
@@ -174,6 +174,19 @@ class Shapefile {
     /// Set before Open: the file may be modified (records appended, fields deleted).
     void EditMode(bool editable);
     bool EditMode() const;
+
+    /// Set before Open: the code page of an existing table's texts and field names (any
+    /// name NombrePagina takes), instead of the one its ".cpg" or language byte declares;
+    /// empty goes back to the declared one. Open throws 5 when iconv does not know it.
+    void CodePage(const std::string& pagina);
+    /// The page the open table's texts and names are read in and brought to Windows-1252
+    /// from ("WINDOWS-1252", "UTF-8", "CP850"...).
+    std::string CodePage() const;
+    /// The page the open table declares when iconv does not know it (its texts are then
+    /// read as Windows-1252); empty otherwise.
+    std::string UnknownCodePage() const;
+    /// Texts read from the table so far in which a character Windows-1252 lacks became "?".
+    int64_t LossyTexts() const;
 
     /// Removes the fields marked with Delete; the attribute table is rebuilt beside the old
     /// one and renamed over it only when completely written, so a failure (a full disk

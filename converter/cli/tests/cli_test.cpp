@@ -253,9 +253,10 @@ TEST_F(Cli, Shp2BinOptionsByNameUtf8ArgumentsAndErrors) {
     EXPECT_EQ(Resumenes(carpeta / "sal.bin"),
               (std::vector<std::string>{mm[0], mm[1], "C= 140100: (100 200 0) (300 400 0)",
                                         "C= 140100: (500 600 0) (700 812 0)"}));
-    // Texts, and names typed in UTF-8 meeting the file's Windows-1252.
-    EscribeShape(carpeta / "anio.shp", SHPT_POINT, {{"A\xD1O", 'N', 6}, {"GIRO", 'N', 6, 1}},
+    // Texts, and names typed in UTF-8 meeting a table in UTF-8 (by its .cpg).
+    EscribeShape(carpeta / "anio.shp", SHPT_POINT, {{"A\xC3\x91O", 'N', 6}, {"GIRO", 'N', 6, 1}},
                  {{{{{1, 2, 0}}}, {2024.0, 90.0}}});
+    std::ofstream(carpeta / "anio.cpg") << "UTF-8";
     ASSERT_EQ(
         Ejecuta(
             "shp2bin --output a.bin --texts --text Peñón --code-field AÑO --rotation-field GIRO "
@@ -289,6 +290,7 @@ TEST_F(Cli, Shp2BinOptionsByNameUtf8ArgumentsAndErrors) {
                {"shp2bin --output sal.bin --link TAB:REG prim.shp", 2,
                 "first field"},  // index 0 means "none"
                {"shp2bin --output sal.bin nohay.shp", -1, "nohay.shp"},
+               {"shp2bin --output sal.bin --encoding KLINGON vias.shp", 2, "KLINGON"},
                {"shp2bin --output sal.bin sintabla.shp", 1, "sintabla.dbf"}});
     EXPECT_EQ(Lee(carpeta / "sal.bin"), antes);
 }

@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -185,7 +186,7 @@ TEST_F(ShpBin, RecordsThatDoNotFitTheBinAreListedAndTheRestWritten) {
     EXPECT_EQ(puerto.procesos.back(), "Proceso Terminado");
 }
 
-TEST_F(ShpBin, FilesOfOtherProgramsPolygonsWithHolesMultipointsNullsDatesBooleansAndCodePages) {
+TEST_F(ShpBin, FilesOfOtherProgramsPolygonsWithHolesMultipointsNullsDatesAndBooleans) {
     V e = Convierte(Copia("polygons"));  // 1 ring, outer ring and hole, two rings
     ASSERT_EQ(e.size(), 5u);
     EXPECT_EQ(e[2].substr(0, 23), "C= 140100: (100 100 0) ");  // the hole, after its outer ring
@@ -201,21 +202,58 @@ TEST_F(ShpBin, FilesOfOtherProgramsPolygonsWithHolesMultipointsNullsDatesBoolean
     for (const auto& el : Convierte(Copia("date-property")))
         EXPECT_EQ(el.substr(el.size() - 3), " 0)");
     EXPECT_EQ(Convierte(Copia("boolean-property")).size(), 9u);
-    o.chkCotas = false;
-    o.chkTextos = true;
-    o.seleccion = {};
-    EligeTablaDbfTexto(o.seleccion, 0, "0 name");
-    // The text's bytes go to the BIN file as they are (Windows-1252 there too); a table that
-    // declares UTF-8 has its texts brought to Windows-1252, "?" for what the code page lacks.
-    EXPECT_EQ(LeeBin((Convierte(Copia("latin1-property")), o.ficheroBin)).at(0).Propiedad.texto,
-              "M\xE9xico");
-    EXPECT_EQ(LeeBin((Convierte(Copia("utf8-property")), o.ficheroBin)).at(0).Propiedad.texto,
-              "????? ?????");
+}
+
+// Tables of other programs in other code pages: texts reach the BIN file in Windows-1252,
+// read in the page of the .cpg, else of the language byte, else as Windows-1252, unless the
+// run names the page.
+TEST_F(ShpBin, CodePagesOfOtherProgramsReachTheBinInWindows1252) {
+    // A table that GDAL writes in CP850 ("Año": "canción", "Texto": "pingüino, año").
+    std::ofstream(carpeta / "in.geojson")
+        << R"({"type":"FeatureCollection","features":[{"type":"Feature","properties":)"
+           R"({"A\u00f1o":"canci\u00f3n","Texto":"ping\u00fcino, a\u00f1o"},)"
+           R"("geometry":{"type":"Point","coordinates":[440000.25,4470000.5]}}]})";
+    const std::string orden =
+        "ogr2ogr -f 'ESRI Shapefile' -lco ENCODING=CP850 -a_srs EPSG:25830 '" +
+        carpeta / "cp850.shp" + "' '" + carpeta / "in.geojson" + "'";
+    ASSERT_EQ(std::system(orden.c_str()), 0);
+    auto lenguaje = [&](char byte) {  // sets the table's dBase language byte
+        std::fstream f(carpeta / "cp850.dbf", std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(29);
+        f.put(byte);
+    };
     EscribeShape(carpeta / "anio.shp", SHPT_POINT, {{"T", 'C', 10}},
                  {{{{{1, 1, 0}}}, {T("A\xC3\xB1o")}}});
-    std::ofstream(carpeta / "anio.cpg") << "UTF-8";
-    EXPECT_EQ(LeeBin((Convierte(carpeta / "anio.shp"), o.ficheroBin)).at(0).Propiedad.texto,
-              "A\xF1o");
+    o.chkTextos = true;
+    struct Caso {
+        const char* shp;
+        std::function<void()> antes;
+        const char* pagina;
+        std::string texto;
+    };
+    const Caso casos[] = {
+        {"codepage-1250", [&] { Copia("codepage-1250"); }, "",
+         "Hn?vo\x9A"
+         "ick\xFD h\xE1j"},
+        {"cp850", [] {}, "", "canci\xF3n"},
+        {"cp850", [&] { fs::remove(carpeta / "cp850.cpg"), lenguaje(2); }, "", "canci\xF3n"},
+        {"cp850", [&] { lenguaje(0); }, "", "canci\xA2n"},  // nothing declared: as it is
+        {"cp850", [] {}, "CP850", "canci\xF3n"},
+        {"anio", [&] { std::ofstream(carpeta / "anio.cpg") << "65001"; }, "", "A\xF1o"},
+        {"utf8-property", [&] { Copia("utf8-property"); }, "", "????? ?????"},
+    };
+    for (const Caso& c : casos) {
+        c.antes();
+        fs::remove(carpeta / (std::string(c.shp) + ".prj"));  // some are in degrees
+        o.paginaCodigos = c.pagina;
+        o.seleccion = {};
+        EligeTablaDbfTexto(o.seleccion, 0, "0 x");
+        ASSERT_FALSE(Convierte(carpeta / (std::string(c.shp) + ".shp")).empty()) << c.shp;
+        EXPECT_EQ(LeeBin(o.ficheroBin).back().Propiedad.texto, c.texto) << c.shp << " " << c.pagina;
+    }
+    // Field names too: the one of the CP850 table is "Año".
+    EXPECT_EQ(CamposDbf(carpeta.Ruta(), "cp850", "CP850")[0].nombre, "A\xF1o");
+    EXPECT_EQ(CamposDbf(carpeta.Ruta(), "cp850")[0].nombre, "A\xA4o");
 }
 
 TEST_F(ShpBin, MTypesWithoutIndexOrTableAreRefusedAndWithThemReadWithZeroZ) {
@@ -591,8 +629,7 @@ TEST(DbfCampos, TablesOfOtherPrograms) {
     EXPECT_EQ(CamposDbf(datos, "date-property")[0].tipo, kCampoFecha);
     EXPECT_EQ(CamposDbf(datos, "boolean-property")[0].tipo, kCampoLogico);
     EXPECT_TRUE(CamposDbf(datos, "empty").empty());
-    EXPECT_EQ(CamposDbf(datos, "utf8-property")[0].nombre,
-              "\xE2\x98\x83");  // a UTF-8 name: its bytes
+    EXPECT_EQ(CamposDbf(datos, "utf8-property")[0].nombre, "?");  // "☃", declared UTF-8
 }
 
 TEST(DbfCampos, EntriesAndTheirReading) {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <iterator>
 
+#include "converter/shapefile/PaginaCodigos.h"
 #include "converter/shapefile/tests/limite_prueba.h"
 
 namespace fs = std::filesystem;
@@ -235,6 +236,82 @@ TEST_F(ShapefileTest, AFullDiskLeavesTheTableAsItWasAndSaysWhy) {
                   .find(Ruta("otra.shp") + ": el fichero supera el tamaño máximo permitido"),
               std::string::npos);
     EXPECT_EQ(parvenza::prueba::FallaConLimite(1 << 30, borra), "");
+}
+
+TEST(PaginaCodigos, NamesThatGisProgramsDeclareAndTheLanguageByte) {
+    const std::pair<const char*, const char*> casos[] = {
+        {"UTF-8", "UTF-8"},
+        {"utf8\r\n", "UTF-8"},
+        {"65001", "UTF-8"},
+        {"1252", "WINDOWS-1252"},
+        {"ANSI 1252", "WINDOWS-1252"},
+        {"CP1252", "WINDOWS-1252"},
+        {"ANSI 1250", "CP1250"},
+        {"CP850", "CP850"},
+        {"OEM 850", "CP850"},
+        {"ISO-8859-1", "ISO-8859-1"},
+        {"88591", "ISO-8859-1"},
+        {"8859-15", "ISO-8859-15"},
+        {"LATIN1", "LATIN1"},
+        {"LDID/87", "WINDOWS-1252"},
+        {"LDID/2", "CP850"},
+        {"LDID/200", "WINDOWS-1250"},
+        {"LDID/0", ""},
+        {"", ""},
+    };
+    for (const auto& [declarada, iconv] : casos) {
+        EXPECT_EQ(parvenza::NombrePagina(declarada), iconv) << declarada;
+        EXPECT_TRUE(parvenza::PaginaConocida(iconv)) << iconv;
+    }
+    EXPECT_FALSE(parvenza::PaginaConocida(parvenza::NombrePagina("KLINGON")));
+    EXPECT_THROW(parvenza::ConversorPagina("KLINGON"), ShapefileError);
+    // What Windows-1252 lacks, and bytes that are no character of the page, become "?".
+    bool exacto = true;
+    EXPECT_EQ(parvenza::ConversorPagina("UTF-8").A1252("\xC5\x81\xC3\xB3"
+                                                       "d\xC5\xBA \xE6\x97\xA5",
+                                                       &exacto),
+              "?\xF3"
+              "d? ?");
+    EXPECT_FALSE(exacto);
+    EXPECT_EQ(parvenza::ConversorPagina("CP850").A1252("a\xA4o", &exacto), "a\xF1o");
+    EXPECT_TRUE(exacto);
+    EXPECT_EQ(parvenza::ConversorPagina("CP932").A1252("\x82", &exacto), "?");
+    EXPECT_FALSE(exacto);
+}
+
+// A table of another program in Windows-1250: its text and field names read in Windows-1252,
+// what that page lacks counted; the page can be forced.
+TEST_F(ShapefileTest, TablesAreReadInTheirCodePage) {
+    const std::string datos = std::string(PARVENZA_TEST_DATA) + "/shapefiles/";
+    Shapefile s;
+    s.Open(datos + "codepage-1250.shp", 0, 0);
+    EXPECT_EQ(s.CodePage(), "CP1250");
+    s.MoveTo(2);
+    EXPECT_EQ(std::get<std::string>(s.Fields().Item("field").Value()),
+              "Hn?vo\x9A"
+              "ick\xFD h\xE1j");
+    EXPECT_EQ(s.LossyTexts(), 1);
+    s.CloseShapefile();
+    s.CodePage("1252");
+    s.Open(datos + "codepage-1250.shp", 0, 0);
+    s.MoveTo(2);
+    EXPECT_EQ(std::get<std::string>(s.Fields().Item(1).Value()),
+              "Hn\xECvo\x9A"
+              "ick\xFD h\xE1j");
+    s.CloseShapefile();
+    s.CodePage("");
+    for (const char* ext : {".shp", ".shx", ".dbf"})
+        fs::copy_file(datos + "utf8-property" + ext, Ruta(std::string("u") + ext));
+    s.Open(Ruta("u.shp"), 0, 0);  // without its .cpg: Windows-1252
+    EXPECT_EQ(s.CodePage() + " " + s.Fields().Item(1).Name(), "WINDOWS-1252 \xE2\x98\x83");
+    std::ofstream(Ruta("u.cpg")) << "UTF-8\n";
+    s.Open(Ruta("u.shp"), 0, 0);
+    EXPECT_EQ(s.Fields().Item(1).Name(), "?");
+    std::ofstream(Ruta("u.cpg")) << "KLINGON";
+    s.Open(Ruta("u.shp"), 0, 0);
+    EXPECT_EQ(s.UnknownCodePage() + "/" + s.CodePage(), "KLINGON/WINDOWS-1252");
+    s.CodePage("KLINGON");
+    EXPECT_EQ(NumeroDe([&] { s.Open(Ruta("u.shp"), 0, 0); }), 5);
 }
 
 }  // namespace
