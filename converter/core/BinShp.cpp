@@ -3,6 +3,9 @@
 
 #include "converter/core/BinShp.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <array>
 #include <cmath>
 #include <filesystem>
@@ -11,6 +14,7 @@
 
 #include "converter/core/CapasShape.h"
 #include "converter/shapefile/Shapefile.h"
+#include "digi/DigiError.h"
 #include "digi/Elemento.h"
 #include "digi/FicheroDigi.h"
 
@@ -88,21 +92,43 @@ class Reloj {
     Puerto& m_p;
 };
 
+/// Live elements of `fichero`, by a walk over their headers alone: enough to size POLY_ID
+/// before any layer is made. A damaged header ends the count; the passes report it.
+int64_t CuentaElementos(const std::string& fichero) {
+    const int fd = ::open(fichero.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    std::vector<unsigned char> buffer(size_t(1) << 20);
+    int64_t inicioBuffer = 0, validos = 0, posicion = 0, n = 0;
+    for (;;) {
+        if (posicion < inicioBuffer || posicion + brisquel::kBloque > inicioBuffer + validos) {
+            const ssize_t r = ::pread(fd, buffer.data(), buffer.size(), posicion);
+            if (r < brisquel::kBloque) break;
+            inicioBuffer = posicion;
+            validos = r;
+        }
+        brisquel::tipo_dat c;
+        try {
+            brisquel::DecodificaCabecera(buffer.data() + (posicion - inicioBuffer), c);
+        } catch (const brisquel::DigiError&) {
+            break;
+        }
+        const bool vivo = c.tipo[1] == '=' && (c.tipo[0] == 'C' || c.tipo[0] == 'T');
+        if (c.tipo[1] == '=' && !vivo) break;
+        n += vivo;
+        posicion += vivo ? brisquel::TamanoLeido(c) : brisquel::TamanoSegunCabecera(c);
+    }
+    ::close(fd);
+    return n;
+}
+
 /// Width of POLY_ID for the sheet `fichero`, decided before any layer is made: a file too
 /// short to hold a million elements keeps the usual width; a longer one is counted.
-int AnchoPolyIdDe(brisquel::FicheroDigi& digi, const std::string& fichero) {
+int AnchoPolyIdDe(const std::string& fichero) {
     constexpr int64_t kOrdinalesCortos = 999999;
     std::error_code ec;
     const auto longitud = fs::file_size(fichero, ec);
     if (ec || longitud < uint64_t(kOrdinalesCortos) * brisquel::kCabecera) return kAnchoPolyId;
-    FicheroAbierto bin(digi, fichero);
-    brisquel::tipo_entidad entidad;
-    int64_t n = 0;
-    do {
-        digi.DameEntidad(bin.nfich(), entidad);
-        ++n;
-    } while (entidad.nfich != 0);
-    return AnchoPolyId(n);
+    return AnchoPolyId(CuentaElementos(fichero));
 }
 
 /// The open layer and its common fields, looked up once per layer.
@@ -173,7 +199,7 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
             if (base != (opciones.anexar ? baseAnexo : fichero)) ultimas.clear();
             base = opciones.anexar ? baseAnexo : fichero;
             obra.Bloquea(base);
-            const int anchoPolyId = AnchoPolyIdDe(digi, fichero);
+            const int anchoPolyId = AnchoPolyIdDe(fichero);
             std::array<bool, 4> pendiente = {true, true, true, true};
             Reloj reloj(puerto);
             puerto.Proceso("Procesando fichero...");

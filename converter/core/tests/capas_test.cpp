@@ -102,7 +102,8 @@ TEST(CapasEnObra, AFullDiskAtAnyStageLeavesEveryFileAsItWas) {
 }
 
 // The cadastre set holds what this run wrote: a text layer of an earlier run beside the sheet
-// is not split into elemtex, and it is named as a layer this run left as it was.
+// is not split into elemtex, and it is named as a layer this run left as it was. What killed
+// runs left in the folder is removed.
 TEST(CapasEnObra, TheCadastreSetIsBuiltFromThisRunsLayersAndOldOnesAreNamed) {
     CarpetaTemporal dir;
     const std::string bin = dir / "hoja.bin";
@@ -116,6 +117,15 @@ TEST(CapasEnObra, TheCadastreSetIsBuiltFromThisRunsLayersAndOldOnesAreNamed) {
     puntos.textosComoLineas = false;
     PuertoGrabador puerto;
     ProcesarBinShp(puntos, puerto);  // hoja_TX beside hoja_TL
+
+    // What killed runs left: a layer's temporaries and a cadastre scratch folder.
+    const pid_t muerto = ::fork();
+    if (muerto == 0) ::_exit(0);
+    ::waitpid(muerto, nullptr, 0);
+    const std::string resto = ".hoja_P.parvenza-" + std::to_string(muerto) + "-1";
+    std::ofstream(dir / (resto + ".shp")) << "x";
+    fs::create_directory(dir / (".catastro.parvenza-" + std::to_string(muerto) + "-2"));
+    std::ofstream(dir / (".catastro.parvenza-" + std::to_string(muerto) + "-2/masa.shp")) << "x";
 
     EscribeBin(bin, HojaGrande(false));
     ResultadoBinShp r = Catastral(bin, manzanas);
