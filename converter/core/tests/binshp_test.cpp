@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <sstream>
 
 #include "comun/Error.h"
@@ -64,6 +65,56 @@ std::vector<brisquel::tipo_entidad> HojaMixta() {
         Linea("  1805", {{0, 0, 0}, {0, 500, 0}, {500, 500, 0}, {0, 0, 0}}),  // clockwise
         Texto("0901", "abc", {1000, 2000, 300}, 250, 9000),
     };
+}
+
+/// Every file of `dir`, by name, as bytes; the date in a dBase header (bytes 1-3) is masked.
+std::map<std::string, std::string> Ficheros(const fs::path& dir) {
+    std::map<std::string, std::string> v;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        if (e.path().extension() == ".bin") continue;
+        std::ifstream f(e.path(), std::ios::binary);
+        std::string bytes{std::istreambuf_iterator<char>(f), {}};
+        if (e.path().extension() == ".dbf" && bytes.size() > 4) bytes.replace(1, 3, "AMD");
+        v[e.path().filename().string()] = std::move(bytes);
+    }
+    return v;
+}
+
+// Layers written by an earlier version of the driver, kept as test data: a change of how
+// records are built or written must not change one byte of them.
+TEST(BinShp, LayersByteForByteAsTheReferenceRunWroteThem) {
+    struct Caso {
+        const char* nombre;
+        const char* bin;
+        bool mm, tresD, cerradasComoLineas, textosComoPuntos;
+    };
+    const fs::path ref = fs::path(PARVENZA_TEST_DATA) / "binshp-referencia";
+    const fs::path hoja = fs::path(PARVENZA_SOURCE_DIR) / "examples/hoja.bin";
+    for (const Caso& c : {Caso{"hoja", "hoja", false, false, false, false},
+                          Caso{"hoja-3d", "hoja", false, true, true, true},
+                          Caso{"hoja-mm", "hoja", true, false, false, false},
+                          Caso{"mixta", "mixta", false, false, false, false},
+                          Caso{"mixta-3d", "mixta", false, true, false, true}}) {
+        SCOPED_TRACE(c.nombre);
+        CarpetaTemporal tmp;
+        const fs::path bin = tmp.ruta() / (std::string(c.bin) + ".bin");
+        fs::copy_file(std::string(c.bin) == "hoja" ? hoja : ref / "mixta.bin", bin);
+        OpcionesBinShp o = Opciones({bin.string()});
+        o.divisor = c.mm ? 1000 : 100;
+        o.dosD = !c.tresD;
+        o.cerradasComoLineas = c.cerradasComoLineas;
+        o.textosComoLineas = !c.textosComoPuntos;
+        PuertoGrabador puerto;
+        ProcesarBinShp(o, puerto);
+        const auto esperados = Ficheros(ref / c.nombre);
+        const auto escritos = Ficheros(tmp.ruta());
+        for (const auto& [nombre, bytes] : esperados) {
+            auto it = escritos.find(nombre);
+            ASSERT_NE(it, escritos.end()) << nombre;
+            EXPECT_TRUE(it->second == bytes) << nombre << " differs";
+        }
+        EXPECT_EQ(escritos.size(), esperados.size());
+    }
 }
 
 const std::string kComunes = "POLY_ID N6.0 CODIGO C6.0 TEXT C50.0 ROTATION N6.2";
