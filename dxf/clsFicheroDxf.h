@@ -10,18 +10,27 @@
 #include "dxf/DxfError.h"
 #include "dxf/Pares.h"
 #include "dxf/RegistrosDxf.h"
+#include "dxf/TextoDxf.h"
 
 namespace dornavel {
 
-/// What a load left out: entity types it does not convert, and group codes it does not use
-/// inside the entities it converts (or between a SEQEND and the next entity).
+/// What a load left out: entity types it does not convert (polyface and polygon meshes as
+/// "POLYFACE_MESH" and "POLYGON_MESH"), group codes it does not use inside the entities it
+/// converts (or between a SEQEND and the next entity), and characters of the file's texts
+/// that Windows-1252 lacks, each replaced by "?".
 struct ResumenCargaDxf {
     std::map<std::string, int64_t> TiposOmitidos;  ///< entity name -> count
     std::map<int, int64_t> GruposOmitidos;         ///< group code -> count
+    int64_t CaracteresSustituidos = 0;
 };
 
-/// Reads the LINE, POLYLINE (VERTEX, SEQEND) and TEXT entities of the ENTITIES sections of an
-/// ASCII DXF file, and the layer table that ties Digi codes to DXF layers.
+/// Reads the entities of the ENTITIES sections of an ASCII DXF file, and the layer table that
+/// ties Digi codes to DXF layers. LINE, POLYLINE (VERTEX, SEQEND) and TEXT keep their records;
+/// LWPOLYLINE, ARC and CIRCLE become POLYLINE records, MTEXT a TEXT record, POINT a record of
+/// its own. Object coordinates (extrusion groups 210 to 230) are turned into world ones by the
+/// arbitrary-axis rule, arcs and bulges into vertices at most kPasoArcoGrados apart. Texts
+/// and layer names are converted to Windows-1252 from the file's encoding (UTF-8 from AC1021
+/// on, else $DWGCODEPAGE), with \U+XXXX escapes and the %%c, %%d, %%p, %%% codes decoded.
 /// One object reads one file at a time; every method throws DxfError.
 class clsFicheroDxf {
   public:
@@ -49,17 +58,23 @@ class clsFicheroDxf {
     /// group codes it does not use are skipped; both are counted in Resumen(). The load
     /// ends at the 0/EOF pair; a file without one fails with DxfError 62 and keeps the
     /// entities completed before. A value that is not a number where one is expected fails
-    /// with DxfError 13 naming the line. `fichero` and `nfich` are not used.
+    /// with DxfError 13 naming the line; so does a binary DXF file, before anything is read.
+    /// `fichero` and `nfich` are not used.
     void CargaFicheroDxf(const std::string& fichero, std::vector<tipo_ElementoDxf>& ElementosDxf,
                          int32_t nfich);
 
     /// Reads one entity of type `TipoDxf` from the current pair on ("LINE", "POLYLINE" with
-    /// its vertices, "TEXT"); any other name reads nothing and leaves `Tipo` empty. On return
-    /// the current pair is the group 0 pair that ended the entity (a polyline's SEQEND).
+    /// its vertices, "LWPOLYLINE", "ARC", "CIRCLE", "TEXT", "MTEXT", "POINT"); any other name
+    /// reads nothing and leaves `Tipo` empty. A polyface or polygon mesh is read whole,
+    /// counted in Resumen() and leaves `Tipo` empty. On return the current pair is the group 0
+    /// pair that ended the entity (a polyline's SEQEND).
     void leeDxf(const std::string& TipoDxf, tipo_ElementoDxf& ElementoDxf);
 
     /// What the last CargaFicheroDxf (and the leeDxf calls since) left out.
-    const ResumenCargaDxf& Resumen() const { return m_resumen; }
+    const ResumenCargaDxf& Resumen() const {
+        m_resumen.CaracteresSustituidos = m_texto.Sustituidos();
+        return m_resumen;
+    }
     /// The current pair.
     const ParDxf& ParActual() const { return m_par; }
 
@@ -83,8 +98,19 @@ class clsFicheroDxf {
     void leeLinea(const std::string& tira, std::vector<std::string>& palabras);
 
   private:
+    struct Comunes;
     void Lee();
+    void LeeCabecera();
+    bool Comun(Comunes& c);
+    void LeeLine(tipo_ElementoDxf& e);
+    void LeePolyline(tipo_ElementoDxf& e);
+    void LeeLwPolyline(tipo_ElementoDxf& e);
+    void LeeArco(tipo_ElementoDxf& e, bool circulo);
+    void LeeText(tipo_ElementoDxf& e);
+    void LeeMText(tipo_ElementoDxf& e);
+    void LeePoint(tipo_ElementoDxf& e);
     void Requiere() const;
+    std::string Donde() const;
     double Real(const char* que) const;
     uint8_t Byte(const char* que) const;
     int64_t Entero(const char* que) const;
@@ -97,7 +123,9 @@ class clsFicheroDxf {
     std::unique_ptr<std::ifstream> m_in;
     std::unique_ptr<LectorPares> m_lector;
     ParDxf m_par;
-    ResumenCargaDxf m_resumen;
+    bool m_binario = false;
+    TextoDxf m_texto;
+    mutable ResumenCargaDxf m_resumen;
 };
 
 }  // namespace dornavel

@@ -62,14 +62,14 @@ int32_t Relleno(int32_t color, int32_t nRelleno) {
     return -color;
 }
 
+}  // namespace
+
 int32_t JustificacionDxf(uint8_t h, uint8_t v) {
     if (h != 1) return 8;
     if (v == 1) return 7;
     if (v == 2) return 8;
     return 3;
 }
-
-}  // namespace
 
 void Utilidades::BuscaEnDigiTab(const std::string& codigo, const brisquel::TablaDigi& digitab,
                                 const brisquel::Paleta& pal, int32_t colornuevo, int32_t& nColor,
@@ -170,9 +170,9 @@ void Utilidades::ConvierteDxfOrmanto(const dornavel::tipo_ElementoDxf& elementoD
                                      const brisquel::Paleta& digipal, const int32_t& colornuevo,
                                      lumeral::Entidad& EntidadN) {
     const std::string& tipo = elementoDxf.Tipo;
-    if (tipo != "LINE" && tipo != "POLYLINE" && tipo != "TEXT")
+    if (tipo != "LINE" && tipo != "POLYLINE" && tipo != "TEXT" && tipo != "POINT")
         throw UtilidadesError(5, "ConvierteDxfOrmanto: el elemento DXF de tipo \"" + tipo +
-                                     "\" no se convierte (solo LINE, POLYLINE y TEXT)");
+                                     "\" no se convierte (solo LINE, POLYLINE, POINT y TEXT)");
     Protegido("ConvierteDxfOrmanto", [&] {
         auto& m = EntidadN.MaxMin();
         m.xmin(999999999);
@@ -201,13 +201,17 @@ void Utilidades::ConvierteDxfOrmanto(const dornavel::tipo_ElementoDxf& elementoD
             for (const auto& v : elementoDxf.Polyline.Gvertices)
                 EntidadN.AnadePunto(PuntoDxf(v.G10_Coord));
             cerrado = elementoDxf.Polyline.G70_Cerrada == "1";
+        } else if (tipo == "POINT") {
+            codigoDeCapa(elementoDxf.Point.G8_capa);
+            EntidadN.AnadePunto(PuntoDxf(elementoDxf.Point.G10_Coord));
         } else {
             const auto& x = elementoDxf.Text;
             codigoDeCapa(x.G8_capa);
             EntidadN.AnadePunto(PuntoDxf(x.G11_Coord));
             t.Justificacion(JustificacionDxf(x.G40_caract.G72_justH, x.G40_caract.G73_justV));
             t.Giro(Escala(x.G40_caract.G50_rotac, "el giro"));
-            t.Altura(Escala(x.G40_caract.G41_alto, "la altura"));
+            // Group 40 is the height in every DXF writer; 41 is the width factor.
+            t.Altura(Escala(x.G40_caract.G40_ancho, "la altura"));
             // Last, so that the text box takes the height and justification just set.
             t.Texto(x.G1_texto);
         }

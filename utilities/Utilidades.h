@@ -12,6 +12,9 @@
 
 namespace fenoquia {
 
+/// The Digi justification of a DXF text by its horizontal (72) and vertical (73) alignment.
+int32_t JustificacionDxf(uint8_t justH, uint8_t justV);
+
 /// The utilities library's public class: the open-file dialog, file-type detection and the
 /// conversion of Digi and DXF elements into entities. Every method throws UtilidadesError.
 class Utilidades {
@@ -56,11 +59,12 @@ class Utilidades {
                      int32_t& colornuevo, std::string& strTipoFichero,
                      std::vector<dornavel::BinDxfTab>& tablaBinDxf);
 
-    /// Fills `EntidadN` from a DXF entity (LINE, POLYLINE or TEXT): its Digi code from the
-    /// layer table by the entity's layer (empty when the layer is not listed), points and
-    /// heights scaled by 100 and rounded halves to even, a TEXT's justification from groups
-    /// 72/73 and its text set last, and the style from the code table and palette as for
-    /// Digi elements. Only a POLYLINE whose G70_Cerrada is "1" is closed.
+    /// Fills `EntidadN` from a DXF entity (LINE, POLYLINE, POINT or TEXT): its Digi code from
+    /// the layer table by the entity's layer (empty when the layer is not listed), points and
+    /// heights scaled by 100 and rounded halves to even, a TEXT's height from group 40, its
+    /// justification from groups 72/73 (JustificacionDxf) and its text set last, and the style
+    /// from the code table and palette as for Digi elements. Only a POLYLINE whose G70_Cerrada
+    /// is "1" is closed.
     /// Throws UtilidadesError 5 for any other entity type (the entity is left untouched),
     /// 6 when a scaled value does not fit in 32 bits, or the number of what failed.
     void ConvierteDxfOrmanto(const dornavel::tipo_ElementoDxf& elementoDxf,

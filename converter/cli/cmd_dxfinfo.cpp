@@ -1,7 +1,9 @@
-// parvenza-cli dxfinfo FILE.dxf [--layers bindxf.tab]: what the DXF reader loads from a CAD
-// file, entity by entity, and what it leaves out, so a user can see how the file will be read.
+// parvenza-cli dxfinfo FILE.dxf [--layers bindxf.tab] [--json]: what the DXF reader loads from
+// a CAD file, entity by entity, and what it leaves out, so a user can see how the file will be
+// read. With --json, one object other programs' readings can be compared with.
 
 #include <CLI/CLI.hpp>
+#include <charconv>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -10,6 +12,7 @@
 #include "digi/Texto1252.h"
 #include "dxf/Mensajes.h"
 #include "dxf/clsFicheroDxf.h"
+#include "utilities/Utilidades.h"
 
 namespace parvenza::cli {
 
@@ -29,7 +32,7 @@ std::string U(const std::string& s) { return brisquel::Utf8DesdeWindows1252(s); 
 void Lista(const std::vector<tipo_ElementoDxf>& elementos, const std::vector<BinDxfTab>* tabla,
            std::ostream& out) {
     clsFicheroDxf buscador;
-    int64_t lineas = 0, polilineas = 0, textos = 0;
+    int64_t lineas = 0, polilineas = 0, textos = 0, puntos1 = 0;
     for (std::size_t i = 0; i < elementos.size(); ++i) {
         const auto& e = elementos[i];
         std::string capa;
@@ -46,6 +49,11 @@ void Lista(const std::vector<tipo_ElementoDxf>& elementos, const std::vector<Bin
             capa = e.Polyline.G8_capa;
             puntos = e.Polyline.Gvertices.size();
             primero = e.Polyline.Gvertices.front().G10_Coord;
+        } else if (e.Tipo == "POINT") {
+            ++puntos1;
+            capa = e.Point.G8_capa;
+            puntos = 1;
+            primero = e.Point.G10_Coord;
         } else {
             ++textos;
             capa = e.Text.G8_capa;
@@ -62,14 +70,12 @@ void Lista(const std::vector<tipo_ElementoDxf>& elementos, const std::vector<Bin
         if (e.Tipo == "POLYLINE")
             out << " closed=" << (e.Polyline.G70_Cerrada == "1" ? "yes" : "no");
         if (e.Tipo == "TEXT")
-            // The conversion takes the height from group 41; show 40 beside it, since CAD
-            // programs write the height there.
-            out << " text=\"" << U(e.Text.G1_texto) << "\" height41=" << e.Text.G40_caract.G41_alto
-                << " size40=" << e.Text.G40_caract.G40_ancho;
+            out << " text=\"" << U(e.Text.G1_texto) << "\" height=" << e.Text.G40_caract.G40_ancho
+                << " width=" << e.Text.G40_caract.G41_alto;
         out << "\n";
     }
     out << "entities: " << elementos.size() << " (lines " << lineas << ", polylines " << polilineas
-        << ", texts " << textos << ")\n";
+        << ", points " << puntos1 << ", texts " << textos << ")\n";
 }
 
 void Omitidos(const ResumenCargaDxf& r, std::ostream& out) {
@@ -79,10 +85,91 @@ void Omitidos(const ResumenCargaDxf& r, std::ostream& out) {
     out << "\nskipped group codes:";
     if (r.GruposOmitidos.empty()) out << " none";
     for (const auto& [grupo, n] : r.GruposOmitidos) out << " " << grupo << "=" << n;
-    out << "\n";
+    out << "\ncharacters replaced by \"?\": " << r.CaracteresSustituidos << "\n";
 }
 
-int DxfInfo(const std::string& fichero, const std::string& capas, std::ostream& out,
+// Shortest text that reads back as the same double.
+std::string Numero(double v) {
+    char b[32];
+    const auto r = std::to_chars(b, b + sizeof b, v);
+    return std::string(b, r.ptr);
+}
+
+std::string Cadena(const std::string& s1252) {
+    std::string r = "\"";
+    for (unsigned char c : U(s1252)) {
+        if (c == '"' || c == '\\') {
+            r += '\\';
+            r += static_cast<char>(c);
+        } else if (c == '\n') {
+            r += "\\n";
+        } else if (c < 0x20) {
+            char b[8];
+            std::snprintf(b, sizeof b, "\\u%04x", c);
+            r += b;
+        } else {
+            r += static_cast<char>(c);
+        }
+    }
+    return r + "\"";
+}
+
+void Json(const std::vector<tipo_ElementoDxf>& elementos, const ResumenCargaDxf& r,
+          std::ostream& out) {
+    auto punto = [&](const GCoord& c) {
+        out << "[" << Numero(c.X) << ", " << Numero(c.Y) << ", " << Numero(c.Z) << "]";
+    };
+    out << "{\"entities\": [";
+    for (std::size_t i = 0; i < elementos.size(); ++i) {
+        const auto& e = elementos[i];
+        out << (i ? ",\n  " : "\n  ") << "{\"type\": \"" << e.Tipo << "\", \"layer\": ";
+        std::vector<const GCoord*> puntos;
+        bool cerrado = false;
+        if (e.Tipo == "LINE") {
+            out << Cadena(e.Line.G8_capa);
+            puntos = {&e.Line.G10_Coord, &e.Line.G11_Coord};
+        } else if (e.Tipo == "POLYLINE") {
+            out << Cadena(e.Polyline.G8_capa);
+            for (const auto& v : e.Polyline.Gvertices) puntos.push_back(&v.G10_Coord);
+            cerrado = e.Polyline.G70_Cerrada == "1";
+        } else if (e.Tipo == "POINT") {
+            out << Cadena(e.Point.G8_capa);
+            puntos = {&e.Point.G10_Coord};
+        } else {
+            out << Cadena(e.Text.G8_capa);
+            puntos = {&e.Text.G11_Coord};
+        }
+        out << ", \"closed\": " << (cerrado ? "true" : "false") << ", \"points\": [";
+        for (std::size_t k = 0; k < puntos.size(); ++k) {
+            if (k) out << ", ";
+            punto(*puntos[k]);
+        }
+        out << "]";
+        if (e.Tipo == "TEXT") {
+            const auto& c = e.Text.G40_caract;
+            out << ", \"text\": " << Cadena(e.Text.G1_texto)
+                << ", \"height\": " << Numero(c.G40_ancho)
+                << ", \"rotation\": " << Numero(c.G50_rotac)
+                << ", \"justification\": " << fenoquia::JustificacionDxf(c.G72_justH, c.G73_justV);
+        }
+        out << "}";
+    }
+    out << (elementos.empty() ? "" : "\n") << "],\n \"skipped\": {\"entities\": {";
+    const char* coma = "";
+    for (const auto& [tipo, n] : r.TiposOmitidos) {
+        out << coma << Cadena(tipo) << ": " << n;
+        coma = ", ";
+    }
+    out << "}, \"groups\": {";
+    coma = "";
+    for (const auto& [grupo, n] : r.GruposOmitidos) {
+        out << coma << "\"" << grupo << "\": " << n;
+        coma = ", ";
+    }
+    out << "}},\n \"replaced_characters\": " << r.CaracteresSustituidos << "}\n";
+}
+
+int DxfInfo(const std::string& fichero, const std::string& capas, bool json, std::ostream& out,
             std::ostream& err) {
     EstableceMensajero([&err](const std::string& t) { err << "parvenza-cli: " << t << "\n"; });
     clsFicheroDxf dxf;
@@ -109,7 +196,9 @@ int DxfInfo(const std::string& fichero, const std::string& capas, std::ostream& 
         estado = 1;
     }
     if (n != 0) dxf.CierraFicheroDxf(fichero, n);
-    if (n != 0 || !elementos.empty()) {
+    if (json && estado == 0) {
+        Json(elementos, dxf.Resumen(), out);
+    } else if (!json && (n != 0 || !elementos.empty())) {
         // Also after a failure: what was read before it is what a caller would get.
         Lista(elementos, capas.empty() ? nullptr : &tabla, out);
         Omitidos(dxf.Resumen(), out);
@@ -124,10 +213,17 @@ const bool registrado = RegistraSubcomando(40, [](CLI::App& app, int& estado) {
         "dxfinfo", "List what the DXF reader loads from a DXF file and what it skips");
     auto fichero = std::make_shared<std::string>();
     auto capas = std::make_shared<std::string>();
+    auto json = std::make_shared<bool>(false);
     sub->add_option("FILE", *fichero, "DXF file")->required();
-    sub->add_option("--layers", *capas, "layer table (bindxf.tab) giving each layer's Digi code");
-    sub->callback(
-        [fichero, capas, &estado] { estado = DxfInfo(*fichero, *capas, std::cout, std::cerr); });
+    auto* tabla = sub->add_option("--layers", *capas,
+                                  "layer table (bindxf.tab) giving each layer's Digi code");
+    sub->add_flag("--json", *json,
+                  "one JSON object: entities with every vertex, what was skipped, characters "
+                  "replaced")
+        ->excludes(tabla);
+    sub->callback([fichero, capas, json, &estado] {
+        estado = DxfInfo(*fichero, *capas, *json, std::cout, std::cerr);
+    });
 });
 
 }  // namespace

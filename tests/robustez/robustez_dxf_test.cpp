@@ -48,12 +48,12 @@ const std::string kLinea = "  0\nLINE\n  8\nC\n 10\n1\n 20\n2\n 11\n3\n 21\n4\n"
 
 TEST_F(DxfMalo, EntidadesDesconocidasYSueltasSeSaltan) {
     // Unknown entities before, between and as the last one of the section.
-    EXPECT_EQ(Carga(Entidades("  0\nCIRCLE\n 10\n0\n 40\n1\n" + kLinea + "  0\nINSERT\n  2\nB\n" +
+    EXPECT_EQ(Carga(Entidades("  0\nSPLINE\n 10\n0\n 40\n1\n" + kLinea + "  0\nINSERT\n  2\nB\n" +
                               kLinea + "  0\nHATCH\n")),
               0);
     EXPECT_EQ(el.size(), 2u);
     EXPECT_EQ(omitidos,
-              (std::map<std::string, int64_t>{{"CIRCLE", 1}, {"HATCH", 1}, {"INSERT", 1}}));
+              (std::map<std::string, int64_t>{{"HATCH", 1}, {"INSERT", 1}, {"SPLINE", 1}}));
     // VERTEX and SEQEND with no POLYLINE around them are entities the reader does not convert.
     EXPECT_EQ(Carga(Entidades("  0\nVERTEX\n 10\n1\n  0\nSEQEND\n" + kLinea)), 0);
     ASSERT_EQ(el.size(), 1u);
@@ -72,6 +72,15 @@ TEST_F(DxfMalo, ValoresQueNoSonNumeros) {
     for (const char* fuera : {"300", "-1"})  // a justification that does not fit a byte
         EXPECT_EQ(Carga(Entidades("  0\nTEXT\n 72\n" + std::string(fuera) + "\n")), 6) << fuera;
     EXPECT_EQ(Carga(Entidades("  0\nPOLYLINE\n 70\nuno\n  0\nSEQEND\n")), 13);
+    EXPECT_EQ(Carga(Entidades("  0\nLWPOLYLINE\n 20\n1\n 10\n1\n")), 13);  // y before its x
+    // Angles and bulges far out of range still give a bounded arc.
+    EXPECT_EQ(
+        Carga(Entidades("  0\nARC\n 40\n1\n 50\n1e300\n 51\n-1e300\n  0\nLWPOLYLINE\n"
+                        " 70\n1\n 10\n0\n 20\n0\n 42\n1e300\n 10\n1\n 20\n0\n 42\n-1e-300\n")),
+        0);
+    ASSERT_EQ(el.size(), 2u);
+    EXPECT_LE(el[0].Polyline.Gvertices.size(), 91u);
+    EXPECT_LE(el[1].Polyline.Gvertices.size(), 92u);
 }
 
 TEST_F(DxfMalo, FicherosQueNoSonDxf) {
@@ -90,8 +99,9 @@ TEST_F(DxfMalo, FicherosQueNoSonDxf) {
 // Every fixture from another program cut after any of its lines: the load ends, with the
 // entities or with the reader's own error, never with a crash, a hang or another exception.
 TEST_F(DxfMalo, CadaCorteDeLosFicherosDeOtrosProgramasTermina) {
-    for (const char* nombre : {"polyline_smooth.dxf", "polyline_smooth_crlf.dxf",
-                               "entities_only.dxf", "gdal_writer.dxf"}) {
+    for (const char* nombre :
+         {"polyline_smooth.dxf", "polyline_smooth_crlf.dxf", "entities_only.dxf", "gdal_writer.dxf",
+          "polylines_ocs_bulge.dxf", "usa_lwpolyline.dxf", "unicode_texts.dxf"}) {
         std::ifstream in(std::string(PARVENZA_TEST_DATA "/dxf/") + nombre, std::ios::binary);
         std::vector<std::string> lineas;
         for (std::string l; std::getline(in, l);) lineas.push_back(l + "\n");

@@ -141,20 +141,26 @@ TEST_F(Utiles, DigiElementsBecomeStyledEntities) {
 
 TEST_F(Utiles, DxfElementsBecomeStyledEntities) {
     Tipo(dir, "plano.dxf");
-    dornavel::tipo_ElementoDxf l{"LINE", {"VIAS", {10.5, 20.25, 0}, {11, 21, 0.125}}, {}, {}}, raro;
+    dornavel::tipo_ElementoDxf l{"LINE", {"VIAS", {10.5, 20.25, 0}, {11, 21, 0.125}}, {}, {}, {}},
+        raro;
     const dornavel::tipo_ElementoDxf p{
-        "POLYLINE", {}, {"VIAS", "1", {{"", {0.375, -0.125, 0}}}}, {}};
+        "POLYLINE", {}, {"VIAS", "1", {{"", {0.375, -0.125, 0}}}}, {}, {}};
     dornavel::tipo_ElementoDxf t{
-        "TEXT", {}, {}, {"TEXTOS", {9, 9, 9}, " AB ", {7.0, 2.5, 0, 3, 45.5}, {1, 2, 0}}};
+        "TEXT", {}, {}, {"TEXTOS", {9, 9, 9}, " AB ", {2.5, 0.8, 0, 3, 45.5}, {1, 2, 0}}, {}};
     // Hundredths, halves to even (12.5 -> 12); a polyline of one vertex is a point.
     EXPECT_EQ(Convierte(l),
               "1001 kind 1 (1050,2025,0) (1100,2100,12) box 1050,2025,0 1100,2100,12 colour " + C5 +
                   "/" + C5 + " width 2");
     EXPECT_EQ(Convierte(p), "1001 kind 2 (38,-12,0) box 38,-12,0 38,-12,0 colour " + C5 + "/" + C5 +
                                 " width 2 closed");
-    // Height from group 41; middle centre box of 2 x 250 by 250 around (100, 200).
+    // Height from group 40 (41 is the width factor); middle centre box of 2 x 250 by 250
+    // around (100, 200).
     EXPECT_EQ(Convierte(t), "2001 kind 4 (100,200,0) box -150,75,0 350,325,0 colour " + C5 + "/-" +
                                 C5 + " width 1 'AB' h 250 turn 4550 just 8");
+    dornavel::tipo_ElementoDxf punto;
+    punto.Tipo = "POINT", punto.Point = {"VIAS", {1, 2, 3}};
+    EXPECT_EQ(Convierte(punto), "1001 kind 2 (100,200,300) box 100,200,300 100,200,300 colour " +
+                                    C5 + "/" + C5 + " width 2");
     l.Line.G8_capa = "NINGUNA";
     EXPECT_EQ(Convierte(l),
               " kind 1 (1050,2025,0) (1100,2100,12) box 1050,2025,0 1100,2100,12 colour " + C3 +
@@ -171,7 +177,7 @@ TEST_F(Utiles, DxfElementsBecomeStyledEntities) {
     EXPECT_EQ(Falla([&] { u.ConvierteDxfOrmanto(raro, bindxf, digitab, pal, colornuevo, intacta); },
                     &mensaje),
               5);
-    EXPECT_NE(mensaje.find("LINE, POLYLINE y TEXT"), std::string::npos);
+    EXPECT_NE(mensaje.find("LINE, POLYLINE, POINT y TEXT"), std::string::npos);
     EXPECT_EQ(intacta.codigo(), "X");
     l.Line.G10_Coord.X = 3.0e7;  // 3e9 hundredths do not fit in 32 bits
     EXPECT_EQ(Falla([&] { Convierte(l); }), 6);

@@ -347,21 +347,36 @@ TEST_F(Cli, DxfInfoFixturesLayerTableAndBadFiles) {
         << "  0\nSECTION\n  2\nENTITIES\n  0\nTEXT\n  8\nT\n 10\n1.5\n"
            "  1\nCalle\n  0\nLINE\n  8\nV\n";
     const std::string gdal = "dxfinfo " + Dato("dxf/gdal_writer.dxf");
-    Comprueba({{gdal, 0, "1 POLYLINE layer=1001 points=3 first=(100.5,200.25,10) closed=no\n"},
-               {gdal, 0, "skipped entity types: LWPOLYLINE=1 POINT=1\n"},
-               {gdal, 0, "100=12"},
-               {"dxfinfo " + Dato("dxf/polyline_smooth.dxf"), 0, "layer=1 points=5 "},
-               {"dxfinfo " + Dato("dxf/polyline_smooth_crlf.dxf"), 0, "closed=yes"},
-               {"dxfinfo " + Dato("dxf/polyline_smooth_crlf.dxf"), 0, "skipped entity types: none"},
-               {"dxfinfo " + Dato("dxf/entities_only.dxf"), 0, "entities: 0 "},
-               {"dxfinfo " + Dato("dxf/entities_only.dxf"), 0, "skipped entity types: POINT=2"},
-               {gdal + " --layers bindxf.tab", 0, "layer=1001 code=5001 "},
-               {"dxfinfo " + Dato("dxf/polyline_smooth.dxf") + " --layers bindxf.tab", 0,
-                "layer=1 code=- "},
-               {"dxfinfo cortado.dxf", 1, "1 TEXT layer=T points=1 first=(1.5,0,0) text=\"Calle\""},
-               {"dxfinfo cortado.dxf", 1, "cortado.dxf: fin de fichero"},
-               {"dxfinfo no.dxf", 1, "No se encuentra el fichero"},
-               {gdal + " --layers mala.tab", 1, "Error en formato de fichero"}});
+    Comprueba(
+        {{gdal, 0, "1 POLYLINE layer=1001 points=3 first=(100.5,200.25,10) closed=no\n"},
+         {gdal, 0, "3 POINT layer=TEXTOS points=1 first=(50,60,0)\n"},
+         {gdal, 0, "skipped entity types: none\n"},
+         {gdal, 0, "100=16"},
+         {"dxfinfo " + Dato("dxf/polyline_smooth.dxf"), 0, "layer=1 points=141 "},
+         {"dxfinfo " + Dato("dxf/polyline_smooth_crlf.dxf"), 0, "closed=yes"},
+         {"dxfinfo " + Dato("dxf/polyline_smooth_crlf.dxf"), 0, "skipped entity types: none"},
+         {"dxfinfo " + Dato("dxf/entities_only.dxf"), 0,
+          "entities: 2 (lines 0, polylines 0, points 2, texts 0)"},
+         {"dxfinfo --json " + Dato("dxf/entities_only.dxf"), 0,
+          "{\"entities\": [\n  {\"type\": \"POINT\", \"layer\": \"POINTS\", \"closed\": false, "
+          "\"points\": [[672500, 242000, 539.986]]},"},
+         {"dxfinfo --json " + Dato("dxf/unicode_texts.dxf"), 0,
+          "\"layer\": \"Tsch\xC3\xBCss mit \xC3\xBC\", \"closed\": false, \"points\": [[1.5, 2.25, "
+          "0]], \"text\": \"Tsch\xC3\xBCss ?mega \xE2\x82\xAC ??\", \"height\": 2.5, "
+          "\"rotation\": 0, \"justification\": 8}"},
+         {"dxfinfo --json " + Dato("dxf/unicode_texts.dxf"), 0,
+          "\"text\": \"A\xC3\xB1o ? dos\", \"height\": 0.5, \"rotation\": 0, "
+          "\"justification\": 8}\n],\n \"skipped\": {\"entities\": {}, \"groups\": "
+          "{\"5\": 3, \"100\": 8}},\n \"replaced_characters\": 4}\n"},
+         {"dxfinfo --json " + Dato("dxf/binary_r12.dxf"), 1, "DXF binario"},
+         {gdal + " --layers bindxf.tab", 0, "layer=1001 code=5001 "},
+         {"dxfinfo " + Dato("dxf/polyline_smooth.dxf") + " --layers bindxf.tab", 0,
+          "layer=1 code=- "},
+         {"dxfinfo cortado.dxf", 1,
+          "1 TEXT layer=T points=1 first=(1.5,0,0) text=\"Calle\" height=0 width=0"},
+         {"dxfinfo cortado.dxf", 1, "cortado.dxf: fin de fichero"},
+         {"dxfinfo no.dxf", 1, "No se encuentra el fichero"},
+         {gdal + " --layers mala.tab", 1, "Error en formato de fichero"}});
 }
 
 }  // namespace
