@@ -1,4 +1,12 @@
 # Shared helpers for the project's targets.
+include(GNUInstallDirs)
+
+# Installed programs and libraries find the project's libraries beside them, wherever the
+# prefix is put; a system library folder (the Debian package's /usr) needs no search path.
+list(FIND CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES "${CMAKE_INSTALL_FULL_LIBDIR}" PARVENZA_LIBDIR_SISTEMA)
+if(PARVENZA_LIBDIR_SISTEMA EQUAL -1)
+  set(CMAKE_INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+endif()
 
 # Warnings for our own code only.
 function(parvenza_warnings target)
@@ -24,4 +32,35 @@ function(parvenza_test)
   gtest_discover_tests(${T_NAME}
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+# parvenza_biblioteca_publica(target CARPETA dir CABECERAS a.h ... [REQUIERE pc ...] DESCRIPCION text)
+# A library other programs link: versioned with the project (libX.so.MAJOR), exported as
+# Parvenza::X, its public headers installed under include/parvenza/<dir>/ (included as
+# "<dir>/a.h", as inside the tree) and a pkg-config file named after it in lower case.
+function(parvenza_biblioteca_publica target)
+  cmake_parse_arguments(B "" "CARPETA;DESCRIPCION" "CABECERAS;REQUIERE" ${ARGN})
+  set_target_properties(${target} PROPERTIES
+    VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+  # The public headers are C++20 (defaulted comparisons): callers get the standard too.
+  target_compile_features(${target} PUBLIC cxx_std_20)
+  target_include_directories(${target} PUBLIC
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/parvenza>)
+  install(TARGETS ${target} EXPORT ParvenzaTargets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev)
+  list(TRANSFORM B_CABECERAS PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+  install(FILES ${B_CABECERAS}
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/parvenza/${B_CARPETA} COMPONENT dev)
+
+  string(TOLOWER ${target} PC_NOMBRE)
+  set(PC_DESCRIPCION "${B_DESCRIPCION}")
+  list(JOIN B_REQUIERE " " PC_REQUIERE)
+  # The prefix is found from the file's own place, so an install under any prefix works.
+  file(RELATIVE_PATH PC_A_PREFIJO "${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig" "${CMAKE_INSTALL_PREFIX}")
+  string(REGEX REPLACE "/$" "" PC_A_PREFIJO "${PC_A_PREFIJO}")
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/biblioteca.pc.in
+                 ${PROJECT_BINARY_DIR}/pkgconfig/${PC_NOMBRE}.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/pkgconfig/${PC_NOMBRE}.pc
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 endfunction()

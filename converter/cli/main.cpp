@@ -32,6 +32,7 @@ std::vector<Registro> Subcomandos() {
 int main(int argc, char** argv) {
     CLI::App app{"Parvenza: Digi BIN files to shapefiles and back"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "parvenza-cli " PARVENZA_VERSION);
     int estado = 0;
     for (auto& registro : parvenza::cli::Subcomandos()) registro(app, estado);
     try {

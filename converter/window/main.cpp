@@ -4,6 +4,7 @@
 //   parvenza --all-controls     shows every control, also those the window hides until used
 
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 #include <QWindow>
 #include <clocale>
@@ -18,6 +19,9 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Parvenza"));
+    // The installed desktop entry and icon (share/applications, share/icons) carry this name.
+    QApplication::setDesktopFileName(QStringLiteral("parvenza"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("parvenza")));
     // Qt has just taken the user's locale for the whole process; numbers stay with a point.
     std::setlocale(LC_NUMERIC, "C");
 
