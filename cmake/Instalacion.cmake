@@ -115,31 +115,34 @@ set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME parvenza)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION science)
+# The libraries are registered with ldconfig through dpkg's trigger (CPack adds ldconfig calls
+# to postinst and postrm besides).
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/docs/debian/triggers)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
   "conversor de cartografía entre ficheros BIN de Digi y shapefiles
- Convierte los ficheros de elementos BIN del programa de restitución Digi en
- capas shapefile (puntos, líneas, polígonos y textos) y añade los registros de
- un shapefile a un fichero BIN. En modo catastro lee la base de datos de
- topología (.mdb) y reparte el resultado en las diez capas de catastro.
- .
- Trae la ventana (parvenza), la línea de órdenes (parvenza-cli) y las cuatro
- bibliotecas que usan: ficheros Digi (Brisquel), modelo de entidades
- (Lumeral), lector DXF (Dornavel) y utilidades (Fenoquia).")
+Convierte los ficheros de elementos BIN del programa de restitución Digi en
+capas shapefile (puntos, líneas, polígonos y textos) y añade los registros de
+un shapefile a un fichero BIN. En modo catastro lee la base de datos de
+topología (.mdb) y reparte el resultado en las diez capas de catastro.
+
+Trae la ventana (parvenza), la línea de órdenes (parvenza-cli) y las cuatro
+bibliotecas que usan: ficheros Digi (Brisquel), modelo de entidades
+(Lumeral), lector DXF (Dornavel) y utilidades (Fenoquia).")
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME parvenza-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_COMPONENT_DEV_DEPENDS runtime)
 set(CPACK_COMPONENT_DEV_DESCRIPTION
   "bibliotecas de Parvenza: cabeceras y ficheros para compilar con ellas
- Cabeceras C++20 de las bibliotecas Brisquel (ficheros BIN de Digi), Lumeral
- (modelo de entidades), Dornavel (lector DXF) y Fenoquia (utilidades), con el
- paquete de CMake (find_package(Parvenza CONFIG)) y los ficheros de pkg-config.")
+Cabeceras C++20 de las bibliotecas Brisquel (ficheros BIN de Digi), Lumeral
+(modelo de entidades), Dornavel (lector DXF) y Fenoquia (utilidades), con el
+paquete de CMake (find_package(Parvenza CONFIG)) y los ficheros de pkg-config.")
 
 set(CPACK_DEBIAN_GDAL_PACKAGE_NAME parvenza-gdal)
 set(CPACK_COMPONENT_GDAL_DEPENDS runtime)
 set(CPACK_COMPONENT_GDAL_DESCRIPTION
   "controlador de GDAL para los ficheros BIN de Digi
- Complemento de GDAL que lee y escribe hojas BIN de Digi desde cualquier
- programa de GDAL.")
+Complemento de GDAL que lee y escribe hojas BIN de Digi desde cualquier
+programa de GDAL.")
 
 include(CPack)
