@@ -34,25 +34,38 @@ function(parvenza_test)
     PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
-# parvenza_biblioteca_publica(target CARPETA dir CABECERAS a.h ... [REQUIERE pc ...] DESCRIPCION text)
-# A library other programs link: versioned with the project (libX.so.MAJOR), exported as
-# Parvenza::X, its public headers installed under include/parvenza/<dir>/ (included as
-# "<dir>/a.h", as inside the tree) and a pkg-config file named after it in lower case.
+# parvenza_biblioteca_publica(target CARPETA dir CABECERAS a.h ... [NOMBRE name]
+#                             [DESCRIPCION text] [REQUIERE pc ...])
+# A library other programs use: exported as Parvenza::<NOMBRE, default the target's name>, its
+# public headers installed under include/parvenza/<dir>/ (included as "<dir>/a.h", as inside
+# the tree). A compiled one is also versioned with the project (libX.so.MAJOR) and gets a
+# pkg-config file named after it in lower case; a header-only one shares their include folder.
 function(parvenza_biblioteca_publica target)
-  cmake_parse_arguments(B "" "CARPETA;DESCRIPCION" "CABECERAS;REQUIERE" ${ARGN})
-  set_target_properties(${target} PROPERTIES
-    VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
-  # The public headers are C++20 (defaulted comparisons): callers get the standard too.
-  target_compile_features(${target} PUBLIC cxx_std_20)
-  target_include_directories(${target} PUBLIC
+  cmake_parse_arguments(B "" "CARPETA;DESCRIPCION;NOMBRE" "CABECERAS;REQUIERE" ${ARGN})
+  get_target_property(tipo ${target} TYPE)
+  set(ambito PUBLIC)
+  if(tipo STREQUAL "INTERFACE_LIBRARY")
+    set(ambito INTERFACE)
+  endif()
+  target_include_directories(${target} ${ambito}
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/parvenza>)
+  # The public headers are C++20 (defaulted comparisons): callers get the standard too.
+  target_compile_features(${target} ${ambito} cxx_std_20)
+  if(B_NOMBRE)
+    set_target_properties(${target} PROPERTIES EXPORT_NAME ${B_NOMBRE})
+  endif()
   install(TARGETS ${target} EXPORT ParvenzaTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev)
   list(TRANSFORM B_CABECERAS PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
   install(FILES ${B_CABECERAS}
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/parvenza/${B_CARPETA} COMPONENT dev)
+  if(ambito STREQUAL "INTERFACE")
+    return()
+  endif()
 
+  set_target_properties(${target} PROPERTIES
+    VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
   string(TOLOWER ${target} PC_NOMBRE)
   set(PC_DESCRIPCION "${B_DESCRIPCION}")
   list(JOIN B_REQUIERE " " PC_REQUIERE)
