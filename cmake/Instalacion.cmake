@@ -45,6 +45,10 @@ endif()
 set(PARVENZA_GDAL_PLUGINS ${CMAKE_INSTALL_LIBDIR}/gdalplugins
     CACHE STRING "Folder, under the prefix, of GDAL's plugins")
 if(TARGET ogr_Digi)
+  if(CMAKE_INSTALL_RPATH)
+    # From lib/gdalplugins, the project's libraries are one folder up.
+    set_target_properties(ogr_Digi PROPERTIES INSTALL_RPATH "$ORIGIN/..")
+  endif()
   install(TARGETS ogr_Digi LIBRARY DESTINATION ${PARVENZA_GDAL_PLUGINS} COMPONENT gdal)
   add_dependencies(parvenza_instalable ogr_Digi)
 endif()
