@@ -97,7 +97,7 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
     o.anexar = !a.anexar.empty();
 
     PuertoConsola puerto(err, terminal);
-    puerto.Pasadas(5);
+    puerto.Pasadas(1);
     if (o.anexar) puerto.Responde(a.anexar);
     // Cadastre mode: the topology is loaded first; its errors end the command with their message.
     // The layer set goes to the window's chosen folder, the BIN file's, unless told otherwise.

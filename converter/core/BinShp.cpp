@@ -1,18 +1,19 @@
-// The five-pass BIN-to-shapefile driver. Each BIN file is read once per output class, so only
-// one layer is open at a time and no element is held beyond the current one.
+// The BIN-to-shapefile driver. Each BIN file is read once, element by element, and every element
+// goes straight to its layer: no element is held beyond the current one.
 
 #include "converter/core/BinShp.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
-#include <cmath>
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
 
 #include "converter/core/CapasShape.h"
+#include "converter/formas/Formas.h"
 #include "converter/shapefile/Shapefile.h"
 #include "digi/DigiError.h"
 #include "digi/Elemento.h"
@@ -24,41 +25,7 @@ namespace parvenza {
 
 namespace {
 
-enum Clase { kPoligono, kLinea, kPunto, kTexto };
-
-struct Pasada {
-    const char* sufijo;
-    int16_t tipo2D;
-    int16_t tipoZ;
-    Clase clase;
-};
-
-constexpr std::array<Pasada, 5> kPasadas = {{{"_P.shp", 5, 15, kPoligono},
-                                             {"_L.shp", 3, 13, kLinea},
-                                             {"_X.shp", 1, 11, kPunto},
-                                             {"_TL.shp", 3, 13, kTexto},
-                                             {"_TX.shp", 1, 11, kTexto}}};
-
-constexpr double kPi = 3.14159265358979;
 constexpr int64_t kCadaAvance = 4096;
-
-bool EsZ(int16_t tipo) { return tipo == 11 || tipo == 13 || tipo == 15; }
-
-/// Whether the element goes to pass `pasada` (1-based).
-bool EnPasada(int pasada, const brisquel::tipo_propiedad& p, const OpcionesBinShp& o) {
-    switch (pasada) {
-        case 1:
-            return p.EsCerrado && !p.EsPunto && !p.EsTexto && !o.cerradasComoLineas;
-        case 2:
-            return !p.EsPunto && !p.EsTexto && (!p.EsCerrado || o.cerradasComoLineas);
-        case 3:
-            return p.EsPunto && !p.EsTexto && !o.anexar;
-        case 4:
-            return p.EsTexto && o.textosComoLineas;
-        default:
-            return p.EsTexto && !o.textosComoLineas;
-    }
-}
 
 /// Closes the BIN file however the pass ends.
 class FicheroAbierto {
@@ -131,8 +98,21 @@ int AnchoPolyIdDe(const std::string& fichero) {
     return AnchoPolyId(CuentaElementos(fichero));
 }
 
-/// The open layer and its common fields, looked up once per layer.
+/// Position of a layer path among a sheet's five suffixes.
+size_t OrdenCapa(const std::string& ruta) {
+    for (size_t i = 0; i < formas::kCapas.size(); ++i) {
+        const std::string sufijo = formas::kCapas[i].sufijo;
+        if (ruta.size() >= sufijo.size() &&
+            ruta.compare(ruta.size() - sufijo.size(), sufijo.size(), sufijo) == 0)
+            return i;
+    }
+    return formas::kCapas.size();
+}
+
+/// One layer of the sheet being read: its writer and common fields, looked up once.
 struct CapaAbierta {
+    std::unique_ptr<Shapefile> escritor = std::make_unique<Shapefile>();
+    bool abierta = false;
     int16_t tipo = 0;
     size_t indiceResultado = 0;
     std::optional<ShapeField> polyId, codigo, texto, rotacion;
@@ -187,8 +167,12 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
     // Made before the writer, so the writer has closed the layers when they are removed.
     CapasEnObra obra;
     CapasDeHoja ultimas;  // the layers of the last sheet, for the cadastre set
+    const formas::Reglas reglas{opciones.textosComoLineas, opciones.cerradasComoLineas,
+                                opciones.anexar};
+    formas::Forma forma;
     {
-        auto escritor = std::make_unique<Shapefile>();
+        // One read of each sheet feeds all its layers, each on a writer of its own.
+        std::array<CapaAbierta, formas::kCapas.size()> capas;
         for (int f = 0; f < nficheros; ++f) {
             const std::string& fichero = opciones.ficheros[f];
             // Opening a BIN file creates it when missing; a conversion must not.
@@ -200,105 +184,83 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
             base = opciones.anexar ? baseAnexo : fichero;
             obra.Bloquea(base);
             const int anchoPolyId = AnchoPolyIdDe(fichero);
-            std::array<bool, 4> pendiente = {true, true, true, true};
+            const size_t primeraCapaDelFichero = resultado.capas.size();
             Reloj reloj(puerto);
             puerto.Proceso("Procesando fichero...");
-            for (int pasada = 1; pasada <= 5; ++pasada) {
-                const Pasada& def = kPasadas[pasada - 1];
-                int32_t contador = 0;
-                FicheroAbierto bin(digi, fichero);
-                puerto.Proceso("Pasada " + std::to_string(pasada));
-                puerto.Avance(f + 1, nficheros, pasada, 0);
-                CapaAbierta capa;
-                do {
-                    digi.DameEntidad(bin.nfich(), entidad);
-                    ++contador;
-                    const std::string& tipo = entidad.elemento.cabecera.tipo;
-                    if (entidad.nfich == 0 && tipo != "C=" && tipo != "T=") break;
-                    if (contador % kCadaAvance == 0)
-                        puerto.Avance(f + 1, nficheros, pasada, contador);
-                    codigo = entidad.elemento.cabecera.codigo;
-                    digi.limpia_texto(codigo);
-                    if (opciones.catastro) catastro->Busca(entidad, codigo);
-                    const brisquel::tipo_propiedad& prop = entidad.Propiedad;
-                    if (!EnPasada(pasada, prop, opciones)) continue;
+            int32_t contador = 0;
+            FicheroAbierto bin(digi, fichero);
+            puerto.Proceso("Pasada 1");
+            puerto.Avance(f + 1, nficheros, 1, 0);
+            do {
+                digi.DameEntidad(bin.nfich(), entidad);
+                ++contador;
+                const std::string& tipo = entidad.elemento.cabecera.tipo;
+                if (entidad.nfich == 0 && tipo != "C=" && tipo != "T=") break;
+                if (contador % kCadaAvance == 0) puerto.Avance(f + 1, nficheros, 1, contador);
+                codigo = entidad.elemento.cabecera.codigo;
+                digi.limpia_texto(codigo);
+                if (opciones.catastro) catastro->Busca(entidad, codigo);
+                const formas::Capa clase = formas::CapaDe(entidad.Propiedad, reglas);
+                if (clase == formas::kNingunaCapa) continue;
+                CapaAbierta& capa = capas[clase];
+                const formas::DefinicionCapa& def = formas::kCapas[clase];
 
-                    if (pendiente[def.clase]) {
-                        int16_t tipoCapa = dosD ? def.tipo2D : def.tipoZ;
-                        obra.CreateFichShape(*escritor, base, tipoCapa, def.sufijo, opciones.anexar,
-                                             opciones.catastro, anchoPolyId);
-                        pendiente[def.clase] = false;
-                        capa.tipo = tipoCapa;
-                        auto campos = escritor->Fields();
-                        capa.polyId = campos.Item("Poly_id");
-                        capa.codigo = campos.Item("Codigo");
-                        capa.texto = campos.Item("Text");
-                        capa.rotacion = campos.Item("Rotation");
-                        // In append mode every file adds to the same layers: one entry each.
-                        std::string ruta = RutaCapa(base, def.sufijo);
-                        capa.indiceResultado = resultado.capas.size();
-                        for (size_t k = 0; k < resultado.capas.size(); ++k)
-                            if (resultado.capas[k].ruta == ruta) capa.indiceResultado = k;
-                        if (capa.indiceResultado == resultado.capas.size())
-                            resultado.capas.push_back({ruta, tipoCapa, 0});
-                        ultimas[def.sufijo] = {obra.Archivo(ruta), ruta};
-                    }
-                    capa.polyId->Value(contador);
-                    capa.codigo->Value(codigo);
-                    capa.texto->Value("");
-                    capa.rotacion->Value(int32_t{0});
-                    if (opciones.catastro) catastro->PonCampos(*escritor, capa.tipo);
+                if (!capa.abierta) {
+                    const int16_t tipoCapa = dosD ? def.tipo2D : def.tipoZ;
+                    obra.CreateFichShape(*capa.escritor, base, tipoCapa, def.sufijo,
+                                         opciones.anexar, opciones.catastro, anchoPolyId);
+                    capa.abierta = true;
+                    capa.tipo = tipoCapa;
+                    auto campos = capa.escritor->Fields();
+                    capa.polyId = campos.Item("Poly_id");
+                    capa.codigo = campos.Item("Codigo");
+                    capa.texto = campos.Item("Text");
+                    capa.rotacion = campos.Item("Rotation");
+                    // In append mode every file adds to the same layers: one entry each.
+                    std::string ruta = RutaCapa(base, def.sufijo);
+                    capa.indiceResultado = resultado.capas.size();
+                    for (size_t k = 0; k < resultado.capas.size(); ++k)
+                        if (resultado.capas[k].ruta == ruta) capa.indiceResultado = k;
+                    if (capa.indiceResultado == resultado.capas.size())
+                        resultado.capas.push_back({ruta, tipoCapa, 0});
+                    ultimas[def.sufijo] = {obra.Archivo(ruta), ruta};
+                }
+                capa.polyId->Value(contador);
+                capa.codigo->Value(codigo);
+                capa.texto->Value("");
+                capa.rotacion->Value(int32_t{0});
+                if (opciones.catastro) catastro->PonCampos(*capa.escritor, capa.tipo);
 
-                    const bool conZ = EsZ(capa.tipo);
-                    const auto& puntos = entidad.elemento.coordenadas;
-                    auto vertices = escritor->Vertices();
-                    if (!prop.EsTexto) {
-                        // npuntos is what the file says; the array holds what could be read.
-                        size_t n =
-                            std::min(puntos.size(), static_cast<size_t>(std::max<int16_t>(
-                                                        entidad.elemento.cabecera.npuntos, 0)));
-                        for (size_t i = 0; i < n; ++i) {
-                            const auto& p = puntos[i];
-                            if (conZ)
-                                vertices.Add(p.x / divisor, p.y / divisor, p.z / divisor);
-                            else
-                                vertices.Add(p.x / divisor, p.y / divisor);
-                        }
-                    } else {
-                        const auto& r = entidad.elemento.rango;
-                        capa.texto->Value(prop.texto);
-                        double rotacion = r.zlib / 100.0;
-                        // ROTATION holds -99.99 to 999.99: an angle outside that range is
-                        // written as the same angle within 0 to 360 rather than stop the run.
-                        if (rotacion < -99.995 || rotacion >= 999.995) {
-                            rotacion = std::fmod(rotacion, 360.0);
-                            if (rotacion < 0) rotacion += 360.0;
-                        }
-                        capa.rotacion->Value(rotacion);
-                        brisquel::Fpunto3d p1 = puntos.empty() ? brisquel::Fpunto3d{} : puntos[0];
-                        double x1 = p1.x / divisor, y1 = p1.y / divisor, z1 = p1.z / divisor;
-                        auto pon = [&](double x, double y) {
-                            if (conZ)
-                                vertices.Add(x, y, z1);
-                            else
-                                vertices.Add(x, y);
-                        };
-                        pon(x1, y1);
-                        if (def.clase == kTexto && def.tipo2D == 3) {
-                            double largo =
-                                (r.xlib / divisor) * static_cast<double>(prop.texto.size()) * 0.8;
-                            double a = (90 - r.zlib / 100.0) * kPi / 180;
-                            pon(x1 + std::sin(a) * largo, y1 + std::cos(a) * largo);
-                        }
-                    }
-                    escritor->WriteRecord();
-                    ++resultado.capas[capa.indiceResultado].registros;
-                } while (entidad.nfich != 0);
-                puerto.Avance(f + 1, nficheros, pasada, contador);
+                formas::Geometria(entidad, clase, divisor, forma);
+                if (entidad.Propiedad.EsTexto) {
+                    capa.texto->Value(entidad.Propiedad.texto);
+                    capa.rotacion->Value(formas::Rotacion(entidad));
+                }
+                auto vertices = capa.escritor->Vertices();
+                if (formas::EsZ(capa.tipo)) {
+                    for (size_t i = 0; i < forma.x.size(); ++i)
+                        vertices.Add(forma.x[i], forma.y[i], forma.z[i]);
+                } else {
+                    for (size_t i = 0; i < forma.x.size(); ++i)
+                        vertices.Add(forma.x[i], forma.y[i]);
+                }
+                capa.escritor->WriteRecord();
+                ++resultado.capas[capa.indiceResultado].registros;
+            } while (entidad.nfich != 0);
+            puerto.Avance(f + 1, nficheros, 1, contador);
+            // Each sheet's layers close with it: the next sheet opens its own (or, appending,
+            // reopens the same set); a failed flush is reported here.
+            for (CapaAbierta& capa : capas) {
+                if (!capa.abierta) continue;
+                capa.escritor->CloseShapefile();
+                capa.abierta = false;
             }
+            // Listed in layer order, as the layers of a sheet always are.
+            std::stable_sort(resultado.capas.begin() + primeraCapaDelFichero, resultado.capas.end(),
+                             [](const CapaEscrita& a, const CapaEscrita& b) {
+                                 return OrdenCapa(a.ruta) < OrdenCapa(b.ruta);
+                             });
         }
-        escritor->CloseShapefile();  // completes the last layer; a failed flush is reported
-        escritor.reset();
     }
     if (!opciones.anexar)
         for (const std::string& fichero : opciones.ficheros)

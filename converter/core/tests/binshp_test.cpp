@@ -130,8 +130,7 @@ TEST(BinShp, OneLayerPerClassWithOrdinalsCodesClockwiseRingsAndTexts) {
     EXPECT_EQ(r.capas[0].ruta + " " + std::to_string(r.capas[0].registros), dir / "hoja_P.shp 2");
     EXPECT_FALSE(fs::exists(dir / "hoja_TX.shp"));
     EXPECT_EQ(puerto.procesos,
-              (std::vector<std::string>{"Procesando fichero...", "Pasada 1", "Pasada 2", "Pasada 3",
-                                        "Pasada 4", "Pasada 5", "Proceso Terminado"}));
+              (std::vector<std::string>{"Procesando fichero...", "Pasada 1", "Proceso Terminado"}));
     EXPECT_TRUE(puerto.mensajes.empty());
     EXPECT_EQ(puerto.ocupado, (std::vector<bool>{true, false}));
     // Ordinals are the element's place in the file (gaps within a layer); codes lose their
@@ -300,8 +299,8 @@ TEST(BinShp, CadastreModeCallsItsHookAndUsesTheTwoDimensionalSchemas) {
     PuertoGrabador puerto;
     GanchoGrabador gancho;
     ProcesarBinShp(o, puerto, &gancho);
-    EXPECT_EQ(gancho.busquedas, 5 * 5);
-    EXPECT_EQ(gancho.tipos, (std::vector<int16_t>{5, 5, 3, 1, 3}));
+    EXPECT_EQ(gancho.busquedas, 5);  // one read: each element looked up once
+    EXPECT_EQ(gancho.tipos, (std::vector<int16_t>{5, 3, 1, 5, 3}));  // in file order
     EXPECT_EQ(gancho.sufijos, "_L.shp=" + (dir / "c_L.shp") + " _P.shp=" + (dir / "c_P.shp") +
                                   " _TL.shp=" + (dir / "c_TL.shp") +
                                   " _X.shp=" + (dir / "c_X.shp") + " ");

@@ -1,0 +1,59 @@
+#include "converter/formas/Formas.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace parvenza::formas {
+
+namespace {
+constexpr double kPi = 3.14159265358979;
+}
+
+Capa CapaDe(const brisquel::tipo_propiedad& p, const Reglas& r) {
+    if (p.EsTexto) return r.textosComoLineas ? kTextosLinea : kTextosPunto;
+    if (p.EsPunto) return r.sinPuntos ? kNingunaCapa : kPuntos;
+    return p.EsCerrado && !r.cerradasComoLineas ? kPoligonos : kLineas;
+}
+
+void Geometria(const brisquel::tipo_entidad& e, Capa capa, double divisor, Forma& f) {
+    f.x.clear();
+    f.y.clear();
+    f.z.clear();
+    const auto& puntos = e.elemento.coordenadas;
+    if (!e.Propiedad.EsTexto) {
+        // npuntos is what the file says; the array holds what could be read.
+        const size_t n = std::min(
+            puntos.size(), static_cast<size_t>(std::max<int16_t>(e.elemento.cabecera.npuntos, 0)));
+        for (size_t i = 0; i < n; ++i) {
+            f.x.push_back(puntos[i].x / divisor);
+            f.y.push_back(puntos[i].y / divisor);
+            f.z.push_back(puntos[i].z / divisor);
+        }
+        return;
+    }
+    const brisquel::Fpunto3d p1 = puntos.empty() ? brisquel::Fpunto3d{} : puntos[0];
+    const double x1 = p1.x / divisor, y1 = p1.y / divisor, z1 = p1.z / divisor;
+    f.x.push_back(x1);
+    f.y.push_back(y1);
+    f.z.push_back(z1);
+    if (capa == kTextosLinea) {
+        const auto& r = e.elemento.rango;
+        const double largo =
+            (r.xlib / divisor) * static_cast<double>(e.Propiedad.texto.size()) * 0.8;
+        const double a = (90 - r.zlib / 100.0) * kPi / 180;
+        f.x.push_back(x1 + std::sin(a) * largo);
+        f.y.push_back(y1 + std::cos(a) * largo);
+        f.z.push_back(z1);
+    }
+}
+
+double Rotacion(const brisquel::tipo_entidad& e) {
+    double rotacion = e.elemento.rango.zlib / 100.0;
+    if (rotacion < -99.995 || rotacion >= 999.995) {
+        rotacion = std::fmod(rotacion, 360.0);
+        if (rotacion < 0) rotacion += 360.0;
+    }
+    return rotacion;
+}
+
+}  // namespace parvenza::formas

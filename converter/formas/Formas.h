@@ -1,0 +1,74 @@
+#pragma once
+// From a BIN element to the shape the converter writes for it: which of a sheet's five layers
+// takes it, its vertices in map units and its text fields. bin2shp and the GDAL driver both
+// call these, so a sheet reads the same through either.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "digi/Registros.h"
+
+namespace parvenza::formas {
+
+/// The five layers of a sheet, in the order they are listed.
+enum Capa : int {
+    kPoligonos,
+    kLineas,
+    kPuntos,
+    kTextosLinea,
+    kTextosPunto,
+    kNingunaCapa = -1,
+};
+
+/// ESRI shape types, named as shapelib names them.
+enum TipoForma : int16_t {
+    kTipoPunto = 1,
+    kTipoLinea = 3,
+    kTipoPoligono = 5,
+    kTipoPuntoZ = 11,
+    kTipoLineaZ = 13,
+    kTipoPoligonoZ = 15,
+};
+
+struct DefinicionCapa {
+    const char* sufijo;  ///< after the sheet's name: "_P.shp"...
+    TipoForma tipo2D;
+    TipoForma tipoZ;
+};
+inline constexpr std::array<DefinicionCapa, 5> kCapas = {{{"_P.shp", kTipoPoligono, kTipoPoligonoZ},
+                                                          {"_L.shp", kTipoLinea, kTipoLineaZ},
+                                                          {"_X.shp", kTipoPunto, kTipoPuntoZ},
+                                                          {"_TL.shp", kTipoLinea, kTipoLineaZ},
+                                                          {"_TX.shp", kTipoPunto, kTipoPuntoZ}}};
+
+inline bool EsZ(int tipo) {
+    return tipo == kTipoPuntoZ || tipo == kTipoLineaZ || tipo == kTipoPoligonoZ;
+}
+
+/// The choices of a run that decide where an element goes.
+struct Reglas {
+    bool textosComoLineas = true;     ///< texts to _TL as two-vertex lines, else to _TX
+    bool cerradasComoLineas = false;  ///< closed lines to _L, else to _P
+    bool sinPuntos = false;           ///< appending: points are not written
+};
+
+/// The layer that takes an element with properties `p`, or kNingunaCapa.
+Capa CapaDe(const brisquel::tipo_propiedad& p, const Reglas& r);
+
+/// The vertices of one element in map units (file units / divisor), z always filled; the
+/// writer leaves z out of 2D layers. Kept between elements so no vertex is allocated twice.
+struct Forma {
+    std::vector<double> x, y, z;
+};
+
+/// The shape of `e` in layer `capa`: the element's points (the first `npuntos` that could be
+/// read) or, for a text, its first point and, in the line layer, the end of its run.
+void Geometria(const brisquel::tipo_entidad& e, Capa capa, double divisor, Forma& f);
+
+/// A text's ROTATION value in degrees. The field holds -99.99 to 999.99: an angle outside that
+/// range is given as the same angle within 0 to 360 rather than stop the run.
+double Rotacion(const brisquel::tipo_entidad& e);
+
+}  // namespace parvenza::formas
