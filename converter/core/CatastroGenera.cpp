@@ -158,11 +158,10 @@ void ConjuntoCatastro::Coloca() {
     }
 }
 
-std::unique_ptr<ConjuntoCatastro> GeneraShpCatastro(const CapasDeHoja& capas,
-                                                    const std::string& carpeta, Puerto& puerto) {
-    puerto.Proceso("Generando shp Catastro");
-    auto conjunto = std::make_unique<ConjuntoCatastro>(carpeta);
-    const fs::path obra(conjunto->Obra());
+namespace {
+
+// Splits `capas` into the scratch folder `obra`.
+void Reparte(const CapasDeHoja& capas, const fs::path& obra, Puerto& puerto) {
     for (int i = 0; i < 4; ++i) {
         auto capa = capas.find(kIntermedios[i].sufijo);
         if (capa == capas.end()) continue;
@@ -191,6 +190,29 @@ std::unique_ptr<ConjuntoCatastro> GeneraShpCatastro(const CapasDeHoja& capas,
     for (const char* c : {"masa", "parcela", "subparce", "constru", "ejes", "limites", "elemlin",
                           "elempun", "altipun"})
         LimpiaCamposCapa(obra.string(), c);
+}
+
+// A message about a file of the scratch folder names the layer where it is going.
+std::string SinObra(std::string mensaje, const ConjuntoCatastro& conjunto) {
+    const std::string obra = conjunto.Obra() + "/", carpeta = conjunto.Carpeta() + "/";
+    for (size_t p; (p = mensaje.find(obra)) != std::string::npos;)
+        mensaje.replace(p, obra.size(), carpeta);
+    return mensaje;
+}
+
+}  // namespace
+
+std::unique_ptr<ConjuntoCatastro> GeneraShpCatastro(const CapasDeHoja& capas,
+                                                    const std::string& carpeta, Puerto& puerto) {
+    puerto.Proceso("Generando shp Catastro");
+    auto conjunto = std::make_unique<ConjuntoCatastro>(carpeta);
+    try {
+        Reparte(capas, conjunto->Obra(), puerto);
+    } catch (const ShapefileError& e) {
+        throw ShapefileError(e.numero(), SinObra(e.what(), *conjunto));
+    } catch (const Error& e) {
+        throw Error(e.numero(), SinObra(e.what(), *conjunto));
+    }
     puerto.Proceso("Proceso TERMINADO");
     return conjunto;
 }

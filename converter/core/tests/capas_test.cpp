@@ -76,13 +76,13 @@ TEST(CapasEnObra, AFullDiskAtAnyStageLeavesEveryFileAsItWas) {
     const auto antes = Contenido(dir.ruta());
 
     struct Caso {
-        const char* etapa;
+        std::string etapa;  ///< or the file the message names
         off_t limite;
         std::function<void()> trabajo;
     };
     const Caso casos[] = {
         {"layers", 8192, [&] { Catastral(bin, manzanas); }},
-        {"cadastre copies", 8192,
+        {dir / "masa.shp", 8192,
          [&] {
              CapasDeHoja capas;
              for (const char* s : {"_P.shp", "_L.shp"})
@@ -95,6 +95,7 @@ TEST(CapasEnObra, AFullDiskAtAnyStageLeavesEveryFileAsItWas) {
         SCOPED_TRACE(c.etapa);
         const std::string m = FallaConLimite(c.limite, c.trabajo);
         EXPECT_NE(m.find("el fichero supera el tamaño máximo permitido"), std::string::npos) << m;
+        EXPECT_TRUE(c.etapa[0] != '/' || m.find(c.etapa) != std::string::npos) << m;
         EXPECT_EQ(Contenido(dir.ruta()), antes);
     }
     EXPECT_EQ(FallaConLimite(1 << 30, casos[0].trabajo), "");  // room enough: it converts
