@@ -36,10 +36,34 @@ void GuardaError(const char* mensaje) { g_ultimoError = mensaje ? mensaje : ""; 
 // File access for shapelib. Its writer seeks before every record, which through stdio costs a
 // seek and a write call per record and file; here seeks only move a position and writes that
 // follow each other are gathered into one buffer.
+/// Bytes gathered for one write. Unlike a vector it does not zero what it grows by: every byte
+/// it grows by is copied in at once.
+class BytesPendientes {
+  public:
+    size_t size() const { return m_usados; }
+    bool empty() const { return m_usados == 0; }
+    char* data() { return m_datos.get(); }
+    void clear() { m_usados = 0; }
+    void resize(size_t n) {
+        if (n > m_capacidad) {
+            const size_t capacidad = std::max(n, std::max<size_t>(m_capacidad * 2, 1 << 16));
+            std::unique_ptr<char[]> nuevos(new char[capacidad]);
+            if (m_usados) std::memcpy(nuevos.get(), m_datos.get(), m_usados);
+            m_datos = std::move(nuevos);
+            m_capacidad = capacidad;
+        }
+        m_usados = n;
+    }
+
+  private:
+    std::unique_ptr<char[]> m_datos;
+    size_t m_usados = 0, m_capacidad = 0;
+};
+
 struct FicheroSA {
     int fd = -1;
     uint64_t pos = 0;
-    std::vector<char> escritura;  ///< bytes not yet written, from offset `inicioEscritura`
+    BytesPendientes escritura;  ///< bytes not yet written, from offset `inicioEscritura`
     uint64_t inicioEscritura = 0;
     std::vector<char> lectura;  ///< cached bytes from offset `inicioLectura`
     uint64_t inicioLectura = 0;
