@@ -7,10 +7,12 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <thread>
 
 #include "converter/cli/PuertoConsola.h"
 #include "converter/cli/Subcomando.h"
 #include "converter/core/BinShp.h"
+#include "converter/core/BinShpParalelo.h"
 #include "converter/core/Catastro.h"
 #include "utilities/Utilidades.h"
 
@@ -28,6 +30,7 @@ struct ArgumentosBinShp {
     std::string anexar;
     std::string topologia;      ///< --cadastre: the topology database
     std::string carpetaSalida;  ///< --output-dir: where the cadastre layers go
+    int trabajos = 0;           ///< --jobs: sheets converted at once (0: one per core)
 };
 
 /// The file chooser of the utilities library, answered with the command line's file.
@@ -58,6 +61,8 @@ const char* NombreTipo(int tipo) {
             return "shape";
     }
 }
+
+void Resume(const OpcionesBinShp& o, const ResultadoBinShp& r, std::ostream& out);
 
 int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, bool terminal) {
     std::error_code ec;
@@ -112,6 +117,29 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
         catastro = std::make_unique<Catastro>(topologia.Manzanas, carpeta);
     }
     ResultadoBinShp r;
+    const int trabajos =
+        a.trabajos > 0 ? a.trabajos : std::max(1, int(std::thread::hardware_concurrency()));
+    if (trabajos > 1 && o.ficheros.size() > 1 && !o.anexar && !o.catastro && o.binElegido) {
+        // Sheets at once, each as a serial run writes it; one failure leaves the others alone.
+        const std::vector<HojaParalela> hojas = ProcesarBinShpEnParalelo(o, trabajos, puerto);
+        puerto.Termina();
+        bool fallo = false;
+        for (const HojaParalela& h : hojas) {
+            for (const std::string& m : h.avisos)
+                err << "parvenza-cli: " << h.fichero << ": " << m << "\n";
+            if (!h.error.empty()) {
+                err << "parvenza-cli: " << h.fichero << ": " << h.error << "\n";
+                fallo = true;
+                continue;
+            }
+            r.capas.insert(r.capas.end(), h.resultado.capas.begin(), h.resultado.capas.end());
+            r.capasAnteriores.insert(r.capasAnteriores.end(), h.resultado.capasAnteriores.begin(),
+                                     h.resultado.capasAnteriores.end());
+            fallo = fallo || !h.resultado.ejecutado;
+        }
+        Resume(o, r, out);
+        return fallo ? 1 : 0;
+    }
     try {
         r = ProcesarBinShp(o, puerto, catastro.get());
     } catch (const std::exception& e) {
@@ -124,7 +152,11 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
     }
     puerto.Termina();
     if (!r.ejecutado) return 1;  // the port has shown why
+    Resume(o, r, out);
+    return 0;
+}
 
+void Resume(const OpcionesBinShp& o, const ResultadoBinShp& r, std::ostream& out) {
     int64_t total = 0;
     for (const CapaEscrita& c : r.capas) {
         out << c.ruta << ": " << NombreTipo(c.tipo) << ", " << c.registros << " records\n";
@@ -136,7 +168,6 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
     for (const std::string& ruta : r.capasAnteriores)
         out << ruta
             << ": capa de una corrida anterior que esta no ha escrito; se deja como estaba\n";
-    return 0;
 }
 
 const bool registrado = RegistraSubcomando(20, [](CLI::App& app, int& estado) {
@@ -158,6 +189,9 @@ const bool registrado = RegistraSubcomando(20, [](CLI::App& app, int& estado) {
                     "Folder of the cadastre layers (default: the BIN file's folder)")
         ->needs(cadastre)
         ->check(CLI::ExistingDirectory);
+    sub->add_option("--jobs", a->trabajos,
+                    "Hojas convertidas a la vez con --all-in-folder (por omisión, una por núcleo)")
+        ->check(CLI::PositiveNumber);
     sub->add_option("FILE", a->fichero, "BIN file")->required();
     sub->callback(
         [a, &estado] { estado = Bin2Shp(*a, std::cout, std::cerr, isatty(STDERR_FILENO)); });

@@ -127,6 +127,37 @@ std::map<std::string, std::string> Capas(const fs::path& carpeta) {
 // Layers go beside the sheet, named after it without its extension whatever its length; a
 // sheet that stops the program leaves the earlier layers byte for byte; two appends at once
 // to one layer set both land, one after the other.
+TEST_F(Cli, Bin2ShpSheetsAtOnceWriteWhatOneByOneWritesAndFailAlone) {
+    for (const char* n : {"a.bin", "b.bin", "c.bin"}) EscribeBin(n, Hoja());
+    auto capas = [&] {
+        std::map<std::string, std::string> v;
+        for (const auto& e : fs::directory_iterator(carpeta.Ruta()))
+            if (e.path().extension() != ".bin" && e.path().extension() != ".txt")
+                v[e.path().filename()] = Lee(e.path());
+        return v;
+    };
+    ASSERT_EQ(Ejecuta("bin2shp --all-in-folder --jobs 1 a.bin"), 0) << err;
+    const std::string resumen = out;
+    const auto serie = capas();
+    for (const auto& [nombre, bytes] : serie) fs::remove(carpeta / nombre);
+    ASSERT_EQ(Ejecuta("bin2shp --all-in-folder --jobs 3 a.bin"), 0) << err;
+    EXPECT_EQ(out, resumen);
+    EXPECT_TRUE(capas() == serie);
+    EXPECT_EQ(serie.size(), 3u * 4 * 4);
+
+    // A sheet whose second element has a corrupt kind ends its own conversion only.
+    std::string b = Lee(carpeta / "b.bin");
+    const size_t segundo = b.find("C=", b.find("C=") + 2);
+    ASSERT_NE(segundo, std::string::npos);
+    b.replace(segundo, 2, "X=");
+    std::ofstream(carpeta / "b.bin", std::ios::binary) << b;
+    for (const auto& [nombre, bytes] : serie) fs::remove(carpeta / nombre);
+    EXPECT_EQ(Ejecuta("bin2shp --all-in-folder --jobs 2 a.bin"), 1);
+    EXPECT_NE(err.find("b.bin"), std::string::npos) << err;
+    EXPECT_TRUE(fs::exists(carpeta / "a_TL.shp") && fs::exists(carpeta / "c_TL.shp"));
+    EXPECT_FALSE(fs::exists(carpeta / "b_P.shp"));
+}
+
 TEST_F(Cli, Bin2ShpLayersBesideTheSheetReplacedWholeAndLocked) {
     fs::create_directory(carpeta / "noext");
     for (const char* hoja : {"noext/zz", "h.digi", "x.y.bin"})
