@@ -19,6 +19,13 @@ class SelectorFichero {
     /// file system (QFile::encodeName in the window), or an empty string when cancelled.
     /// May throw any std::exception when the dialog itself fails.
     virtual std::string Elige(const std::string& filtro, const std::string& titulo) = 0;
+
+    /// Lets the user name a file to write to, existing or new (without asking about
+    /// overwriting: the program appends to it), or cancel. Arguments and result as Elige,
+    /// which it asks unless the host offers a dialog of its own.
+    virtual std::string EligeNuevo(const std::string& filtro, const std::string& titulo) {
+        return Elige(filtro, titulo);
+    }
 };
 
 /// Installs the process-wide chooser that Utilidades::PideFichero asks; nullptr removes it.

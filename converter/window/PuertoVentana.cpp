@@ -18,7 +18,9 @@ void PuertoVentana::Mensaje(const std::string& texto, bool critico, const std::s
 
 bool PuertoVentana::PideFichero(const std::string& filtro, const std::string& titulo,
                                 std::string& ruta) {
-    return m_ventana.PideUnFichero(filtro, titulo, ruta);
+    if (!m_ventana.PideUnFichero(filtro, titulo, ruta)) return false;
+    m_fichero = ruta;
+    return true;
 }
 
 void PuertoVentana::Ocupado(bool ocupado) {

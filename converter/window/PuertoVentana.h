@@ -24,8 +24,12 @@ class PuertoVentana : public Puerto {
                      std::string& ruta) override;
     void Ocupado(bool ocupado) override;
 
+    /// The file last chosen through PideFichero, or "".
+    const std::string& FicheroElegido() const { return m_fichero; }
+
   private:
     Ventana& m_ventana;
+    std::string m_fichero;
     bool m_ocupado = false;
 };
 

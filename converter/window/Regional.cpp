@@ -1,6 +1,10 @@
 #include "converter/window/Regional.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <clocale>
+#include <memory>
 
 namespace parvenza {
 
@@ -12,19 +16,25 @@ std::string SinEspacios(const std::string& s) {
 }
 }  // namespace
 
-Separadores LeeSeparadoresRegionales() {
-    std::setlocale(LC_ALL, "");
-    const std::lconv* lc = std::localeconv();
-    Separadores s{lc->thousands_sep ? lc->thousands_sep : "",
-                  lc->decimal_point ? lc->decimal_point : ""};
-    // A decimal comma in LC_NUMERIC would reach every printf and strtod of the libraries
-    // (shapelib writes DBF numbers that way): keep the user's setting out of them.
+Separadores SeparadoresDelPrograma() {
+    // A desktop's decimal comma in LC_NUMERIC would reach every printf and strtod of the
+    // libraries (shapelib writes and reads DBF numbers that way): the program keeps its own.
     std::setlocale(LC_NUMERIC, "C");
-    return s;
+    const std::lconv* lc = std::localeconv();
+    return {lc->thousands_sep ? lc->thousands_sep : "", lc->decimal_point ? lc->decimal_point : ""};
 }
 
 bool ConfiguracionRegionalCorrecta(const Separadores& separadores) {
     return SinEspacios(separadores.miles).empty() && SinEspacios(separadores.decimal) == ".";
+}
+
+QTranslator* InstalaTraduccionQt(const QLocale& idioma) {
+    auto traductor = std::make_unique<QTranslator>(QCoreApplication::instance());
+    if (!traductor->load(idioma, QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return nullptr;
+    QCoreApplication::installTranslator(traductor.get());
+    return traductor.release();
 }
 
 }  // namespace parvenza

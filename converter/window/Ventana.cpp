@@ -1,5 +1,6 @@
 #include "converter/window/Ventana.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,20 +12,25 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <filesystem>
 #include <initializer_list>
 #include <memory>
 
 #include "converter/core/Catastro.h"
 #include "converter/core/DbfCampos.h"
+#include "converter/window/LineaRuta.h"
 #include "converter/window/PuertoVentana.h"
 #include "converter/window/TextoQt.h"
+#include "utilities/SelectorFichero.h"
 
 namespace parvenza {
 
@@ -36,13 +42,6 @@ template <class W>
 W* Nombra(W* w, const char* nombre) {
     w->setObjectName(QString::fromLatin1(nombre));
     return w;
-}
-
-// Controls that come and go keep their place, so the window does not jump around.
-void GuardaSitio(QWidget* w) {
-    QSizePolicy p = w->sizePolicy();
-    p.setRetainSizeWhenHidden(true);
-    w->setSizePolicy(p);
 }
 
 QPushButton* BotonPuntos(QWidget* padre, const char* nombre) {
@@ -89,7 +88,66 @@ QString LineasQt(const std::string& texto) {
     return s;
 }
 
+// "1 registro", "3 registros".
+std::string Cuenta(int64_t n, const char* singular, const char* plural) {
+    return std::to_string(n) + " " + (n == 1 ? singular : plural);
+}
+
+const char* NombreTipo(int tipo) {
+    switch (tipo) {
+        case 1:
+            return "puntos";
+        case 3:
+            return "líneas";
+        case 5:
+            return "polígonos";
+        case 11:
+            return "puntos Z";
+        case 13:
+            return "líneas Z";
+        case 15:
+            return "polígonos Z";
+        default:
+            return "shape";
+    }
+}
+
 }  // namespace
+
+std::vector<std::string> LineasResultado(const OpcionesBinShp& opciones, const ResultadoBinShp& r) {
+    if (!r.ejecutado) return {"No se ha escrito ninguna capa."};
+    std::vector<std::string> lineas;
+    int64_t total = 0;
+    for (const CapaEscrita& c : r.capas) {
+        lineas.push_back(c.ruta + ": " + Cuenta(c.registros, "registro", "registros") + " (" +
+                         NombreTipo(c.tipo) + ")");
+        total += c.registros;
+    }
+    lineas.push_back(
+        Cuenta(static_cast<int64_t>(opciones.ficheros.size()), "fichero BIN", "ficheros BIN") +
+        ", " + Cuenta(static_cast<int64_t>(r.capas.size()), "capa", "capas") + ", " +
+        Cuenta(total, "registro", "registros"));
+    return lineas;
+}
+
+std::vector<std::string> LineasResultado(const OpcionesShpBin& opciones, const ResultadoShpBin& r) {
+    if (!r.escrito)
+        return {"No se ha escrito nada: " + r.error,
+                opciones.ficheroBin + " queda como estaba" +
+                    (std::filesystem::exists(opciones.ficheroBin) ? "." : " (no existe).")};
+    std::vector<std::string> lineas = {
+        opciones.ficheroBin + ": " + Cuenta(r.elementos, "elemento añadido", "elementos añadidos") +
+        " de " + Cuenta(r.registros, "registro", "registros")};
+    if (!r.registrosErroneos.empty()) {
+        std::string l = Cuenta(static_cast<int64_t>(r.registrosErroneos.size()), "registro omitido",
+                               "registros omitidos") +
+                        ":";
+        for (size_t i = 0; i < r.registrosErroneos.size(); ++i)
+            l += (i ? ", " : " ") + std::to_string(r.registrosErroneos[i]);
+        lineas.push_back(l);
+    }
+    return lineas;
+}
 
 double AnchoMarcador(double anchoPista, double anchoActual, double iporciento) {
     const double w = anchoPista * iporciento;
@@ -126,14 +184,20 @@ void Ventana::ConstruyeControles() {
         raiz->addLayout(fila);
     }
 
+    // The choice rows of both bands: caption, button, path line, option or "Procesar".
+    auto* eleccionBin = new QGridLayout;
+    auto* eleccionShp = new QGridLayout;
+
     // BIN to shapefile.
     auto* bandaBin = Banda("frmBinShp", this);
     Label1 = Titulo(QStringLiteral("Traducir de Bin a Shp:"), "Label1", bandaBin);
     cmdElegirBin = BotonPuntos(bandaBin, "cmdElegirBin");
+    lblFicheroBin = Nombra(new LineaRuta(bandaBin), "lblFicheroBin");
     chkTodoDirectorio =
         Nombra(new QCheckBox(QStringLiteral("Todo el directorio"), bandaBin), "chkTodoDirectorio");
     chkCatastro = Nombra(new QCheckBox(QStringLiteral("SHP Catastro"), bandaBin), "chkCatastro");
     cmdElegirMdb = BotonPuntos(bandaBin, "cmdElegirMdb");
+    lblFicheroMdb = Nombra(new LineaRuta(bandaBin), "lblFicheroMdb");
     frm_2D_3D = Nombra(new QGroupBox(QStringLiteral("Shape 2D/3D"), bandaBin), "frm_2D_3D");
     opt2D = Nombra(new QRadioButton(QStringLiteral("2D"), frm_2D_3D), "opt2D");
     opt3D = Nombra(new QRadioButton(QStringLiteral("3D"), frm_2D_3D), "opt3D");
@@ -158,16 +222,16 @@ void Ventana::ConstruyeControles() {
         Nombra(new QPushButton(QStringLiteral("Procesar"), bandaBin), "cmdProcesarBinShp");
     {
         auto* l = new QVBoxLayout(bandaBin);
-        auto* fila1 = new QHBoxLayout;
-        fila1->addWidget(Label1);
-        fila1->addWidget(cmdElegirBin);
-        fila1->addSpacing(12);
-        fila1->addWidget(chkTodoDirectorio);
-        fila1->addSpacing(12);
-        fila1->addWidget(chkCatastro);
-        fila1->addWidget(cmdElegirMdb);
-        fila1->addStretch();
-        l->addLayout(fila1);
+        // The BIN choice and, in cadastre mode, the database, each with its path beside it.
+        eleccionBin->addWidget(Label1, 0, 0);
+        eleccionBin->addWidget(cmdElegirBin, 0, 1);
+        eleccionBin->addWidget(lblFicheroBin, 0, 2);
+        eleccionBin->addWidget(chkTodoDirectorio, 0, 3);
+        eleccionBin->addWidget(cmdElegirMdb, 1, 1);
+        eleccionBin->addWidget(lblFicheroMdb, 1, 2);
+        eleccionBin->addWidget(chkCatastro, 1, 3);
+        eleccionBin->setColumnStretch(2, 1);
+        l->addLayout(eleccionBin);
         auto* fila2 = new QHBoxLayout;
         for (auto [marco, a, b] :
              {std::tuple{frm_2D_3D, opt2D, opt3D},
@@ -193,13 +257,10 @@ void Ventana::ConstruyeControles() {
     auto* bandaShp = Banda("frmShpBin", this);
     Label2 = Titulo(QStringLiteral("Traducir de Shp a Bin:"), "Label2", bandaShp);
     cmdElegirShp = BotonPuntos(bandaShp, "cmdElegirShp");
-    lblFicheroShp = Nombra(new QLabel(bandaShp), "lblFicheroShp");
-    lblFicheroShp->setFrameShape(QFrame::StyledPanel);
-    lblFicheroShp->setFrameShadow(QFrame::Sunken);
-    lblFicheroShp->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    lblFicheroShp->setMinimumHeight(cmdElegirShp->sizeHint().height());
+    lblFicheroShp = Nombra(new LineaRuta(bandaShp), "lblFicheroShp");
     cmdElegirBinSalida =
         Nombra(new QPushButton(QStringLiteral("...BIN salida"), bandaShp), "cmdElegirBinSalida");
+    lblFicheroBinSalida = Nombra(new LineaRuta(bandaShp), "lblFicheroBinSalida");
     cmdProcesarShpBin =
         Nombra(new QPushButton(QStringLiteral("Procesar"), bandaShp), "cmdProcesarShpBin");
     chkTextos =
@@ -290,13 +351,15 @@ void Ventana::ConstruyeControles() {
     }
     {
         auto* l = new QVBoxLayout(bandaShp);
-        auto* fila1 = new QHBoxLayout;
-        fila1->addWidget(Label2);
-        fila1->addWidget(cmdElegirShp);
-        fila1->addWidget(lblFicheroShp, 1);
-        fila1->addWidget(cmdElegirBinSalida);
-        fila1->addWidget(cmdProcesarShpBin);
-        l->addLayout(fila1);
+        // The shapefile and the output BIN file, each with its path beside it.
+        eleccionShp->addWidget(Label2, 0, 0);
+        eleccionShp->addWidget(cmdElegirShp, 0, 1);
+        eleccionShp->addWidget(lblFicheroShp, 0, 2);
+        eleccionShp->addWidget(cmdElegirBinSalida, 1, 0, 1, 2, Qt::AlignRight);
+        eleccionShp->addWidget(lblFicheroBinSalida, 1, 2);
+        eleccionShp->addWidget(cmdProcesarShpBin, 1, 3);
+        eleccionShp->setColumnStretch(2, 1);
+        l->addLayout(eleccionShp);
         auto* fila2 = new QHBoxLayout;
         fila2->addWidget(chkTextos);
         fila2->addSpacing(12);
@@ -332,15 +395,28 @@ void Ventana::ConstruyeControles() {
         l->addWidget(pcb_BarraProceso);
         raiz->addWidget(frm_Contador);
     }
+    // What the last run did: as high as its lines, up to a limit.
+    txtResultado = Nombra(new QPlainTextEdit(this), "txtResultado");
+    txtResultado->setReadOnly(true);
+    txtResultado->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    txtResultado->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    txtResultado->hide();
+    raiz->addWidget(txtResultado);
 
     Label3 = Nombra(new QLabel(this), "Label3");
     raiz->addWidget(Label3, 0, Qt::AlignRight);
 
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             cmdElegirMdb, frm_2D_3D, frmTextos, frmPoligono, ChkAnexar, lblInfo, cmdProcesarBinShp,
-             cmdElegirBinSalida, cmdProcesarShpBin, chkTextos, chkCotas, frmCodigo, frmTransmiteZ,
-             frmTextosDigi, frameAtributos, Label3})
-        GuardaSitio(w);
+    // The path lines of both bands line up.
+    for (QGridLayout* rejilla : {eleccionBin, eleccionShp}) {
+        rejilla->setColumnMinimumWidth(
+            0, std::max(Label1->sizeHint().width(), Label2->sizeHint().width()));
+        rejilla->setColumnMinimumWidth(3, std::max(chkTodoDirectorio->sizeHint().width(),
+                                                   cmdProcesarShpBin->sizeHint().width()) +
+                                              12);
+    }
+    // Hidden controls give up their place and the window fits what is shown, always as wide
+    // as with every band shown, so that only its height changes.
+    raiz->addStrut(raiz->sizeHint().width());
     // Offered only once a shapefile is chosen.
     chkTextos->hide();
     chkCotas->hide();
@@ -379,7 +455,7 @@ void Ventana::Form_Load() {
     for (QWidget* w : std::initializer_list<QWidget*>{
              frmTextos, frm_2D_3D, frmPoligono, frmTextosDigi, frmTransmiteZ, frmCodigo,
              frameAtributos, cmdProcesarShpBin, cmdProcesarBinShp, cmdElegirBinSalida, ChkAnexar,
-             lblInfo, cmdElegirMdb})
+             lblInfo, cmdElegirMdb, lblFicheroMdb, lblFicheroBinSalida})
         w->hide();
     // No field chosen for the code, the texts or Z; three attribute links and one remembered.
     m_seleccion = SeleccionShp{};
@@ -389,18 +465,20 @@ void Ventana::MuestraTodo() {
     for (QWidget* w : std::initializer_list<QWidget*>{
              frmTextos, frm_2D_3D, frmPoligono, frmTextosDigi, frmTransmiteZ, frmCodigo,
              frameAtributos, cmdProcesarShpBin, cmdProcesarBinShp, cmdElegirBinSalida, ChkAnexar,
-             lblInfo, cmdElegirMdb, chkTextos, chkCotas})
+             lblInfo, cmdElegirMdb, lblFicheroMdb, lblFicheroBinSalida, chkTextos, chkCotas})
         w->show();
 }
 
 void Ventana::cmdElegirBin_Click() {
     try {
         m_binElegido = false;
+        lblFicheroBin->Muestra({});
         bool eligio = false;
         m_utilidades.PideFichero(kFiltroBin, "Elegir fichero", m_ficherosBin, m_directorio,
                                  !chkTodoDirectorio->isChecked(), eligio);
         if (!eligio) return;
         m_binElegido = true;
+        MuestraFicherosBin();
         if (chkCatastro->isChecked()) {
             frmTextos->hide();
             frmPoligono->hide();
@@ -423,12 +501,27 @@ void Ventana::chkCatastro_Click() {
                                                       cmdProcesarBinShp, ChkAnexar})
         w->setVisible(!catastro);
     cmdElegirMdb->setVisible(catastro);
+    lblFicheroMdb->setVisible(catastro);
+}
+
+void Ventana::MuestraFicherosBin() {
+    const size_t n = m_ficherosBin.size() > 1 ? m_ficherosBin.size() - 1 : 0;
+    if (!chkTodoDirectorio->isChecked() && n == 1) {
+        lblFicheroBin->Muestra(TextoQt(m_ficherosBin[1]));
+        return;
+    }
+    std::string carpeta = m_directorio;
+    if (carpeta.size() > 1 && carpeta.back() == '/') carpeta.pop_back();
+    lblFicheroBin->Muestra(
+        TextoQt(Cuenta(static_cast<int64_t>(n), "fichero", "ficheros") + " en " + carpeta),
+        TextoQt(carpeta));
 }
 
 void Ventana::ChkAnexar_Click() { lblInfo->setVisible(ChkAnexar->isChecked()); }
 
 void Ventana::cmdElegirMdb_Click() {
     PuertoVentana puerto(*this);
+    lblFicheroMdb->Muestra({});
     try {
         if (!ElegirMdb(m_topologia, puerto)) return;
     } catch (const std::exception& e) {
@@ -436,9 +529,11 @@ void Ventana::cmdElegirMdb_Click() {
         MuestraError(e);
         return;
     }
+    lblFicheroMdb->Muestra(TextoQt(puerto.FicheroElegido()));
     for (QWidget* w : std::initializer_list<QWidget*>{frmTextos, frmPoligono, frm_2D_3D, ChkAnexar})
         w->hide();
     cmdElegirMdb->show();
+    lblFicheroMdb->show();
     // Ready to run once a BIN file is chosen too, as after choosing the BIN file second.
     cmdProcesarBinShp->setVisible(m_binElegido);
 }
@@ -459,15 +554,18 @@ OpcionesBinShp Ventana::LeeOpcionesBinShp() const {
 
 void Ventana::cmdProcesarBinShp_Click() {
     PuertoVentana puerto(*this);
+    MuestraResultado({});
     try {
         const OpcionesBinShp opciones = LeeOpcionesBinShp();
         // The cadastre set is built in the folder of the BIN choice.
         std::unique_ptr<Catastro> catastro;
         if (opciones.catastro && opciones.mdbElegido)
             catastro = std::make_unique<Catastro>(m_topologia.Manzanas, m_directorio);
-        ProcesarBinShp(opciones, puerto, catastro.get());
+        MuestraResultado(
+            LineasResultado(opciones, ProcesarBinShp(opciones, puerto, catastro.get())));
     } catch (const std::exception& e) {
         puerto.Ocupado(false);
+        MuestraResultado({std::string("El proceso se ha interrumpido: ") + e.what()});
         MuestraError(e);
     }
 }
@@ -482,11 +580,11 @@ void Ventana::cmdElegirShp_Click() {
                                  true, eligio);
         if (!eligio || ficheros.size() < 2) return;
         const std::string ruta = ficheros[1];
-        lblFicheroShp->setText(TextoQt(ruta));
+        lblFicheroShp->Muestra(TextoQt(ruta));
         const std::string atributo = ShpElegido(m_seleccion, ruta, directorio);
         m_ficheroShp = ruta;
-        for (QWidget* w :
-             std::initializer_list<QWidget*>{frmCodigo, cmdElegirBinSalida, frameAtributos})
+        for (QWidget* w : std::initializer_list<QWidget*>{frmCodigo, cmdElegirBinSalida,
+                                                          lblFicheroBinSalida, frameAtributos})
             w->show();
         for (size_t i = 0; i < cmbTablaDbf1.size(); ++i)
             RellenaCampos(cmbTablaDbf1[i], kFiltrosTablaDbf1[i], puerto);
@@ -579,11 +677,13 @@ void Ventana::cmdBorrarSelec_Click() {
 
 void Ventana::cmdElegirBinSalida_Click() {
     try {
-        std::string ruta;
-        if (!PideUnFichero("Fichero BIN de Digi (*.bin)|*.bin", "Elegir fichero BIN de salida",
-                           ruta))
-            return;
+        // A new file is fine: the run creates it.
+        auto selector = fenoquia::SelectorFicheroActual();
+        if (!selector) return;
+        const std::string ruta = selector->EligeNuevo(kFiltroBinSalida, kTituloBinSalida);
+        if (ruta.empty()) return;
         m_ficheroBinSalida = ruta;
+        lblFicheroBinSalida->Muestra(TextoQt(ruta));
         cmdProcesarShpBin->show();
     } catch (const std::exception& e) {
         MuestraError(e);
@@ -611,10 +711,14 @@ OpcionesShpBin Ventana::LeeOpcionesShpBin() const {
 void Ventana::cmdProcesarShpBin_Click() {
     if (m_ficheroBinSalida.empty()) return;
     PuertoVentana puerto(*this);
+    MuestraResultado({});
     try {
-        ReadShape(LeeOpcionesShpBin(), puerto);
+        const OpcionesShpBin opciones = LeeOpcionesShpBin();
+        MuestraResultado(LineasResultado(opciones, ReadShape(opciones, puerto)));
     } catch (const std::exception& e) {
         puerto.Ocupado(false);
+        MuestraResultado({std::string("El proceso se ha interrumpido: ") + e.what(),
+                          m_ficheroBinSalida + " queda como estaba."});
         MuestraError(e);
     }
 }
@@ -694,6 +798,26 @@ bool Ventana::PideUnFichero(const std::string& filtro, const std::string& titulo
     if (!eligio || ficheros.size() < 2) return false;
     ruta = ficheros[1];
     return true;
+}
+
+// Pixels the text layout adds to the lines' own height, so a list of twelve lines or fewer
+// never shows a scroll bar.
+constexpr int kHolgura = 4;
+
+void Ventana::MuestraResultado(const std::vector<std::string>& lineas) {
+    QStringList texto;
+    for (const std::string& l : lineas) texto << LineasQt(l);
+    txtResultado->setPlainText(texto.join(QLatin1Char('\n')));
+    // As high as its lines (a long path wraps), up to twelve; a longer list scrolls.
+    txtResultado->setVisible(!lineas.empty());
+    layout()->activate();  // the list's width, which its wrapped lines depend on
+    const auto* documento = txtResultado->document();
+    const int filas =
+        std::clamp(static_cast<int>(documento->documentLayout()->documentSize().height()), 1, 12);
+    txtResultado->setFixedHeight(filas * txtResultado->fontMetrics().lineSpacing() +
+                                 2 * static_cast<int>(std::ceil(documento->documentMargin())) +
+                                 2 * txtResultado->frameWidth() + kHolgura);
+    txtResultado->repaint();
 }
 
 void Ventana::Proceso(const std::string& texto) {

@@ -22,6 +22,7 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 
@@ -36,6 +37,14 @@ inline constexpr double kTwipsPorPixel = 15.0;
 /// fraction of 0 resets it.
 double AnchoMarcador(double anchoPista, double anchoActual, double iporciento);
 
+/// The result list of a BIN-to-shapefile run: each layer with its records, then the totals.
+std::vector<std::string> LineasResultado(const OpcionesBinShp& opciones, const ResultadoBinShp& r);
+/// The result list of a shapefile-to-BIN run: the elements appended and the records left out,
+/// or, when nothing was written, why and that the BIN file is as it was.
+std::vector<std::string> LineasResultado(const OpcionesShpBin& opciones, const ResultadoShpBin& r);
+
+class LineaRuta;
+
 /// The window `main`, captioned "Traductor de Bin->Shp / Shp->Bin". Every control carries
 /// its design name as objectName; handlers keep their design names.
 class Ventana : public QWidget {
@@ -44,8 +53,8 @@ class Ventana : public QWidget {
     using LectorRegional = std::function<Separadores()>;
 
     /// Builds every control with its caption and design default. `lectorRegional` reads the
-    /// user's number format for the start-up check (the process's locale by default).
-    explicit Ventana(LectorRegional lectorRegional = LeeSeparadoresRegionales,
+    /// number format the program converts by, for the start-up check.
+    explicit Ventana(LectorRegional lectorRegional = SeparadoresDelPrograma,
                      QWidget* padre = nullptr);
     ~Ventana() override;
 
@@ -121,6 +130,10 @@ class Ventana : public QWidget {
     static void MuestraTexto(QComboBox* cb, const std::string& texto);
     // Makes `cmbLabel17` list the attribute numbers of the selection and show `texto`.
     void MuestraAtributos(const std::string& texto);
+    // The BIN choice beside its button: the file, or "N ficheros en CARPETA".
+    void MuestraFicherosBin();
+    // Fills the result list below the progress frame; no lines hide it.
+    void MuestraResultado(const std::vector<std::string>& lineas);
 
     LectorRegional m_lectorRegional;
     fenoquia::Utilidades m_utilidades;
@@ -145,9 +158,11 @@ class Ventana : public QWidget {
     // BIN to shapefile.
     QLabel* Label1 = nullptr;
     QPushButton* cmdElegirBin = nullptr;
+    LineaRuta* lblFicheroBin = nullptr;
     QCheckBox* chkTodoDirectorio = nullptr;
     QCheckBox* chkCatastro = nullptr;
     QPushButton* cmdElegirMdb = nullptr;
+    LineaRuta* lblFicheroMdb = nullptr;
     QGroupBox* frm_2D_3D = nullptr;
     QRadioButton* opt2D = nullptr;
     QRadioButton* opt3D = nullptr;
@@ -164,8 +179,9 @@ class Ventana : public QWidget {
     // Shapefile to BIN.
     QLabel* Label2 = nullptr;
     QPushButton* cmdElegirShp = nullptr;
-    QLabel* lblFicheroShp = nullptr;
+    LineaRuta* lblFicheroShp = nullptr;
     QPushButton* cmdElegirBinSalida = nullptr;
+    LineaRuta* lblFicheroBinSalida = nullptr;
     QPushButton* cmdProcesarShpBin = nullptr;
     QCheckBox* chkTextos = nullptr;
     QCheckBox* chkCotas = nullptr;
@@ -191,6 +207,7 @@ class Ventana : public QWidget {
     QLabel* lbl_Proceso = nullptr;
     QFrame* pcb_BarraProceso = nullptr;
     QFrame* shp_MarcadorProceso = nullptr;
+    QPlainTextEdit* txtResultado = nullptr;  ///< what the last run did
     QLabel* Label3 = nullptr;
 };
 

@@ -2,8 +2,11 @@
 //   parvenza                    opens the window
 //   parvenza --screenshot FILE  opens it, saves a PNG of it once it is on screen, and ends
 //   parvenza --all-controls     shows every control, also those the window hides until used
+//   parvenza --bin2shp FILE     chooses the BIN file FILE and converts it, as its buttons do
+//                               (with --screenshot: the window after a run)
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 #include <QTimer>
 #include <QWindow>
@@ -11,10 +14,23 @@
 #include <cstdio>
 #include <memory>
 
+#include "converter/window/Regional.h"
 #include "converter/window/SelectorDialogo.h"
 #include "converter/window/Ventana.h"
 #include "digi/Mensajes.h"
 #include "utilities/SelectorFichero.h"
+
+namespace {
+// Answers every file question with one path.
+class SelectorFijo : public fenoquia::SelectorFichero {
+  public:
+    explicit SelectorFijo(std::string ruta) : m_ruta(std::move(ruta)) {}
+    std::string Elige(const std::string&, const std::string&) override { return m_ruta; }
+
+  private:
+    std::string m_ruta;
+};
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -24,8 +40,10 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("parvenza")));
     // Qt has just taken the user's locale for the whole process; numbers stay with a point.
     std::setlocale(LC_NUMERIC, "C");
+    // The file dialogs and message-box buttons in the desktop's language, as the window's own.
+    parvenza::InstalaTraduccionQt();
 
-    QString captura;
+    QString captura, binShp;
     bool todo = false;
     const QStringList argumentos = QApplication::arguments();
     for (qsizetype i = 1; i < argumentos.size(); ++i) {
@@ -33,19 +51,31 @@ int main(int argc, char** argv) {
             captura = argumentos[++i];
         } else if (argumentos[i] == QLatin1String("--all-controls")) {
             todo = true;
+        } else if (argumentos[i] == QLatin1String("--bin2shp") && i + 1 < argumentos.size()) {
+            binShp = argumentos[++i];
         } else {
-            std::fprintf(stderr, "uso: parvenza [--screenshot FICHERO.png] [--all-controls]\n");
+            std::fprintf(stderr,
+                         "uso: parvenza [--screenshot FICHERO.png] [--all-controls] "
+                         "[--bin2shp FICHERO.bin]\n");
             return 2;
         }
     }
 
     parvenza::Ventana ventana;
-    fenoquia::EstableceSelectorFichero(std::make_shared<parvenza::SelectorDialogo>(&ventana));
+    const auto dialogo = std::make_shared<parvenza::SelectorDialogo>(&ventana);
+    fenoquia::EstableceSelectorFichero(dialogo);
     brisquel::EstableceMensajero([&ventana](const std::string& texto) { ventana.Mensaje(texto); });
 
     ventana.Form_Load();
     if (todo) ventana.MuestraTodo();
     ventana.show();
+    if (!binShp.isEmpty()) {
+        fenoquia::EstableceSelectorFichero(
+            std::make_shared<SelectorFijo>(QFile::encodeName(binShp).toStdString()));
+        ventana.cmdElegirBin_Click();
+        ventana.cmdProcesarBinShp_Click();
+        fenoquia::EstableceSelectorFichero(dialogo);
+    }
 
     QTimer espera;
     if (!captura.isEmpty()) {

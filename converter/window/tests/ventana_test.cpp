@@ -1,7 +1,7 @@
 // The window offscreen, driven through its controls (found by their design names) with a
 // scripted file chooser and message boxes answered by a timer: start-up and the regional
-// check, the visibility rules of both bands, the progress marker, whole runs checked on disk,
-// and the real QFileDialog chooser.
+// check, Qt's translations, the visibility rules of both bands, the progress marker, whole runs
+// checked on disk and against the command line's summary, and the real QFileDialog chooser.
 
 #include "converter/window/Ventana.h"
 
@@ -14,16 +14,24 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 #include <clocale>
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
+#include "converter/window/LineaRuta.h"
 #include "converter/window/SelectorDialogo.h"
 #include "digi/FicheroDigi.h"
 #include "utilities/SelectorFichero.h"
@@ -80,14 +88,14 @@ class VentanaTest : public ::testing::Test {
         std::ofstream((dir / nombre).string(), std::ios::binary);
         return (dir / nombre).string();
     }
-    void Abre(Separadores s = {"", "."}) {
-        v = std::make_unique<Ventana>([s] { return s; });
+    void Abre(std::optional<Separadores> s = Separadores{"", "."}) {
+        v = s ? std::make_unique<Ventana>([s] { return *s; }) : std::make_unique<Ventana>();
         v->Form_Load();
         v->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(v.get()));
     }
     template <class W = QWidget>
-    W* Control(const QString& nombre) {
+    W* Control(const QString& nombre) const {
         auto* w = v->findChild<W*>(nombre);
         if (!w) ADD_FAILURE() << "no control " << nombre.toStdString();
         return w;
@@ -101,6 +109,11 @@ class VentanaTest : public ::testing::Test {
             ASSERT_TRUE(w && w->isVisibleTo(v.get())) << n.toStdString() << " is not on screen";
             QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
         }
+    }
+    // Text and tooltip of a path line ("" when nothing is chosen).
+    std::pair<std::string, std::string> Ruta(const QString& nombre) const {
+        const auto* l = Control<LineaRuta>(nombre);
+        return {l->text().toStdString(), l->toolTip().toStdString()};
     }
     // A visibility table: every named control is on screen, but those marked "-" (all the
     // other way round when `visible` is false).
@@ -119,11 +132,13 @@ class VentanaTest : public ::testing::Test {
 };
 
 const QString kSiempre =
-    "frm_uds Opt_uds_cm Opt_uds_mm Label1 cmdElegirBin chkTodoDirectorio chkCatastro Label2 "
-    "cmdElegirShp lblFicheroShp frm_Contador lbl_Proceso pcb_BarraProceso Label3";
+    "frm_uds Opt_uds_cm Opt_uds_mm Label1 cmdElegirBin lblFicheroBin chkTodoDirectorio "
+    "chkCatastro Label2 cmdElegirShp lblFicheroShp frm_Contador lbl_Proceso pcb_BarraProceso "
+    "Label3";
 const QString kOcultos =
     "frmTextos frm_2D_3D frmPoligono frmTextosDigi frmTransmiteZ frmCodigo frameAtributos "
-    "cmdProcesarShpBin cmdProcesarBinShp cmdElegirBinSalida ChkAnexar lblInfo cmdElegirMdb";
+    "cmdProcesarShpBin cmdProcesarBinShp cmdElegirBinSalida ChkAnexar lblInfo cmdElegirMdb "
+    "lblFicheroMdb lblFicheroBinSalida";
 const QString kBandaBin = "frmTextos frmPoligono frm_2D_3D cmdProcesarBinShp ChkAnexar";
 
 // Picks an entry from a field selector, as a click on it does.
@@ -143,8 +158,8 @@ QString Muestra(QComboBox* cb) {
     return cb->currentIndex() >= 0 ? cb->currentText() : cb->placeholderText();
 }
 
-// A polyline shapefile of two records with fields ID, NOMBRE, FECHA (a date), TABLA,
-// REGISTRO, COTA (indices 0 to 5).
+// A polyline shapefile of three records with fields ID, NOMBRE, FECHA (a date), TABLA,
+// REGISTRO, COTA (indices 0 to 5). The third lies too far east for a BIN file.
 std::string EscribeShp(const std::filesystem::path& dir, const std::string& nombre) {
     const std::string base = (dir / nombre).string();
     SHPHandle shp = SHPCreate(base.c_str(), SHPT_ARC);
@@ -154,8 +169,9 @@ std::string EscribeShp(const std::filesystem::path& dir, const std::string& nomb
     DBFAddNativeFieldType(dbf, "FECHA", 'D', 8, 0);
     for (const char* campo : {"TABLA", "REGISTRO", "COTA"})
         DBFAddField(dbf, campo, FTDouble, 12, 3);
-    const double x[2][2] = {{1.5, 2.5}, {10, 11}}, y[2][2] = {{2.25, 3.25}, {20, 21}};
-    for (int r = 0; r < 2; ++r) {
+    const double x[3][2] = {{1.5, 2.5}, {10, 11}, {1e12, 1e12}};
+    const double y[3][2] = {{2.25, 3.25}, {20, 21}, {0, 1}};
+    for (int r = 0; r < 3; ++r) {
         SHPObject* o = SHPCreateSimpleObject(SHPT_ARC, 2, x[r], y[r], nullptr);
         SHPWriteObject(shp, -1, o);
         SHPDestroyObject(o);
@@ -212,7 +228,7 @@ TEST_F(VentanaTest, ArranqueYComprobacionRegional) {
         SCOPED_TRACE(c.s.miles + "/" + c.s.decimal);
         cajas.clear();
         Abre(c.s);
-        Ve(kSiempre + " -chkTextos -chkCotas");
+        Ve(kSiempre + " -chkTextos -chkCotas -txtResultado");
         Ve(kOcultos, !c.pasa);
         EXPECT_EQ(Control<QLabel>("Label3")->text(), c.pasa ? "Tramaset 15-05-2009" : "");
         EXPECT_EQ(cajas, c.pasa ? QStringList{}
@@ -224,15 +240,45 @@ TEST_F(VentanaTest, ArranqueYComprobacionRegional) {
         Elige(Selector(6), "5 COTA");
         EXPECT_EQ(v->Seleccion().camposAtributo.at(2).campoTabla, 5);
     }
+}
 
-    // Reading the process's separators puts the numeric locale back to C.
-    const char* antes = std::getenv("LC_ALL");
-    const std::string guardado = antes ? antes : "";
-    setenv("LC_ALL", "C.UTF-8", 1);
-    const Separadores s = LeeSeparadoresRegionales();
-    EXPECT_EQ(s.miles + "/" + s.decimal, "/.");
+// On a Spanish desktop (decimal comma, "." between thousands) the window starts normally: the
+// check tests the rules the program converts numbers by, which stay "." and no grouping.
+TEST_F(VentanaTest, ArranqueConComaDecimal) {
+    const std::string antes = std::setlocale(LC_ALL, nullptr);
+    if (!std::setlocale(LC_ALL, "es_ES.UTF-8"))
+        GTEST_SKIP() << "the es_ES.UTF-8 locale is not generated (scripts/deps does it)";
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
+    Abre(std::nullopt);
+    Ve(kSiempre + " -chkTextos -chkCotas");
+    Ve(kOcultos, false);
+    EXPECT_TRUE(cajas.empty()) << cajas.join(' ').toStdString();
     EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
-    antes ? setenv("LC_ALL", guardado.c_str(), 1) : unsetenv("LC_ALL");
+    EXPECT_EQ(TextoNumero(-1234.5), "-1234.5");
+    EXPECT_EQ(NumeroDeTexto(" 1.50 "), 1.5);
+    const Separadores s = SeparadoresDelPrograma();
+    EXPECT_EQ(s.miles + "/" + s.decimal, "/.");
+    QLocale::setDefault(QLocale::c());
+    std::setlocale(LC_ALL, antes.c_str());
+}
+
+// Qt's own texts (file dialogs, message-box buttons) come in Spanish with the window's.
+TEST_F(VentanaTest, TraduccionDeLosDialogos) {
+    QTranslator* traductor = InstalaTraduccionQt(QLocale(QLocale::Spanish, QLocale::Spain));
+    if (!traductor) {
+        ASSERT_FALSE(
+            QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_es.qm"));
+        GTEST_SKIP() << "Qt's Spanish translations are not installed (qt6-translations-l10n)";
+    }
+    QMessageBox caja(QMessageBox::NoIcon, "Parvenza", "texto", QMessageBox::Ok);
+    EXPECT_EQ(caja.button(QMessageBox::Ok)->text().remove(QLatin1Char('&')).toStdString(),
+              "Aceptar");
+    QFileDialog dialogo;
+    dialogo.setOption(QFileDialog::DontUseNativeDialog);
+    EXPECT_EQ(dialogo.findChild<QLabel*>("lookInLabel")->text().toStdString(), "Ver en:");
+    QCoreApplication::removeTranslator(traductor);
+    delete traductor;
 }
 
 TEST_F(VentanaTest, VisibilidadDeLaBandaBin) {
@@ -242,12 +288,25 @@ TEST_F(VentanaTest, VisibilidadDeLaBandaBin) {
     sel->respuestas = {b};
     Pulsa("cmdElegirBin");
     EXPECT_TRUE(v->BinElegido() && v->LeeOpcionesBinShp().ficheros == std::vector{b});
-    Ve(kBandaBin + " -lblInfo -cmdElegirMdb");
+    EXPECT_EQ(Ruta("lblFicheroBin"), std::pair(b, b));
+    Ve(kBandaBin + " -lblInfo -cmdElegirMdb -lblFicheroMdb");
+
+    // A path too long for its line is cut in the middle; the tooltip has it whole.
+    auto* linea = Control<LineaRuta>("lblFicheroBin");
+    const QString larga = "/datos/" + QString(300, 'x') + "/hoja.bin";
+    linea->Muestra(larga);
+    const QString visible = linea->TextoVisible();
+    EXPECT_TRUE(visible.startsWith("/datos/x") && visible.endsWith("x/hoja.bin") &&
+                visible.contains(QChar(0x2026)))
+        << visible.toStdString();
+    EXPECT_LE(linea->fontMetrics().horizontalAdvance(visible), linea->contentsRect().width());
+    EXPECT_EQ(linea->toolTip(), larga);
 
     // "Todo el directorio": every file of the folder with that extension, by name.
     sel->respuestas = {b};
     Pulsa("chkTodoDirectorio cmdElegirBin");
     EXPECT_EQ(v->LeeOpcionesBinShp().ficheros, (std::vector<std::string>{a, b, c}));
+    EXPECT_EQ(Ruta("lblFicheroBin"), std::pair("3 ficheros en " + dir.string(), dir.string()));
     Pulsa("ChkAnexar");
     Ve("lblInfo");
     EXPECT_TRUE(v->LeeOpcionesBinShp().anexar);
@@ -267,6 +326,7 @@ TEST_F(VentanaTest, VisibilidadDeLaBandaBin) {
     sel->respuestas = {""};
     Pulsa("cmdElegirBin");
     EXPECT_FALSE(v->BinElegido());
+    EXPECT_EQ(Ruta("lblFicheroBin").first, "");
     Ve(kBandaBin);
 
     // Cadastre: "Procesar" only with a BIN and a database; cancelling either choice undoes it.
@@ -278,9 +338,12 @@ TEST_F(VentanaTest, VisibilidadDeLaBandaBin) {
     Ve("-cmdProcesarBinShp");
     Pulsa("cmdElegirMdb");
     EXPECT_TRUE(v->LeeOpcionesBinShp().mdbElegido);
-    Ve("cmdProcesarBinShp cmdElegirMdb -frmTextos -frmPoligono -frm_2D_3D -ChkAnexar");
+    EXPECT_EQ(Ruta("lblFicheroMdb").first, PARVENZA_TEST_DATA "/topology/basic.mdb");
+    Ve("cmdProcesarBinShp cmdElegirMdb lblFicheroMdb -frmTextos -frmPoligono -frm_2D_3D "
+       "-ChkAnexar");
     Pulsa("cmdElegirMdb");
     EXPECT_FALSE(v->MdbElegido());
+    EXPECT_EQ(Ruta("lblFicheroMdb").first, "");
     const std::string mdb = "Fichero MDB de 'rara-zizu' Digi (*.mdb)|*.mdb";
     const std::string tmdb = "Elegir fichero MDB de topología catastral";
     std::vector<Pregunta> preguntas(4, {kFiltroBin, "Elegir fichero"});
@@ -309,10 +372,31 @@ TEST_F(VentanaTest, MarcadorDeProgreso) {
         EXPECT_NEAR(v->AnchoMarcadorTwips(), esperado, 1e-9) << twips;
         EXPECT_NEAR(AnchoMarcador(6700, antes, twips / 6700), esperado, 1e-9) << twips;
         antes = esperado;
-        if (esperado == 1340) EXPECT_EQ(marcador->width(), 89);  // at 15 twips a pixel
+        if (esperado == 1340) {
+            EXPECT_EQ(marcador->width(), 89);  // at 15 twips a pixel
+        }
     }
     EXPECT_EQ(marcador->width(), 0);
     EXPECT_EQ(marcador->height(), pista->contentsRect().height());
+}
+
+// Runs parvenza-cli; gives what it printed on stdout.
+QString Cli(const QStringList& argumentos) {
+    QProcess p;
+    p.start(PARVENZA_CLI, argumentos);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// The numbers of every match of `patron` in `texto`, in order.
+QStringList Cifras(const QString& texto, const QString& patron) {
+    QStringList cifras;
+    for (const auto& m :
+         QRegularExpression(patron, QRegularExpression::MultilineOption).globalMatch(texto)) {
+        for (int i = 1; i <= m.lastCapturedIndex(); ++i) cifras << m.captured(i);
+    }
+    return cifras;
 }
 
 tipo_entidad Linea(const std::vector<Fpunto3d>& puntos, const std::string& codigo = "1010") {
@@ -363,6 +447,8 @@ TEST_F(VentanaTest, BinAShapefileDesdeLosBotones) {
     Pulsa("cmdElegirBin cmdElegirBin cmdProcesarBinShp");
     EXPECT_EQ(cajas, QStringList{"Parvenza|No se ha elegido fichero BIN"});
     EXPECT_EQ(Registros(base + "_P.shp"), -1);
+    auto* lista = Control<QPlainTextEdit>("txtResultado");
+    EXPECT_EQ(lista->toPlainText(), "No se ha escrito ninguna capa.");
     // A failure of the component is shown and gives the pointer back.
     Pulsa("cmdElegirBin ChkAnexar cmdProcesarBinShp");
     EXPECT_EQ(sel->preguntas.back(), (Pregunta{"Fichero SHP (*.shp)|*.shp", "Elegir fichero"}));
@@ -378,6 +464,16 @@ TEST_F(VentanaTest, BinAShapefileDesdeLosBotones) {
         EXPECT_EQ(Registros(base + capa + ".shp"), n) << capa;
     EXPECT_EQ(Control<QLabel>("lbl_Proceso")->text(), "Proceso Terminado");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    // The result list gives each layer and the totals as the command line counts them.
+    const QString resultado = lista->toPlainText();
+    EXPECT_TRUE(lista->isVisible() && lista->height() < 12 * lista->fontMetrics().lineSpacing());
+    const QString cli = Cli({"bin2shp", QString::fromStdString(hoja)});
+    const QStringList capas = Cifras(cli, "^(.*): \\w+, (\\d+) records$");
+    ASSERT_EQ(capas.size(), 8) << cli.toStdString();
+    EXPECT_EQ(Cifras(resultado, "^(.*): (\\d+) registros? \\("), capas) << resultado.toStdString();
+    EXPECT_EQ(Cifras(resultado, "^(\\d+) ficheros? BIN, (\\d+) capas?, (\\d+) registros?$"),
+              Cifras(cli, "^(\\d+) files?, (\\d+) layers?, (\\d+) records$"))
+        << resultado.toStdString();
 
     // A cadastre run builds the cadastre set in the BIN file's folder.
     sel->respuestas = {hoja, PARVENZA_TEST_DATA "/topology/basic.mdb"};
@@ -439,15 +535,17 @@ TEST_F(VentanaTest, BandaShpABin) {
 
     EXPECT_TRUE(cajas.empty());
 
-    // A whole run through the buttons, read back from the BIN file.
+    // A whole run through the buttons into a new BIN file, read back.
     Abre();
     v->cmdProcesarShpBin_Click();  // without an output file "Procesar" does nothing
     EXPECT_TRUE(cajas.empty());
-    const std::string bin = Fichero("salida.bin");
+    const std::string bin = (dir / "nuevo.bin").string();
 
     sel->respuestas = {shp, bin};
     Pulsa("cmdElegirShp cmdElegirBinSalida");
     EXPECT_EQ(sel->preguntas.back(), (Pregunta{kFiltroBin, "Elegir fichero BIN de salida"}));
+    EXPECT_EQ(Ruta("lblFicheroShp"), std::pair(shp, shp));
+    EXPECT_EQ(Ruta("lblFicheroBinSalida"), std::pair(bin, bin));
     Pulsa("Opt_uds_mm");
     Control<QLineEdit>("txtCodigo")->setText(QStringLiteral("1234"));
     Elige(Selector(0), "3 TABLA");
@@ -456,8 +554,20 @@ TEST_F(VentanaTest, BandaShpABin) {
     Ve("frmTransmiteZ");
     Elige(Control<QComboBox>("cmbTablaDbf_Z"), "5 COTA");
     Pulsa("cmdProcesarShpBin");
-    EXPECT_TRUE(cajas.empty());
+    EXPECT_EQ(cajas, QStringList{"Parvenza|Se han encontrado 1 errores en la conversión\n"
+                                 "Entidades erróneas : \n / 2"});
     EXPECT_EQ(Control<QLabel>("lbl_Proceso")->text(), "Proceso Terminado");
+    // The result list counts as the command line does for the same choices.
+    const QString resultado = Control<QPlainTextEdit>("txtResultado")->toPlainText();
+    const QString cli =
+        Cli({"shp2bin", "--mm", "--code", "1234", "--link", "TABLA:REGISTRO", "--z-field", "COTA",
+             "--output", QString::fromStdString((dir / "cli.bin").string()),
+             QString::fromStdString(shp)});
+    EXPECT_EQ(Cifras(resultado, "^.*: (\\d+) elementos? añadidos? de (\\d+) registros?$") +
+                  Cifras(resultado, "^(\\d+) registros? omitidos?: \\d"),
+              Cifras(cli, "^.*: (\\d+) elements from (\\d+) records, (\\d+) records left out$"))
+        << resultado.toStdString() << cli.toStdString();
+    EXPECT_TRUE(resultado.startsWith(QString::fromStdString(bin) + ": "));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(v->AnchoMarcadorTwips(), 0);
 
@@ -479,36 +589,52 @@ TEST_F(VentanaTest, BandaShpABin) {
 }
 
 // The real chooser, answered by a timer as a person would: it lists extensions without regard
-// to case and gives the name typed in its box.
+// to case and gives the name typed in its box; a file to write may be new, and gets the
+// filter's extension.
 TEST_F(VentanaTest, SelectorDialogoReal) {
     const std::string hoja = Fichero("HOJA.BIN");
     for (const char* otro : {"b.bin", "c.txt"}) Fichero(otro);
     const QString carpeta = QString::fromStdString(dir.string());
     SelectorDialogo selector(nullptr);
-    QStringList ofrecidos;
-    int esperas = 0;
-    QTimer atiende;
-    QObject::connect(&atiende, &QTimer::timeout, [&] {
-        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!d || !d->isVisible()) return;
-        if (QDir(d->directory()) != QDir(carpeta)) return d->setDirectory(carpeta);
-        auto* lista = d->findChild<QListView*>(QStringLiteral("listView"));
-        auto* nombre = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        if (!lista || !nombre) return;
-        ofrecidos.clear();
-        for (int i = 0; i < lista->model()->rowCount(lista->rootIndex()); ++i) {
-            const QModelIndex ix = lista->model()->index(i, 0, lista->rootIndex());
-            if (lista->model()->flags(ix) & Qt::ItemIsEnabled) ofrecidos << ix.data().toString();
-        }
-        if (ofrecidos.size() < 2 && ++esperas < 100) return;  // the listing comes later
-        ofrecidos.sort(Qt::CaseInsensitive);
-        nombre->setText("HOJA.BIN");
-        atiende.stop();
-        static_cast<QDialog*>(d)->accept();  // QFileDialog::accept checks the choice
-    });
-    atiende.start(20);
-    EXPECT_EQ(selector.Elige(kFiltroBin, "Elegir fichero"), hoja);
-    EXPECT_EQ(ofrecidos, (QStringList{"b.bin", "HOJA.BIN"}));
+    struct Caso {
+        bool nuevo;
+        QString tecleado;
+        std::string esperado;
+    };
+    for (const Caso& c : {Caso{false, "HOJA.BIN", hoja}, Caso{true, "nuevo", dir / "nuevo.bin"}}) {
+        SCOPED_TRACE(c.tecleado.toStdString());
+        QStringList ofrecidos;
+        int esperas = 0;
+        bool guardar = false;
+        QTimer atiende;
+        QObject::connect(&atiende, &QTimer::timeout, [&] {
+            auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!d || !d->isVisible()) return;
+            if (QDir(d->directory()) != QDir(carpeta)) return d->setDirectory(carpeta);
+            auto* lista = d->findChild<QListView*>(QStringLiteral("listView"));
+            auto* nombre = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (!lista || !nombre) return;
+            ofrecidos.clear();
+            for (int i = 0; i < lista->model()->rowCount(lista->rootIndex()); ++i) {
+                const QModelIndex ix = lista->model()->index(i, 0, lista->rootIndex());
+                if (lista->model()->flags(ix) & Qt::ItemIsEnabled)
+                    ofrecidos << ix.data().toString();
+            }
+            if (ofrecidos.size() < 2 && ++esperas < 100) return;  // the listing comes later
+            ofrecidos.sort(Qt::CaseInsensitive);
+            guardar = d->acceptMode() == QFileDialog::AcceptSave &&
+                      d->testOption(QFileDialog::DontConfirmOverwrite);
+            nombre->setText(c.tecleado);
+            atiende.stop();
+            static_cast<QDialog*>(d)->accept();  // virtual: the dialog checks the name
+        });
+        atiende.start(20);
+        EXPECT_EQ(c.nuevo ? selector.EligeNuevo(kFiltroBin, "Elegir fichero BIN de salida")
+                          : selector.Elige(kFiltroBin, "Elegir fichero"),
+                  c.esperado);
+        EXPECT_EQ(ofrecidos, (QStringList{"b.bin", "HOJA.BIN"}));
+        EXPECT_EQ(guardar, c.nuevo);
+    }
 }
 
 }  // namespace
