@@ -127,6 +127,10 @@ std::vector<std::string> LineasResultado(const OpcionesBinShp& opciones, const R
         Cuenta(static_cast<int64_t>(opciones.ficheros.size()), "fichero BIN", "ficheros BIN") +
         ", " + Cuenta(static_cast<int64_t>(r.capas.size()), "capa", "capas") + ", " +
         Cuenta(total, "registro", "registros"));
+    for (const std::string& ruta : r.capasAnteriores)
+        lineas.push_back(ruta +
+                         ": capa de una ejecución anterior que esta no ha escrito; queda "
+                         "como estaba");
     return lineas;
 }
 
@@ -565,7 +569,9 @@ void Ventana::cmdProcesarBinShp_Click() {
             LineasResultado(opciones, ProcesarBinShp(opciones, puerto, catastro.get())));
     } catch (const std::exception& e) {
         puerto.Ocupado(false);
-        MuestraResultado({std::string("El proceso se ha interrumpido: ") + e.what()});
+        // The run's layers take their place only when it completes.
+        MuestraResultado({std::string("El proceso se ha interrumpido: ") + e.what(),
+                          "No se ha escrito ninguna capa; las existentes quedan como estaban."});
         MuestraError(e);
     }
 }

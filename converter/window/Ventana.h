@@ -37,7 +37,8 @@ inline constexpr double kTwipsPorPixel = 15.0;
 /// fraction of 0 resets it.
 double AnchoMarcador(double anchoPista, double anchoActual, double iporciento);
 
-/// The result list of a BIN-to-shapefile run: each layer with its records, then the totals.
+/// The result list of a BIN-to-shapefile run: each layer with its records, the totals, and
+/// the layers of earlier runs that this one left as they were.
 std::vector<std::string> LineasResultado(const OpcionesBinShp& opciones, const ResultadoBinShp& r);
 /// The result list of a shapefile-to-BIN run: the elements appended and the records left out,
 /// or, when nothing was written, why and that the BIN file is as it was.

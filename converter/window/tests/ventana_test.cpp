@@ -455,12 +455,19 @@ TEST_F(VentanaTest, BinAShapefileDesdeLosBotones) {
     ASSERT_EQ(cajas.size(), 2);
     EXPECT_TRUE(cajas[1].startsWith("!") && cajas[1].contains("otra_P")) << cajas[1].toStdString();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    const QStringList fallo = lista->toPlainText().split('\n');
+    EXPECT_TRUE(fallo.size() == 2 && fallo[0].startsWith("El proceso se ha interrumpido: ") &&
+                fallo[1] == "No se ha escrito ninguna capa; las existentes quedan como estaban.")
+        << fallo.join('\n').toStdString();
+
+    // Texts as points from an earlier run: the run with texts as lines leaves that layer.
+    Cli({"bin2shp", "--texts-as-points", QString::fromStdString(hoja)});
 
     // The window stays usable: the run without appending writes every layer.
     Pulsa("ChkAnexar");
     Pulsa("cmdProcesarBinShp");
     EXPECT_EQ(cajas.size(), 2);
-    for (auto [capa, n] : {std::pair{"_P", 3}, {"_L", 1}, {"_X", 1}, {"_TL", 1}, {"_TX", -1}})
+    for (auto [capa, n] : {std::pair{"_P", 3}, {"_L", 1}, {"_X", 1}, {"_TL", 1}, {"_TX", 1}})
         EXPECT_EQ(Registros(base + capa + ".shp"), n) << capa;
     EXPECT_EQ(Control<QLabel>("lbl_Proceso")->text(), "Proceso Terminado");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -474,6 +481,9 @@ TEST_F(VentanaTest, BinAShapefileDesdeLosBotones) {
     EXPECT_EQ(Cifras(resultado, "^(\\d+) ficheros? BIN, (\\d+) capas?, (\\d+) registros?$"),
               Cifras(cli, "^(\\d+) files?, (\\d+) layers?, (\\d+) records$"))
         << resultado.toStdString();
+    const QStringList anteriores = Cifras(resultado, "^(.*): capa de una ejecución anterior");
+    EXPECT_EQ(anteriores, QStringList{QString::fromStdString(base + "_TX.shp")});
+    EXPECT_EQ(anteriores, Cifras(cli, "^(.*): capa de una corrida anterior"));
 
     // A cadastre run builds the cadastre set in the BIN file's folder.
     sel->respuestas = {hoja, PARVENZA_TEST_DATA "/topology/basic.mdb"};
