@@ -3,18 +3,30 @@
 
 #include "converter/core/Topologia.h"
 
+#include <fcntl.h>
 #include <glib.h>  // before mdbtools.h, which opens an extern "C" block around it
 #include <mdbtools.h>
+#include <poll.h>
 #include <sqlite3.h>
 #include <strings.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <stdexcept>
 #include <system_error>
 #include <utility>
 
@@ -98,55 +110,14 @@ const std::pair<const char*, const char*> kEnlaces[] = {{"Manzana_bin", "MsLink"
 }  // namespace
 
 // ----------------------------------------------------------------------------------------
-// The database
+// Reading the Access file
 
-struct BaseDatos::Impl {
-    MdbHandle* mdb = nullptr;
-    sqlite3* sql = nullptr;
-    std::map<std::string, sqlite3_stmt*> consultas;  // prepared once per text
-    void CierraConsultas() {
-        for (auto& [texto, st] : consultas) sqlite3_finalize(st);
-        consultas.clear();
-    }
-    ~Impl() {
-        CierraConsultas();
-        if (sql) sqlite3_close(sql);
-        if (mdb) mdb_close(mdb);
-    }
-};
+namespace {
 
-BaseDatos::BaseDatos(const std::string& ruta) : m_ruta(ruta), m_impl(std::make_unique<Impl>()) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(ruta, ec))
-        throw TopologiaError(kFicheroNoEncontrado, "No se encuentra la base de datos " + ruta);
-    m_impl->mdb = mdb_open(ruta.c_str(), MDB_NOFLAGS);
-    if (!m_impl->mdb || !mdb_read_catalog(m_impl->mdb, MDB_TABLE))
-        throw TopologiaError(kLlamadaNoValida, "No se puede leer la base de datos " + ruta +
-                                                   ": no es un fichero MDB");
-    for (unsigned i = 0; i < m_impl->mdb->num_catalog; ++i) {
-        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(m_impl->mdb->catalog, i));
-        if (e->object_type == MDB_TABLE) m_tablas.emplace_back(e->object_name);
-    }
-}
-
-BaseDatos::~BaseDatos() = default;
-
-void BaseDatos::CopiaTopologia() {
-    auto falla = [&](const std::string& que) {
-        throw TopologiaError(kLlamadaNoValida,
-                             "No se puede leer la base de datos " + m_ruta + ": " + que);
-    };
-    if (m_impl->sql) {
-        m_impl->CierraConsultas();
-        sqlite3_close(m_impl->sql);
-        m_impl->sql = nullptr;
-    }
-    // One thread only: no locking inside SQLite.
-    if (sqlite3_open_v2(":memory:", &m_impl->sql,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK)
-        falla("sin memoria para la copia");
-    sqlite3* sql = m_impl->sql;
+// Copies the seven topology tables found in `tablas` into `sql`, with indexes on their link
+// columns. Throws std::runtime_error with the reason.
+void CopiaTablas(MdbHandle* mdb, const std::vector<std::string>& tablas, sqlite3* sql) {
+    auto falla = [](const std::string& que) { throw std::runtime_error(que); };
     auto ejecuta = [&](const std::string& texto) {
         char* error = nullptr;
         if (sqlite3_exec(sql, texto.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
@@ -159,10 +130,10 @@ void BaseDatos::CopiaTopologia() {
     std::vector<std::pair<std::string, std::vector<std::string>>> copiadas;
     for (const char* deseada : kTablasTopologia) {
         std::string nombre;
-        for (const auto& t : m_tablas)
+        for (const auto& t : tablas)
             if (IgualesSinCaso(t, deseada)) nombre = t;
         if (nombre.empty()) continue;  // a query that needs it names it
-        MdbTableDef* tabla = mdb_read_table_by_name(m_impl->mdb, nombre.data(), MDB_TABLE);
+        MdbTableDef* tabla = mdb_read_table_by_name(mdb, nombre.data(), MDB_TABLE);
         if (!tabla) falla("la tabla " + nombre + " no se puede abrir");
         std::unique_ptr<MdbTableDef, void (*)(MdbTableDef*)> guarda(tabla, mdb_free_tabledef);
         if (!mdb_read_columns(tabla))
@@ -214,7 +185,7 @@ void BaseDatos::CopiaTopologia() {
                 const int i = static_cast<int>(c + 1);
                 const char* texto = enlaces[c].data();
                 const int tamano = TamanoFijo(col->col_type);
-                const unsigned char* pagina = m_impl->mdb->pg_buf;
+                const unsigned char* pagina = mdb->pg_buf;
                 if (col->col_type == MDB_BOOL) {
                     sqlite3_bind_int(ins.s, i, texto[0] == '1' ? 1 : 0);
                 } else if (col->cur_value_len == 0) {
@@ -234,15 +205,14 @@ void BaseDatos::CopiaTopologia() {
                                              static_cast<int16_t>(pagina[p] | pagina[p + 1] << 8));
                             break;
                         case MDB_LONGINT:
-                            sqlite3_bind_int(
-                                ins.s, i,
-                                static_cast<int32_t>(mdb_get_int32(m_impl->mdb->pg_buf, p)));
+                            sqlite3_bind_int(ins.s, i,
+                                             static_cast<int32_t>(mdb_get_int32(mdb->pg_buf, p)));
                             break;
                         case MDB_FLOAT:
-                            sqlite3_bind_double(ins.s, i, mdb_get_single(m_impl->mdb->pg_buf, p));
+                            sqlite3_bind_double(ins.s, i, mdb_get_single(mdb->pg_buf, p));
                             break;
                         default:
-                            sqlite3_bind_double(ins.s, i, mdb_get_double(m_impl->mdb->pg_buf, p));
+                            sqlite3_bind_double(ins.s, i, mdb_get_double(mdb->pg_buf, p));
                             break;
                     }
                 } else {
@@ -264,6 +234,270 @@ void BaseDatos::CopiaTopologia() {
                         ejecuta("CREATE INDEX i" + std::to_string(++n) + " ON " + Comillas(nombre) +
                                 " (" + Comillas(c) + ")");
     ejecuta("COMMIT");
+}
+
+// mdbtools reads the file in a child process: a damaged file can crash it or make it loop,
+// and that must end the load, not the program. The child sends frames down a pipe (a kind
+// byte, a 64-bit length, the bytes): 'X' the file does not open as a database, 'T' one table
+// name, 'C' the table list is whole, then 'D' the size of the SQLite copy of the topology
+// tables, which it wrote into an anonymous memory file, or 'E' why it could not make it.
+constexpr char kNoAbre = 'X', kTabla = 'T', kCatalogo = 'C', kCopia = 'D', kErrorCopia = 'E';
+constexpr int kSegundosLectura = 300;  // far beyond any real topology; only a hang gets there
+
+[[noreturn]] void LeeEnHijo(const std::string& ruta, int fd, int memoria, pid_t padre) {
+    // The default actions, so that a crash here is not taken for one of the parent's (a
+    // crash handler of the host, a sanitizer or a fuzzer), and leaves no core file.
+    for (int s : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGPIPE})
+        std::signal(s, SIG_DFL);
+    const rlimit sinCore = {0, 0};
+    setrlimit(RLIMIT_CORE, &sinCore);
+    // A hung reader does not outlive the program.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != padre) _exit(3);
+    auto escribe = [](int f, const void* datos, size_t n) {
+        for (size_t hecho = 0; hecho < n;) {
+            const ssize_t r = write(f, static_cast<const char*>(datos) + hecho, n - hecho);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) return false;
+            hecho += static_cast<size_t>(r);
+        }
+        return true;
+    };
+    auto envia = [&](char tipo, const std::string& datos) {
+        char cabecera[9];
+        cabecera[0] = tipo;
+        const uint64_t n = datos.size();
+        std::memcpy(cabecera + 1, &n, sizeof n);
+        if (!escribe(fd, cabecera, sizeof cabecera) || !escribe(fd, datos.data(), datos.size()))
+            _exit(3);  // the parent is gone
+    };
+
+    MdbHandle* mdb = mdb_open(ruta.c_str(), MDB_NOFLAGS);
+    if (!mdb || !mdb_read_catalog(mdb, MDB_TABLE)) {
+        envia(kNoAbre, "");
+        _exit(0);
+    }
+    std::vector<std::string> tablas;
+    for (unsigned i = 0; i < mdb->num_catalog; ++i) {
+        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+        if (e->object_type != MDB_TABLE) continue;
+        tablas.emplace_back(e->object_name);
+        envia(kTabla, tablas.back());
+    }
+    envia(kCatalogo, "");
+    try {
+        // In memdb, so that the image is handed over without a copy. One thread only: no
+        // locking inside SQLite.
+        sqlite3* sql = nullptr;
+        if (sqlite3_open_v2(
+                "file:topologia?vfs=memdb", &sql,
+                SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                nullptr) != SQLITE_OK)
+            throw std::runtime_error("sin memoria para la copia");
+        CopiaTablas(mdb, tablas, sql);
+        sqlite3_int64 n = 0;
+        const unsigned char* imagen = sqlite3_serialize(sql, "main", &n, SQLITE_SERIALIZE_NOCOPY);
+        if (!imagen) imagen = sqlite3_serialize(sql, "main", &n, 0);
+        if (!imagen) throw std::runtime_error("sin memoria para la copia");
+        if (!escribe(memoria, imagen, static_cast<size_t>(n)))
+            throw std::runtime_error(std::string("sin memoria para la copia: ") +
+                                     std::strerror(errno));
+        envia(kCopia, std::to_string(n));
+    } catch (const std::bad_alloc&) {
+        envia(kErrorCopia, "sin memoria para la copia");
+    } catch (const std::exception& e) {
+        envia(kErrorCopia, e.what());
+    }
+    _exit(0);  // no atexit handler of the parent, no flush of its stdio buffers
+}
+
+// How the child ended, for the message.
+std::string FinDelHijo(int estado) {
+    if (WIFSIGNALED(estado)) {
+        const int s = WTERMSIG(estado);
+        const char* nombre = sigabbrev_np(s);
+        return "la lectura terminó con la señal " +
+               (nombre ? "SIG" + std::string(nombre) : std::to_string(s));
+    }
+    if (WIFEXITED(estado) && WEXITSTATUS(estado) != 0)
+        return "la lectura terminó con el estado " + std::to_string(WEXITSTATUS(estado));
+    return "la lectura se interrumpió";
+}
+
+// A descriptor closed on every way out.
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+        if (fd >= 0) close(fd);
+    }
+};
+
+}  // namespace
+
+// The SQLite image the child made, mapped read-only for the queries.
+class BaseDatos::Imagen {
+  public:
+    Imagen(int fd, size_t tamano) : m_tamano(tamano) {
+        // Private and writable only because SQLite's interface takes a non-const pointer;
+        // the database is opened read-only on it.
+        m_datos = mmap(nullptr, tamano, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd, 0);
+        if (m_datos == MAP_FAILED) throw std::runtime_error(std::strerror(errno));
+    }
+    ~Imagen() { munmap(m_datos, m_tamano); }
+    Imagen(const Imagen&) = delete;
+    Imagen& operator=(const Imagen&) = delete;
+    unsigned char* datos() const { return static_cast<unsigned char*>(m_datos); }
+    size_t tamano() const { return m_tamano; }
+
+  private:
+    void* m_datos;
+    size_t m_tamano;
+};
+
+// ----------------------------------------------------------------------------------------
+// The database
+
+struct BaseDatos::Impl {
+    sqlite3* sql = nullptr;
+    std::unique_ptr<Imagen> copia;  // the topology tables, as the reader copied them
+    std::string errorCopia;         // why there is no copy
+    std::map<std::string, sqlite3_stmt*> consultas;  // prepared once per text
+    void CierraConsultas() {
+        for (auto& [texto, st] : consultas) sqlite3_finalize(st);
+        consultas.clear();
+    }
+    ~Impl() {
+        CierraConsultas();
+        if (sql) sqlite3_close(sql);
+    }
+};
+
+BaseDatos::BaseDatos(const std::string& ruta) : m_ruta(ruta), m_impl(std::make_unique<Impl>()) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(ruta, ec))
+        throw TopologiaError(kFicheroNoEncontrado, "No se encuentra la base de datos " + ruta);
+    auto falla = [&](const std::string& que) {
+        throw TopologiaError(kLlamadaNoValida,
+                             "No se puede leer la base de datos " + ruta + ": " + que);
+    };
+    auto fallaSistema = [&](const char* que) {
+        falla(std::string(que) + ": " + std::strerror(errno));
+    };
+
+    Descriptor tubo[2], memoria;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) fallaSistema("sin tubería para leerla");
+    tubo[0].fd = fds[0];
+    tubo[1].fd = fds[1];
+    memoria.fd = memfd_create("topologia", MFD_CLOEXEC);
+    if (memoria.fd < 0) fallaSistema("sin memoria para la copia");
+    std::fflush(nullptr);  // nothing buffered is written twice
+    const pid_t padre = getpid();
+    const pid_t hijo = fork();
+    if (hijo < 0) fallaSistema("sin proceso para leerla");
+    if (hijo == 0) {
+        close(tubo[0].fd);
+        LeeEnHijo(ruta, tubo[1].fd, memoria.fd, padre);
+    }
+    close(tubo[1].fd);
+    tubo[1].fd = -1;
+
+    std::string recibido;
+    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(kSegundosLectura);
+    bool aTiempo = true;
+    for (;;) {
+        const auto quedan = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                limite - std::chrono::steady_clock::now())
+                                .count();
+        pollfd p = {tubo[0].fd, POLLIN, 0};
+        const int r = quedan > 0 ? poll(&p, 1, static_cast<int>(quedan)) : 0;
+        if (r < 0 && errno == EINTR) continue;
+        if (r == 0) {
+            aTiempo = false;
+            kill(hijo, SIGKILL);
+            break;
+        }
+        char trozo[4096];
+        const ssize_t n = read(tubo[0].fd, trozo, sizeof trozo);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        recibido.append(trozo, static_cast<size_t>(n));
+    }
+    int estado = 0;
+    while (waitpid(hijo, &estado, 0) < 0 && errno == EINTR) {
+    }
+
+    bool abre = true, catalogo = false, completa = false;
+    uint64_t tamano = 0;
+    for (size_t i = 0; recibido.size() - i >= 9;) {
+        const char tipo = recibido[i];
+        uint64_t n;
+        std::memcpy(&n, recibido.data() + i + 1, sizeof n);
+        if (n > recibido.size() - i - 9) break;
+        std::string datos = recibido.substr(i + 9, n);
+        i += 9 + n;
+        switch (tipo) {
+            case kNoAbre:
+                abre = false;
+                break;
+            case kTabla:
+                m_tablas.push_back(std::move(datos));
+                break;
+            case kCatalogo:
+                catalogo = true;
+                break;
+            case kCopia:
+                tamano = std::stoull(datos);
+                completa = true;
+                break;
+            case kErrorCopia:
+                m_impl->errorCopia = std::move(datos);
+                completa = true;
+                break;
+        }
+    }
+    if (!abre) falla("no es un fichero MDB");
+    std::string fin =
+        aTiempo ? FinDelHijo(estado)
+                : "la lectura no terminó en " + std::to_string(kSegundosLectura) + " segundos";
+    if (!catalogo) falla(fin);
+    if (!completa) {
+        m_impl->errorCopia = fin;  // the tables were listed: it fails at the first query
+    } else if (m_impl->errorCopia.empty() && tamano > 0) {
+        try {
+            m_impl->copia = std::make_unique<Imagen>(memoria.fd, tamano);
+        } catch (const std::runtime_error& e) {
+            m_impl->errorCopia = std::string("sin memoria para la copia: ") + e.what();
+        }
+    }
+}
+
+BaseDatos::~BaseDatos() = default;
+
+void BaseDatos::CopiaTopologia() {
+    auto falla = [&](const std::string& que) {
+        throw TopologiaError(kLlamadaNoValida,
+                             "No se puede leer la base de datos " + m_ruta + ": " + que);
+    };
+    if (m_impl->sql) {
+        m_impl->CierraConsultas();
+        sqlite3_close(m_impl->sql);
+        m_impl->sql = nullptr;
+    }
+    if (!m_impl->errorCopia.empty()) falla(m_impl->errorCopia);
+    // One thread only: no locking inside SQLite.
+    if (sqlite3_open_v2(":memory:", &m_impl->sql,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK)
+        falla("sin memoria para la copia");
+    if (!m_impl->copia) return;  // no topology table: the queries name what is missing
+    const auto n = static_cast<sqlite3_int64>(m_impl->copia->tamano());
+    if (sqlite3_deserialize(m_impl->sql, "main", m_impl->copia->datos(), n, n,
+                            SQLITE_DESERIALIZE_READONLY) != SQLITE_OK)
+        falla(sqlite3_errmsg(m_impl->sql));
+    // Pages are read in place, not copied into SQLite's cache.
+    sqlite3_exec(m_impl->sql, ("PRAGMA mmap_size = " + std::to_string(n)).c_str(), nullptr, nullptr,
+                 nullptr);
 }
 
 sqlite3_stmt* BaseDatos::Prepara(const std::string& texto, const std::string& tabla) {

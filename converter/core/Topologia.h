@@ -1,8 +1,9 @@
 #pragma once
 // mdlBaseDatos: the cadastral topology of an Access database (blocks, their parcels, the
 // parcels' subparcels), loaded whole into memory for the cadastre runs. The Access tables
-// are read with mdbtools and copied into an in-memory SQLite database, where the loader's
-// queries run; nothing is ever written to the Access file.
+// are read with mdbtools, in a child process so that a damaged file cannot take the program
+// down, and copied into an in-memory SQLite database, where the loader's queries run; nothing
+// is ever written to the Access file.
 
 #include <cstdint>
 #include <memory>
@@ -91,8 +92,10 @@ class Recordset;
 /// the copy of the topology tables that the queries run on.
 class BaseDatos {
   public:
-    /// Opens `ruta` and reads its table list. Throws TopologiaError (53 missing file,
-    /// 5 unreadable file).
+    /// Reads the table list of `ruta` and copies its topology tables, both in a child process.
+    /// Throws TopologiaError (53 missing file, 5 unreadable file: not an Access file, or the
+    /// reader died or ran past its time limit before the table list was whole). A failure of
+    /// the copy is kept for CopiaTopologia.
     explicit BaseDatos(const std::string& ruta);
     ~BaseDatos();
     BaseDatos(const BaseDatos&) = delete;
@@ -101,8 +104,8 @@ class BaseDatos {
     const std::string& ruta() const { return m_ruta; }
     /// Table names (UTF-8), in the order of the file's catalogue.
     const std::vector<std::string>& Tablas() const { return m_tablas; }
-    /// Copies the seven topology tables that exist into the query database, with indexes
-    /// on their link columns. Throws TopologiaError.
+    /// Opens the query database on the copy of the seven topology tables that exist, with
+    /// indexes on their link columns. Throws TopologiaError (5) when the copy failed.
     void CopiaTopologia();
     /// Opens a snapshot of `origen`, a table name or an SQL text; `tabla` names the table
     /// its columns come from, for messages. Throws TopologiaError when a table or column
@@ -118,6 +121,7 @@ class BaseDatos {
     sqlite3_stmt* Prepara(const std::string& texto, const std::string& tabla);
     Recordset Lee(sqlite3_stmt* st, const std::string& origen, const std::string& tabla);
 
+    class Imagen;
     struct Impl;
     std::string m_ruta;
     std::vector<std::string> m_tablas;

@@ -3,11 +3,14 @@
 // the program down, and the file is never written.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cerrno>
 #include <fstream>
 
 #include "converter/core/Topologia.h"
 #include "converter/core/tests/topologia_prueba.h"
+#include "digi/DigiError.h"
 #include "tests/robustez/Robustez.h"
 
 namespace parvenza {
@@ -38,6 +41,46 @@ TEST(RobustezTopologia, PaginasDanadasDanUnErrorQueNombraElFichero) {
         }
         EXPECT_EQ(Lee(ruta), danado) << "at byte " << inicio;
     }
+}
+
+// mdbtools reads the file in a child process: a crash inside it is the database's error.
+TEST(RobustezTopologia, UnFalloDentroDeMdbtoolsEsElErrorDeLaBaseDeDatos) {
+    CarpetaTemporal tmp;
+    PuertoGrabador puerto;
+    // The same byte in the definition page of a topology table: it fails once the table list
+    // is read, at the first query.
+    std::string tabla = Lee(Fixture("basic.mdb"));
+    tabla[24 * 4096 + 55] = char(0xFF);
+    Escribe(tmp / "tabla.mdb", tabla);
+    for (const std::string& ruta : {Fixture("crash-catalog.mdb"), tmp / "tabla.mdb"}) {
+        Topologia topologia;
+        topologia.Manzanas.resize(1);
+        puerto.mensajes.clear();
+        EXPECT_FALSE(CargaMdb(ruta, topologia, puerto));
+        ASSERT_EQ(puerto.mensajes.size(), 1u);
+        EXPECT_EQ(puerto.mensajes[0].rfind("No se puede leer la base de datos " + ruta +
+                                               ": la lectura terminó con la señal SIG",
+                                           0),
+                  0u)
+            << puerto.mensajes[0];
+        EXPECT_EQ(topologia.Manzanas.size(), 1u) << "the topology it had is kept";
+        EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "the reader was waited for";
+        EXPECT_EQ(errno, ECHILD);
+    }
+    BaseDatos bd(tmp / "tabla.mdb");
+    EXPECT_TRUE(ExisteTabla(bd, "UniParTVia_bin", puerto));
+    try {
+        bd.AbreRecordset("Manzana_bin", "Manzana_bin");
+        ADD_FAILURE() << "no error";
+    } catch (const TopologiaError& e) {
+        EXPECT_EQ(e.numero(), brisquel::kLlamadaNoValida);
+    }
+
+    puerto.mensajes.clear();
+    Topologia topologia;
+    EXPECT_TRUE(CargaMdb(Fixture("basic.mdb"), topologia, puerto));
+    EXPECT_TRUE(puerto.mensajes.empty());
+    EXPECT_EQ(topologia.Manzanas.size(), 3u);
 }
 
 }  // namespace
