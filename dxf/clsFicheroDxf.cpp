@@ -121,9 +121,22 @@ void clsFicheroDxf::CierraFicheroDxf(const std::string& /*fichero*/, int32_t nfi
     m_nfich = 0;
 }
 
-void clsFicheroDxf::CargaFicheroDxf(const std::string& /*fichero*/,
-                                    std::vector<tipo_ElementoDxf>& ElementosDxf,
-                                    int32_t /*nfich*/) {
+void clsFicheroDxf::CargaFicheroDxf(const std::string& fichero,
+                                    std::vector<tipo_ElementoDxf>& ElementosDxf, int32_t nfich) {
+    std::size_t n = 0;
+    RecorreFicheroDxf(
+        fichero,
+        [&](tipo_ElementoDxf& elemento) {
+            ++n;
+            ElementosDxf.resize(n - 1);
+            ElementosDxf.push_back(std::move(elemento));
+        },
+        nfich);
+}
+
+void clsFicheroDxf::RecorreFicheroDxf(const std::string& /*fichero*/,
+                                      const std::function<void(tipo_ElementoDxf&)>& recibe,
+                                      int32_t /*nfich*/) {
     Requiere();
     if (m_binario)
         throw DxfError(13, m_fichero +
@@ -131,7 +144,7 @@ void clsFicheroDxf::CargaFicheroDxf(const std::string& /*fichero*/,
                                "(guardelo como DXF ASCII)");
     m_resumen = {};
     m_texto.Origen("", "");
-    std::size_t n = 0;
+    tipo_ElementoDxf elemento;
     Lee();
     while (true) {
         // Only a group 0 pair ends the file or starts a section: a layer or a text may
@@ -161,13 +174,9 @@ void clsFicheroDxf::CargaFicheroDxf(const std::string& /*fichero*/,
                     } while (Grupo() != 0);
                     continue;
                 }
-                tipo_ElementoDxf elemento;
                 leeDxf(nombre, elemento);
-                if (!elemento.Tipo.empty()) {  // empty for a mesh, counted by leeDxf
-                    ++n;
-                    ElementosDxf.resize(n - 1);
-                    ElementosDxf.push_back(std::move(elemento));
-                }
+                // Empty for a mesh, counted by leeDxf.
+                if (!elemento.Tipo.empty()) recibe(elemento);
                 if (Es0("SEQEND")) Lee();
             }
             continue;

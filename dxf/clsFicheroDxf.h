@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -62,6 +63,12 @@ class clsFicheroDxf {
     /// `fichero` and `nfich` are not used.
     void CargaFicheroDxf(const std::string& fichero, std::vector<tipo_ElementoDxf>& ElementosDxf,
                          int32_t nfich);
+
+    /// As CargaFicheroDxf, handing each entity to `recibe` as it is read instead of keeping
+    /// them all: a long drawing is converted without holding it. `recibe` may take the
+    /// entity's contents.
+    void RecorreFicheroDxf(const std::string& fichero,
+                           const std::function<void(tipo_ElementoDxf&)>& recibe, int32_t nfich);
 
     /// Reads one entity of type `TipoDxf` from the current pair on ("LINE", "POLYLINE" with
     /// its vertices, "LWPOLYLINE", "ARC", "CIRCLE", "TEXT", "MTEXT", "POINT"); any other name

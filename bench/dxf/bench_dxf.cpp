@@ -1,6 +1,9 @@
 // DXF load benchmark.
-//   bench_dxf genera FILE N   writes N entities (LINE, POLYLINE of 10 vertices, TEXT, CIRCLE
-//                             in turn) as a CAD program would, handles and subclasses included
+//   bench_dxf genera FILE N [lineas]
+//                             writes N entities (LINE, POLYLINE of 10 vertices, TEXT, CIRCLE
+//                             in turn) as a CAD program would, handles and subclasses included;
+//                             with "lineas", an LWPOLYLINE of 10 vertices (one bulged segment)
+//                             instead of the TEXT, so that every entity is a line to GDAL too
 //   bench_dxf carga FILE      loads it with CargaFicheroDxf and prints what was read
 
 #include <chrono>
@@ -13,7 +16,7 @@
 
 namespace {
 
-int Genera(const std::string& ruta, long n) {
+int Genera(const std::string& ruta, long n, bool lineas) {
     std::ofstream f(ruta, std::ios::binary);
     long h = 0x100;
     auto par = [&f](const char* codigo, const std::string& valor) {
@@ -65,6 +68,17 @@ int Genera(const std::string& ruta, long n) {
                 cabecera("SEQEND", "AcDbEntity");
                 break;
             case 2:
+                if (lineas) {
+                    cabecera("LWPOLYLINE", "AcDbPolyline");
+                    par(" 90", "       10");
+                    par(" 70", "     0");
+                    for (int v = 0; v < 10; ++v) {
+                        par(" 10", num(x + v * 2));
+                        par(" 20", num(y + (v % 2)));
+                        if (v == 4) par(" 42", "0.4");
+                    }
+                    break;
+                }
                 cabecera("TEXT", "AcDbText");
                 par(" 10", num(x));
                 par(" 20", num(y));
@@ -111,12 +125,13 @@ int Carga(const std::string& ruta) {
 int main(int argc, char** argv) {
     try {
         const std::string orden = argc > 1 ? argv[1] : "";
-        if (orden == "genera" && argc == 4) return Genera(argv[2], std::stol(argv[3]));
+        if (orden == "genera" && (argc == 4 || (argc == 5 && std::string(argv[4]) == "lineas")))
+            return Genera(argv[2], std::stol(argv[3]), argc == 5);
         if (orden == "carga" && argc == 3) return Carga(argv[2]);
     } catch (const std::exception& e) {
         std::cerr << "bench_dxf: " << e.what() << "\n";
         return 1;
     }
-    std::cerr << "usage: bench_dxf genera FILE N | bench_dxf carga FILE\n";
+    std::cerr << "usage: bench_dxf genera FILE N [lineas] | bench_dxf carga FILE\n";
     return 2;
 }

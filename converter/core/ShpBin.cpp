@@ -9,6 +9,7 @@
 #include <exception>
 #include <filesystem>
 
+#include "converter/core/AlmacenBin.h"
 #include "converter/core/DbfCampos.h"
 #include "converter/core/ShpBinError.h"
 #include "converter/shapefile/Shapefile.h"
@@ -87,152 +88,13 @@ double NumeroDeCaja(const std::string& caja, double vacia) {
     return caja.empty() ? vacia : NumeroDeTexto(caja);
 }
 
-// The elements of a run, held compactly until they are written: one small header per
-// element, every vertex in one array, codes and texts in one string. A tipo_entidad per
-// element would take twice the memory of the BIN file for short lines.
-class Almacen {
-  public:
-    struct Marca {
-        size_t elementos, puntos, enlaces, cadenas;
-    };
-
-    void Reserva(size_t elementos, size_t puntos) {
-        m_cabezas.reserve(elementos);
-        m_puntos.reserve(puntos);
-        m_cadenas.reserve(elementos * 6);
-    }
-    size_t size() const { return m_cabezas.size(); }
-    Marca Estado() const {
-        return {m_cabezas.size(), m_puntos.size(), m_enlaces.size(), m_cadenas.size()};
-    }
-    void Vuelve(const Marca& m) {
-        m_cabezas.resize(m.elementos);
-        m_puntos.resize(m.puntos);
-        m_enlaces.resize(m.enlaces);
-        m_cadenas.resize(m.cadenas);
-    }
-    /// The links of the record being converted, shared by its elements.
-    void Enlaces(const std::vector<Fatrib>& enlaces) {
-        m_primerEnlace = static_cast<uint32_t>(m_enlaces.size());
-        m_nEnlaces = static_cast<uint8_t>(enlaces.size());
-        m_enlaces.insert(m_enlaces.end(), enlaces.begin(), enlaces.end());
-    }
-    /// Keeps element `e` (its text, for a text element, is `texto`).
-    void Guarda(const tipo_entidad& e, const std::string& texto) {
-        const auto& m = e.elemento;
-        Cabeza h;
-        h.texto = m.cabecera.tipo == "T=";
-        h.primerPunto = m_puntos.size();
-        h.nPuntos = static_cast<uint32_t>(m.coordenadas.size());
-        h.primerEnlace = m_primerEnlace;
-        h.nEnlaces = m_nEnlaces;
-        h.primerCaracter = m_cadenas.size();
-        h.largoCodigo = static_cast<uint8_t>(m.cabecera.codigo.size());
-        h.largoTexto = h.texto ? static_cast<uint32_t>(texto.size()) : 0;
-        h.xlib = m.rango.xlib;
-        h.ylib = m.rango.ylib;
-        h.zlib = m.rango.zlib;
-        m_cadenas += m.cabecera.codigo;
-        if (h.texto) m_cadenas += texto;
-        m_puntos.insert(m_puntos.end(), m.coordenadas.begin(), m.coordenadas.end());
-        m_cabezas.push_back(h);
-    }
-
-    /// Appends every element to `ruta` in batches; on a failure the file is put back as it
-    /// was before the first batch and the failure is thrown on.
-    void Graba(const std::string& ruta, brisquel::FicheroDigi& digi) {
-        namespace fs = std::filesystem;
-        std::error_code ec;
-        const bool existia = fs::exists(ruta, ec);
-        const auto inicial = existia ? fs::file_size(ruta, ec) : 0;
-        std::vector<tipo_entidad> tanda;
-        size_t i = 0;
-        try {
-            // At least one call, so that a run with nothing to append still makes the file.
-            do {
-                // A batch ends at kTanda elements or kPuntosTanda vertices, whichever comes first.
-                size_t n = 0, puntos = 0;
-                while (i + n < size() && n < kTanda && (n == 0 || puntos < kPuntosTanda))
-                    puntos += m_cabezas[i + n++].nPuntos;
-                tanda.resize(n);
-                for (size_t j = 0; j < n; ++j) Rellena(m_cabezas[i + j], tanda[j], digi);
-                digi.CreaFicheroDigi(ruta, tanda);
-                i += n;
-            } while (i < size());
-        } catch (const std::exception& e) {
-            if (i > 0) {
-                if (existia)
-                    fs::resize_file(ruta, inicial, ec);
-                else
-                    fs::remove(ruta, ec);
-                if (ec)
-                    throw ShpBinError(
-                        5, std::string(e.what()) + "\r" + ruta +
-                               " no se ha podido devolver a su longitud anterior: " + ec.message());
-            }
-            throw;
-        }
-    }
-
-  private:
-    // Small batches keep the copies made for the writer small next to the held elements.
-    static constexpr size_t kTanda = 4096;
-    static constexpr size_t kPuntosTanda = 1 << 16;
-
-    struct Cabeza {
-        uint64_t primerPunto = 0;
-        uint64_t primerCaracter = 0;
-        uint32_t nPuntos = 0;
-        uint32_t primerEnlace = 0;
-        uint32_t largoTexto = 0;
-        int32_t xlib = 0, ylib = 0, zlib = 0;
-        uint8_t largoCodigo = 0;
-        uint8_t nEnlaces = 0;
-        bool texto = false;
-    };
-
-    void Rellena(const Cabeza& h, tipo_entidad& e, brisquel::FicheroDigi& digi) const {
-        auto& m = e.elemento;
-        m.cabecera.tipo = h.texto ? "T=" : "C=";
-        m.cabecera.codigo.assign(m_cadenas, h.primerCaracter, h.largoCodigo);
-        m.cabecera.natr = h.nEnlaces;
-        m.rango = {};
-        m.rango.xlib = h.xlib;
-        m.rango.ylib = h.ylib;
-        m.rango.zlib = h.zlib;
-        m.coordenadas.assign(m_puntos.begin() + h.primerPunto,
-                             m_puntos.begin() + h.primerPunto + h.nPuntos);
-        m.atributos.assign(m_enlaces.begin() + h.primerEnlace,
-                           m_enlaces.begin() + h.primerEnlace + h.nEnlaces);
-        e.Propiedad = {};
-        e.nfich = e.puntero = e.tamano = 0;
-        if (h.texto) {
-            e.Propiedad.EsTexto = true;
-            e.Propiedad.texto.assign(m_cadenas, h.primerCaracter + h.largoCodigo, h.largoTexto);
-            // Each element gets its own copy: the call pads the string it is given.
-            std::string copia = e.Propiedad.texto;
-            digi.ModificaTextoEntidad(copia, e);
-        } else {
-            m.cabecera.npuntos = static_cast<int16_t>(h.nPuntos);
-            m.textos.clear();
-        }
-    }
-
-    std::vector<Cabeza> m_cabezas;
-    std::vector<Fpunto3d> m_puntos;
-    std::vector<Fatrib> m_enlaces;
-    std::string m_cadenas;
-    uint32_t m_primerEnlace = 0;
-    uint8_t m_nEnlaces = 0;
-};
-
 // Everything of one run that stays the same from record to record.
 struct Contexto {
     const OpcionesShpBin& o;
     Shapefile& shp;
     brisquel::FicheroDigi& digi;
     Puerto& puerto;
-    Almacen& elementos;
+    AlmacenBin& elementos;
     tipo_entidad borrador;  // the element being built; its arrays keep their capacity
     int32_t total = 0;
     int atributos = 0;  // attributes 1..atributos are converted
@@ -349,10 +211,7 @@ void ConvierteRegistro(Contexto& c, int32_t registro) {
             const ShapeVertex v = vertices.Item(i);
             Fpunto3d punto;
             punto.x = Redondea32(v.X * f);
-            double y = v.Y * f;
-            // Coordinates with the 4,000,000 m false northing still in do not fit: drop it.
-            if (y > 2147483647.0) y = (v.Y - 4000000) * f;
-            punto.y = Redondea32(y);
+            punto.y = Redondea32(SinFalsoNorte(v.Y, f) * f);
             punto.z = zFija ? zFijaEntera : Redondea32(v.Z * f);
             coords.push_back(punto);
         }
@@ -422,6 +281,11 @@ void Interrumpe(Puerto& puerto, ResultadoShpBin& r, const std::string& mensaje) 
 }
 
 }  // namespace
+
+double SinFalsoNorte(double y, double factor) {
+    // Coordinates with the 4,000,000 m false northing still in do not fit: drop it.
+    return y * factor > 2147483647.0 ? y - 4000000 : y;
+}
 
 int32_t Redondea32(double valor) {
     const double r = std::nearbyint(valor);
@@ -532,7 +396,7 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
         return r;
     }
 
-    Almacen elementos;
+    AlmacenBin elementos;
     brisquel::FicheroDigi digi;
     Contexto c{o, shp, digi, puerto, elementos, {}, 0, 0, false, {}, 0, 0, 0};
     c.total = shp.RecordCount();
@@ -545,7 +409,7 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
     elementos.Reserva(static_cast<size_t>(c.total), ec ? 0 : static_cast<size_t>(bytesShp / 16));
 
     for (int32_t registro = 1; registro <= c.total; ++registro) {
-        const Almacen::Marca antes = elementos.Estado();
+        const AlmacenBin::Marca antes = elementos.Estado();
         bool erroneo = false;
         try {
             shp.MoveTo(registro);
@@ -579,7 +443,7 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
                 e.what();
     }
     puerto.Ocupado(false);
-    elementos = Almacen();
+    elementos = AlmacenBin();
     if (!r.escrito) puerto.Mensaje(fallo, true);
 
     if (!r.registrosErroneos.empty()) {

@@ -127,6 +127,10 @@ void ObtengoDatosTextos(Shapefile& shp, int16_t indexCampoTexto_Rotulo,
 /// ShapefileError from the component.
 void ObtengoDatosZ(Shapefile& shp, int16_t indexCampoZ, double& ZConstante);
 
+/// `y` (metres) as the BIN file holds it at `factor` units a metre: less the 4,000,000 m false
+/// northing when the scaled value would not fit in 32 bits.
+double SinFalsoNorte(double y, double factor);
+
 /// Rounds to the nearest integer, halves to even. Throws ShpBinError 6 when the result is
 /// not a value the BIN file can hold (-2147483647 to 2147483647; NaN).
 int32_t Redondea32(double valor);

@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <fstream>
 #include <map>
 
 #include "converter/core/tests/shpbin_ayuda.h"
 #include "converter/shapefile/Shapefile.h"
+#include "dxf/clsFicheroDxf.h"
+#include "utilities/Utilidades.h"
 
 namespace {
 
@@ -408,6 +411,99 @@ TEST_F(Cli, DxfInfoFixturesLayerTableAndBadFiles) {
          {"dxfinfo cortado.dxf", 1, "cortado.dxf: fin de fichero"},
          {"dxfinfo no.dxf", 1, "No se encuentra el fichero"},
          {gdal + " --layers mala.tab", 1, "Error en formato de fichero"}});
+}
+
+// Every entity the reader loads becomes one element: its code from the layer table (or --code,
+// counted per layer), its points in centimetres rounded halves to even, a closed outline ending
+// on its first point, a text with its height, justification and rotation.
+TEST_F(Cli, Dxf2BinMatchesTheDrawingEntityForEntity) {
+    std::ofstream(carpeta / "bindxf.tab") << "// capas\n5001 0 T 1 CONT 0 Textos\n"
+                                             "5002 BORDERS L 1 CONT 0 Bordes\n"
+                                             "5003 INSERT_POINTS L 1 CONT 0 Marcas\n";
+    const std::map<std::string, std::string> codigos = {
+        {"0", "5001"}, {"BORDERS", "5002"}, {"INSERT_POINTS", "5003"}};
+    const char* dibujos[] = {"text_alignments.dxf", "usa_lwpolyline.dxf"};
+    std::vector<dornavel::tipo_ElementoDxf> entidades;
+    for (const char* d : dibujos) {
+        dornavel::clsFicheroDxf dxf;
+        const std::string ruta = PARVENZA_TEST_DATA "/dxf/" + std::string(d);
+        int32_t n = 0;
+        std::vector<dornavel::tipo_ElementoDxf> v;
+        dxf.AbreFicheroDxf(ruta, n);
+        dxf.CargaFicheroDxf(ruta, v, n);
+        dxf.CierraFicheroDxf(ruta, n);
+        entidades.insert(entidades.end(), v.begin(), v.end());
+    }
+    const std::string entrada =
+        Dato("dxf/text_alignments.dxf") + " " + Dato("dxf/usa_lwpolyline.dxf");
+    ASSERT_EQ(Ejecuta("dxf2bin --layers bindxf.tab --output hoja.bin " + entrada), 0) << err;
+    EXPECT_EQ(out, "hoja.bin: 117 elementos de 117 entidades DXF\n");
+    const auto elementos = LeeBin(carpeta / "hoja.bin");
+    ASSERT_EQ(elementos.size(), entidades.size());
+    auto cm = [](const dornavel::GCoord& c) {
+        return brisquel::Fpunto3d{int32_t(std::nearbyint(c.X * 100)),
+                                  int32_t(std::nearbyint(c.Y * 100)),
+                                  int32_t(std::nearbyint(c.Z * 100))};
+    };
+    for (std::size_t i = 0; i < entidades.size(); ++i) {
+        SCOPED_TRACE(i);
+        const auto& d = entidades[i];
+        const auto& e = elementos[i];
+        std::vector<brisquel::Fpunto3d> puntos;
+        if (d.Tipo == "LINE") puntos = {cm(d.Line.G10_Coord), cm(d.Line.G11_Coord)};
+        if (d.Tipo == "TEXT") puntos = {cm(d.Text.G11_Coord)};
+        for (const auto& v :
+             d.Tipo == "POLYLINE" ? d.Polyline.Gvertices : std::vector<dornavel::VERTEX_dxf>{})
+            puntos.push_back(cm(v.G10_Coord));
+        if (d.Polyline.G70_Cerrada == "1") puntos.push_back(puntos.front());
+        const std::string& capa = d.Tipo == "LINE"       ? d.Line.G8_capa
+                                  : d.Tipo == "POLYLINE" ? d.Polyline.G8_capa
+                                                         : d.Text.G8_capa;
+        EXPECT_EQ(Codigo(e), codigos.at(capa));
+        EXPECT_EQ(e.elemento.cabecera.tipo, d.Tipo == "TEXT" ? "T=" : "C=");
+        EXPECT_EQ(e.elemento.coordenadas, puntos);
+        if (d.Tipo != "TEXT") continue;
+        const auto& c = d.Text.G40_caract;
+        EXPECT_EQ(e.Propiedad.texto, d.Text.G1_texto);
+        EXPECT_EQ(e.elemento.rango.xlib, std::nearbyint(c.G40_ancho * 100));  // group 40
+        EXPECT_EQ(e.elemento.rango.ylib, fenoquia::JustificacionDxf(c.G72_justH, c.G73_justV));
+        EXPECT_EQ(e.elemento.rango.zlib, std::nearbyint(c.G50_rotac * 100));
+    }
+    ASSERT_EQ(Ejecuta("info hoja.bin"), 0) << err;
+    EXPECT_NE(out.find("elements: 117 (points 0, open lines 10, closed lines 91, texts 16)"),
+              std::string::npos)
+        << out;
+
+    // BIN to shapefile: the outlines and circles read back in GDAL with the drawing's vertices.
+    if (std::system("command -v ogrinfo >/dev/null 2>&1") == 0) {
+        ASSERT_EQ(Ejecuta("bin2shp hoja.bin"), 0) << err;
+        std::system(("ogrinfo -ro -al '" + (carpeta / "hoja_P.shp") + "' >'" +
+                     (carpeta / "ogr.txt") + "' 2>&1")
+                        .c_str());
+        const std::string p = Lee(carpeta / "ogr.txt");
+        EXPECT_NE(p.find("Feature Count: 91"), std::string::npos) << p.substr(0, 2000);
+        EXPECT_NE(p.find("POLYGON ((0.1 -1.5,0.1 -1.51,"), std::string::npos);
+        EXPECT_NE(p.find("CODIGO (String) = 5002\n  TEXT (String) = (null)\n  ROTATION (Real) = "
+                         "0.00\n  POLYGON ((-20.82 0.57,"),
+                  std::string::npos);
+    }
+
+    // Layers the table lacks take --code and are counted; millimetres; a binary file fails and
+    // leaves the BIN file as it was.
+    std::ofstream(carpeta / "corta.tab") << "5001 0 T 1 CONT 0 Textos\n";
+    const auto antes = Lee(carpeta / "hoja.bin");
+    Comprueba({{"dxf2bin --layers corta.tab --output hoja.bin " + entrada + " " +
+                    Dato("dxf/binary_r12.dxf"),
+                1, "DXF binario"}});
+    EXPECT_EQ(Lee(carpeta / "hoja.bin"), antes);
+    Comprueba({{"dxf2bin --layers corta.tab --code 77 --mm --output mm.bin " + entrada, 0,
+                "capas que no estan en la tabla (codigo 77): BORDERS=59 INSERT_POINTS=32\n"},
+               {"dxf2bin --layers corta.tab --output hoja.bin " + Dato("dxf/polyface_3d.dxf"), 3,
+                "entidades que no se convierten: 3DSOLID=1 INSERT=2 POLYFACE_MESH=1"},
+               {"dxf2bin --layers corta.tab --code 12345678 --output x.bin a.dxf", 2, "--code"},
+               {"dxf2bin --layers falta.tab --output x.bin a.dxf", 1, "falta.tab"}});
+    EXPECT_EQ(LeeBin(carpeta / "mm.bin")[58].elemento.coordenadas[0].x, -20820);
+    EXPECT_EQ(Codigo(LeeBin(carpeta / "mm.bin")[58]), "77");
 }
 
 }  // namespace

@@ -1,0 +1,90 @@
+// parvenza-cli dxf2bin --layers bindxf.tab [--mm] [--code CODE] --output OUT.bin FILE.dxf...:
+// the entities of CAD drawings appended to a Digi BIN file, with their Digi codes from the
+// layer table.
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <memory>
+
+#include "converter/cli/PuertoConsola.h"
+#include "converter/cli/Subcomando.h"
+#include "converter/core/DxfBin.h"
+#include "digi/Texto1252.h"
+#include "dxf/Mensajes.h"
+
+namespace parvenza::cli {
+
+namespace {
+
+struct ArgumentosDxfBin {
+    std::vector<std::string> ficheros;
+    std::string capas, salida, codigo = "9995";
+    bool mm = false;
+};
+
+std::string U(const std::string& s) { return brisquel::Utf8DesdeWindows1252(s); }
+
+// The summary: what was written, and everything left out or changed on the way, listed.
+// Returns whether something was left out or cut.
+bool Resumen(const OpcionesDxfBin& o, const ResultadoDxfBin& r, std::ostream& out) {
+    out << o.ficheroBin << ": " << r.elementos << " elementos de " << r.entidades
+        << " entidades DXF\n";
+    if (!r.capasSinCodigo.empty()) {
+        out << "capas que no estan en la tabla (codigo " << U(o.codigo) << "):";
+        for (const auto& [capa, n] : r.capasSinCodigo) out << " " << U(capa) << "=" << n;
+        out << "\n";
+    }
+    if (!r.tiposOmitidos.empty()) {
+        out << "entidades que no se convierten:";
+        for (const auto& [tipo, n] : r.tiposOmitidos) out << " " << U(tipo) << "=" << n;
+        out << "\n";
+    }
+    for (const auto& omitida : r.omitidas) out << "entidad omitida: " << U(omitida) << "\n";
+    if (r.caracteresSustituidos > 0)
+        out << "caracteres sin equivalente en Windows-1252, escritos como \"?\": "
+            << r.caracteresSustituidos << "\n";
+    return !r.tiposOmitidos.empty() || !r.omitidas.empty() || r.caracteresSustituidos > 0;
+}
+
+int Dxf2Bin(const ArgumentosDxfBin& a, std::ostream& out, std::ostream& err, bool terminal) {
+    OpcionesDxfBin o;
+    o.ficherosDxf = a.ficheros;
+    o.ficheroCapas = a.capas;
+    o.ficheroBin = a.salida;
+    o.factorUnidades = a.mm ? 1000 : 100;
+    // The command line speaks UTF-8, the BIN file Windows-1252.
+    o.codigo = brisquel::Windows1252DesdeUtf8(a.codigo);
+    if (o.codigo.empty() || o.codigo.size() > 7) {
+        err << "parvenza-cli: --code " << a.codigo << ": de 1 a 7 caracteres\n";
+        return 2;
+    }
+    PuertoConsola puerto(err, terminal);
+    dornavel::EstableceMensajero([&puerto](const std::string& t) { puerto.Mensaje(t); });
+    const ResultadoDxfBin r = DxfABin(o, puerto);
+    dornavel::EstableceMensajero({});
+    puerto.Termina();
+    if (!r.escrito) return 1;  // the port has said why
+    return Resumen(o, r, out) ? 3 : 0;
+}
+
+const bool registrado = RegistraSubcomando(35, [](CLI::App& app, int& estado) {
+    CLI::App* sub =
+        app.add_subcommand("dxf2bin", "Append the entities of DXF drawings to a Digi BIN file");
+    auto a = std::make_shared<ArgumentosDxfBin>();
+    sub->add_option("--layers", a->capas, "Layer table (bindxf.tab) giving each layer's code")
+        ->required();
+    sub->add_option("--output", a->salida, "BIN file to append to (created when missing)")
+        ->required();
+    sub->add_flag("--mm", a->mm, "BIN coordinates in millimetres (default centimetres)");
+    sub->add_option("--code", a->codigo,
+                    "Code of the entities whose layer the table lacks (default 9995)");
+    sub->add_option("FILE", a->ficheros, "DXF files")->required();
+    sub->callback(
+        [a, &estado] { estado = Dxf2Bin(*a, std::cout, std::cerr, isatty(STDERR_FILENO)); });
+});
+
+}  // namespace
+
+}  // namespace parvenza::cli
