@@ -30,11 +30,17 @@ enum ErrorNumero : int {
 /// the element or record concerned, once.
 class Error : public std::runtime_error {
   public:
-    Error(int numero, const std::string& mensaje) : std::runtime_error(mensaje), m_numero(numero) {}
+    Error(int numero, const std::string& mensaje)
+        : std::runtime_error(mensaje), m_numero(numero), m_mensaje(mensaje) {}
     int numero() const noexcept { return m_numero; }
+    const char* what() const noexcept override { return m_mensaje.c_str(); }
+    /// Puts the context a caller knows (the file, named by the driver) in front of the
+    /// message; the caller then rethrows the same error with `throw;`, keeping its type.
+    void Antepone(const std::string& contexto) { m_mensaje = contexto + ": " + m_mensaje; }
 
   private:
     int m_numero;
+    std::string m_mensaje;
 };
 
 /// A state that ends the program. Thrown instead of ending it, so every output of the run is

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <limits>
 
+#include "comun/Reemplazo.h"
 #include "digi/Elemento.h"
 #include "digi/FicheroBin.h"
-#include "digi/Mensajes.h"
 
 namespace brisquel {
 
@@ -89,9 +89,10 @@ DigiError EnElementoN(const DigiError& e, const std::string& ruta, size_t i,
                                      TextoLimpio(el.elemento.cabecera.codigo) + "\"): " + e.what());
 }
 
+// The states that end the program: thrown, so the caller's outputs roll back on the way to
+// the host, which shows the text and ends the program.
 [[noreturn]] void TerminaPrograma(const std::string& texto) {
-    MuestraMensaje(texto);
-    std::exit(EXIT_FAILURE);
+    throw parvenza::FinDePrograma(texto);
 }
 
 // One pass of the compaction: walks the file and moves each live element that has a gap
@@ -132,17 +133,18 @@ int64_t Compacta(FicheroDigi& digi, int32_t n, bool escribe) {
 void Corta(const std::string& ruta, int64_t longitud) {
     const int fd = ::open(ruta.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) {
-        TerminaPrograma(EnFichero(ruta) +
-                        "cannot open the file to cut it: " + std::strerror(errno));
+        TerminaPrograma(EnFichero(ruta) + "no se puede abrir el fichero para acortarlo: " +
+                        parvenza::comun::RazonSistema(errno));
     }
     if (::ftruncate(fd, longitud) != 0) {
         const int err = errno;
         ::close(fd);
-        TerminaPrograma(EnFichero(ruta) + "cannot cut the file to " + std::to_string(longitud) +
-                        " bytes: " + std::strerror(err));
+        TerminaPrograma(EnFichero(ruta) + "no se puede acortar el fichero a " +
+                        std::to_string(longitud) + " bytes: " + parvenza::comun::RazonSistema(err));
     }
     if (::close(fd) != 0) {
-        TerminaPrograma(EnFichero(ruta) + "closing the cut file failed: " + std::strerror(errno));
+        TerminaPrograma(EnFichero(ruta) + "no se puede cerrar el fichero acortado: " +
+                        parvenza::comun::RazonSistema(errno));
     }
 }
 
@@ -239,7 +241,7 @@ void FicheroDigi::DameEntidad(int32_t nfich, tipo_entidad& entidad) {
                 }
             }
         } else {
-            TerminaPrograma("fichero corrupto...");
+            TerminaPrograma(EnFichero(f.Ruta()) + "fichero corrupto...");
         }
         f.Situa(fin);
         entidad.tamano = Posicion32(f.Ruta(), fin - inicio);

@@ -1,21 +1,17 @@
 #pragma once
 
-#include <stdexcept>
-#include <string>
+#include "comun/Error.h"
 
 namespace dornavel {
 
-/// The one exception type of the DXF reader library: an error number (5 invalid call,
-/// 6 overflow, 13 type mismatch, 53 file not found, 55 file already open, 62 input past end
-/// of file, 67 too many files) and a message naming the file and line concerned.
-class DxfError : public std::runtime_error {
-  public:
-    DxfError(int numero, const std::string& mensaje)
-        : std::runtime_error(mensaje), m_numero(numero) {}
-    int numero() const noexcept { return m_numero; }
+// The shared error numbers, unqualified inside the library.
+using enum parvenza::ErrorNumero;
 
-  private:
-    int m_numero;
+/// The one exception type of the DXF reader library: a number (parvenza::ErrorNumero) and
+/// a message naming the line concerned.
+class DxfError : public parvenza::Error {
+  public:
+    using parvenza::Error::Error;
 };
 
 }  // namespace dornavel

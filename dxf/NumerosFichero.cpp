@@ -36,7 +36,7 @@ int32_t TomaNumeroFichero() {
             return i;
         }
     }
-    throw DxfError(67, "Demasiados ficheros abiertos");
+    throw DxfError(kDemasiadosFicheros, "Demasiados ficheros abiertos");
 }
 
 void LiberaNumeroFichero(int32_t numero) {

@@ -44,8 +44,9 @@ ParDxf LectorPares::Siguiente() {
     ParDxf par;
     for (auto& linea : par) {
         if (!LeeLineaTexto(m_in, linea))
-            throw DxfError(62, m_fichero + ": fin de fichero inesperado tras la linea " +
-                                   std::to_string(m_lineas) + " (falta el par 0/EOF)");
+            throw DxfError(kLecturaTrasFin, m_fichero +
+                                                ": fin de fichero inesperado tras la linea " +
+                                                std::to_string(m_lineas) + " (falta el par 0/EOF)");
         ++m_lineas;
     }
     m_lineaCodigo = m_lineas - 1;

@@ -41,7 +41,8 @@ clsFicheroDxf::~clsFicheroDxf() {
 }
 
 void clsFicheroDxf::Requiere() const {
-    if (!m_lector) throw DxfError(5, "clsFicheroDxf: no hay ningun fichero DXF abierto");
+    if (!m_lector)
+        throw DxfError(kLlamadaNoValida, "clsFicheroDxf: no hay ningun fichero DXF abierto");
 }
 
 void clsFicheroDxf::Lee() {
@@ -64,8 +65,9 @@ double clsFicheroDxf::Real(const char* que) const {
     double v = 0.0;
     auto [fin, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
     if (t.empty() || ec != std::errc() || fin != t.data() + t.size() || !std::isfinite(v))
-        throw DxfError(13, m_fichero + ", linea " + std::to_string(m_lector->Linea() + 1) + ": \"" +
-                               m_par[1] + "\" no es un numero (" + que + ")");
+        throw DxfError(kTipoNoCoincide, m_fichero + ", linea " +
+                                            std::to_string(m_lector->Linea() + 1) + ": \"" +
+                                            m_par[1] + "\" no es un numero (" + que + ")");
     return v;
 }
 
@@ -75,28 +77,31 @@ int64_t clsFicheroDxf::Entero(const char* que) const {
     const char* inicio = t.data() + (!t.empty() && t[0] == '+' ? 1 : 0);
     auto [fin, ec] = std::from_chars(inicio, t.data() + t.size(), v);
     if (t.empty() || ec != std::errc() || fin != t.data() + t.size())
-        throw DxfError(13, m_fichero + ", linea " + std::to_string(m_lector->Linea() + 1) + ": \"" +
-                               m_par[1] + "\" no es un numero entero (" + que + ")");
+        throw DxfError(kTipoNoCoincide, m_fichero + ", linea " +
+                                            std::to_string(m_lector->Linea() + 1) + ": \"" +
+                                            m_par[1] + "\" no es un numero entero (" + que + ")");
     return v;
 }
 
 uint8_t clsFicheroDxf::Byte(const char* que) const {
     const double v = std::nearbyint(Real(que));
     if (v < 0 || v > 255)
-        throw DxfError(6, m_fichero + ", linea " + std::to_string(m_lector->Linea() + 1) +
-                              ": el valor " + m_par[1] + " no cabe en un byte (" + que + ")");
+        throw DxfError(kDesbordamiento, m_fichero + ", linea " +
+                                            std::to_string(m_lector->Linea() + 1) + ": el valor " +
+                                            m_par[1] + " no cabe en un byte (" + que + ")");
     return static_cast<uint8_t>(v);
 }
 
 void clsFicheroDxf::AbreFicheroDxf(const std::string& fichero, int32_t& nfich) {
     if (m_in)
-        throw DxfError(
-            55, "clsFicheroDxf: ya hay un fichero abierto (" + m_fichero + ") al abrir " + fichero);
+        throw DxfError(kFicheroYaAbierto, "clsFicheroDxf: ya hay un fichero abierto (" + m_fichero +
+                                              ") al abrir " + fichero);
     std::error_code ec;
     if (std::filesystem::is_directory(fichero, ec))
-        throw DxfError(53, "No se encuentra el fichero " + fichero + " (es una carpeta)");
+        throw DxfError(kFicheroNoEncontrado,
+                       "No se encuentra el fichero " + fichero + " (es una carpeta)");
     auto in = std::make_unique<std::ifstream>(fichero, std::ios::binary);
-    if (!*in) throw DxfError(53, "No se encuentra el fichero " + fichero);
+    if (!*in) throw DxfError(kFicheroNoEncontrado, "No se encuentra el fichero " + fichero);
     const int32_t numero = TomaNumeroFichero();
     m_in = std::move(in);
     m_fichero = fichero;
@@ -139,9 +144,10 @@ void clsFicheroDxf::RecorreFicheroDxf(const std::string& /*fichero*/,
                                       int32_t /*nfich*/) {
     Requiere();
     if (m_binario)
-        throw DxfError(13, m_fichero +
-                               ": es un fichero DXF binario; solo se leen ficheros DXF de texto "
-                               "(guardelo como DXF ASCII)");
+        throw DxfError(kTipoNoCoincide,
+                       m_fichero +
+                           ": es un fichero DXF binario; solo se leen ficheros DXF de texto "
+                           "(guardelo como DXF ASCII)");
     m_resumen = {};
     m_texto.Origen("", "");
     tipo_ElementoDxf elemento;
@@ -387,11 +393,13 @@ void clsFicheroDxf::LeeLwPolyline(tipo_ElementoDxf& e) {
                 vertices.back().v.G10_Coord.X = Real("LWPOLYLINE 10");
                 break;
             case 20:
-                if (vertices.empty()) throw DxfError(13, Donde() + ": grupo 20 sin grupo 10");
+                if (vertices.empty())
+                    throw DxfError(kTipoNoCoincide, Donde() + ": grupo 20 sin grupo 10");
                 vertices.back().v.G10_Coord.Y = Real("LWPOLYLINE 20");
                 break;
             case 42:
-                if (vertices.empty()) throw DxfError(13, Donde() + ": grupo 42 sin grupo 10");
+                if (vertices.empty())
+                    throw DxfError(kTipoNoCoincide, Donde() + ": grupo 42 sin grupo 10");
                 vertices.back().bulge = Real("LWPOLYLINE 42");
                 break;
             case 38:
@@ -620,11 +628,13 @@ void clsFicheroDxf::CargoFicheroBinDxfTab(const std::string& ficheroBinDxfTab,
     ErrorFormato = false;
     std::error_code ec;
     if (std::filesystem::is_directory(ficheroBinDxfTab, ec))
-        throw DxfError(53, "No se encuentra el fichero " + ficheroBinDxfTab + " (es una carpeta)");
+        throw DxfError(kFicheroNoEncontrado,
+                       "No se encuentra el fichero " + ficheroBinDxfTab + " (es una carpeta)");
     std::ifstream in(ficheroBinDxfTab, std::ios::binary);
-    if (!in) throw DxfError(53, "No se encuentra el fichero " + ficheroBinDxfTab);
+    if (!in) throw DxfError(kFicheroNoEncontrado, "No se encuentra el fichero " + ficheroBinDxfTab);
     std::string linea;
-    if (!LeeLineaTexto(in, linea)) throw DxfError(62, ficheroBinDxfTab + ": el fichero esta vacio");
+    if (!LeeLineaTexto(in, linea))
+        throw DxfError(kLecturaTrasFin, ficheroBinDxfTab + ": el fichero esta vacio");
     std::size_t n = 0;
     std::vector<std::string> palabras;
     do {

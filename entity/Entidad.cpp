@@ -66,15 +66,15 @@ void Entidad::codigo(const std::string& v) { m_codigo = SinEspacios(v); }
 
 std::shared_ptr<Atr> Entidad::Atributo(int32_t nIndice) const {
     if (nIndice < 1 || nIndice > atributos())
-        throw EntidadError(9, "Entidad.Atributo: el atributo " + std::to_string(nIndice) +
-                                  " no existe (hay " + std::to_string(atributos()) + ")");
+        throw EntidadError(kSubindice, "Entidad.Atributo: el atributo " + std::to_string(nIndice) +
+                                           " no existe (hay " + std::to_string(atributos()) + ")");
     return m_atributos[nIndice - 1];
 }
 
 std::shared_ptr<Punto3D> Entidad::Punto(int32_t nIndice) const {
     if (nIndice < 1 || nIndice > Puntos())
-        throw EntidadError(9, "Entidad.Punto: el punto " + std::to_string(nIndice) +
-                                  " no existe (hay " + std::to_string(Puntos()) + ")");
+        throw EntidadError(kSubindice, "Entidad.Punto: el punto " + std::to_string(nIndice) +
+                                           " no existe (hay " + std::to_string(Puntos()) + ")");
     return m_puntos[nIndice - 1];
 }
 
@@ -86,7 +86,7 @@ texto& Entidad::Texto() {
 int16_t Entidad::TipoDeUnPunto() const { return m_texto.Texto().empty() ? kPuntual : kTexto; }
 
 void Entidad::AnadeAtributo(std::shared_ptr<Atr> NuevoAtr) {
-    if (!NuevoAtr) throw EntidadError(5, "Entidad.AnadeAtributo: atributo nulo");
+    if (!NuevoAtr) throw EntidadError(kLlamadaNoValida, "Entidad.AnadeAtributo: atributo nulo");
     m_atributos.push_back(std::move(NuevoAtr));
 }
 
@@ -101,13 +101,13 @@ void Entidad::BorraAtributo(int32_t nIndice) {
         return;
     }
     if (nIndice < 1)
-        throw EntidadError(
-            9, "Entidad.BorraAtributo: el atributo " + std::to_string(nIndice) + " no existe");
+        throw EntidadError(kSubindice, "Entidad.BorraAtributo: el atributo " +
+                                           std::to_string(nIndice) + " no existe");
     m_atributos.erase(m_atributos.begin() + (nIndice - 1));
 }
 
 void Entidad::AnadePunto(std::shared_ptr<Punto3D> NuevoPunto) {
-    if (!NuevoPunto) throw EntidadError(5, "Entidad.AnadePunto: punto nulo");
+    if (!NuevoPunto) throw EntidadError(kLlamadaNoValida, "Entidad.AnadePunto: punto nulo");
     const Punto3D& p = *NuevoPunto;
     if (m_puntos.empty()) {
         const int16_t tipo = TipoDeUnPunto();
@@ -146,8 +146,8 @@ void Entidad::BorraPunto(int32_t nIndice) {
         MuestraMensaje("Ese punto no existe");
     } else {
         if (nIndice < 1)
-            throw EntidadError(
-                9, "Entidad.BorraPunto: el punto " + std::to_string(nIndice) + " no existe");
+            throw EntidadError(kSubindice, "Entidad.BorraPunto: el punto " +
+                                               std::to_string(nIndice) + " no existe");
         m_puntos.erase(m_puntos.begin() + (nIndice - 1));
     }
     m_tipo = Puntos() == 1 ? TipoDeUnPunto() : kLineal;
@@ -155,7 +155,8 @@ void Entidad::BorraPunto(int32_t nIndice) {
 
 void Entidad::CambioATexto() {
     if (m_puntos.empty())
-        throw EntidadError(9, "Entidad: el texto necesita un punto de insercion y no hay ninguno");
+        throw EntidadError(kSubindice,
+                           "Entidad: el texto necesita un punto de insercion y no hay ninguno");
     const Punto3D& p = *m_puntos.front();
     PonCaja(m_maxmin, p, Caja(p, m_texto));
     m_puntos.resize(1);
@@ -178,7 +179,7 @@ void Entidad::AdaptaEstadoEntidad(double nArea, bool nEsCerrado, int32_t nTamano
 
 bool Entidad::EsCodigoValido(const std::vector<std::string>& codigo, const std::string& codigobin) {
     if (codigo.empty())
-        throw EntidadError(9, "Entidad.EsCodigoValido: la lista de codigos esta vacia");
+        throw EntidadError(kSubindice, "Entidad.EsCodigoValido: la lista de codigos esta vacia");
     bool incluido = false;
     for (const auto& patron : codigo) {
         if (!patron.empty() && patron[0] == '-') continue;

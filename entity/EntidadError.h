@@ -1,20 +1,16 @@
 #pragma once
 
-#include <stdexcept>
-#include <string>
+#include "comun/Error.h"
 
 namespace lumeral {
 
-/// The one exception type of the entity model library: an error number (5 invalid call,
-/// 6 overflow, 9 subscript out of range) and a message saying what failed.
-class EntidadError : public std::runtime_error {
-  public:
-    EntidadError(int numero, const std::string& mensaje)
-        : std::runtime_error(mensaje), m_numero(numero) {}
-    int numero() const noexcept { return m_numero; }
+// The shared error numbers, unqualified inside the library.
+using enum parvenza::ErrorNumero;
 
-  private:
-    int m_numero;
+/// The one exception type of the entity model library (numbers: parvenza::ErrorNumero).
+class EntidadError : public parvenza::Error {
+  public:
+    using parvenza::Error::Error;
 };
 
 }  // namespace lumeral

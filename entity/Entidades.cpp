@@ -6,7 +6,7 @@ namespace lumeral {
 
 std::shared_ptr<Entidad> Entidades::Anade(std::shared_ptr<Entidad> ent) {
     if (m_contador == std::numeric_limits<int32_t>::max())
-        throw EntidadError(6, "Entidades.Anade: no quedan identificadores");
+        throw EntidadError(kDesbordamiento, "Entidades.Anade: no quedan identificadores");
     if (!ent) ent = std::make_shared<Entidad>();
     ++m_contador;
     ent->Id(m_contador);
@@ -17,9 +17,9 @@ std::shared_ptr<Entidad> Entidades::Anade(std::shared_ptr<Entidad> ent) {
 
 void Entidades::Comprueba(int32_t indice, const char* que) const {
     if (indice < 1 || indice > Contador())
-        throw EntidadError(9, std::string("Entidades.") + que + ": la posicion " +
-                                  std::to_string(indice) + " no existe (hay " +
-                                  std::to_string(Contador()) + ")");
+        throw EntidadError(kSubindice, std::string("Entidades.") + que + ": la posicion " +
+                                           std::to_string(indice) + " no existe (hay " +
+                                           std::to_string(Contador()) + ")");
 }
 
 void Entidades::Borra(int32_t indice) {

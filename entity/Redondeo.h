@@ -14,14 +14,14 @@ namespace lumeral::detalle {
 inline int32_t Redondea(double v, const char* que) {
     const double r = std::nearbyint(v);
     if (!(r >= std::numeric_limits<int32_t>::min() && r <= std::numeric_limits<int32_t>::max()))
-        throw EntidadError(6, std::string("Desbordamiento en ") + que);
+        throw EntidadError(kDesbordamiento, std::string("Desbordamiento en ") + que);
     return static_cast<int32_t>(r);
 }
 
 /// a + b (or any 64-bit result) checked against the 32-bit range.
 inline int32_t A32(int64_t v, const char* que) {
     if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
-        throw EntidadError(6, std::string("Desbordamiento en ") + que);
+        throw EntidadError(kDesbordamiento, std::string("Desbordamiento en ") + que);
     return static_cast<int32_t>(v);
 }
 

@@ -5,9 +5,6 @@
 #include <exception>
 #include <string>
 
-#include "digi/DigiError.h"
-#include "dxf/DxfError.h"
-#include "entity/EntidadError.h"
 #include "utilities/UtilidadesError.h"
 
 namespace brisquel {
@@ -31,15 +28,9 @@ void Protegido(const char* metodo, F&& f) {
     const std::string prefijo = std::string(metodo) + ": ";
     try {
         f();
-    } catch (const UtilidadesError& e) {
+    } catch (const parvenza::Error& e) {
         const std::string m = e.what();
         throw UtilidadesError(e.numero(), m.rfind(prefijo, 0) == 0 ? m : prefijo + m);
-    } catch (const brisquel::DigiError& e) {
-        throw UtilidadesError(e.numero(), prefijo + e.what());
-    } catch (const dornavel::DxfError& e) {
-        throw UtilidadesError(e.numero(), prefijo + e.what());
-    } catch (const lumeral::EntidadError& e) {
-        throw UtilidadesError(e.numero(), prefijo + e.what());
     }
 }
 

@@ -26,18 +26,18 @@ int32_t ComoEntero(const std::string& texto, const std::string& que) {
     double v = 0;
     auto [fin, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
     if (t.empty() || ec != std::errc() || fin != t.data() + t.size() || !std::isfinite(v))
-        throw UtilidadesError(13, que + ": \"" + texto + "\" no es un numero");
+        throw UtilidadesError(kTipoNoCoincide, que + ": \"" + texto + "\" no es un numero");
     const double r = std::nearbyint(v);
     if (r < std::numeric_limits<int32_t>::min() || r > std::numeric_limits<int32_t>::max())
-        throw UtilidadesError(6, que + ": " + texto + " no cabe en 32 bits");
+        throw UtilidadesError(kDesbordamiento, que + ": " + texto + " no cabe en 32 bits");
     return static_cast<int32_t>(r);
 }
 
 int32_t ColorDePaleta(const brisquel::Paleta& pal, int32_t indice) {
     if (indice < 1 || static_cast<std::size_t>(indice) > pal.size())
-        throw UtilidadesError(9, "BuscaEnDigiTab: el color " + std::to_string(indice) +
-                                     " no esta en la paleta (tiene " + std::to_string(pal.size()) +
-                                     " colores)");
+        throw UtilidadesError(kSubindice, "BuscaEnDigiTab: el color " + std::to_string(indice) +
+                                              " no esta en la paleta (tiene " +
+                                              std::to_string(pal.size()) + " colores)");
     return pal[indice - 1][3];
 }
 
@@ -45,7 +45,7 @@ int32_t ColorDePaleta(const brisquel::Paleta& pal, int32_t indice) {
 int32_t Escala(double v, const char* que) {
     const double r = std::nearbyint(v * 100.0);
     if (!(r >= std::numeric_limits<int32_t>::min() && r <= std::numeric_limits<int32_t>::max()))
-        throw UtilidadesError(6,
+        throw UtilidadesError(kDesbordamiento,
                               std::string("ConvierteDxfOrmanto: desbordamiento al escalar ") + que);
     return static_cast<int32_t>(r);
 }
@@ -58,7 +58,8 @@ std::shared_ptr<lumeral::Punto3D> PuntoDxf(const dornavel::GCoord& c) {
 int32_t Relleno(int32_t color, int32_t nRelleno) {
     if (nRelleno < 0) return color;
     if (color == std::numeric_limits<int32_t>::min())
-        throw UtilidadesError(6, "el color " + std::to_string(color) + " no se puede negar");
+        throw UtilidadesError(kDesbordamiento,
+                              "el color " + std::to_string(color) + " no se puede negar");
     return -color;
 }
 
@@ -74,8 +75,9 @@ int32_t JustificacionDxf(uint8_t h, uint8_t v) {
 void Utilidades::BuscaEnDigiTab(const std::string& codigo, const brisquel::TablaDigi& digitab,
                                 const brisquel::Paleta& pal, int32_t colornuevo, int32_t& nColor,
                                 int32_t& nValor4, int32_t& nGrosor, int32_t& nRelleno) {
-    if (digitab.empty()) throw UtilidadesError(9, "BuscaEnDigiTab: la tabla de codigos esta vacia");
-    if (pal.empty()) throw UtilidadesError(9, "BuscaEnDigiTab: la paleta esta vacia");
+    if (digitab.empty())
+        throw UtilidadesError(kSubindice, "BuscaEnDigiTab: la tabla de codigos esta vacia");
+    if (pal.empty()) throw UtilidadesError(kSubindice, "BuscaEnDigiTab: la paleta esta vacia");
     for (std::size_t r = 0; r < digitab.size(); ++r) {
         const auto& fila = digitab[r];
         if (fila[0] != codigo) continue;
@@ -117,9 +119,9 @@ void Utilidades::ConvierteDigiOrmanto(const brisquel::tipo_entidad& elemento,
         const auto& coords = elemento.elemento.coordenadas;
         auto punto = [&](int32_t i) {
             if (i < 1 || static_cast<std::size_t>(i) > coords.size())
-                throw UtilidadesError(9, "el punto " + std::to_string(i) + " del elemento " +
-                                             codigo + " no existe (tiene " +
-                                             std::to_string(coords.size()) + ")");
+                throw UtilidadesError(
+                    kSubindice, "el punto " + std::to_string(i) + " del elemento " + codigo +
+                                    " no existe (tiene " + std::to_string(coords.size()) + ")");
             const auto& c = coords[i - 1];
             EntidadN.AnadePunto(std::make_shared<lumeral::Punto3D>(c.x, c.y, c.z));
         };
@@ -131,8 +133,8 @@ void Utilidades::ConvierteDigiOrmanto(const brisquel::tipo_entidad& elemento,
             std::string texto;
             for (int32_t i = 1; i <= cab.npuntos - 1; ++i) {
                 if (static_cast<std::size_t>(i) > textos.size())
-                    throw UtilidadesError(9, "el bloque de texto " + std::to_string(i) +
-                                                 " del elemento " + codigo + " no existe");
+                    throw UtilidadesError(kSubindice, "el bloque de texto " + std::to_string(i) +
+                                                          " del elemento " + codigo + " no existe");
                 texto += textos[i - 1].texto12;
             }
             FicheroDigiComun().limpia_texto(texto);
@@ -142,8 +144,8 @@ void Utilidades::ConvierteDigiOrmanto(const brisquel::tipo_entidad& elemento,
         const auto& atributos = elemento.elemento.atributos;
         for (int32_t i = 1; i <= cab.natr; ++i) {
             if (static_cast<std::size_t>(i) > atributos.size())
-                throw UtilidadesError(9, "el atributo " + std::to_string(i) + " del elemento " +
-                                             codigo + " no existe");
+                throw UtilidadesError(kSubindice, "el atributo " + std::to_string(i) +
+                                                      " del elemento " + codigo + " no existe");
             const auto& a = atributos[i - 1];
             auto atr = std::make_shared<lumeral::Atr>();
             atr->Tabla(a.idTabla);
@@ -171,8 +173,9 @@ void Utilidades::ConvierteDxfOrmanto(const dornavel::tipo_ElementoDxf& elementoD
                                      lumeral::Entidad& EntidadN) {
     const std::string& tipo = elementoDxf.Tipo;
     if (tipo != "LINE" && tipo != "POLYLINE" && tipo != "TEXT" && tipo != "POINT")
-        throw UtilidadesError(5, "ConvierteDxfOrmanto: el elemento DXF de tipo \"" + tipo +
-                                     "\" no se convierte (solo LINE, POLYLINE, POINT y TEXT)");
+        throw UtilidadesError(kLlamadaNoValida,
+                              "ConvierteDxfOrmanto: el elemento DXF de tipo \"" + tipo +
+                                  "\" no se convierte (solo LINE, POLYLINE, POINT y TEXT)");
     Protegido("ConvierteDxfOrmanto", [&] {
         auto& m = EntidadN.MaxMin();
         m.xmin(999999999);

@@ -31,7 +31,7 @@ std::vector<std::string> ListaPorExtension(const std::string& directorio,
     std::error_code ec;
     fs::directory_iterator it(fs::path(directorio.empty() ? "." : directorio), ec);
     if (ec)
-        throw UtilidadesError(76,
+        throw UtilidadesError(kErrorDeRuta,
                               "No se puede leer la carpeta " + directorio + ": " + ec.message());
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         if (ec) break;
@@ -44,7 +44,7 @@ std::vector<std::string> ListaPorExtension(const std::string& directorio,
             nombres.push_back(nombre);
     }
     if (ec)
-        throw UtilidadesError(76,
+        throw UtilidadesError(kErrorDeRuta,
                               "No se puede leer la carpeta " + directorio + ": " + ec.message());
     std::sort(nombres.begin(), nombres.end(), MenorSinMayusculas);
     return nombres;
@@ -56,14 +56,17 @@ void Utilidades::PideFichero(const std::string& filtro, const std::string& Titul
                              std::vector<std::string>& ficheros, std::string& Directorio,
                              const bool& UnSoloFichero, bool& eligio) {
     auto selector = SelectorFicheroActual();
-    if (!selector) throw UtilidadesError(5, "PideFichero: no hay selector de ficheros instalado");
+    if (!selector)
+        throw UtilidadesError(kLlamadaNoValida,
+                              "PideFichero: no hay selector de ficheros instalado");
     std::string ruta;
     try {
         ruta = selector->Elige(filtro, TituloDialogo);
     } catch (const UtilidadesError&) {
         throw;
     } catch (const std::exception& e) {
-        throw UtilidadesError(5, std::string("PideFichero: fallo del dialogo: ") + e.what());
+        throw UtilidadesError(kLlamadaNoValida,
+                              std::string("PideFichero: fallo del dialogo: ") + e.what());
     }
     if (ruta.empty()) {
         eligio = false;

@@ -1,21 +1,17 @@
 #pragma once
 
-#include <stdexcept>
-#include <string>
+#include "comun/Error.h"
 
 namespace fenoquia {
 
-/// The one exception type of the utilities library: an error number (5 invalid call,
-/// 6 overflow, 9 subscript, 13 type mismatch, 53 file not found, 62 past end of file,
-/// 76 path not found) and a message naming the file or element concerned.
-class UtilidadesError : public std::runtime_error {
-  public:
-    UtilidadesError(int numero, const std::string& mensaje)
-        : std::runtime_error(mensaje), m_numero(numero) {}
-    int numero() const noexcept { return m_numero; }
+// The shared error numbers, unqualified inside the library.
+using enum parvenza::ErrorNumero;
 
-  private:
-    int m_numero;
+/// The one exception type of the utilities library: a number (parvenza::ErrorNumero) and a
+/// message naming the element concerned.
+class UtilidadesError : public parvenza::Error {
+  public:
+    using parvenza::Error::Error;
 };
 
 }  // namespace fenoquia

@@ -33,8 +33,6 @@ class PuertoConsola : public Puerto {
     void Responde(const std::string& ruta) { m_respuestas.push_back(ruta); }
     /// Passes per file, shown as "p/N" when set.
     void Pasadas(int n) { m_pasadas = n; }
-    /// 1-based number of the file last reported by Avance; 0 before any.
-    int FicheroActual() const { return m_fichero; }
     /// Clears the progress line, if one is drawn.
     void Termina();
 

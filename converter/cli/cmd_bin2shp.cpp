@@ -77,21 +77,19 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
 
     OpcionesBinShp o;
     std::vector<std::string> ficheros;
-    try {
+    {
         // The same listing as the window's "Todo el directorio".
         // The listing takes the folder from the path: give a bare name its folder.
         std::string ruta = a.fichero;
         if (std::filesystem::path(ruta).parent_path().empty()) ruta = "./" + ruta;
         fenoquia::EstableceSelectorFichero(std::make_shared<SelectorFijo>(ruta));
+        struct Quita {
+            ~Quita() { fenoquia::EstableceSelectorFichero(nullptr); }
+        } quita;
         std::string directorio;
         const bool unSolo = !a.todoElDirectorio;
         fenoquia::Utilidades().PideFichero("Fichero BIN (*.bin)|*.bin", "Elegir fichero", ficheros,
                                            directorio, unSolo, o.binElegido);
-        fenoquia::EstableceSelectorFichero(nullptr);
-    } catch (const std::exception& e) {
-        fenoquia::EstableceSelectorFichero(nullptr);
-        err << "parvenza-cli: " << a.fichero << ": " << e.what() << "\n";
-        return 1;
     }
     if (!ficheros.empty()) ficheros.erase(ficheros.begin());  // entry 0 is the list's blank head
     o.ficheros = ficheros;
@@ -109,7 +107,7 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
     Topologia topologia;
     std::unique_ptr<Catastro> catastro;
     if (!a.topologia.empty()) {
-        if (!CargaMdb(a.topologia, topologia, puerto)) return 1;
+        CargaMdb(a.topologia, topologia, puerto);
         o.catastro = o.mdbElegido = true;
         std::string carpeta = a.carpetaSalida.empty()
                                   ? std::filesystem::path(a.fichero).parent_path().string()
@@ -128,28 +126,24 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
             for (const std::string& m : h.avisos)
                 err << "parvenza-cli: " << h.fichero << ": " << m << "\n";
             if (!h.error.empty()) {
-                err << "parvenza-cli: " << h.fichero << ": " << h.error << "\n";
+                // The driver names the file in its errors; name it once.
+                err << "parvenza-cli: ";
+                if (h.error.rfind(h.fichero + ": ", 0) != 0) err << h.fichero << ": ";
+                err << h.error << "\n";
                 fallo = true;
                 continue;
             }
             r.capas.insert(r.capas.end(), h.resultado.capas.begin(), h.resultado.capas.end());
             r.capasAnteriores.insert(r.capasAnteriores.end(), h.resultado.capasAnteriores.begin(),
                                      h.resultado.capasAnteriores.end());
+            r.omisiones.insert(r.omisiones.end(), h.resultado.omisiones.begin(),
+                               h.resultado.omisiones.end());
             fallo = fallo || !h.resultado.ejecutado;
         }
         Resume(o, r, out);
-        return fallo ? 1 : 0;
+        return fallo ? kEstadoFallo : EstadoFinal(r.omisiones, err);
     }
-    try {
-        r = ProcesarBinShp(o, puerto, catastro.get());
-    } catch (const std::exception& e) {
-        puerto.Termina();
-        int i = puerto.FicheroActual();
-        err << "parvenza-cli: ";
-        if (i >= 1 && i <= static_cast<int>(o.ficheros.size())) err << o.ficheros[i - 1] << ": ";
-        err << e.what() << "\n";
-        return 1;
-    }
+    r = ProcesarBinShp(o, puerto, catastro.get());
     puerto.Termina();
     if (!r.ejecutado) return 1;  // the port has shown why
     Resume(o, r, out);

@@ -51,7 +51,7 @@ class PuertoShpBin : public PuertoConsola {
     }
 };
 
-struct Error {
+struct ErrorUso {
     std::string mensaje;
 };
 
@@ -71,27 +71,27 @@ std::string Entrada(const std::vector<CampoDbf>& campos, const std::string& nomb
     for (size_t i = 0; i < campos.size(); ++i) {
         if (!MismoNombre(campos[i].nombre, nombre1252)) continue;
         if (!PasaFiltro(campos[i].tipo, patron))
-            throw Error{std::string(opcion) + " " + nombre + ": the field is not " +
-                        (std::string(patron) == "DOBLE" ? "numeric" : "numeric or character")};
+            throw ErrorUso{std::string(opcion) + " " + nombre + ": the field is not " +
+                           (std::string(patron) == "DOBLE" ? "numeric" : "numeric or character")};
         return EntradaCampo(static_cast<int>(i), campos[i].nombre);
     }
-    throw Error{std::string(opcion) + " " + nombre + ": " + tabla + " has no such field"};
+    throw ErrorUso{std::string(opcion) + " " + nombre + ": " + tabla + " has no such field"};
 }
 
 void Numero(const std::string& texto, const char* opcion) {
     try {
         NumeroDeTexto(texto);
     } catch (const ShpBinError&) {
-        throw Error{std::string(opcion) + " " + texto + ": not a number"};
+        throw ErrorUso{std::string(opcion) + " " + texto + ": not a number"};
     }
 }
 
 OpcionesShpBin Opciones(const ArgumentosShpBin& a) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    if (!fs::is_regular_file(a.fichero, ec)) throw Error{a.fichero + ": no such shapefile"};
+    if (!fs::is_regular_file(a.fichero, ec)) throw ErrorUso{a.fichero + ": no such shapefile"};
     if (!PaginaConocida(NombrePagina(a.pagina)))
-        throw Error{"--encoding " + a.pagina + ": página de códigos desconocida"};
+        throw ErrorUso{"--encoding " + a.pagina + ": página de códigos desconocida"};
     OpcionesShpBin o;
     o.paginaCodigos = a.pagina;
     o.ficheroShp = a.fichero;
@@ -115,8 +115,8 @@ OpcionesShpBin Opciones(const ArgumentosShpBin& a) {
     if (a.textos) {
         const int16_t tipo = ChequeaTipoShp(o.ficheroShp);
         if (!OfreceTextos(tipo))
-            throw Error{"--texts: only point and polyline shapefiles become texts, " + a.fichero +
-                        " is of shape type " + std::to_string(tipo)};
+            throw ErrorUso{"--texts: only point and polyline shapefiles become texts, " +
+                           a.fichero + " is of shape type " + std::to_string(tipo)};
         o.chkTextos = true;
         const std::string* campos4[] = {&a.campoTexto, &a.campoAltura, &a.campoJustificacion,
                                         &a.campoGiro};
@@ -146,19 +146,19 @@ OpcionesShpBin Opciones(const ArgumentosShpBin& a) {
         ++k;
         if (k >= 3 && !EligeAtributo(s, "Atributo " + std::to_string(k),
                                      [](int16_t) { return std::string(); }))
-            throw Error{"attribute " + std::to_string(k) + " cannot be defined"};
+            throw ErrorUso{"attribute " + std::to_string(k) + " cannot be defined"};
         const int base = k >= 3 ? 6 : (k - 1) * 3;
         if (tipo == 'E') {
             const std::string& par = a.enlaces[enlace++];
             const auto dos = par.find(':');
             if (dos == std::string::npos)
-                throw Error{"--link " + par + ": expected TABLEFIELD:RECORDFIELD"};
+                throw ErrorUso{"--link " + par + ": expected TABLEFIELD:RECORDFIELD"};
             const std::string t = entrada(par.substr(0, dos), kFiltrosTablaDbf1[0], "--link");
             const std::string r = entrada(par.substr(dos + 1), kFiltrosTablaDbf1[1], "--link");
             if (IndiceDeEntrada(t) == 0)
-                throw Error{"--link " + par +
-                            ": the table's first field cannot give the table number "
-                            "(field 0 means no field chosen)"};
+                throw ErrorUso{"--link " + par +
+                               ": the table's first field cannot give the table number "
+                               "(field 0 means no field chosen)"};
             EligeTablaDbf1(s, base, t);
             EligeTablaDbf1(s, base + 1, r);
         } else {
@@ -173,22 +173,12 @@ int Shp2Bin(const ArgumentosShpBin& a, std::ostream& out, std::ostream& err, boo
     OpcionesShpBin o;
     try {
         o = Opciones(a);
-    } catch (const Error& e) {
+    } catch (const ErrorUso& e) {
         err << "parvenza-cli: " << e.mensaje << "\n";
-        return 2;
-    } catch (const std::exception& e) {
-        err << "parvenza-cli: " << e.what() << "\n";
-        return 1;
+        return kEstadoUso;
     }
     PuertoShpBin puerto(err, terminal);
-    ResultadoShpBin r;
-    try {
-        r = ReadShape(o, puerto);
-    } catch (const std::exception& e) {
-        puerto.Termina();
-        err << "parvenza-cli: " << o.ficheroShp << ": " << e.what() << "\n";
-        return 1;
-    }
+    const ResultadoShpBin r = ReadShape(o, puerto);
     puerto.Termina();
     if (!r.escrito) return 1;  // the port has said why
     out << o.ficheroBin << ": " << r.elementos << " elements from " << r.registros << " records";

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <map>
 
+#include "comun/Error.h"
 #include "converter/cli/Subcomando.h"
 
 namespace parvenza::cli {
@@ -35,10 +36,19 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", "parvenza-cli " PARVENZA_VERSION);
     int estado = 0;
     for (auto& registro : parvenza::cli::Subcomandos()) registro(app, estado);
+    // The one place where a run's failure is shown: the run's objects are gone by now, so
+    // every output it had open is rolled back.
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e);
+        // --help prints and succeeds; every other parse error is a usage error.
+        return app.exit(e) == 0 ? 0 : parvenza::cli::kEstadoUso;
+    } catch (const parvenza::FinDePrograma& fin) {
+        std::cerr << "parvenza-cli: " << fin.what() << "\n";
+        return fin.estado();
+    } catch (const std::exception& e) {
+        std::cerr << "parvenza-cli: " << e.what() << "\n";
+        return parvenza::cli::kEstadoFallo;
     }
     return estado;
 }

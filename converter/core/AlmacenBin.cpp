@@ -76,8 +76,9 @@ void AlmacenBin::Graba(const std::string& ruta, brisquel::FicheroDigi& digi) {
                 fs::remove(ruta, ec);
             if (ec)
                 throw ShpBinError(
-                    5, std::string(e.what()) + "\r" + ruta +
-                           " no se ha podido devolver a su longitud anterior: " + ec.message());
+                    kLlamadaNoValida,
+                    std::string(e.what()) + "\r" + ruta +
+                        " no se ha podido devolver a su longitud anterior: " + ec.message());
         }
         throw;
     }

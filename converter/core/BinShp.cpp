@@ -118,10 +118,40 @@ struct CapaAbierta {
     std::optional<ShapeField> polyId, codigo, texto, rotacion;
 };
 
+// The files after `actual` (an index of `ficheros`), one per line, for the message of a run
+// that ends the program before it reaches them.
+std::string SinConvertir(const std::vector<std::string>& ficheros, int actual) {
+    if (actual < 0 || actual + 1 >= static_cast<int>(ficheros.size())) return {};
+    std::string m = "\nNo se han convertido:";
+    for (size_t i = static_cast<size_t>(actual) + 1; i < ficheros.size(); ++i)
+        m += "\n" + ficheros[i];
+    return m;
+}
+
+ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCatastro* catastro,
+                        int& actual);
+
 }  // namespace
 
 ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
                                GanchoCatastro* catastro) {
+    int actual = -1;  // the file being converted, while one is
+    try {
+        return Procesa(opciones, puerto, catastro, actual);
+    } catch (const FinDePrograma& fin) {
+        throw FinDePrograma(fin.what() + SinConvertir(opciones.ficheros, actual), fin.estado());
+    } catch (Error& e) {
+        // The file is named once: the Digi library names it already in its own errors.
+        if (actual >= 0 && std::string(e.what()).rfind(opciones.ficheros[actual] + ": ", 0) != 0)
+            e.Antepone(opciones.ficheros[actual]);
+        throw;
+    }
+}
+
+namespace {
+
+ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCatastro* catastro,
+                        int& actual) {
     ResultadoBinShp resultado;
     if (opciones.catastro && !opciones.mdbElegido) {
         puerto.Mensaje("No se ha elegido fichero MDB");
@@ -175,11 +205,11 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
         std::array<CapaAbierta, formas::kCapas.size()> capas;
         for (int f = 0; f < nficheros; ++f) {
             const std::string& fichero = opciones.ficheros[f];
+            actual = f;
             // Opening a BIN file creates it when missing; a conversion must not.
             std::error_code ec;
             if (!fs::is_regular_file(fichero, ec))
-                throw brisquel::DigiError(brisquel::kFicheroNoEncontrado,
-                                          fichero + ": no existe el fichero");
+                throw Error(kFicheroNoEncontrado, "no existe el fichero");
             if (base != (opciones.anexar ? baseAnexo : fichero)) ultimas.clear();
             base = opciones.anexar ? baseAnexo : fichero;
             obra.Bloquea(base);
@@ -261,6 +291,7 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
                                  return OrdenCapa(a.ruta) < OrdenCapa(b.ruta);
                              });
         }
+        actual = -1;
     }
     if (!opciones.anexar)
         for (const std::string& fichero : opciones.ficheros)
@@ -280,5 +311,7 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
     resultado.ejecutado = true;
     return resultado;
 }
+
+}  // namespace
 
 }  // namespace parvenza

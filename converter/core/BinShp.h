@@ -62,8 +62,10 @@ struct ResultadoBinShp {
 /// Runs the conversion. Every layer is written under a temporary name and all are put in
 /// place together when the run completes (the cadastre set after them), each sheet's layer
 /// set locked for the run; a failure of the libraries or the shapefile component propagates
-/// as their exception after the run's temporaries are removed, so every existing layer stays
-/// as it was.
+/// as their exception, its message naming the BIN file being converted, after the run's
+/// temporaries are removed, so every existing layer stays as it was. A state that ends the
+/// program (a corrupt element kind) propagates as FinDePrograma, its message followed by the
+/// files of the list not reached.
 ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
                                GanchoCatastro* catastro = nullptr);
 

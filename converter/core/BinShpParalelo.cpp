@@ -81,6 +81,8 @@ void EscribeTodo(int fd, const std::string& s) {
         for (const CapaEscrita& c : r.capas)
             out << "C\t" << c.tipo << "\t" << c.registros << "\t" << Escapa(c.ruta) << "\n";
         for (const std::string& a : r.capasAnteriores) out << "A\t" << Escapa(a) << "\n";
+        for (const Omision& m : r.omisiones)
+            out << "O\t" << Escapa(m.fichero) << "\t" << Escapa(m.detalle) << "\n";
     } catch (const std::exception& e) {
         out << "E\t" << Escapa(e.what()) << "\n";
         estado = 1;
@@ -114,6 +116,11 @@ void LeeInforme(const std::string& texto, HojaParalela& hoja) {
             hoja.resultado.capas.push_back(c);
         } else if (clase == "A") {
             hoja.resultado.capasAnteriores.push_back(Desescapa(resto));
+        } else if (clase == "O") {
+            const size_t t = resto.find('\t');
+            hoja.resultado.omisiones.push_back(
+                {Desescapa(resto.substr(0, t)),
+                 t == std::string::npos ? std::string() : Desescapa(resto.substr(t + 1))});
         } else if (clase == "M") {
             hoja.avisos.push_back(Desescapa(resto));
         } else if (clase == "E") {

@@ -172,9 +172,10 @@ void Reparte(const CapasDeHoja& capas, const fs::path& obra, Puerto& puerto) {
         ShapeFields campos = lector.Fields();
         if (campos.Count() < 2 || Mayusculas(campos.Item(2).Name()) != "CODIGO")
             throw ShapefileError(
-                13, ruta + ": el segundo campo de la capa debe ser CODIGO y es " +
-                        (campos.Count() < 2 ? std::string("inexistente") : campos.Item(2).Name()) +
-                        "; no se genera el conjunto de capas de catastro");
+                kTipoNoCoincide,
+                ruta + ": el segundo campo de la capa debe ser CODIGO y es " +
+                    (campos.Count() < 2 ? std::string("inexistente") : campos.Item(2).Name()) +
+                    "; no se genera el conjunto de capas de catastro");
         ShapeField codigo = campos.Item(2);
         lector.MoveFirst();
         int32_t n = 0;

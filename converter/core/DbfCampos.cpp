@@ -29,12 +29,13 @@ Dbf AbreTabla(const std::string& ruta) {
     // shapelib tries the upper-case extension too, as the data may come from another system.
     const std::string mayusculas = ruta.substr(0, ruta.size() - 4) + ".DBF";
     if (!fs::exists(ruta, ec) && !fs::exists(mayusculas, ec))
-        throw ShpBinError(53, "No se encuentra la tabla de atributos " + ruta);
+        throw ShpBinError(kFicheroNoEncontrado, "No se encuentra la tabla de atributos " + ruta);
     SAHooks hooks;
     SASetupDefaultHooks(&hooks);
     hooks.Error = SinMensajes;
     Dbf dbf(DBFOpenLL(ruta.c_str(), "rb", &hooks));
-    if (!dbf) throw ShpBinError(53, "No se puede leer la tabla de atributos " + ruta);
+    if (!dbf)
+        throw ShpBinError(kFicheroNoEncontrado, "No se puede leer la tabla de atributos " + ruta);
     return dbf;
 }
 
@@ -60,7 +61,7 @@ std::unique_ptr<ConversorPagina> Conversor(DBFInfo* dbf, const std::string& pagi
     try {
         if (!pagina.empty()) return std::make_unique<ConversorPagina>(NombrePagina(pagina));
     } catch (const ShapefileError& e) {
-        throw ShpBinError(5, e.what());
+        throw ShpBinError(kLlamadaNoValida, e.what());
     }
     const char* declarada = DBFGetCodePage(dbf);
     const std::string nombre = NombrePagina(declarada ? declarada : "");
@@ -75,7 +76,8 @@ std::string RutaTablaDbf(const std::string& directorio, const std::string& tabla
 }
 
 std::string TablaDeRuta(const std::string& ruta, const std::string& directorio) {
-    if (ruta.size() < 4) throw ShpBinError(5, "Nombre de fichero shape no válido: " + ruta);
+    if (ruta.size() < 4)
+        throw ShpBinError(kLlamadaNoValida, "Nombre de fichero shape no válido: " + ruta);
     std::string tabla = ruta.substr(0, ruta.size() - 4);
     if (!directorio.empty() && tabla.compare(0, directorio.size(), directorio) == 0)
         tabla.erase(0, directorio.size());
@@ -122,11 +124,12 @@ int16_t IndiceDeEntrada(const std::string& entrada) {
     long valor = 0;
     auto [resto, ec] = std::from_chars(p, fin, valor);
     if (ec == std::errc::result_out_of_range)
-        throw ShpBinError(6, "Índice de campo fuera de rango: " + entrada);
+        throw ShpBinError(kDesbordamiento, "Índice de campo fuera de rango: " + entrada);
     if (ec != std::errc() || resto != fin || p == fin)
-        throw ShpBinError(13, "La entrada no empieza por un índice de campo: " + entrada);
+        throw ShpBinError(kTipoNoCoincide,
+                          "La entrada no empieza por un índice de campo: " + entrada);
     if (valor < -32768 || valor > 32767)
-        throw ShpBinError(6, "Índice de campo fuera de rango: " + entrada);
+        throw ShpBinError(kDesbordamiento, "Índice de campo fuera de rango: " + entrada);
     return static_cast<int16_t>(valor);
 }
 
@@ -150,8 +153,8 @@ std::string ObtengoNombreCamposDbf(const std::string& directorio, const std::str
                                    int16_t i, const std::string& pagina) {
     const auto campos = CamposDbf(directorio, tabladbf, pagina);
     if (i < 0 || static_cast<size_t>(i) >= campos.size())
-        throw ShpBinError(9, "La tabla " + RutaTablaDbf(directorio, tabladbf) +
-                                 " no tiene el campo " + std::to_string(i));
+        throw ShpBinError(kSubindice, "La tabla " + RutaTablaDbf(directorio, tabladbf) +
+                                          " no tiene el campo " + std::to_string(i));
     return campos[i].nombre;
 }
 

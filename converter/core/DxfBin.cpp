@@ -65,8 +65,8 @@ void ConvierteEntidad(Contexto& c, tipo_ElementoDxf x) {
     if (x.Tipo == "POLYLINE") {
         const std::size_t n = x.Polyline.Gvertices.size() + (x.Polyline.G70_Cerrada == "1");
         if (n > kMaximoPuntos)
-            throw ShpBinError(
-                6, std::to_string(n) + " vertices, mas de " + std::to_string(kMaximoPuntos));
+            throw ShpBinError(kDesbordamiento, std::to_string(n) + " vertices, mas de " +
+                                                   std::to_string(kMaximoPuntos));
     }
     AlMarcoBin(x, c.o.factorUnidades);
     lumeral::Entidad entidad;
@@ -76,7 +76,8 @@ void ConvierteEntidad(Contexto& c, tipo_ElementoDxf x) {
         codigo = c.o.codigo;
         ++c.r.capasSinCodigo[Capa(x)];
     }
-    if (codigo.size() > 7) throw ShpBinError(5, "codigo de mas de 7 caracteres: " + codigo);
+    if (codigo.size() > 7)
+        throw ShpBinError(kLlamadaNoValida, "codigo de mas de 7 caracteres: " + codigo);
     tipo_entidad& e = c.borrador;
     auto& cab = e.elemento.cabecera;
     cab.codigo = codigo;

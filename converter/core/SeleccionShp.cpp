@@ -15,14 +15,16 @@ const std::string kRestoBorrado = "-99";
 
 CampoAtributo& Extra(SeleccionShp& s, int k) {
     if (k < 3 || static_cast<size_t>(k - 2) > s.camposAtributoExtra.size())
-        throw ShpBinError(9, "No hay campos recordados para el atributo " + std::to_string(k));
+        throw ShpBinError(kSubindice,
+                          "No hay campos recordados para el atributo " + std::to_string(k));
     return s.camposAtributoExtra[k - 3];
 }
 
 // A remembered field index shown as the selector's text: "index name".
 VistaSelector Vista(int32_t indice, bool elegido, const NombreCampo& nombre) {
     if (!elegido) return {"", false};
-    if (indice < -32768 || indice > 32767) throw ShpBinError(6, "Índice de campo fuera de rango");
+    if (indice < -32768 || indice > 32767)
+        throw ShpBinError(kDesbordamiento, "Índice de campo fuera de rango");
     return {EntradaCampo(indice, nombre(static_cast<int16_t>(indice))), true};
 }
 
@@ -34,7 +36,7 @@ int AtributoSiguiente(const SeleccionShp& s) {
 
 CampoAtributo& Atributo(SeleccionShp& s, int k) {
     if (k < 1 || static_cast<size_t>(k) > s.camposAtributo.size())
-        throw ShpBinError(9, "No existe el atributo " + std::to_string(k));
+        throw ShpBinError(kSubindice, "No existe el atributo " + std::to_string(k));
     return s.camposAtributo[k - 1];
 }
 
@@ -58,7 +60,8 @@ bool OfreceTextos(int tipoShp) {
 
 EfectoTablaDbf1 EligeTablaDbf1(SeleccionShp& s, int Index, const std::string& entrada) {
     if (Index < 0 || Index > 9)
-        throw ShpBinError(5, "Selector de campo inexistente: " + std::to_string(Index));
+        throw ShpBinError(kLlamadaNoValida,
+                          "Selector de campo inexistente: " + std::to_string(Index));
     const int16_t f = IndiceDeEntrada(entrada);
     EfectoTablaDbf1 efecto;
     if (Index == 9) {
@@ -122,7 +125,8 @@ void EligeTablaDbfTexto(SeleccionShp& s, int Index, const std::string& entrada) 
     int16_t* destino[] = {&s.indexCampoTexto_Rotulo, &s.indexCampoTexto_Altura,
                           &s.indexCampoTexto_Justificacion, &s.indexCampoTexto_Giro};
     if (Index < 0 || Index > 3)
-        throw ShpBinError(5, "Selector de texto inexistente: " + std::to_string(Index));
+        throw ShpBinError(kLlamadaNoValida,
+                          "Selector de texto inexistente: " + std::to_string(Index));
     *destino[Index] = IndiceDeEntrada(entrada);
 }
 

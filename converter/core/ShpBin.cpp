@@ -62,7 +62,7 @@ double Numero(const ValorCampo& v) {
     if (auto p = std::get_if<int32_t>(&v)) return *p;
     if (auto p = std::get_if<double>(&v)) return *p;
     if (auto p = std::get_if<std::string>(&v)) return NumeroDeTexto(*p);
-    throw ShpBinError(13, "Valor nulo donde se esperaba un número");
+    throw ShpBinError(kTipoNoCoincide, "Valor nulo donde se esperaba un número");
 }
 
 std::string Texto(const ValorCampo& v) {
@@ -79,7 +79,8 @@ int32_t Entero32(const ValorCampo& v) {
 
 int16_t Entero16(const ValorCampo& v) {
     const double r = std::nearbyint(Numero(v));
-    if (!(r >= -32768.0 && r <= 32767.0)) throw ShpBinError(6, "Número de tabla fuera de rango");
+    if (!(r >= -32768.0 && r <= 32767.0))
+        throw ShpBinError(kDesbordamiento, "Número de tabla fuera de rango");
     return static_cast<int16_t>(r);
 }
 
@@ -139,13 +140,14 @@ std::vector<Fatrib> EnlacesDe(Contexto& c) {
             enlaces.push_back({1, 0, texto});
         }
     }
-    if (enlaces.size() > 255) throw ShpBinError(6, "Más de 255 atributos en un elemento");
+    if (enlaces.size() > 255)
+        throw ShpBinError(kDesbordamiento, "Más de 255 atributos en un elemento");
     return enlaces;
 }
 
+// Ends the program: the host shows the message once nothing of this run is left open.
 [[noreturn]] void DemasiadosPuntos(Contexto& c) {
-    c.puerto.Mensaje(kMensajeMaximoPuntos + std::to_string(c.elementos.size() + 1));
-    std::exit(EXIT_FAILURE);
+    throw FinDePrograma(kMensajeMaximoPuntos + std::to_string(c.elementos.size() + 1));
 }
 
 // One record: its elements are appended to c.elementos. Throws on a record that cannot be
@@ -157,7 +159,8 @@ void ConvierteRegistro(Contexto& c, int32_t registro) {
 
     std::string codigo = CodigoDe(c);
     // A longer code would make the whole BIN write fail; only this record is lost instead.
-    if (codigo.size() > 7) throw ShpBinError(5, "Código de más de 7 caracteres: " + codigo);
+    if (codigo.size() > 7)
+        throw ShpBinError(kLlamadaNoValida, "Código de más de 7 caracteres: " + codigo);
     std::string texto;
     if (o.chkTextos) {
         try {
@@ -225,7 +228,8 @@ void ConvierteRegistro(Contexto& c, int32_t registro) {
                 std::fabs(static_cast<double>(e.elemento.rango.xlib)) * texto.size();
             if (std::abs(static_cast<double>(coords[0].x)) + largo > 2147483647.0 ||
                 std::abs(static_cast<double>(coords[0].y)) + largo > 2147483647.0)
-                throw ShpBinError(6, "El texto no cabe en las coordenadas del fichero BIN");
+                throw ShpBinError(kDesbordamiento,
+                                  "El texto no cabe en las coordenadas del fichero BIN");
         }
         c.elementos.Guarda(e, texto);
         c.puerto.Progreso(fraccion);
@@ -291,8 +295,8 @@ int32_t Redondea32(double valor) {
     const double r = std::nearbyint(valor);
     // -2147483648 is a 32-bit value but the BIN writer cannot store it.
     if (!(r >= -2147483647.0 && r <= 2147483647.0))
-        throw ShpBinError(
-            6, "Desbordamiento: " + TextoNumero(valor) + " no cabe en un entero de 32 bits");
+        throw ShpBinError(kDesbordamiento, "Desbordamiento: " + TextoNumero(valor) +
+                                               " no cabe en un entero de 32 bits");
     return static_cast<int32_t>(r);
 }
 
@@ -314,10 +318,11 @@ double NumeroDeTexto(const std::string& texto) {
     }
     // Only digits, a decimal point and an exponent: no "inf", "nan" or second sign.
     if (p == fin || !(std::isdigit(static_cast<unsigned char>(*p)) || *p == '.'))
-        throw ShpBinError(13, "No es un número: " + texto);
+        throw ShpBinError(kTipoNoCoincide, "No es un número: " + texto);
     double v = 0;
     auto [resto, ec] = std::from_chars(p, fin, v, std::chars_format::general);
-    if (ec != std::errc() || resto != fin) throw ShpBinError(13, "No es un número: " + texto);
+    if (ec != std::errc() || resto != fin)
+        throw ShpBinError(kTipoNoCoincide, "No es un número: " + texto);
     return negativo ? -v : v;
 }
 
@@ -414,11 +419,8 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
         try {
             shp.MoveTo(registro);
             ConvierteRegistro(c, registro);
-        } catch (const ShapefileError&) {
-            erroneo = true;  // the component could not read the record (5, 458)
-        } catch (const ShpBinError&) {
-            erroneo = true;  // a value the BIN file cannot hold
-        } catch (const brisquel::DigiError&) {
+        } catch (const Error&) {
+            // A record the component cannot read, or a value the BIN file cannot hold.
             erroneo = true;
         }
         r.registros = registro;

@@ -70,8 +70,8 @@ inline constexpr const char* kMensajeMaximoPuntos =
 /// not fit the BIN file (a coordinate, text height, rotation or link out of range, a code
 /// longer than 7 characters), is left out and listed in the summary "Se han encontrado N
 /// errores en la conversión" by its record number counted from 0 (the counter minus one).
-/// A part with more than 32767 vertices shows kMensajeMaximoPuntos with the element's
-/// number and ends the program, writing nothing.
+/// A part with more than 32767 vertices throws FinDePrograma with kMensajeMaximoPuntos and
+/// the element's number, writing nothing.
 /// A shapefile that cannot be opened, a chosen field the table does not have, or a failed
 /// write is reported through `puerto` (critical message) and leaves the BIN file as it was;
 /// "Proceso Terminado" follows only a run that wrote its elements. Never throws for bad

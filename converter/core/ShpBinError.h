@@ -5,18 +5,14 @@
 #include <stdexcept>
 #include <string>
 
+#include "comun/Error.h"
+
 namespace parvenza {
 
-/// A failure with its number (5 invalid call, 6 overflow, 9 subscript out of range,
-/// 13 type mismatch, 53 file not found) and a message naming the file or field concerned.
-class ShpBinError : public std::runtime_error {
+/// A failure with its number (ErrorNumero) and a message naming the file or field concerned.
+class ShpBinError : public Error {
   public:
-    ShpBinError(int numero, const std::string& mensaje)
-        : std::runtime_error(mensaje), m_numero(numero) {}
-    int numero() const noexcept { return m_numero; }
-
-  private:
-    int m_numero;
+    using Error::Error;
 };
 
 }  // namespace parvenza

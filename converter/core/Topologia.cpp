@@ -38,12 +38,6 @@ namespace parvenza {
 
 namespace {
 
-using brisquel::kDesbordamiento;
-using brisquel::kFicheroNoEncontrado;
-using brisquel::kLlamadaNoValida;
-using brisquel::kSubindice;
-using brisquel::kTipoNoCoincide;
-
 // The line break inside a message: hosts (Qt labels, terminals) break lines at '\n'.
 const char kRetorno = '\n';
 
@@ -695,17 +689,12 @@ std::string MensajeErrorTopologia(int32_t codigoError) {
     }
 }
 
-void TerminaPrograma(Puerto& puerto, const std::string& mensaje) {
-    puerto.Mensaje(mensaje);
-    std::exit(1);
-}
-
 bool ExisteTabla(const BaseDatos& bd, const std::string& nombre, Puerto& puerto) {
     for (const auto& tabla : bd.Tablas()) {
         if (tabla.find(' ') != std::string::npos) {
             puerto.Ocupado(false);
-            TerminaPrograma(puerto,
-                            "Nombre de tabla con espacios :" + std::string(1, kRetorno) + tabla);
+            throw FinDePrograma("Nombre de tabla con espacios :" + std::string(1, kRetorno) +
+                                tabla);
         }
         if (IgualesSinCaso(tabla, nombre)) return true;
     }
@@ -885,28 +874,23 @@ void CargaTopologia(const std::string& ruta, std::vector<tipo_manzana>& Manzanas
     Manzanas = std::move(nuevas);
 }
 
-bool CargaMdb(const std::string& ruta, Topologia& topologia, Puerto& puerto) {
+void CargaMdb(const std::string& ruta, Topologia& topologia, Puerto& puerto) {
     topologia.MdbElegido = true;
     bool hayError = false;
     int32_t codigoError = 0;
     try {
         CargaTopologia(ruta, topologia.Manzanas, hayError, codigoError, puerto);
     } catch (const TopologiaError& e) {
-        puerto.Mensaje(e.what());
-        return false;
+        throw FinDePrograma(e.what());
     }
-    if (hayError) {
-        puerto.Mensaje(MensajeErrorTopologia(codigoError));
-        return false;
-    }
-    return true;
+    if (hayError) throw FinDePrograma(MensajeErrorTopologia(codigoError));
 }
 
 bool ElegirMdb(Topologia& topologia, Puerto& puerto) {
     topologia.MdbElegido = false;
     std::string ruta;
     if (!puerto.PideFichero(kFiltroMdb, kTituloMdb, ruta)) return false;
-    if (!CargaMdb(ruta, topologia, puerto)) std::exit(1);  // the message is shown
+    CargaMdb(ruta, topologia, puerto);
     return true;
 }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "comun/Error.h"
+
 struct sqlite3_stmt;
 
 namespace parvenza {
@@ -60,14 +62,9 @@ struct tipo_manzana {
 /// The error of the topology database: a number (the shared error numbers: 6 overflow,
 /// 13 type mismatch, 53 file not found, 5 anything else the database refuses) and a
 /// message naming the file, and the table and column where one is concerned.
-class TopologiaError : public std::runtime_error {
+class TopologiaError : public Error {
   public:
-    TopologiaError(int numero, const std::string& mensaje)
-        : std::runtime_error(mensaje), m_numero(numero) {}
-    int numero() const noexcept { return m_numero; }
-
-  private:
-    int m_numero;
+    using Error::Error;
 };
 
 /// Codes that CargaTopologia reports in `codigoError`.
@@ -195,17 +192,13 @@ struct Topologia {
 
 /// The work of the "cmdElegirMdb" button: asks for the database through the port's
 /// PideFichero (kFiltroMdb, kTituloMdb); on cancel leaves `MdbElegido` false (an earlier
-/// load no longer counts). Otherwise loads it into `topologia.Manzanas`; on an error code
-/// or a database failure shows its message and ends the program. Returns `MdbElegido`.
+/// load no longer counts). Otherwise loads it into `topologia.Manzanas`; an error code, a
+/// database failure or a table name with a space ends the program: FinDePrograma with its
+/// message. Returns `MdbElegido`.
 bool ElegirMdb(Topologia& topologia, Puerto& puerto);
 
 /// The load of ElegirMdb once `ruta` is chosen, for hosts without a file dialog (the
-/// command line): sets `MdbElegido` and loads; an error code or a database failure shows its
-/// message through the port and returns false instead of ending the program. A table name
-/// with a space still ends it.
-bool CargaMdb(const std::string& ruta, Topologia& topologia, Puerto& puerto);
-
-/// Shows the message through the port and ends the program with status 1.
-[[noreturn]] void TerminaPrograma(Puerto& puerto, const std::string& mensaje);
+/// command line): sets `MdbElegido` and loads; every failure throws FinDePrograma.
+void CargaMdb(const std::string& ruta, Topologia& topologia, Puerto& puerto);
 
 }  // namespace parvenza

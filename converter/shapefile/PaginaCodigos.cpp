@@ -120,7 +120,7 @@ ConversorPagina::ConversorPagina(const std::string& pagina)
     if (m_identidad || m_utf8) return;
     m_cd = iconv_open("UTF-8", m_pagina.c_str());
     if (m_cd == kSinConversor)
-        throw ShapefileError(5, "Página de códigos desconocida: " + m_pagina);
+        throw ShapefileError(kLlamadaNoValida, "Página de códigos desconocida: " + m_pagina);
 }
 
 ConversorPagina::~ConversorPagina() {

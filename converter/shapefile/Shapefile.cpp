@@ -394,12 +394,12 @@ struct Shapefile::Impl {
     bool Abierto() const { return shp != nullptr; }
 
     void ExigeAbierto() const {
-        if (!Abierto()) Falla(5, "No hay ningún shapefile abierto");
+        if (!Abierto()) Falla(kLlamadaNoValida, "No hay ningún shapefile abierto");
     }
 
     void ExigeEscritura() const {
         ExigeAbierto();
-        if (!escribible) Falla(5, ruta + ": abierto solo para lectura");
+        if (!escribible) Falla(kLlamadaNoValida, ruta + ": abierto solo para lectura");
     }
 
     void LiberaObjeto() {
@@ -446,7 +446,7 @@ struct Shapefile::Impl {
         conversor.reset();
         paginaDesconocida.clear();
         textosConPerdida = 0;
-        if (!error.empty()) Falla(57, error);
+        if (!error.empty()) Falla(kErrorEntradaSalida, error);
     }
 
     /// The system's reason when a buffered write of this file already failed, else "".
@@ -487,7 +487,7 @@ struct Shapefile::Impl {
 
     const Campo& CampoEn(int i) const {
         if (i < 0 || i >= static_cast<int>(campos.size()))
-            Falla(9, ruta + ": no existe el campo " + std::to_string(i + 1));
+            Falla(kSubindice, ruta + ": no existe el campo " + std::to_string(i + 1));
         return campos[i];
     }
 
@@ -508,21 +508,22 @@ struct Shapefile::Impl {
         const Campo& c = CampoEn(i);
         char buf[400];
         if (c.tipo == 'N' || c.tipo == 'F') {
-            if (!std::isfinite(v)) Falla(458, Donde(i) + ": valor no representable");
+            if (!std::isfinite(v)) Falla(kRegistroIlegible, Donde(i) + ": valor no representable");
             if (v == 0) v = 0.0;  // no "-0"
             auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, c.decimales);
             size_t n = r.ptr - buf;
             if (r.ec != std::errc() || n > static_cast<size_t>(c.ancho))
-                Falla(458, Donde(i) + ": el valor " + TextoNumero(v) + " no cabe en " +
-                               std::to_string(c.ancho) + " posiciones");
+                Falla(kRegistroIlegible, Donde(i) + ": el valor " + TextoNumero(v) +
+                                             " no cabe en " + std::to_string(c.ancho) +
+                                             " posiciones");
             Coloca(i, std::string_view(buf, n), true);
         } else if (c.tipo == 'C') {
             std::string t = TextoNumero(v);
             if (t.size() > static_cast<size_t>(c.ancho))
-                Falla(458, Donde(i) + ": el valor " + t + " no cabe en el campo");
+                Falla(kRegistroIlegible, Donde(i) + ": el valor " + t + " no cabe en el campo");
             Coloca(i, t, false);
         } else {
-            Falla(13, Donde(i) + ": el campo no admite números");
+            Falla(kTipoNoCoincide, Donde(i) + ": el campo no admite números");
         }
     }
 
@@ -534,13 +535,14 @@ struct Shapefile::Impl {
             auto r = std::to_chars(buf, buf + sizeof buf, v);
             size_t n = r.ptr - buf;
             if (n > static_cast<size_t>(c.ancho))
-                Falla(458, Donde(i) + ": el valor " + std::string(buf, n) + " no cabe en " +
-                               std::to_string(c.ancho) + " posiciones");
+                Falla(kRegistroIlegible, Donde(i) + ": el valor " + std::string(buf, n) +
+                                             " no cabe en " + std::to_string(c.ancho) +
+                                             " posiciones");
             Coloca(i, std::string_view(buf, n), true);
         } else if (c.tipo == 'C') {
             std::string t = std::to_string(v);
             if (t.size() > static_cast<size_t>(c.ancho))
-                Falla(458, Donde(i) + ": el valor " + t + " no cabe en el campo");
+                Falla(kRegistroIlegible, Donde(i) + ": el valor " + t + " no cabe en el campo");
             Coloca(i, t, false);
         } else {
             PonNumero(i, static_cast<double>(v));
@@ -557,7 +559,7 @@ struct Shapefile::Impl {
                 double v = 0;
                 auto r = std::from_chars(t.data(), t.data() + t.size(), v);
                 if (t.empty() || r.ec != std::errc() || r.ptr != t.data() + t.size())
-                    Falla(13, Donde(i) + ": \"" + s + "\" no es un número");
+                    Falla(kTipoNoCoincide, Donde(i) + ": \"" + s + "\" no es un número");
                 PonNumero(i, v);
                 break;
             }
@@ -583,8 +585,8 @@ struct Shapefile::Impl {
                 const char* ini = t.data() + (t[0] == '+' ? 1 : 0);
                 auto r = std::from_chars(ini, t.data() + t.size(), v);
                 if (r.ec != std::errc() || r.ptr != t.data() + t.size())
-                    Falla(458, Donde(i) + ", registro " + std::to_string(actual) + ": \"" + t +
-                                   "\" no es un número");
+                    Falla(kRegistroIlegible, Donde(i) + ", registro " + std::to_string(actual) +
+                                                 ": \"" + t + "\" no es un número");
                 if (c.decimales == 0 && v == std::trunc(v) && v >= INT32_MIN && v <= INT32_MAX)
                     return static_cast<int32_t>(v);
                 return v;
@@ -636,8 +638,8 @@ struct Shapefile::Impl {
     const char* Tupla() const {
         const char* t = DBFReadTuple(dbf, actual - 1);
         if (!t)
-            Falla(5, ruta + ": no se puede leer el registro " + std::to_string(actual) +
-                         " de la tabla" + DetalleLib());
+            Falla(kLlamadaNoValida, ruta + ": no se puede leer el registro " +
+                                        std::to_string(actual) + " de la tabla" + DetalleLib());
         return t;
     }
 
@@ -647,15 +649,16 @@ struct Shapefile::Impl {
         LiberaObjeto();
         SHPObject* o = SHPReadObject(shp, actual - 1);
         if (!o)
-            Falla(5,
+            Falla(kLlamadaNoValida,
                   ruta + ": no se puede leer el registro " + std::to_string(actual) + DetalleLib());
         // A shape of another type than the file's is a damaged record, not an empty one: an
         // index entry that points into the file header reads as a shape of type 1000.
         if (o->nSHPType != SHPT_NULL && o->nSHPType != tipo) {
             const int leido = o->nSHPType;
             SHPDestroyObject(o);
-            Falla(5, ruta + ": el registro " + std::to_string(actual) + " es de tipo " +
-                         std::to_string(leido) + " en un fichero de tipo " + std::to_string(tipo));
+            Falla(kLlamadaNoValida, ruta + ": el registro " + std::to_string(actual) +
+                                        " es de tipo " + std::to_string(leido) +
+                                        " en un fichero de tipo " + std::to_string(tipo));
         }
         objeto = o;
         objetoDe = actual;
@@ -699,11 +702,11 @@ void Shapefile::OpenAs(const std::string& archivo, const std::string& ruta, int 
 
     if (crear == 1) {
         if (!TipoValido(tipo))
-            Falla(5, ruta + ": tipo de shape no válido: " + std::to_string(tipo));
+            Falla(kLlamadaNoValida, ruta + ": tipo de shape no válido: " + std::to_string(tipo));
         fs::path carpeta = fs::path(archivo).parent_path();
         std::error_code ec;
         if (!carpeta.empty() && !fs::is_directory(carpeta, ec))
-            Falla(76, ruta + ": no existe la carpeta " + carpeta.string());
+            Falla(kErrorDeRuta, ruta + ": no existe la carpeta " + carpeta.string());
         errno = 0;
         SHPHandle shp = SHPCreateLL(archivo.c_str(), tipo, &ganchos);
         if (!shp)
@@ -732,8 +735,9 @@ void Shapefile::OpenAs(const std::string& archivo, const std::string& ruta, int 
         // A page iconv does not know is refused before any file is opened.
         if (!s.paginaPedida.empty()) ConversorPagina(NombrePagina(s.paginaPedida));
         std::error_code ec;
-        if (!fs::exists(archivo, ec)) Falla(53, ruta + ": no existe el fichero");
-        if (!fs::exists(archivoDbf, ec)) Falla(53, rutaDbf + ": no existe el fichero");
+        if (!fs::exists(archivo, ec)) Falla(kFicheroNoEncontrado, ruta + ": no existe el fichero");
+        if (!fs::exists(archivoDbf, ec))
+            Falla(kFicheroNoEncontrado, rutaDbf + ": no existe el fichero");
         bool escribible = true;
         SHPHandle shp = SHPOpenLL(archivo.c_str(), "rb+", &ganchos);
         if (!shp && !s.editMode) {
@@ -742,20 +746,21 @@ void Shapefile::OpenAs(const std::string& archivo, const std::string& ruta, int 
         }
         if (!shp) {
             int e = errno;
-            if (e == EACCES || e == EROFS) Falla(70, ruta + ": no se puede modificar el fichero");
-            Falla(5, ruta + ": no es un shapefile válido" + DetalleLib());
+            if (e == EACCES || e == EROFS)
+                Falla(kPermisoDenegado, ruta + ": no se puede modificar el fichero");
+            Falla(kLlamadaNoValida, ruta + ": no es un shapefile válido" + DetalleLib());
         }
         DBFHandle dbf = DBFOpenLL(archivoDbf.c_str(), escribible ? "rb+" : "rb", &ganchos);
         if (!dbf) {
             SHPClose(shp);
-            Falla(5, rutaDbf + ": no es una tabla dBase válida" + DetalleLib());
+            Falla(kLlamadaNoValida, rutaDbf + ": no es una tabla dBase válida" + DetalleLib());
         }
         if (tipo != 0 && shp->nShapeType != tipo) {
             int real = shp->nShapeType;
             DBFClose(dbf);
             SHPClose(shp);
-            Falla(13, ruta + ": el fichero es de tipo " + std::to_string(real) + ", no " +
-                          std::to_string(tipo));
+            Falla(kTipoNoCoincide, ruta + ": el fichero es de tipo " + std::to_string(real) +
+                                       ", no " + std::to_string(tipo));
         }
         s.shp = shp;
         s.dbf = dbf;
@@ -764,7 +769,8 @@ void Shapefile::OpenAs(const std::string& archivo, const std::string& ruta, int 
         s.EligePagina();
         s.CargaCampos();
     } else {
-        Falla(5, ruta + ": indicador de creación no válido: " + std::to_string(crear));
+        Falla(kLlamadaNoValida,
+              ruta + ": indicador de creación no válido: " + std::to_string(crear));
     }
     s.ruta = ruta;
     s.archivo = archivo;
@@ -775,18 +781,21 @@ void Shapefile::OpenAs(const std::string& archivo, const std::string& ruta, int 
 void Shapefile::CommitFieldDefinitions() {
     Impl& s = *m_impl;
     s.ExigeEscritura();
-    if (!s.definiendo) Falla(5, s.ruta + ": los campos ya están definidos");
-    if (DBFGetFieldCount(s.dbf) == 0) Falla(5, s.ruta + ": la tabla necesita al menos un campo");
+    if (!s.definiendo) Falla(kLlamadaNoValida, s.ruta + ": los campos ya están definidos");
+    if (DBFGetFieldCount(s.dbf) == 0)
+        Falla(kLlamadaNoValida, s.ruta + ": la tabla necesita al menos un campo");
     s.CargaCampos();
     s.definiendo = false;
 }
 
 void Shapefile::Impl::EscribeRegistro() {
     ExigeEscritura();
-    if (definiendo) Falla(5, ruta + ": faltan CommitFieldDefinitions antes de escribir");
+    if (definiendo)
+        Falla(kLlamadaNoValida, ruta + ": faltan CommitFieldDefinitions antes de escribir");
     int n = static_cast<int>(px.size());
     if (TipoPunto(tipo) && n > 1)
-        Falla(5, ruta + ": un registro de puntos lleva un solo vértice, no " + std::to_string(n));
+        Falla(kLlamadaNoValida,
+              ruta + ": un registro de puntos lleva un solo vértice, no " + std::to_string(n));
     if (TipoPoligono(tipo) && n > 0 && (px[0] != px[n - 1] || py[0] != py[n - 1])) {
         // A ring must end where it starts.
         px.push_back(px[0]);
@@ -798,16 +807,18 @@ void Shapefile::Impl::EscribeRegistro() {
     SHPObject* o =
         SHPCreateObject(n == 0 ? SHPT_NULL : tipo, -1, n == 0 ? 0 : 1, &inicio, nullptr, n,
                         px.data(), py.data(), TipoConZ(tipo) ? pz.data() : nullptr, nullptr);
-    if (!o) Falla(5, ruta + ": no se puede crear el registro" + DetalleLib());
+    if (!o) Falla(kLlamadaNoValida, ruta + ": no se puede crear el registro" + DetalleLib());
     if (TipoPoligono(tipo) && n > 0) SHPRewindObject(shp, o);  // outer rings clockwise
     int r = SHPWriteObject(shp, -1, o);
     SHPDestroyObject(o);
     if (r < 0 || !FalloEscritura().empty())
-        Falla(57, ruta + ": no se puede escribir el registro " + std::to_string(RecordCount() + 1) +
-                      DetalleLib() + FalloEscritura());
+        Falla(kErrorEntradaSalida, ruta + ": no se puede escribir el registro " +
+                                       std::to_string(RecordCount() + 1) + DetalleLib() +
+                                       FalloEscritura());
     if (!DBFWriteTuple(dbf, DBFGetRecordCount(dbf), fila.data()) || !FalloEscritura().empty())
-        Falla(57, ruta + ": no se puede escribir el registro " + std::to_string(RecordCount()) +
-                      DetalleLib() + FalloEscritura());
+        Falla(kErrorEntradaSalida, ruta + ": no se puede escribir el registro " +
+                                       std::to_string(RecordCount()) + DetalleLib() +
+                                       FalloEscritura());
     VaciaPendiente();
 }
 
@@ -836,7 +847,7 @@ void Shapefile::MoveNext() {
 
 void Shapefile::MoveTo(int32_t registro) {
     if (registro < 1)
-        Falla(9, m_impl->ruta + ": no existe el registro " + std::to_string(registro));
+        Falla(kSubindice, m_impl->ruta + ": no existe el registro " + std::to_string(registro));
     m_impl->Mueve(registro);
 }
 
@@ -863,7 +874,7 @@ void Shapefile::CopyRecordTo(const std::string& ruta, int32_t registro) {
 void Shapefile::Impl::Copia(int32_t registro, const std::string& rutaDestino) {
     ExigeAbierto();
     if (registro < 1 || registro > RecordCount())
-        Falla(9, ruta + ": no existe el registro " + std::to_string(registro));
+        Falla(kSubindice, ruta + ": no existe el registro " + std::to_string(registro));
     int32_t guardado = actual;
     bool guardadoEof = eof;
     Mueve(registro);
@@ -873,7 +884,7 @@ void Shapefile::Impl::Copia(int32_t registro, const std::string& rutaDestino) {
 
     const std::string canon = Canonica(rutaDestino);
     if (canon == canonica)
-        Falla(5, ruta + ": no se puede copiar un registro sobre el mismo fichero");
+        Falla(kLlamadaNoValida, ruta + ": no se puede copiar un registro sobre el mismo fichero");
     auto it = destinos.find(canon);
     if (it == destinos.end()) {
         auto d = std::make_unique<Shapefile>();
@@ -886,7 +897,7 @@ void Shapefile::Impl::Copia(int32_t registro, const std::string& rutaDestino) {
             for (const Campo& c : campos) {
                 if (DBFAddNativeFieldType(d->m_impl->dbf, c.nombre.c_str(), c.tipo, c.ancho,
                                           c.decimales) < 0)
-                    Falla(5,
+                    Falla(kLlamadaNoValida,
                           rutaDestino + ": no se puede crear el campo " + c.nombre + DetalleLib());
             }
             d->CommitFieldDefinitions();
@@ -896,9 +907,9 @@ void Shapefile::Impl::Copia(int32_t registro, const std::string& rutaDestino) {
     }
     Impl& d = *it->second->m_impl;
     if (o->nSHPType != SHPT_NULL && o->nSHPType != d.tipo)
-        Falla(13, rutaDestino + ": el fichero es de tipo " + std::to_string(d.tipo) +
-                      ", el registro " + std::to_string(registro) + " de " + ruta + " de tipo " +
-                      std::to_string(o->nSHPType));
+        Falla(kTipoNoCoincide, rutaDestino + ": el fichero es de tipo " + std::to_string(d.tipo) +
+                                   ", el registro " + std::to_string(registro) + " de " + ruta +
+                                   " de tipo " + std::to_string(o->nSHPType));
     // Fields by name; same definition copies the bytes, otherwise the value is converted.
     for (size_t j = 0; j < d.campos.size(); ++j) {
         const Campo& cd = d.campos[j];
@@ -927,11 +938,13 @@ void Shapefile::Impl::Copia(int32_t registro, const std::string& rutaDestino) {
     int r = SHPWriteObject(d.shp, -1, o);
     if (r < 0) {
         d.VaciaPendiente();
-        Falla(57, rutaDestino + ": no se puede escribir el registro" + DetalleLib());
+        Falla(kErrorEntradaSalida,
+              rutaDestino + ": no se puede escribir el registro" + DetalleLib());
     }
     if (!DBFWriteTuple(d.dbf, DBFGetRecordCount(d.dbf), d.fila.data())) {
         d.VaciaPendiente();
-        Falla(57, rutaDestino + ": no se puede escribir el registro de la tabla" + DetalleLib());
+        Falla(kErrorEntradaSalida,
+              rutaDestino + ": no se puede escribir el registro de la tabla" + DetalleLib());
     }
     d.VaciaPendiente();
     actual = guardado;
@@ -948,8 +961,9 @@ void Shapefile::Impl::BorraCampos() {
     for (size_t i = 0; i < campos.size(); ++i)
         if (!campos[i].borrar) quedan.push_back(static_cast<int>(i));
     if (quedan.size() == campos.size()) return;
-    if (!escribible || definiendo) Falla(5, ruta + ": no se pueden borrar campos de este fichero");
-    if (quedan.empty()) Falla(5, ruta + ": no se pueden borrar todos los campos");
+    if (!escribible || definiendo)
+        Falla(kLlamadaNoValida, ruta + ": no se pueden borrar campos de este fichero");
+    if (quedan.empty()) Falla(kLlamadaNoValida, ruta + ": no se pueden borrar todos los campos");
 
     // Rebuild beside the old table and rename over it: a failure leaves the old one intact.
     const std::string rutaDbf = Base(ruta) + ".dbf";
@@ -972,7 +986,7 @@ void Shapefile::Impl::BorraCampos() {
     nuevo->iLanguageDriver = dbf->iLanguageDriver;
     auto abandona = [&](const std::string& msg) {
         DBFClose(nuevo);
-        Falla(57, msg);
+        Falla(kErrorEntradaSalida, msg);
     };
     for (int i : quedan) {
         const Campo& c = campos[i];
@@ -998,7 +1012,8 @@ void Shapefile::Impl::BorraCampos() {
     DBFClose(nuevo);
     if (g_falloEscritura) {
         g_falloEscritura = false;
-        Falla(57, "no se puede escribir " + rutaDbf + ": " + comun::RazonSistema(g_errorEscritura));
+        Falla(kErrorEntradaSalida,
+              "no se puede escribir " + rutaDbf + ": " + comun::RazonSistema(g_errorEscritura));
     }
     DBFClose(dbf);
     dbf = nullptr;
@@ -1006,13 +1021,14 @@ void Shapefile::Impl::BorraCampos() {
         comun::Reemplaza(temporal, archivoDbf);
     } catch (const std::exception& e) {
         dbf = DBFOpenLL(archivoDbf.c_str(), "rb+", &ganchos);
-        Falla(57, e.what());
+        Falla(kErrorEntradaSalida, e.what());
     }
     dbf = DBFOpenLL(archivoDbf.c_str(), "rb+", &ganchos);
     if (!dbf) {
         const int e = errno;
         dbf = DBFOpenLL(archivoDbf.c_str(), "rb", &ganchos);
-        Falla(57, "no se puede abrir " + rutaDbf + " tras sustituirla: " + comun::RazonSistema(e));
+        Falla(kErrorEntradaSalida,
+              "no se puede abrir " + rutaDbf + " tras sustituirla: " + comun::RazonSistema(e));
     }
     CargaCampos();
 }
@@ -1022,13 +1038,15 @@ void Shapefile::Impl::BorraCampos() {
 void ShapeFields::Add(const std::string& nombre, int tipo, int ancho, int decimales) {
     Shapefile::Impl& s = *m_shp->m_impl;
     s.ExigeEscritura();
-    if (!s.definiendo) Falla(5, s.ruta + ": no se pueden añadir campos a un fichero ya definido");
+    if (!s.definiendo)
+        Falla(kLlamadaNoValida, s.ruta + ": no se pueden añadir campos a un fichero ya definido");
     if (nombre.empty() || nombre.size() > XBASE_FLDNAME_LEN_WRITE)
-        Falla(5, s.ruta + ": nombre de campo no válido: \"" + nombre + "\"");
+        Falla(kLlamadaNoValida, s.ruta + ": nombre de campo no válido: \"" + nombre + "\"");
     for (int i = 0; i < DBFGetFieldCount(s.dbf); ++i) {
         char n[XBASE_FLDNAME_LEN_READ + 1] = {};
         DBFGetFieldInfo(s.dbf, i, n, nullptr, nullptr);
-        if (IgualSinCaso(n, nombre)) Falla(5, s.ruta + ": el campo " + nombre + " ya existe");
+        if (IgualSinCaso(n, nombre))
+            Falla(kLlamadaNoValida, s.ruta + ": el campo " + nombre + " ya existe");
     }
     char letra;
     switch (tipo) {
@@ -1044,13 +1062,14 @@ void ShapeFields::Add(const std::string& nombre, int tipo, int ancho, int decima
             decimales = 0;
             break;
         default:
-            Falla(5, s.ruta + ", campo " + nombre + ": tipo no válido: " + std::to_string(tipo));
+            Falla(kLlamadaNoValida,
+                  s.ruta + ", campo " + nombre + ": tipo no válido: " + std::to_string(tipo));
     }
     int maximo = letra == 'C' ? 254 : 20;
     if (ancho < 1 || ancho > maximo || decimales < 0 || (decimales > 0 && decimales > ancho - 2))
-        Falla(5, s.ruta + ", campo " + nombre + ": anchura o decimales no válidos");
+        Falla(kLlamadaNoValida, s.ruta + ", campo " + nombre + ": anchura o decimales no válidos");
     if (DBFAddNativeFieldType(s.dbf, nombre.c_str(), letra, ancho, decimales) < 0)
-        Falla(5, s.ruta + ": no se puede añadir el campo " + nombre + DetalleLib());
+        Falla(kLlamadaNoValida, s.ruta + ": no se puede añadir el campo " + nombre + DetalleLib());
 }
 
 ShapeField ShapeFields::Item(const std::string& nombre) const {
@@ -1059,7 +1078,7 @@ ShapeField ShapeFields::Item(const std::string& nombre) const {
     if (s.definiendo) s.CargaCampos();
     for (size_t i = 0; i < s.campos.size(); ++i)
         if (IgualSinCaso(s.campos[i].nombre, nombre)) return ShapeField(m_shp, static_cast<int>(i));
-    Falla(9, s.ruta + ": no existe el campo " + nombre);
+    Falla(kSubindice, s.ruta + ": no existe el campo " + nombre);
 }
 
 ShapeField ShapeFields::Item(int posicion) const {
@@ -1067,7 +1086,7 @@ ShapeField ShapeFields::Item(int posicion) const {
     s.ExigeAbierto();
     if (s.definiendo) s.CargaCampos();
     if (posicion < 1 || posicion > static_cast<int>(s.campos.size()))
-        Falla(9, s.ruta + ": no existe el campo " + std::to_string(posicion));
+        Falla(kSubindice, s.ruta + ": no existe el campo " + std::to_string(posicion));
     return ShapeField(m_shp, posicion - 1);
 }
 
@@ -1114,7 +1133,8 @@ void ShapeVertices::Add(double x, double y) {
 void ShapeVertices::Add(double x, double y, double z) {
     Shapefile::Impl& s = *m_shp->m_impl;
     s.ExigeEscritura();
-    if (!TipoConZ(s.tipo)) Falla(5, s.ruta + ": el tipo " + std::to_string(s.tipo) + " no lleva Z");
+    if (!TipoConZ(s.tipo))
+        Falla(kLlamadaNoValida, s.ruta + ": el tipo " + std::to_string(s.tipo) + " no lleva Z");
     s.px.push_back(x);
     s.py.push_back(y);
     s.pz.push_back(z);
@@ -1124,7 +1144,7 @@ ShapeVertex ShapeVertices::Item(int indice) const {
     Shapefile::Impl& s = *m_shp->m_impl;
     int n = Count();
     if (indice < 1 || indice > n)
-        Falla(9, s.ruta + ": no existe el vértice " + std::to_string(indice));
+        Falla(kSubindice, s.ruta + ": no existe el vértice " + std::to_string(indice));
     size_t i = static_cast<size_t>(indice - 1);
     if (!s.px.empty()) return ShapeVertex{s.px[i], s.py[i], s.pz[i]};
     SHPObject* o = s.Objeto();
@@ -1152,14 +1172,15 @@ ShapePart ShapeParts::Item(int indice) const {
     Shapefile::Impl& s = *m_shp->m_impl;
     int n = Count();
     if (indice < 1 || indice > n)
-        Falla(9, s.ruta + ": no existe la parte " + std::to_string(indice));
+        Falla(kSubindice, s.ruta + ": no existe la parte " + std::to_string(indice));
     if (!s.px.empty()) return ShapePart{1, static_cast<int>(s.px.size())};
     SHPObject* o = s.Objeto();
     if (o->nParts == 0) return ShapePart{1, o->nVertices};
     int inicio = o->panPartStart[indice - 1];
     int fin = indice < o->nParts ? o->panPartStart[indice] : o->nVertices;
     if (inicio < 0 || fin > o->nVertices || fin < inicio)
-        Falla(5, s.ruta + ": partes dañadas en el registro " + std::to_string(s.actual));
+        Falla(kLlamadaNoValida,
+              s.ruta + ": partes dañadas en el registro " + std::to_string(s.actual));
     return ShapePart{inicio + 1, fin};
 }
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <variant>
 
+#include "comun/Error.h"
+
 namespace parvenza {
 
 /// The component's one exception type: an error number and a message naming the file and
@@ -17,14 +19,9 @@ namespace parvenza {
 /// 9 no such field, vertex or part, 13 type mismatch, 53 file not found, 57 write failure,
 /// 75 file that cannot be made for another reason,
 /// 70 permission denied, 76 path not found, 458 a value the record or field cannot hold.
-class ShapefileError : public std::runtime_error {
+class ShapefileError : public Error {
   public:
-    ShapefileError(int numero, const std::string& mensaje)
-        : std::runtime_error(mensaje), m_numero(numero) {}
-    int numero() const noexcept { return m_numero; }
-
-  private:
-    int m_numero;
+    using Error::Error;
 };
 
 /// A field value read back: null, a whole number, a number with decimals, or the field's

@@ -25,6 +25,7 @@
 #include <initializer_list>
 #include <memory>
 
+#include "comun/Error.h"
 #include "converter/core/Catastro.h"
 #include "converter/core/DbfCampos.h"
 #include "converter/window/LineaRuta.h"
@@ -791,7 +792,15 @@ void Ventana::Mensaje(const std::string& texto, bool critico, const std::string&
     if (ocupado) QApplication::restoreOverrideCursor();
 }
 
-void Ventana::MuestraError(const std::exception& e) { Mensaje(e.what(), true); }
+void Ventana::MuestraError(const std::exception& e) {
+    // By now the run's objects are gone and its outputs rolled back.
+    if (const auto* fin = dynamic_cast<const FinDePrograma*>(&e)) {
+        Mensaje(fin->what());
+        QCoreApplication::exit(fin->estado());
+        return;
+    }
+    Mensaje(e.what(), true);
+}
 
 bool Ventana::PideUnFichero(const std::string& filtro, const std::string& titulo,
                             std::string& ruta) {

@@ -121,6 +121,8 @@ class Ventana : public QWidget {
     void ConstruyeControles();
     void ColocaMarcador();
     void ConectaSenales();
+    /// The one handler of every button's failure: shows the message; a state that ends the
+    /// program (FinDePrograma) then quits the application with its status.
     void MuestraError(const std::exception& e);
     // Empties `cb` and fills it with the fields of the chosen table that pass `patron`;
     // a table name the listing refuses leaves it as it was.

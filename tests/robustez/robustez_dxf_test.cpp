@@ -115,7 +115,8 @@ TEST_F(DxfMalo, CadaCorteDeLosFicherosDeOtrosProgramasTermina) {
         for (size_t corte = desde; corte <= hasta;
              prefijo += corte < hasta ? lineas[corte] : "", ++corte) {
             const int numero = Carga(prefijo);
-            EXPECT_TRUE(numero == 0 || numero == 62 || numero == 13)
+            EXPECT_TRUE(numero == 0 || numero == parvenza::kLecturaTrasFin ||
+                        numero == parvenza::kTipoNoCoincide)
                 << nombre << " cut at line " << corte;
         }
     }
@@ -133,7 +134,7 @@ TEST_F(DxfMalo, TablaDeCapasMala) {
         dxf.CargoFicheroBinDxfTab(ruta, tabla, error);
         ADD_FAILURE() << "an empty layer table loaded";
     } catch (const DxfError& e) {
-        EXPECT_EQ(e.numero(), 62);
+        EXPECT_EQ(e.numero(), parvenza::kLecturaTrasFin);
     }
     // Binary bytes make words like any others; a line of separators only is a data line
     // without words: the format message at its line, and an empty last entry.

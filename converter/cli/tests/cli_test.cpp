@@ -105,6 +105,12 @@ TEST_F(Cli, Bin2ShpSummariesAllInFolderAndFailures) {
                {"bin2shp --all-in-folder hoja.bin", 0,
                 "./A_L.shp: polyline, 1 records\n./hoja_P.shp"},  // sorted, no case
                {"bin2shp --all-in-folder hoja.bin", 0, "2 files, 5 layers, 5 records"}});
+    // A corrupt kind ends the program with status 1, naming the file and those not reached.
+    std::ofstream(carpeta / "b.bin", std::ios::binary) << "K=" + std::string(58, '\0');
+    EXPECT_EQ(Ejecuta("bin2shp --all-in-folder hoja.bin"), 1);
+    EXPECT_EQ(err,
+              "parvenza-cli: ./b.bin: fichero corrupto...\nNo se han convertido:\n./hoja.bin\n");
+    fs::remove(carpeta / "b.bin");
     EscribeBin("z.bin", {Elemento("C=", "1", {{0, 0, 0}, {5, 5, 0}})});
     Comprueba({{"bin2shp falta.bin", -1, "falta.bin"},
                {"bin2shp --append capa.shp z.bin", -1, "\"_\""},
@@ -252,12 +258,12 @@ TEST_F(Cli, Bin2ShpCadastreLayersAndTopologyErrors) {
     ASSERT_EQ(Ejecuta("bin2shp --cadastre " + Dato("topology/basic.mdb") + " hoja.bin"), 0) << err;
     EXPECT_TRUE(fs::exists(carpeta / "masa.shp"));  // beside the BIN file without --output-dir
     fs::remove(carpeta / "hoja_P.shp");
-    Comprueba({{"bin2shp --cadastre " + Dato("topology/missing-table.mdb") + " hoja.bin", -1,
+    Comprueba({{"bin2shp --cadastre " + Dato("topology/missing-table.mdb") + " hoja.bin", 1,
                 "Deben existir las tablas "
                 ":\nManzana_bin\nParcela_bin\nSubparcela_bin\nunimanpar_bin\nuniparsub_bin"},
-               {"bin2shp --cadastre " + Dato("topology/spaced-first.mdb") + " hoja.bin", -1,
+               {"bin2shp --cadastre " + Dato("topology/spaced-first.mdb") + " hoja.bin", 1,
                 "Nombre de tabla con espacios :\nTabla con espacios"},
-               {"bin2shp --cadastre no-existe.mdb hoja.bin", -1, "no-existe.mdb"}});
+               {"bin2shp --cadastre no-existe.mdb hoja.bin", 1, "no-existe.mdb"}});
     EXPECT_FALSE(fs::exists(carpeta / "hoja_P.shp")) << "nothing converted";
 }
 
@@ -370,7 +376,7 @@ TEST_F(Cli, InfoListsElementsAndSaysWhatIsWrong) {
                {"info falta.bin", 1, "falta.bin"},
                {"info malo.bin", 1, "malo.bin"},
                {"info malo.bin", 1, "byte 1"},
-               {"info corrupto.bin", -1, "fichero corrupto..."}});
+               {"info corrupto.bin", 1, "corrupto.bin: fichero corrupto..."}});
     EXPECT_FALSE(fs::exists(carpeta / "falta.bin"));
 }
 

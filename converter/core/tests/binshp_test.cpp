@@ -219,8 +219,9 @@ TEST(BinShp, DeletedLastElementEmptyFileSeveralFilesAndChecksBeforeTheRun) {
     try {
         ProcesarBinShp(o, puerto);
         FAIL() << "expected a missing BIN file";
-    } catch (const brisquel::DigiError& e) {
-        EXPECT_EQ(e.numero(), 53);
+    } catch (const Error& e) {
+        EXPECT_EQ(e.numero(), kFicheroNoEncontrado);
+        EXPECT_EQ(e.what(), dir / "x.bin" + ": no existe el fichero");  // named once
     }
     EXPECT_FALSE(fs::exists(dir / "x.bin"));  // reading never creates the input
 }
@@ -262,7 +263,7 @@ TEST(BinShp, AppendCutsTheChosenFileNameAtItsFirstUnderscoreAndRestartsOrdinalsW
         ProcesarBinShp(o, puerto);
         FAIL() << "expected a missing layer";
     } catch (const ShapefileError& e) {
-        EXPECT_EQ(e.numero(), 53);
+        EXPECT_EQ(e.numero(), kFicheroNoEncontrado);
         EXPECT_NE(std::string(e.what()).find("hoja_L.shp"), std::string::npos);
     }
     EXPECT_EQ(LeeCapa(dir / "mis_datos/hoja_P.shp").registros.size(), 2u);
@@ -864,26 +865,31 @@ TEST(ElegirMdb, CancelarDejaSinElegirIncluidaUnaCargaAnterior) {
     EXPECT_TRUE(puerto.mensajes.empty());
 }
 
-TEST(ElegirMdbDeathTest, UnErrorMuestraSuMensajeYTerminaElPrograma) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    auto elige = [](const std::string& ruta) {
+// Every failure of the load ends the program: FinDePrograma with the message, which the host
+// shows; nothing is shown from here.
+TEST(ElegirMdb, UnErrorTerminaElProgramaConSuMensaje) {
+    const std::pair<std::string, std::string> casos[] = {
+        {Fixture("missing-table.mdb"),
+         "Deben existir las tablas :\nManzana_bin\nParcela_bin\nSubparcela_bin\nunimanpar_bin\n"
+         "uniparsub_bin"},
+        {Fixture("no-blocks.mdb"), "No existen registros en Manzana"},
+        {Fixture("orphan.mdb"), "No existen registros en Parcela de una Manzana"},
+        // before the wanted ones
+        {Fixture("spaced-first.mdb"), "Nombre de tabla con espacios :\nTabla con espacios"},
+        {"/no/existe/topo.mdb", "No se encuentra la base de datos /no/existe/topo.mdb"}};
+    for (const auto& [ruta, mensaje] : casos) {
         PuertoGrabador puerto;
         Topologia topologia;
         puerto.respuestas = {ruta};
-        ElegirMdb(topologia, puerto);
-    };
-    const std::pair<std::string, const char*> casos[] = {
-        {Fixture("missing-table.mdb"),
-         "MENSAJE\\[Deben existir las tablas :\nManzana_bin\nParcela_bin"},
-        {Fixture("no-blocks.mdb"), "MENSAJE\\[No existen registros en Manzana\\]"},
-        {Fixture("orphan.mdb"), "MENSAJE\\[No existen registros en Parcela de una Manzana\\]"},
-        {Fixture("spaced-first.mdb"),
-         "MENSAJE\\[Nombre de tabla con espacios :\nTabla con espacios\\]"},  // before the wanted
-                                                                              // ones
-        {"/no/existe/topo.mdb",
-         "MENSAJE\\[No se encuentra la base de datos /no/existe/topo.mdb\\]"}};
-    for (const auto& [ruta, mensaje] : casos)
-        EXPECT_EXIT(elige(ruta), testing::ExitedWithCode(1), mensaje) << ruta;
+        try {
+            ElegirMdb(topologia, puerto);
+            ADD_FAILURE() << ruta << ": no error";
+        } catch (const FinDePrograma& fin) {
+            EXPECT_EQ(fin.what(), mensaje);
+            EXPECT_EQ(fin.estado(), 1);
+        }
+        EXPECT_TRUE(puerto.mensajes.empty()) << ruta;
+    }
 }
 
 }  // namespace

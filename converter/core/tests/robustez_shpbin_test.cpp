@@ -102,7 +102,7 @@ class RobustezShp : public ::testing::Test {
             EXPECT_LE(CamposDbf(carpeta.Ruta(), "capa").size(), 1u);
             EXPECT_FALSE(debeFallar);
         } catch (const ShpBinError& e) {
-            EXPECT_EQ(e.numero(), 53);
+            EXPECT_EQ(e.numero(), kFicheroNoEncontrado);
             EXPECT_NE(std::string(e.what()).find("capa.dbf"), std::string::npos) << e.what();
         }
     }
@@ -124,7 +124,8 @@ TEST_F(RobustezShp, SinIndiceOSinTabla) {
             Shapefile().Open(shp, 0, 0);
             ADD_FAILURE() << "opened";
         } catch (const ShapefileError& e) {
-            EXPECT_TRUE(e.numero() == 5 || e.numero() == 53) << e.numero();
+            EXPECT_TRUE(e.numero() == kLlamadaNoValida || e.numero() == kFicheroNoEncontrado)
+                << e.numero();
             EXPECT_NE(std::string(e.what()).find("capa."), std::string::npos) << e.what();
         }
     }

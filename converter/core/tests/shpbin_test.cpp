@@ -378,14 +378,16 @@ TEST_F(ShpBin, APartOfMoreThan32767VerticesEndsTheProgramWithoutWriting) {
                  {{{{{0, 0, 0}, {1, 1, 0}}, linea}, {1.0}}});
     o.ficheroShp = carpeta / "grande.shp";
     o.ficheroBin = carpeta / "grande.bin";
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            PuertoAnotador p;
-            ReadShape(o, p);
-        },
-        ::testing::ExitedWithCode(1),
-        "Numero máximo de puntos \\(32767\\) en una entidad superado en la entidad 2");
+    PuertoAnotador p;
+    try {
+        ReadShape(o, p);
+        ADD_FAILURE() << "no FinDePrograma";
+    } catch (const FinDePrograma& fin) {
+        EXPECT_STREQ(fin.what(),
+                     "Numero máximo de puntos (32767) en una entidad superado en la entidad 2");
+        EXPECT_EQ(fin.estado(), 1);
+    }
+    EXPECT_TRUE(p.mensajes.empty());  // the host shows it
     EXPECT_FALSE(fs::exists(o.ficheroBin));
 }
 
@@ -613,7 +615,7 @@ TEST(DbfCampos, ListsFieldsByKindWithTheirTrueIndicesAfterCheckingTheTableName) 
         CamposDbf(d, "nohay");
         FAIL();
     } catch (const ShpBinError& e) {
-        EXPECT_EQ(e.numero(), 53);
+        EXPECT_EQ(e.numero(), kFicheroNoEncontrado);
         EXPECT_NE(std::string(e.what()).find(d + "nohay.dbf"), std::string::npos);
     }
     std::ofstream(d + "roto.dbf") << "esto no es una tabla";

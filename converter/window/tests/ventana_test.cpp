@@ -492,6 +492,23 @@ TEST_F(VentanaTest, BinAShapefileDesdeLosBotones) {
     EXPECT_EQ(Registros((dir / "masa.shp").string()), 1);
 }
 
+// A state that ends the program: its message is shown once the run is gone, then the
+// application's loop ends with status 1, which the program returns.
+TEST_F(VentanaTest, UnFicheroCorruptoTerminaElPrograma) {
+    const std::string roto = Fichero("roto.bin");
+    std::ofstream(roto, std::ios::binary) << "K=" + std::string(58, '\0');
+    Abre();
+    sel->respuestas = {roto};
+    Pulsa("cmdElegirBin");
+    QTimer::singleShot(0, [this] { Pulsa("cmdProcesarBinShp"); });
+    QTimer tope;  // never hang the suite
+    QObject::connect(&tope, &QTimer::timeout, [] { QApplication::exit(99); });
+    tope.start(60000);
+    EXPECT_EQ(QApplication::exec(), 1);
+    EXPECT_EQ(cajas,
+              QStringList{"Parvenza|" + QString::fromStdString(roto) + ": fichero corrupto..."});
+}
+
 TEST_F(VentanaTest, BandaShpABin) {
     const std::string shp = EscribeShp(dir, "campos");
     Abre();
