@@ -4,6 +4,8 @@
 #include <ostream>
 #include <sstream>
 
+#include "converter/cli/Subcomando.h"
+
 namespace parvenza::cli {
 
 PuertoConsola::PuertoConsola(std::ostream& err, bool terminal) : m_err(err), m_terminal(terminal) {}
@@ -64,6 +66,12 @@ void PuertoConsola::Dibuja(bool forzar) {
     if (m_fraccion >= 0) linea << " " << std::lround(m_fraccion * 100) << "%";
     m_err << "\r\033[K" << linea.str() << std::flush;
     m_dibujado = true;
+}
+
+int EstadoFinal(const Omisiones& omisiones, std::ostream& err) {
+    for (const Omision& o : omisiones)
+        err << "parvenza-cli: " << o.fichero << ": " << o.detalle << "\n";
+    return omisiones.empty() ? kEstadoCompleto : kEstadoIncompleto;
 }
 
 }  // namespace parvenza::cli

@@ -7,6 +7,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "converter/core/Omision.h"
 #include "converter/core/Puerto.h"
 
 namespace parvenza::cli {
@@ -49,5 +50,9 @@ class PuertoConsola : public Puerto {
     double m_fraccion = -1;
     std::chrono::steady_clock::time_point m_ultimo{};
 };
+
+/// Lists what a finished run left out on `err`, one "parvenza-cli: FILE: what" line each, and
+/// returns the exit status: kEstadoIncompleto when anything was left out, else kEstadoCompleto.
+int EstadoFinal(const Omisiones& omisiones, std::ostream& err);
 
 }  // namespace parvenza::cli

@@ -145,9 +145,9 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
     }
     r = ProcesarBinShp(o, puerto, catastro.get());
     puerto.Termina();
-    if (!r.ejecutado) return 1;  // the port has shown why
+    if (!r.ejecutado) return kEstadoFallo;  // the port has shown why
     Resume(o, r, out);
-    return 0;
+    return EstadoFinal(r.omisiones, err);
 }
 
 void Resume(const OpcionesBinShp& o, const ResultadoBinShp& r, std::ostream& out) {

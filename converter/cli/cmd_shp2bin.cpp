@@ -180,12 +180,12 @@ int Shp2Bin(const ArgumentosShpBin& a, std::ostream& out, std::ostream& err, boo
     PuertoShpBin puerto(err, terminal);
     const ResultadoShpBin r = ReadShape(o, puerto);
     puerto.Termina();
-    if (!r.escrito) return 1;  // the port has said why
+    if (!r.escrito) return kEstadoFallo;  // the port has said why
     out << o.ficheroBin << ": " << r.elementos << " elements from " << r.registros << " records";
     if (!r.registrosErroneos.empty())
         out << ", " << r.registrosErroneos.size() << " records left out";
     out << "\n";
-    return 0;
+    return EstadoFinal(r.omisiones, err);
 }
 
 const bool registrado = RegistraSubcomando(30, [](CLI::App& app, int& estado) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "converter/core/CatastroGenera.h"
+#include "converter/core/Omision.h"
 #include "converter/core/Puerto.h"
 #include "digi/Registros.h"
 
@@ -57,6 +58,7 @@ struct ResultadoBinShp {
     /// Layers of the converted sheets left from earlier runs that this run did not write
     /// (another choice of options): named for the user, never removed.
     std::vector<std::string> capasAnteriores;
+    Omisiones omisiones;  ///< what of the BIN files did not reach the layers
 };
 
 /// Runs the conversion. Every layer is written under a temporary name and all are put in

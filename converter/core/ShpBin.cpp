@@ -275,6 +275,17 @@ std::string CompruebaCampos(const OpcionesShpBin& o, int nCampos, int atributos)
     return falta;
 }
 
+// A record's failure without the shapefile's name in front: the list of omissions names the
+// file once.
+std::string SinFichero(std::string m, const std::string& shp) {
+    for (const std::string& f : {shp, shp.substr(0, shp.size() - 4) + ".dbf"}) {
+        if (m.size() > f.size() + 2 && m.compare(0, f.size(), f) == 0 &&
+            (m[f.size()] == ':' || m[f.size()] == ',') && m[f.size() + 1] == ' ')
+            return m.erase(0, f.size() + 2);
+    }
+    return m;
+}
+
 void Interrumpe(Puerto& puerto, ResultadoShpBin& r, const std::string& mensaje) {
     r.escrito = false;
     r.error = mensaje;
@@ -415,21 +426,19 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
 
     for (int32_t registro = 1; registro <= c.total; ++registro) {
         const AlmacenBin::Marca antes = elementos.Estado();
-        bool erroneo = false;
         try {
             shp.MoveTo(registro);
             ConvierteRegistro(c, registro);
-        } catch (const Error&) {
+        } catch (const Error& e) {
             // A record the component cannot read, or a value the BIN file cannot hold.
-            erroneo = true;
-        }
-        r.registros = registro;
-        if (erroneo) {
             elementos.Vuelve(antes);
             // Listed as the run's counter minus one: the record's number counted from 0,
             // as shapelib and GDAL number features.
             r.registrosErroneos.push_back(registro - 1);
+            r.omisiones.push_back({o.ficheroShp, "registro " + std::to_string(registro - 1) + ": " +
+                                                     SinFichero(e.what(), o.ficheroShp)});
         }
+        r.registros = registro;
     }
 
     puerto.Progreso(1);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "converter/core/Omision.h"
 #include "converter/core/Puerto.h"
 #include "converter/core/SeleccionShp.h"
 
@@ -42,7 +43,8 @@ struct ResultadoShpBin {
     int32_t registros = 0;  ///< records visited
     int64_t elementos = 0;  ///< elements appended
     std::vector<int32_t> registrosErroneos;  ///< as listed in the summary message
-    std::string error;                       ///< why nothing was written, when `escrito` is false
+    Omisiones omisiones;  ///< each record left out: "registro N: why" (N as in the summary)
+    std::string error;    ///< why nothing was written, when `escrito` is false
 };
 
 /// File dialog of `cmdElegirShp_Click`: filter and title.

@@ -107,14 +107,14 @@ TEST_F(Cli, Bin2ShpSummariesAllInFolderAndFailures) {
                {"bin2shp --all-in-folder hoja.bin", 0, "2 files, 5 layers, 5 records"}});
     // A corrupt kind ends the program with status 1, naming the file and those not reached.
     std::ofstream(carpeta / "b.bin", std::ios::binary) << "K=" + std::string(58, '\0');
-    EXPECT_EQ(Ejecuta("bin2shp --all-in-folder hoja.bin"), 1);
+    EXPECT_EQ(Ejecuta("bin2shp --jobs 1 --all-in-folder hoja.bin"), 1);
     EXPECT_EQ(err,
               "parvenza-cli: ./b.bin: fichero corrupto...\nNo se han convertido:\n./hoja.bin\n");
     fs::remove(carpeta / "b.bin");
     EscribeBin("z.bin", {Elemento("C=", "1", {{0, 0, 0}, {5, 5, 0}})});
     Comprueba({{"bin2shp falta.bin", -1, "falta.bin"},
                {"bin2shp --append capa.shp z.bin", -1, "\"_\""},
-               {"bin2shp --output-dir capas hoja.bin", -1, ""}});  // --output-dir needs --cadastre
+               {"bin2shp --output-dir capas hoja.bin", 2, ""}});  // --output-dir needs --cadastre
     EXPECT_FALSE(fs::exists(carpeta / "falta.bin") || fs::exists(carpeta / "z_L.shp"));
     // Appending to a set that lacks a layer stops at that layer, naming file and layer.
     fs::remove(carpeta / "hoja_L.shp");
@@ -308,11 +308,14 @@ TEST_F(Cli, Shp2BinOptionsByNameUtf8ArgumentsAndErrors) {
 
     EscribeShape(carpeta / "lejos.shp", SHPT_POINT, {{"N", 'N'}},
                  {{{{{1, 1, 0}}}, {1.0}}, {{{{3e7, 1, 0}}}, {1.0}}});
-    EXPECT_EQ(Ejecuta("shp2bin --output l.bin lejos.shp"), 0);
+    // A record left out: the run finishes with status 3 and lists it.
+    EXPECT_EQ(Ejecuta("shp2bin --output l.bin lejos.shp"), 3);
     EXPECT_EQ(out, "l.bin: 1 elements from 2 records, 1 records left out\n");
-    EXPECT_EQ(err,
-              "parvenza-cli: Se han encontrado 1 errores en la conversión\nEntidades erróneas : \n "
-              "/ 1\n");
+    EXPECT_EQ(
+        err,
+        "parvenza-cli: Se han encontrado 1 errores en la conversión\nEntidades erróneas : \n "
+        "/ 1\nparvenza-cli: ./lejos.shp: registro 1: Desbordamiento: 3000000000 no cabe en un "
+        "entero de 32 bits\n");
 
     const std::string antes = "contenido previo";
     std::ofstream(carpeta / "sal.bin") << antes;
@@ -320,16 +323,16 @@ TEST_F(Cli, Shp2BinOptionsByNameUtf8ArgumentsAndErrors) {
                  {{{{{1, 1, 0}}}, {1.0, 1.0}}});
     fs::copy_file(carpeta / "prim.shp", carpeta / "sintabla.shp");
     fs::copy_file(carpeta / "prim.shx", carpeta / "sintabla.shx");
-    Comprueba({{"shp2bin --output sal.bin --code-field NOHAY vias.shp", -1, "has no such field"},
-               {"shp2bin --output sal.bin --link FECHA:REG vias.shp", -1, "not numeric"},
-               {"shp2bin --output sal.bin --link Codigo:REG vias.shp", -1, "not numeric"},
-               {"shp2bin --output sal.bin --link TAB vias.shp", -1, "TABLEFIELD:RECORDFIELD"},
-               {"shp2bin --output sal.bin --height 2 vias.shp", -1, "--texts"},
-               {"shp2bin --output sal.bin --code 1 --code-field Codigo vias.shp", -1, "excludes"},
-               {"shp2bin --output sal.bin --texts --height alto vias.shp", -1, "not a number"},
+    Comprueba({{"shp2bin --output sal.bin --code-field NOHAY vias.shp", 2, "has no such field"},
+               {"shp2bin --output sal.bin --link FECHA:REG vias.shp", 2, "not numeric"},
+               {"shp2bin --output sal.bin --link Codigo:REG vias.shp", 2, "not numeric"},
+               {"shp2bin --output sal.bin --link TAB vias.shp", 2, "TABLEFIELD:RECORDFIELD"},
+               {"shp2bin --output sal.bin --height 2 vias.shp", 2, "--texts"},
+               {"shp2bin --output sal.bin --code 1 --code-field Codigo vias.shp", 2, "excludes"},
+               {"shp2bin --output sal.bin --texts --height alto vias.shp", 2, "not a number"},
                {"shp2bin --output sal.bin --link TAB:REG prim.shp", 2,
                 "first field"},  // index 0 means "none"
-               {"shp2bin --output sal.bin nohay.shp", -1, "nohay.shp"},
+               {"shp2bin --output sal.bin nohay.shp", 2, "nohay.shp"},
                {"shp2bin --output sal.bin --encoding KLINGON vias.shp", 2, "KLINGON"},
                {"shp2bin --output sal.bin sintabla.shp", 1, "sintabla.dbf"}});
     EXPECT_EQ(Lee(carpeta / "sal.bin"), antes);
