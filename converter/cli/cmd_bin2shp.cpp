@@ -62,7 +62,7 @@ const char* NombreTipo(int tipo) {
     }
 }
 
-void Resume(const OpcionesBinShp& o, const ResultadoBinShp& r, std::ostream& out);
+int Resume(const OpcionesBinShp& o, const ResultadoBinShp& r, std::ostream& out, std::ostream& err);
 
 int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, bool terminal) {
     std::error_code ec;
@@ -135,10 +135,13 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
             r.capas.insert(r.capas.end(), h.resultado.capas.begin(), h.resultado.capas.end());
             r.capasAnteriores.insert(r.capasAnteriores.end(), h.resultado.capasAnteriores.begin(),
                                      h.resultado.capasAnteriores.end());
+            r.omitidos.insert(r.omitidos.end(), h.resultado.omitidos.begin(),
+                              h.resultado.omitidos.end());
+            r.ficherosConvertidos += h.resultado.ficherosConvertidos;
             fallo = fallo || !h.resultado.ejecutado;
         }
-        Resume(o, r, out);
-        return fallo ? 1 : 0;
+        const int estado = Resume(o, r, out, err);
+        return fallo ? 1 : estado;
     }
     try {
         r = ProcesarBinShp(o, puerto, catastro.get());
@@ -152,22 +155,26 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
     }
     puerto.Termina();
     if (!r.ejecutado) return 1;  // the port has shown why
-    Resume(o, r, out);
-    return 0;
+    return Resume(o, r, out, err);
 }
 
-void Resume(const OpcionesBinShp& o, const ResultadoBinShp& r, std::ostream& out) {
+int Resume(const OpcionesBinShp& o, const ResultadoBinShp& r, std::ostream& out,
+           std::ostream& err) {
     int64_t total = 0;
     for (const CapaEscrita& c : r.capas) {
         out << c.ruta << ": " << NombreTipo(c.tipo) << ", " << c.registros << " records\n";
         total += c.registros;
     }
-    out << o.ficheros.size() << (o.ficheros.size() == 1 ? " file, " : " files, ") << r.capas.size()
+    const int n = r.ficherosConvertidos;
+    out << n << (n == 1 ? " file, " : " files, ") << r.capas.size()
         << (r.capas.size() == 1 ? " layer, " : " layers, ") << total << " records\n";
     // Layers of these sheets from an earlier run with other options: the user decides.
     for (const std::string& ruta : r.capasAnteriores)
         out << ruta
             << ": capa de una corrida anterior que esta no ha escrito; se deja como estaba\n";
+    // Something left out: the run finished, but not everything reached the layers.
+    for (const std::string& omitido : r.omitidos) err << "parvenza-cli: " << omitido << "\n";
+    return r.omitidos.empty() ? 0 : 3;
 }
 
 const bool registrado = RegistraSubcomando(20, [](CLI::App& app, int& estado) {

@@ -15,6 +15,7 @@
 #include "converter/core/CapasShape.h"
 #include "converter/formas/Formas.h"
 #include "converter/shapefile/Shapefile.h"
+#include "digi/AnexoBin.h"
 #include "digi/DigiError.h"
 #include "digi/Elemento.h"
 #include "digi/FicheroDigi.h"
@@ -32,7 +33,7 @@ class FicheroAbierto {
   public:
     FicheroAbierto(brisquel::FicheroDigi& digi, const std::string& ruta)
         : m_digi(digi), m_ruta(ruta) {
-        m_digi.AbreFichero(m_ruta, m_nfich);
+        m_digi.AbreFicheroLectura(m_ruta, m_nfich);
     }
     ~FicheroAbierto() {
         try {
@@ -180,6 +181,11 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
             if (!fs::is_regular_file(fichero, ec))
                 throw brisquel::DigiError(brisquel::kFicheroNoEncontrado,
                                           fichero + ": no existe el fichero");
+            if (const std::string defecto = brisquel::DefectoBin(fichero, false);
+                !defecto.empty()) {
+                resultado.omitidos.push_back(fichero + ": no es un fichero BIN (" + defecto + ")");
+                continue;
+            }
             if (base != (opciones.anexar ? baseAnexo : fichero)) ultimas.clear();
             base = opciones.anexar ? baseAnexo : fichero;
             obra.Bloquea(base);
@@ -196,6 +202,12 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
                 ++contador;
                 const std::string& tipo = entidad.elemento.cabecera.tipo;
                 if (entidad.nfich == 0 && tipo != "C=" && tipo != "T=") break;
+                if (digi.ElementoCortado(bin.nfich(), entidad)) {
+                    resultado.omitidos.push_back(fichero + ": byte " +
+                                                 std::to_string(entidad.puntero) +
+                                                 ": elemento cortado por el final del fichero");
+                    break;
+                }
                 if (contador % kCadaAvance == 0) puerto.Avance(f + 1, nficheros, 1, contador);
                 codigo = entidad.elemento.cabecera.codigo;
                 digi.limpia_texto(codigo);
@@ -260,6 +272,7 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
                              [](const CapaEscrita& a, const CapaEscrita& b) {
                                  return OrdenCapa(a.ruta) < OrdenCapa(b.ruta);
                              });
+            ++resultado.ficherosConvertidos;
         }
     }
     if (!opciones.anexar)
