@@ -142,6 +142,12 @@ Cabeceras C++20 de las bibliotecas Brisquel (ficheros BIN de Digi), Lumeral
 (modelo de entidades), Dornavel (lector DXF) y Fenoquia (utilidades), con el
 paquete de CMake (find_package(Parvenza CONFIG)) y los ficheros de pkg-config.")
 
+# dpkg-shlibdeps cannot place the plugin's libBrisquel.so.0, which sits in the runtime
+# component (cpack fails; tried with a stand-in plugin): the package depends on parvenza by
+# component and on GDAL's library by the name the plugin's build gives here.
+set(PARVENZA_GDAL_PAQUETE "" CACHE STRING "Debian package of the libgdal the plugin links")
+set(CPACK_DEBIAN_GDAL_PACKAGE_SHLIBDEPS OFF)
+set(CPACK_DEBIAN_GDAL_PACKAGE_DEPENDS "${PARVENZA_GDAL_PAQUETE}")
 set(CPACK_DEBIAN_GDAL_PACKAGE_NAME parvenza-gdal)
 set(CPACK_COMPONENT_GDAL_DEPENDS runtime)
 set(CPACK_COMPONENT_GDAL_DESCRIPTION

@@ -1,7 +1,6 @@
 #include "digi/FicheroBin.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "comun/Reemplazo.h"
 #include "digi/DigiError.h"
 #include "digi/Ficheros.h"
 
@@ -46,7 +46,7 @@ DigiError ErrorDelSistema(const std::string& ruta, const std::string& que, int e
         default:
             break;
     }
-    return DigiError(numero, EnFichero(ruta) + que + ": " + std::strerror(err));
+    return DigiError(numero, EnFichero(ruta) + que + ": " + parvenza::comun::RazonSistema(err));
 }
 
 inline auto& Abiertos() { return g_abiertos; }
@@ -66,68 +66,48 @@ static_assert(kUltimoNumeroFichero == 255);
 
 std::string EnFichero(const std::string& ruta) { return ruta + ": "; }
 
-FicheroBin::FicheroBin(const std::string& ruta) : m_ruta(ruta) {
+FicheroBin::FicheroBin(const std::string& ruta, bool soloLectura) : m_ruta(ruta) {
+    const int modo = soloLectura ? O_RDONLY : O_RDWR | O_CREAT;
     do {
-        m_fd = ::open(ruta.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        m_fd = ::open(ruta.c_str(), modo | O_CLOEXEC, 0666);
     } while (m_fd < 0 && errno == EINTR);
-    if (m_fd < 0) throw ErrorDelSistema(ruta, "cannot open for reading and writing", errno);
+    if (m_fd < 0) {
+        const int err = errno;
+        if (soloLectura && err == ENOENT)
+            throw DigiError(kFicheroNoEncontrado, EnFichero(ruta) + "no existe el fichero");
+        throw ErrorDelSistema(
+            ruta,
+            soloLectura ? "no se puede abrir para leer" : "no se puede abrir para leer y escribir",
+            err);
+    }
     struct stat st {};
     if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         const int err = S_ISREG(st.st_mode) ? errno : EISDIR;
         ::close(m_fd);
-        throw ErrorDelSistema(ruta, "not a regular file", err);
+        throw ErrorDelSistema(ruta, "no es un fichero normal", err);
     }
     m_longitud = st.st_size;
     m_dispositivo = st.st_dev;
     m_nodo = st.st_ino;
-    Mapea();
+    ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
 FicheroBin::~FicheroBin() {
-    if (m_mapa) ::munmap(const_cast<unsigned char*>(m_mapa), size_t(m_mapeados));
     if (m_fd >= 0) ::close(m_fd);
-}
-
-void FicheroBin::Mapea() {
-    if (m_mapa) ::munmap(const_cast<unsigned char*>(m_mapa), size_t(m_mapeados));
-    m_mapa = nullptr;
-    m_mapeados = 0;
-    if (m_longitud <= 0) return;
-    void* p = ::mmap(nullptr, size_t(m_longitud), PROT_READ, MAP_SHARED, m_fd, 0);
-    if (p == MAP_FAILED) return;  // the read buffer does all the work then
-    m_mapa = static_cast<const unsigned char*>(p);
-    m_mapeados = m_longitud;
-    m_soltados = 0;
-    ::madvise(p, size_t(m_longitud), MADV_SEQUENTIAL);
-}
-
-void FicheroBin::SueltaHasta(int64_t desde) {
-    // Keep a window behind the read position for elements that straddle it; dropped pages
-    // of a shared file mapping come back from the page cache if read again.
-    static const int64_t pagina = ::sysconf(_SC_PAGESIZE);
-    const int64_t hasta = ((desde - kVentanaMapa / 2) / pagina) * pagina;
-    if (hasta > m_soltados) {
-        ::madvise(const_cast<unsigned char*>(m_mapa) + m_soltados, size_t(hasta - m_soltados),
-                  MADV_DONTNEED);
-    }
-    m_soltados = std::max(m_soltados, hasta);
 }
 
 void FicheroBin::Renueva() {
     struct stat st {};
     if (::fstat(m_fd, &st) == 0) m_longitud = st.st_size;
     m_validos = 0;
-    Mapea();
 }
 
-const unsigned char* FicheroBin::LeeFueraDelMapa(int64_t posicion, size_t n) {
+const unsigned char* FicheroBin::Rellena(int64_t posicion, size_t n) {
     const int64_t desde = posicion - 1;
     if (desde < 0) {
-        throw DigiError(kNumeroRegistroIncorrecto,
-                        EnFichero(m_ruta) + "bad byte position " + std::to_string(posicion));
-    }
-    if (desde >= m_inicioBuffer && desde + int64_t(n) <= m_inicioBuffer + int64_t(m_validos)) {
-        return m_buffer.data() + (desde - m_inicioBuffer);
+        throw DigiError(
+            kNumeroRegistroIncorrecto,
+            EnFichero(m_ruta) + "posición de byte incorrecta " + std::to_string(posicion));
     }
     const size_t capacidad = std::max(n, kTamanoBuffer);
     if (m_buffer.size() < capacidad) m_buffer.resize(capacidad);
@@ -142,9 +122,14 @@ const unsigned char* FicheroBin::LeeFueraDelMapa(int64_t posicion, size_t n) {
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) {
             m_validos = 0;
-            throw ErrorDelSistema(m_ruta, "read failed at byte " + std::to_string(posicion), errno);
+            throw ErrorDelSistema(m_ruta, "no se puede leer en el byte " + std::to_string(posicion),
+                                  errno);
         }
-        if (r == 0) break;  // shorter than we thought: the rest reads as zeros
+        if (r == 0) {
+            // Cut shorter under us: it ends here now, and the element being read is cut.
+            m_longitud = desde + int64_t(leidos);
+            break;
+        }
         leidos += size_t(r);
     }
     m_validos = std::max(n, leidos);
@@ -155,8 +140,9 @@ const unsigned char* FicheroBin::LeeFueraDelMapa(int64_t posicion, size_t n) {
 void FicheroBin::Escribe(int64_t posicion, const void* datos, size_t n) {
     const int64_t desde = posicion - 1;
     if (desde < 0) {
-        throw DigiError(kNumeroRegistroIncorrecto,
-                        EnFichero(m_ruta) + "bad byte position " + std::to_string(posicion));
+        throw DigiError(
+            kNumeroRegistroIncorrecto,
+            EnFichero(m_ruta) + "posición de byte incorrecta " + std::to_string(posicion));
     }
     const auto* p = static_cast<const unsigned char*>(datos);
     size_t escritos = 0;
@@ -164,8 +150,8 @@ void FicheroBin::Escribe(int64_t posicion, const void* datos, size_t n) {
         const ssize_t r = ::pwrite(m_fd, p + escritos, n - escritos, desde + int64_t(escritos));
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) {
-            throw ErrorDelSistema(m_ruta, "write failed at byte " + std::to_string(posicion),
-                                  errno);
+            throw ErrorDelSistema(
+                m_ruta, "no se puede escribir en el byte " + std::to_string(posicion), errno);
         }
         escritos += size_t(r);
     }
@@ -178,7 +164,7 @@ void FicheroBin::Escribe(int64_t posicion, const void* datos, size_t n) {
 
 void FicheroBin::CambiaLongitud(int64_t longitud) {
     if (::ftruncate(m_fd, longitud) != 0) {
-        throw ErrorDelSistema(m_ruta, "cannot set the length to " + std::to_string(longitud),
+        throw ErrorDelSistema(m_ruta, "no se puede dejar en " + std::to_string(longitud) + " bytes",
                               errno);
     }
     Renueva();
@@ -190,8 +176,8 @@ void NumeroIncorrecto(int32_t nfich) {
                     "bad file number " + std::to_string(nfich) + ": no BIN file is open under it");
 }
 
-int32_t AbreBin(const std::string& ruta) {
-    auto fichero = std::make_unique<FicheroBin>(ruta);
+int32_t AbreBin(const std::string& ruta, bool soloLectura) {
+    auto fichero = std::make_unique<FicheroBin>(ruta, soloLectura);
     const int32_t n = TomaNumeroFichero();
     Abiertos()[n] = std::move(fichero);
     return n;

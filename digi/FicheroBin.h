@@ -1,8 +1,8 @@
 #pragma once
-// An open BIN file behind a file number: one descriptor, a read-only mapping of the file
-// as it was when opened, a read buffer for whatever lies outside that mapping (bytes added
-// later, the zeros past the end), and the file's length. Walking a file of hundreds of
-// megabytes then reads straight from the page cache. Internal to the library.
+// An open BIN file behind a file number: one descriptor, a read buffer refilled with pread,
+// and the file's length. The file is read, never mapped: a file cut shorter by another
+// program while it is walked ends the walk at its new end (a cut element), where a mapping
+// would kill the process with SIGBUS. Internal to the library.
 
 #include <sys/types.h>
 
@@ -16,9 +16,10 @@ namespace brisquel {
 
 class FicheroBin {
   public:
-    /// Opens `ruta` for reading and writing, creating an empty file when it is missing.
-    /// Throws DigiError with the system's reason (75, 76, 70, 67).
-    explicit FicheroBin(const std::string& ruta);
+    /// Opens `ruta` for reading and writing, creating an empty file when it is missing, or
+    /// with `soloLectura` for reading only, never creating it. Throws DigiError with the
+    /// system's reason (53, 75, 76, 70, 67).
+    explicit FicheroBin(const std::string& ruta, bool soloLectura = false);
     ~FicheroBin();
     FicheroBin(const FicheroBin&) = delete;
     FicheroBin& operator=(const FicheroBin&) = delete;
@@ -30,14 +31,13 @@ class FicheroBin {
     void Situa(int64_t posicion) { m_posicion = posicion; }
 
     /// The bytes at 1-based positions [posicion, posicion + n). Bytes beyond the end of the
-    /// file read as zeros. The pointer is valid until the next call on this object.
+    /// file read as zeros; a file found shorter than its known length takes the new length.
+    /// The pointer is valid until the next call on this object.
     const unsigned char* Lee(int64_t posicion, size_t n) {
         const int64_t desde = posicion - 1;
-        if (desde >= 0 && desde + int64_t(n) <= m_mapeados) {
-            if (desde - m_soltados > kVentanaMapa) SueltaHasta(desde);
-            return m_mapa + desde;
-        }
-        return LeeFueraDelMapa(posicion, n);
+        if (desde >= m_inicioBuffer && desde + int64_t(n) <= m_inicioBuffer + int64_t(m_validos))
+            return m_buffer.data() + (desde - m_inicioBuffer);
+        return Rellena(posicion, n);
     }
 
     /// Writes `n` bytes at 1-based `posicion`, growing the file when needed.
@@ -46,8 +46,8 @@ class FicheroBin {
     /// Cuts or extends the file to `longitud` bytes.
     void CambiaLongitud(int64_t longitud);
 
-    /// Takes the file's length from the system again and maps the file anew: after the file
-    /// was cut through another descriptor, no read may touch the mapping past its end.
+    /// Takes the file's length from the system again and drops what was buffered: after the
+    /// file was cut through another descriptor.
     void Renueva();
 
     bool MismoFichero(dev_t dispositivo, ino_t nodo) const {
@@ -55,12 +55,7 @@ class FicheroBin {
     }
 
   private:
-    // Pages of the mapping already walked past are handed back every few megabytes, so a
-    // sequential walk keeps a flat resident size whatever the file's length.
-    static constexpr int64_t kVentanaMapa = int64_t(8) << 20;
-    void SueltaHasta(int64_t desde);
-    void Mapea();
-    const unsigned char* LeeFueraDelMapa(int64_t posicion, size_t n);
+    const unsigned char* Rellena(int64_t posicion, size_t n);
 
     std::string m_ruta;
     int m_fd = -1;
@@ -68,9 +63,6 @@ class FicheroBin {
     int64_t m_posicion = 1;
     dev_t m_dispositivo = 0;
     ino_t m_nodo = 0;
-    const unsigned char* m_mapa = nullptr;
-    int64_t m_mapeados = 0;  // bytes of the file under m_mapa
-    int64_t m_soltados = 0;  // bytes from the mapping's start already handed back
     std::vector<unsigned char> m_buffer;
     int64_t m_inicioBuffer = 0;  // 0-based file offset of m_buffer[0]
     size_t m_validos = 0;        // bytes of m_buffer that mirror the file (zeros past its end)
@@ -89,13 +81,13 @@ inline FicheroBin& FicheroAbierto(int32_t nfich) {
 }
 
 /// Opens `ruta` under the lowest free process-wide file number and returns the number.
-int32_t AbreBin(const std::string& ruta);
+int32_t AbreBin(const std::string& ruta, bool soloLectura = false);
 
 /// Closes the BIN file under `nfich`; a number with no BIN file open is ignored.
 void CierraBin(int32_t nfich);
 
 /// Call after cutting `ruta` by name: every open BIN file that is that file takes its new
-/// length and mapping.
+/// length.
 void TrasCortar(const std::string& ruta);
 
 /// "ruta: " prefix for messages.

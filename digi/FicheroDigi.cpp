@@ -6,18 +6,16 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <limits>
 
 #include "comun/Reemplazo.h"
+#include "digi/AnexoBin.h"
 #include "digi/Elemento.h"
 #include "digi/FicheroBin.h"
 
 namespace brisquel {
 
 namespace {
-
-constexpr size_t kTandaEscritura = 4 << 20;
 
 // Clears the record. `tipo`, `codigo`, `rango` and the arrays are left to the caller (the
 // header decode overwrites the first two, VaciaCuerpo or the body decode the others): a
@@ -83,12 +81,6 @@ DigiError EnElemento(const DigiError& e, const std::string& ruta, int64_t punter
                                      ": " + e.what());
 }
 
-DigiError EnElementoN(const DigiError& e, const std::string& ruta, size_t i,
-                      const tipo_entidad& el) {
-    return DigiError(e.numero(), EnFichero(ruta) + "element " + std::to_string(i) + " (code \"" +
-                                     TextoLimpio(el.elemento.cabecera.codigo) + "\"): " + e.what());
-}
-
 // The states that end the program: thrown, so the caller's outputs roll back on the way to
 // the host, which shows the text and ends the program.
 [[noreturn]] void TerminaPrograma(const std::string& texto) {
@@ -152,6 +144,17 @@ void Corta(const std::string& ruta, int64_t longitud) {
 
 void FicheroDigi::AbreFichero(const std::string& fichero, int32_t& nfich) {
     nfich = AbreBin(fichero);
+}
+
+void FicheroDigi::AbreFicheroLectura(const std::string& fichero, int32_t& nfich) {
+    nfich = AbreBin(fichero, true);
+}
+
+int64_t FicheroDigi::LongitudFichero(int32_t nfich) { return FicheroAbierto(nfich).Longitud(); }
+
+bool FicheroDigi::ElementoCortado(int32_t nfich, const tipo_entidad& entidad) {
+    if (entidad.nfich != 0 || entidad.puntero < 1) return false;
+    return int64_t(entidad.puntero) - 1 + entidad.tamano > FicheroAbierto(nfich).Longitud();
 }
 
 void FicheroDigi::CierraFichero(const std::string& /*fichero*/, int32_t nfich) { CierraBin(nfich); }
@@ -326,51 +329,9 @@ void FicheroDigi::AdaptaPropiedad(tipo_entidad& entidad) {
 
 void FicheroDigi::CreaFicheroDigi(const std::string& fichero,
                                   std::vector<tipo_entidad>& elementos) {
-    std::error_code ec;
-    const bool existia = std::filesystem::exists(fichero, ec);
-    int32_t n = 0;
-    AbreFichero(fichero, n);
-    FicheroBin& f = FicheroAbierto(n);
-    const int64_t inicial = f.Longitud();
-    int64_t posicion = inicial + 1;
-    std::string tanda;
-    auto vuelca = [&] {
-        f.Escribe(posicion, tanda.data(), tanda.size());
-        posicion += int64_t(tanda.size());
-        tanda.clear();
-    };
-    try {
-        for (size_t i = 0; i < elementos.size(); ++i) {
-            tipo_entidad& el = elementos[i];
-            try {
-                // A negative count is an overflow of the field, whatever the properties say.
-                if (el.elemento.cabecera.npuntos < 0) {
-                    throw DigiError(kDesbordamiento,
-                                    "overflow: npuntos " +
-                                        std::to_string(el.elemento.cabecera.npuntos) +
-                                        " does not fit a count of 0 to 32767");
-                }
-                AdaptaPropiedad(el);
-                CalculaRango(el);
-                const std::string& tipo = el.elemento.cabecera.tipo;
-                if (tipo == "C=" || tipo == "T=") CodificaElemento(el.elemento, tanda);
-            } catch (const DigiError& err) {
-                throw EnElementoN(err, fichero, i + 1, el);
-            }
-            if (tanda.size() >= kTandaEscritura) vuelca();
-        }
-        if (!tanda.empty()) vuelca();
-    } catch (...) {
-        // All or nothing: put the file back as it was before the call.
-        try {
-            f.CambiaLongitud(inicial);
-        } catch (const DigiError&) {
-        }
-        CierraFichero(fichero, n);
-        if (!existia) std::filesystem::remove(fichero, ec);
-        throw;
-    }
-    CierraFichero(fichero, n);
+    AnexoBin anexo(fichero);
+    for (tipo_entidad& el : elementos) anexo.Anade(el);
+    anexo.Confirma();
 }
 
 void FicheroDigi::limpia_texto(std::string& texto) { texto = TextoLimpio(texto); }

@@ -17,6 +17,16 @@ class FicheroDigi {
     /// Opens (creating if missing) `fichero` for binary read/write under the lowest
     /// free file number, returned in `nfich`. Read position 1.
     void AbreFichero(const std::string& fichero, int32_t& nfich);
+    /// Opens `fichero` for reading only, as AbreFichero otherwise: a read-only file can be
+    /// read, and a missing one is not created (53).
+    void AbreFicheroLectura(const std::string& fichero, int32_t& nfich);
+    /// Length in bytes of the open file `nfich`, as last seen: a file found cut shorter while
+    /// it was read has its new length.
+    int64_t LongitudFichero(int32_t nfich);
+    /// Whether `entidad`, the record DameEntidad returned last from file `nfich`, is an
+    /// element cut by the end of the file: the last one (`nfich` 0 in the record), whose
+    /// header counts run past the file's end. Its missing bytes read as zeros.
+    bool ElementoCortado(int32_t nfich, const tipo_entidad& entidad);
     /// Closes file number `nfich`. `fichero` is not used.
     void CierraFichero(const std::string& fichero, int32_t nfich);
     /// Removes the deleted elements of a BIN file in place and shortens it.
@@ -30,8 +40,9 @@ class FicheroDigi {
                           int32_t nfich);
     /// Recomputes the derived properties and `tamano` of an element.
     void AdaptaPropiedad(tipo_entidad& entidad);
-    /// Appends `elementos` at the end of `fichero`, recomputing their properties and extent.
-    /// All or nothing: on failure the file is cut back to its length before the call.
+    /// Appends `elementos` at the end of `fichero`, recomputing their properties and extent,
+    /// through one AnexoBin: the file is left wholly as before or wholly as after, even when
+    /// the process is killed; a file that is not a BIN file is refused.
     void CreaFicheroDigi(const std::string& fichero, std::vector<tipo_entidad>& elementos);
     /// Reads a palette file.
     void leo_PAL(const std::string& fich_pal, Paleta& pal);

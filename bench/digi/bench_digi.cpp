@@ -1,6 +1,6 @@
 // BIN file benchmark program, driven by bench/digi/run.sh:
 //   bench_digi genera FILE N   writes about N mixed elements (lines, closed lines, points,
-//                              texts, attributes, 1 in 50 deleted) through CreaFicheroDigi
+//                              texts, attributes, 1 in 50 deleted) through one AnexoBin
 //   bench_digi recorre FILE    walks FILE with DameEntidad and prints the time taken
 
 #include <chrono>
@@ -11,6 +11,7 @@
 #include <iostream>
 #include <random>
 
+#include "digi/AnexoBin.h"
 #include "digi/FicheroDigi.h"
 
 using namespace brisquel;
@@ -51,26 +52,25 @@ int Genera(const std::string& fichero, int64_t total) {
     std::error_code ec;
     std::filesystem::remove(fichero, ec);
     std::mt19937 rng(12345);
-    FicheroDigi digi;
-    std::fstream marcas;
+    std::vector<int64_t> borrados;
     int64_t posicion = 0;
-    for (int64_t hecho = 0; hecho < total;) {
-        std::vector<tipo_entidad> tanda;
-        for (int k = 0; k < 10000 && hecho < total; ++k, ++hecho)
-            tanda.push_back(Elemento(rng, hecho));
-        digi.CreaFicheroDigi(fichero, tanda);
-        if (!marcas.is_open())
-            marcas.open(fichero, std::ios::in | std::ios::out | std::ios::binary);
-        // Digi deletes an element by overwriting the second character of its kind.
-        for (size_t k = 0; k < tanda.size(); ++k) {
-            if (k % 50 == 7) {
-                marcas.seekp(posicion + 1);
-                marcas.put('*');
-            }
-            posicion += tanda[k].tamano;
+    {
+        AnexoBin anexo(fichero);
+        for (int64_t i = 0; i < total; ++i) {
+            tipo_entidad e = Elemento(rng, i);
+            anexo.Anade(e);
+            if (i % 50 == 7) borrados.push_back(posicion);
+            posicion += e.tamano;
         }
-        marcas.flush();
+        anexo.Confirma();
     }
+    // Digi deletes an element by overwriting the second character of its kind.
+    std::fstream marcas(fichero, std::ios::in | std::ios::out | std::ios::binary);
+    for (int64_t p : borrados) {
+        marcas.seekp(p + 1);
+        marcas.put('*');
+    }
+    marcas.flush();
     std::cout << "wrote " << total << " elements, " << posicion << " bytes to " << fichero << "\n";
     return marcas ? 0 : 1;
 }

@@ -138,6 +138,7 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
                                      h.resultado.capasAnteriores.end());
             r.omisiones.insert(r.omisiones.end(), h.resultado.omisiones.begin(),
                                h.resultado.omisiones.end());
+            r.ficherosConvertidos += h.resultado.ficherosConvertidos;
             fallo = fallo || !h.resultado.ejecutado;
         }
         Resume(o, r, out);
@@ -156,7 +157,8 @@ void Resume(const OpcionesBinShp& o, const ResultadoBinShp& r, std::ostream& out
         out << c.ruta << ": " << NombreTipo(c.tipo) << ", " << c.registros << " records\n";
         total += c.registros;
     }
-    out << o.ficheros.size() << (o.ficheros.size() == 1 ? " file, " : " files, ") << r.capas.size()
+    const int n = r.ficherosConvertidos;
+    out << n << (n == 1 ? " file, " : " files, ") << r.capas.size()
         << (r.capas.size() == 1 ? " layer, " : " layers, ") << total << " records\n";
     // Layers of these sheets from an earlier run with other options: the user decides.
     for (const std::string& ruta : r.capasAnteriores)

@@ -92,7 +92,7 @@ int Info(const std::string& fichero, std::ostream& out, std::ostream& err) {
     int32_t n = 0;
     Resumen s;
     try {
-        digi.AbreFichero(fichero, n);
+        digi.AbreFicheroLectura(fichero, n);
         tipo_entidad e;
         int64_t ordinal = 0, esperado = 1;
         do {

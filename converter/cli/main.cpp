@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <csignal>
 #include <iostream>
 #include <map>
 
@@ -31,6 +32,9 @@ std::vector<Registro> Subcomandos() {
 }  // namespace parvenza::cli
 
 int main(int argc, char** argv) {
+    // Past a file-size limit a write fails with its reason and the run rolls back, instead of
+    // the signal killing the program mid-write.
+    std::signal(SIGXFSZ, SIG_IGN);
     CLI::App app{"Parvenza: Digi BIN files to shapefiles and back"};
     app.require_subcommand(1);
     app.set_version_flag("--version", "parvenza-cli " PARVENZA_VERSION);

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "converter/core/ShpBinError.h"
+#include "digi/AnexoBin.h"
 #include "digi/FicheroDigi.h"
 
 namespace parvenza {
@@ -50,37 +51,16 @@ void AlmacenBin::Guarda(const tipo_entidad& e, const std::string& texto) {
 }
 
 void AlmacenBin::Graba(const std::string& ruta, brisquel::FicheroDigi& digi) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const bool existia = fs::exists(ruta, ec);
-    const auto inicial = existia ? fs::file_size(ruta, ec) : 0;
-    std::vector<tipo_entidad> tanda;
-    size_t i = 0;
-    try {
-        // At least one call, so that a run with nothing to append still makes the file.
-        do {
-            // A batch ends at kTanda elements or kPuntosTanda vertices, whichever comes first.
-            size_t n = 0, puntos = 0;
-            while (i + n < size() && n < kTanda && (n == 0 || puntos < kPuntosTanda))
-                puntos += m_cabezas[i + n++].nPuntos;
-            tanda.resize(n);
-            for (size_t j = 0; j < n; ++j) Rellena(m_cabezas[i + j], tanda[j], digi);
-            digi.CreaFicheroDigi(ruta, tanda);
-            i += n;
-        } while (i < size());
-    } catch (const std::exception& e) {
-        if (i > 0) {
-            if (existia)
-                fs::resize_file(ruta, inicial, ec);
-            else
-                fs::remove(ruta, ec);
-            if (ec)
-                throw ShpBinError(
-                    kLlamadaNoValida,
-                    std::string(e.what()) + "\r" + ruta +
-                        " no se ha podido devolver a su longitud anterior: " + ec.message());
-        }
-        throw;
+    brisquel::AnexoBin anexo(ruta);
+    Graba(anexo, digi);
+    anexo.Confirma();
+}
+
+void AlmacenBin::Graba(brisquel::AnexoBin& anexo, brisquel::FicheroDigi& digi) {
+    tipo_entidad e;
+    for (const Cabeza& h : m_cabezas) {
+        Rellena(h, e, digi);
+        anexo.Anade(e);
     }
 }
 

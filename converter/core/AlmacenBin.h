@@ -12,7 +12,8 @@
 
 namespace brisquel {
 class FicheroDigi;
-}
+class AnexoBin;
+}  // namespace brisquel
 
 namespace parvenza {
 
@@ -34,15 +35,13 @@ class AlmacenBin {
     /// Keeps element `e` ("C=" or "T="; the text of a text element is `texto`).
     void Guarda(const brisquel::tipo_entidad& e, const std::string& texto);
 
-    /// Appends every element to `ruta` in batches; on a failure the file is put back as it
-    /// was before the first batch and the failure is thrown on.
+    /// Appends every element to `ruta` through one brisquel::AnexoBin: the file is wholly as
+    /// before or wholly as after, even when the process is killed. Throws the append's error.
     void Graba(const std::string& ruta, brisquel::FicheroDigi& digi);
+    /// Writes every element, one at a time, into the pending append `anexo`.
+    void Graba(brisquel::AnexoBin& anexo, brisquel::FicheroDigi& digi);
 
   private:
-    // Small batches keep the copies made for the writer small next to the held elements.
-    static constexpr size_t kTanda = 4096;
-    static constexpr size_t kPuntosTanda = 1 << 16;
-
     struct Cabeza {
         uint64_t primerPunto = 0;
         uint64_t primerCaracter = 0;

@@ -15,6 +15,7 @@
 #include "converter/core/CapasShape.h"
 #include "converter/formas/Formas.h"
 #include "converter/shapefile/Shapefile.h"
+#include "digi/AnexoBin.h"
 #include "digi/DigiError.h"
 #include "digi/Elemento.h"
 #include "digi/FicheroDigi.h"
@@ -32,7 +33,7 @@ class FicheroAbierto {
   public:
     FicheroAbierto(brisquel::FicheroDigi& digi, const std::string& ruta)
         : m_digi(digi), m_ruta(ruta) {
-        m_digi.AbreFichero(m_ruta, m_nfich);
+        m_digi.AbreFicheroLectura(m_ruta, m_nfich);
     }
     ~FicheroAbierto() {
         try {
@@ -210,6 +211,11 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
             std::error_code ec;
             if (!fs::is_regular_file(fichero, ec))
                 throw Error(kFicheroNoEncontrado, "no existe el fichero");
+            if (const std::string defecto = brisquel::DefectoBin(fichero, false);
+                !defecto.empty()) {
+                resultado.omisiones.push_back({fichero, "no es un fichero BIN (" + defecto + ")"});
+                continue;
+            }
             if (base != (opciones.anexar ? baseAnexo : fichero)) ultimas.clear();
             base = opciones.anexar ? baseAnexo : fichero;
             obra.Bloquea(base);
@@ -226,6 +232,12 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
                 ++contador;
                 const std::string& tipo = entidad.elemento.cabecera.tipo;
                 if (entidad.nfich == 0 && tipo != "C=" && tipo != "T=") break;
+                if (digi.ElementoCortado(bin.nfich(), entidad)) {
+                    resultado.omisiones.push_back(
+                        {fichero, "byte " + std::to_string(entidad.puntero) +
+                                      ": elemento cortado por el final del fichero"});
+                    break;
+                }
                 if (contador % kCadaAvance == 0) puerto.Avance(f + 1, nficheros, 1, contador);
                 codigo = entidad.elemento.cabecera.codigo;
                 digi.limpia_texto(codigo);
@@ -290,6 +302,7 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
                              [](const CapaEscrita& a, const CapaEscrita& b) {
                                  return OrdenCapa(a.ruta) < OrdenCapa(b.ruta);
                              });
+            ++resultado.ficherosConvertidos;
         }
         actual = -1;
     }

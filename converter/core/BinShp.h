@@ -58,16 +58,21 @@ struct ResultadoBinShp {
     /// Layers of the converted sheets left from earlier runs that this run did not write
     /// (another choice of options): named for the user, never removed.
     std::vector<std::string> capasAnteriores;
-    Omisiones omisiones;  ///< what of the BIN files did not reach the layers
+    int ficherosConvertidos = 0;  ///< BIN files read through, skipped ones not counted
+    /// What of the BIN files did not reach the layers, each naming its file: a file that is
+    /// not a BIN file (skipped whole), an element cut by the end of its file (at its byte).
+    Omisiones omisiones;
 };
 
-/// Runs the conversion. Every layer is written under a temporary name and all are put in
-/// place together when the run completes (the cadastre set after them), each sheet's layer
-/// set locked for the run; a failure of the libraries or the shapefile component propagates
-/// as their exception, its message naming the BIN file being converted, after the run's
-/// temporaries are removed, so every existing layer stays as it was. A state that ends the
-/// program (a corrupt element kind) propagates as FinDePrograma, its message followed by the
-/// files of the list not reached.
+/// Runs the conversion. BIN files are opened for reading only. Every layer is written under a
+/// temporary name and all are put in place together when the run completes (the cadastre set
+/// after them), each sheet's layer set locked for the run; a failure of the libraries or the
+/// shapefile component propagates as their exception, its message naming the BIN file being
+/// converted, after the run's temporaries are removed, so every existing layer stays as it
+/// was. A file that is not a BIN file is skipped and an element cut by the end of its file is
+/// not written, each listed in `omisiones`. A state that ends the program (a corrupt element
+/// kind) propagates as FinDePrograma, its message followed by the files of the list not
+/// reached.
 ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
                                GanchoCatastro* catastro = nullptr);
 

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <sstream>
@@ -81,6 +82,7 @@ void EscribeTodo(int fd, const std::string& s) {
         for (const CapaEscrita& c : r.capas)
             out << "C\t" << c.tipo << "\t" << c.registros << "\t" << Escapa(c.ruta) << "\n";
         for (const std::string& a : r.capasAnteriores) out << "A\t" << Escapa(a) << "\n";
+        out << "F\t" << r.ficherosConvertidos << "\n";
         for (const Omision& m : r.omisiones)
             out << "O\t" << Escapa(m.fichero) << "\t" << Escapa(m.detalle) << "\n";
     } catch (const std::exception& e) {
@@ -116,6 +118,8 @@ void LeeInforme(const std::string& texto, HojaParalela& hoja) {
             hoja.resultado.capas.push_back(c);
         } else if (clase == "A") {
             hoja.resultado.capasAnteriores.push_back(Desescapa(resto));
+        } else if (clase == "F") {
+            hoja.resultado.ficherosConvertidos = std::atoi(resto.c_str());
         } else if (clase == "O") {
             const size_t t = resto.find('\t');
             hoja.resultado.omisiones.push_back(

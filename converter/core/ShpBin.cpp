@@ -1,5 +1,7 @@
 #include "converter/core/ShpBin.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -8,11 +10,13 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <optional>
 
 #include "converter/core/AlmacenBin.h"
 #include "converter/core/DbfCampos.h"
 #include "converter/core/ShpBinError.h"
 #include "converter/shapefile/Shapefile.h"
+#include "digi/AnexoBin.h"
 #include "digi/FicheroDigi.h"
 
 namespace parvenza {
@@ -286,6 +290,30 @@ std::string SinFichero(std::string m, const std::string& shp) {
     return m;
 }
 
+// The input file (the shapefile's own, or its table) that the output BIN file is, if any:
+// appending to it would ruin the user's data.
+std::string EntradaQueEsSalida(const OpcionesShpBin& o) {
+    struct stat salida;
+    if (::stat(o.ficheroBin.c_str(), &salida) != 0) return {};
+    const std::string& shp = o.ficheroShp;
+    const std::string base = shp.size() > 4 ? shp.substr(0, shp.size() - 4) : shp;
+    std::vector<std::string> entradas = {
+        shp, RutaTablaDbf(o.seleccion.directorio, o.seleccion.tabladbf)};
+    for (const char* ext :
+         {".shp", ".shx", ".dbf", ".cpg", ".prj", ".SHP", ".SHX", ".DBF", ".CPG", ".PRJ"})
+        entradas.push_back(base + ext);
+    for (const std::string& e : entradas) {
+        struct stat st;
+        if (::stat(e.c_str(), &st) == 0 && st.st_dev == salida.st_dev && st.st_ino == salida.st_ino)
+            return e;
+    }
+    return {};
+}
+
+std::string NoGrabado(const std::exception& e) {
+    return std::string("No se ha podido grabar el fichero BIN; queda como estaba.\n") + e.what();
+}
+
 void Interrumpe(Puerto& puerto, ResultadoShpBin& r, const std::string& mensaje) {
     r.escrito = false;
     r.error = mensaje;
@@ -411,6 +439,21 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
         Interrumpe(puerto, r, falta);
         return r;
     }
+    if (const std::string entrada = EntradaQueEsSalida(o); !entrada.empty()) {
+        Interrumpe(puerto, r,
+                   "El fichero BIN de salida " + o.ficheroBin + " es el fichero de entrada " +
+                       entrada + "; no se escribe nada");
+        return r;
+    }
+    // Opened before converting: the lock keeps other runs off the file for the whole run, and
+    // a file that is not a BIN file is said before any work.
+    std::optional<brisquel::AnexoBin> anexo;
+    try {
+        anexo.emplace(o.ficheroBin);
+    } catch (const std::exception& e) {
+        Interrumpe(puerto, r, NoGrabado(e));
+        return r;
+    }
 
     AlmacenBin elementos;
     brisquel::FicheroDigi digi;
@@ -446,13 +489,14 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
     puerto.Ocupado(true);
     std::string fallo;
     try {
-        elementos.Graba(o.ficheroBin, digi);
+        elementos.Graba(*anexo, digi);
+        anexo->Confirma();
         r.escrito = true;
         r.elementos = static_cast<int64_t>(elementos.size());
     } catch (const std::exception& e) {
-        fallo = "No se ha podido grabar el fichero BIN " + o.ficheroBin + "; queda como estaba.\r" +
-                e.what();
+        fallo = NoGrabado(e);
     }
+    anexo.reset();
     puerto.Ocupado(false);
     elementos = AlmacenBin();
     if (!r.escrito) puerto.Mensaje(fallo, true);

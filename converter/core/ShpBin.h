@@ -74,8 +74,13 @@ inline constexpr const char* kMensajeMaximoPuntos =
 /// errores en la conversión" by its record number counted from 0 (the counter minus one).
 /// A part with more than 32767 vertices throws FinDePrograma with kMensajeMaximoPuntos and
 /// the element's number, writing nothing.
-/// A shapefile that cannot be opened, a chosen field the table does not have, or a failed
-/// write is reported through `puerto` (critical message) and leaves the BIN file as it was;
+/// The elements go to the BIN file through one brisquel::AnexoBin, opened before the first
+/// record: the file is locked against other runs for the whole run and is left wholly as it
+/// was or wholly with the new elements, even when the process is killed.
+/// A shapefile that cannot be opened, a chosen field the table does not have, an output that
+/// is one of the run's input files or is not a BIN file, an output another run keeps locked,
+/// or a failed write is reported through `puerto` (critical message) and leaves the BIN file
+/// as it was;
 /// "Proceso Terminado" follows only a run that wrote its elements. Never throws for bad
 /// input; the result says what happened.
 ResultadoShpBin ReadShape(const OpcionesShpBin& opciones, Puerto& puerto);

@@ -5,7 +5,15 @@
 // library's encoder. Damaged files, the high byte of 16-bit counts and the corrupt-kind exit
 // are in tests/robustez; the Windows-1252 texts in the converter's tests.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <filesystem>
@@ -15,6 +23,7 @@
 #include <string>
 #include <tuple>
 
+#include "digi/AnexoBin.h"
 #include "digi/FicheroDigi.h"
 #include "digi/Ficheros.h"
 
@@ -63,6 +72,28 @@ void Escribe(const std::string& ruta, const std::string& bytes) {
 std::string Lee(const std::string& ruta) {
     std::ifstream in(ruta, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
+}
+
+/// Names in `carpeta` left by appends (copies, locks): none once every append has ended.
+std::vector<std::string> Restos(const std::filesystem::path& carpeta) {
+    std::vector<std::string> v;
+    for (const auto& e : std::filesystem::directory_iterator(carpeta))
+        if (e.path().filename().string().find(".parvenza-") != std::string::npos)
+            v.push_back(e.path().filename());
+    return v;
+}
+
+/// Makes `ruta` unwritable even for root (immutable), or writable again. False when the
+/// file system cannot.
+bool SoloLectura(const std::string& ruta, bool si) {
+    if (::geteuid() != 0) return ::chmod(ruta.c_str(), si ? 0444 : 0644) == 0;
+    const int fd = ::open(ruta.c_str(), O_RDONLY);
+    int banderas = 0;
+    bool hecho = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &banderas) == 0;
+    banderas = si ? banderas | FS_IMMUTABLE_FL : banderas & ~FS_IMMUTABLE_FL;
+    hecho = hecho && ::ioctl(fd, FS_IOC_SETFLAGS, &banderas) == 0;
+    if (fd >= 0) ::close(fd);
+    return hecho;
 }
 
 /// A "C=" element in memory.
@@ -185,6 +216,29 @@ TEST_F(Escritura, RangoConNegativosYRecorridoDelTexto) {
     }
 }
 
+TEST_F(Escritura, RecorridoDelTextoSegunCadaJustificacion) {
+    // "ABCD" of height 10 along +x from x = 1000: the run is 40 long. 0-2 start at the point,
+    // 3, 7 and 8 are centred on it, 4-6 end at it, 9 has no run.
+    const std::array<std::pair<int32_t, int32_t>, 10> x = {{{1000, 1040},
+                                                            {1000, 1040},
+                                                            {1000, 1040},
+                                                            {980, 1020},
+                                                            {960, 1000},
+                                                            {960, 1000},
+                                                            {960, 1000},
+                                                            {980, 1020},
+                                                            {980, 1020},
+                                                            {1000, 1000}}};
+    for (int j = 0; j <= 9; ++j) {
+        std::vector<tipo_entidad> v{Texto("T", {1000, 2000, 5}, "ABCD", 10, j, 0)};
+        digi.CreaFicheroDigi(Ruta("j.bin"), v);
+        std::filesystem::remove(Ruta("j.bin"));
+        EXPECT_EQ(Caja(v[0].elemento.rango),
+                  (std::array<int32_t, 6>{x[j].first, 2000, 0, x[j].second, 2000, 5}))
+            << "justification " << j;
+    }
+}
+
 TEST_F(Escritura, TextosEnBloquesDeDoce) {
     const std::string N(12, '\0'), X(12, 'x');
     const std::vector<std::pair<std::string, std::vector<std::string>>> casos = {
@@ -241,7 +295,7 @@ TEST_F(Escritura, TodoONadaAnteErrores) {
     }
     std::string mensaje;  // the long code is named with its element and file
     Error("a.bin", {bueno, Linea("ABCDEFGH", {{1, 1, 1}})}, &mensaje);
-    for (const char* parte : {"element 2", "ABCDEFGH", "a.bin"})
+    for (const char* parte : {"elemento 2", "ABCDEFGH", "a.bin"})
         EXPECT_NE(mensaje.find(parte), std::string::npos) << mensaje;
     // A file the call created is not left behind; a missing folder is a path error.
     EXPECT_EQ(Error("nuevo.bin", {bueno, Linea("V", {})}), kSubindice);
@@ -253,6 +307,83 @@ TEST_F(Escritura, TodoONadaAnteErrores) {
     EXPECT_EQ(Crea({Linea("A", {{1, 2, 3}}), borrado, Linea("B", {{4, 5, 6}})}),
               previo + Cabecera("C=", "A", 0, 1) + Rango(1, 2, 3, 1, 2, 3) + Punto(1, 2, 3) +
                   Cabecera("C=", "B", 0, 1) + Rango(4, 5, 6, 4, 5, 6) + Punto(4, 5, 6));
+}
+
+TEST_F(Escritura, AnexoSobreUnaCopiaQueSoloOcupaSuSitioEntera) {
+    const std::string previo = Punto1(0) + Punto1(1);
+    const std::string b = Cabecera("C=", "B", 0, 1) + Rango(4, 5, 6, 4, 5, 6) + Punto(4, 5, 6);
+    const tipo_entidad lineaB = Linea("B", {{4, 5, 6}});
+    Escribe(Ruta("a.bin"), previo);
+    std::string mensaje;
+    // 1,500 lines of 300 points, 5.5 MB: past the first 4 MiB written to the copy, a failing
+    // element, then a failing write (a file-size limit in a child process).
+    const std::vector<tipo_entidad> muchos(1500, Linea("L", std::vector<Fpunto3d>(300, {1, 2, 3})));
+    auto conMalo = muchos;
+    conMalo.push_back(Linea("ABCDEFGH", {{1, 1, 1}}));
+    EXPECT_EQ(Error("a.bin", conMalo), kLlamadaNoValida);
+    EXPECT_EQ(Lee(Ruta("a.bin")), previo);
+    EXPECT_EQ(Restos(m_dir), std::vector<std::string>{});
+    const pid_t hijo = ::fork();
+    if (hijo == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limite{5 << 20, 5 << 20};
+        ::setrlimit(RLIMIT_FSIZE, &limite);
+        const int n = Error("a.bin", muchos, &mensaje);
+        ::_exit(n == kErrorEntradaSalida && mensaje.find("a.bin") != std::string::npos &&
+                        mensaje.find("supera el tamaño máximo") != std::string::npos
+                    ? 7
+                    : 1);
+    }
+    int estado = 0;
+    ::waitpid(hijo, &estado, 0);
+    EXPECT_TRUE(WIFEXITED(estado) && WEXITSTATUS(estado) == 7) << estado;
+    EXPECT_EQ(Lee(Ruta("a.bin")), previo);
+    EXPECT_EQ(Restos(m_dir), std::vector<std::string>{});
+
+    {  // One by one: a failing element is said and passed over; nothing shows before Confirma.
+        AnexoBin anexo(Ruta("a.bin"));
+        tipo_entidad e = lineaB, vacia = Linea("V", {});
+        anexo.Anade(e);
+        EXPECT_EQ(Falla([&] { anexo.Anade(vacia); }, &mensaje), kSubindice);
+        EXPECT_NE(mensaje.find("elemento 2"), std::string::npos) << mensaje;
+        // Another append meanwhile finds the file locked and says so.
+        EXPECT_EQ(Falla([&] { AnexoBin otro(Ruta("a.bin"), 0); }, &mensaje), kErrorAccesoRuta);
+        EXPECT_NE(mensaje.find("a.bin"), std::string::npos) << mensaje;
+        anexo.Anade(e);
+        EXPECT_EQ(Lee(Ruta("a.bin")), previo);
+        anexo.Confirma();
+    }
+    EXPECT_EQ(Lee(Ruta("a.bin")), previo + b + b);
+
+    // What is not a BIN file is refused and left alone; an empty file takes elements.
+    for (const auto& [nombre, bytes] : std::vector<std::pair<std::string, std::string>>{
+             {"basura.bin", "junk\n"},
+             {"cortado.bin", previo + Punto1(2).substr(0, 30)},
+             {"corrupto.bin", "K=" + std::string(58, '\0')},
+             {"sobra.bin", previo + "z"}}) {
+        Escribe(Ruta(nombre), bytes);
+        EXPECT_EQ(Error(nombre, {lineaB}, &mensaje), kTipoNoCoincide) << nombre;
+        EXPECT_NE(mensaje.find(nombre + ": no es un fichero BIN"), std::string::npos) << mensaje;
+        EXPECT_EQ(Lee(Ruta(nombre)), bytes);
+    }
+    Escribe(Ruta("vacio.bin"), "");
+    EXPECT_EQ(Crea({lineaB}, "vacio.bin"), b);
+
+    // Behind a symbolic link the file is replaced, the link stays; permissions are kept.
+    std::filesystem::permissions(Ruta("a.bin"), std::filesystem::perms(0640));
+    std::filesystem::create_symlink("a.bin", Ruta("enlace.bin"));
+    Crea({lineaB}, "enlace.bin");
+    EXPECT_TRUE(std::filesystem::is_symlink(Ruta("enlace.bin")));
+    EXPECT_EQ(Lee(Ruta("a.bin")), previo + b + b + b);
+    EXPECT_EQ(std::filesystem::status(Ruta("a.bin")).permissions(), std::filesystem::perms(0640));
+
+    // The copy a killed run left is removed by the next append in the folder.
+    const pid_t muerto = ::fork();
+    if (muerto == 0) ::_exit(0);
+    ::waitpid(muerto, &estado, 0);
+    Escribe(Ruta(".a.bin.parvenza-" + std::to_string(muerto) + "-1"), previo);
+    Crea({lineaB}, "vacio.bin");
+    EXPECT_EQ(Restos(m_dir), std::vector<std::string>{});
 }
 
 TEST_F(Escritura, ComprimirFicherosMezclados) {
@@ -360,6 +491,76 @@ TEST_F(Lectura, FinDeFicheroYElementosBorrados) {
     // The missing bytes of a cut element read as zeros.
     v = Recorre(Punto1(1) + LineaDe({{9, 9, 9}, {8, 8, 8}}).substr(0, 60 + 6));
     EXPECT_EQ(v[1].elemento.coordenadas, std::vector<Fpunto3d>({{9, 9, 9}, {8, 8, 0}}));
+}
+
+TEST_F(Lectura, TextoConBytesTrasElNul) {
+    // Other writers leave, after the NUL that ends a text, what the block held before.
+    const std::string bloques =
+        std::string("AB\0xyzxyzxyz", 12) + std::string("CD\0\1\2garbage", 12);
+    const std::string t = Cabecera("T=", "T", 0, 3) + Rango(0, 0, 0, 0, 0, 0, 10, 0, 0) +
+                          Punto(100, 100, 0) + bloques;
+    const auto r = Recorre(Borrado(0, 1) + t + Punto1(5));
+    EXPECT_EQ(r[0].Propiedad.texto, "AB");
+    EXPECT_EQ(Recorre(t).back().Propiedad.texto, "AB");  // the last element too
+    // comprimir moves it byte for byte; written again it keeps its blocks, measured as "AB".
+    Escribe(Ruta("c.bin"), Borrado(0, 1) + t + Punto1(5));
+    digi.comprimir(Ruta("c.bin"));
+    EXPECT_EQ(Lee(Ruta("c.bin")), t + Punto1(5));
+    std::vector<tipo_entidad> v{r[0]};
+    digi.CreaFicheroDigi(Ruta("n.bin"), v);
+    EXPECT_EQ(Lee(Ruta("n.bin")), Cabecera("T=", "T", 0, 3) +
+                                      Rango(100, 100, 0, 120, 100, 0, 10, 0, 0) +
+                                      Punto(100, 100, 0) + bloques);
+}
+
+TEST_F(Lectura, FicheroQueEncogeMientrasSeLeeYFicheroDeSoloLectura) {
+    std::string bytes;
+    for (int i = 0; i < 20000; ++i) bytes += Punto1(i);
+    for (const bool soloLectura : {true, false}) {
+        SCOPED_TRACE(soloLectura);
+        Escribe(Ruta("e.bin"), bytes);
+        int32_t n = 0;
+        if (soloLectura) {
+            digi.AbreFicheroLectura(Ruta("e.bin"), n);
+        } else {
+            digi.AbreFichero(Ruta("e.bin"), n);
+        }
+        tipo_entidad e;
+        digi.DameEntidad(n, e);
+        // Another program cuts the file inside element 10,001: what is there is read, that
+        // element comes back cut, and nothing kills the process.
+        ASSERT_EQ(::truncate(Ruta("e.bin").c_str(), 600030), 0);
+        int vivos = 1;
+        for (; e.nfich != 0; ++vivos) digi.DameEntidad(n, e);
+        EXPECT_EQ(vivos, 10001);
+        EXPECT_EQ(e.puntero, 600001);
+        EXPECT_TRUE(digi.ElementoCortado(n, e));
+        EXPECT_EQ(digi.LongitudFichero(n), 600030);
+        digi.CierraFichero("", n);
+    }
+    // A whole last element is not cut.
+    auto v = Recorre(Punto1(1) + Punto1(2));
+    int32_t n = 0;
+    digi.AbreFicheroLectura(Ruta("l.bin"), n);
+    tipo_entidad e;
+    for (digi.DameEntidad(n, e); e.nfich != 0;) digi.DameEntidad(n, e);
+    EXPECT_FALSE(digi.ElementoCortado(n, e));
+    digi.CierraFichero("", n);
+
+    // A file that cannot be written is read all the same; a missing one is not created.
+    Escribe(Ruta("ro.bin"), Punto1(7));
+    if (!SoloLectura(Ruta("ro.bin"), true)) GTEST_SKIP() << "no read-only files here";
+    EXPECT_NE(Falla([&] { digi.AbreFichero(Ruta("ro.bin"), n); }), 0);
+    const int leido = Falla([&] {
+        digi.AbreFicheroLectura(Ruta("ro.bin"), n);
+        digi.DameEntidad(n, e);
+        digi.CierraFichero("", n);
+    });
+    SoloLectura(Ruta("ro.bin"), false);
+    EXPECT_EQ(leido, 0);
+    EXPECT_EQ(e.elemento.coordenadas, std::vector<Fpunto3d>({{7, 7, 7}}));
+    EXPECT_EQ(Falla([&] { digi.AbreFicheroLectura(Ruta("falta.bin"), n); }), kFicheroNoEncontrado);
+    EXPECT_FALSE(std::filesystem::exists(Ruta("falta.bin")));
 }
 
 TEST_F(Lectura, PropiedadesDelUltimoElementoSinAdaptar) {

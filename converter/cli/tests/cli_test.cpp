@@ -2,13 +2,20 @@
 // summaries, messages, exit codes). The conversions themselves are checked in the core tests;
 // the layers are read back here once through GDAL's ogrinfo, the field's reference reader.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <thread>
 
+#include "comun/Reemplazo.h"
 #include "converter/core/tests/shpbin_ayuda.h"
 #include "converter/shapefile/Shapefile.h"
 #include "dxf/clsFicheroDxf.h"
@@ -208,6 +215,99 @@ TEST_F(Cli, Bin2ShpLayersBesideTheSheetReplacedWholeAndLocked) {
     parvenza::Shapefile l;
     l.Open(carpeta / "hoja_L.shp", 0, 3);
     EXPECT_EQ(l.RecordCount(), 1 + 2 * 20000);
+}
+
+/// Makes a file unwritable even for root (immutable) while it lives; false when it cannot.
+class SoloLectura {
+  public:
+    explicit SoloLectura(std::string ruta) : m_ruta(std::move(ruta)) { m_hecho = Pon(true); }
+    ~SoloLectura() {
+        if (m_hecho) Pon(false);
+    }
+    bool Hecho() const { return m_hecho; }
+
+  private:
+    bool Pon(bool si) {
+        if (::geteuid() != 0) return ::chmod(m_ruta.c_str(), si ? 0444 : 0644) == 0;
+        const int fd = ::open(m_ruta.c_str(), O_RDONLY);
+        int banderas = 0;
+        bool hecho = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &banderas) == 0;
+        banderas = si ? banderas | FS_IMMUTABLE_FL : banderas & ~FS_IMMUTABLE_FL;
+        hecho = hecho && ::ioctl(fd, FS_IOC_SETFLAGS, &banderas) == 0;
+        if (fd >= 0) ::close(fd);
+        return hecho;
+    }
+    std::string m_ruta;
+    bool m_hecho = false;
+};
+
+TEST_F(Cli, Bin2ShpReadOnlySheetsCutElementsAndFilesThatAreNotBin) {
+    const std::string hoja = Lee(std::string(PARVENZA_SOURCE_DIR) + "/examples/hoja.bin");
+    std::ofstream(carpeta / "hoja.bin", std::ios::binary) << hoja;
+    std::ofstream(carpeta / "corta.bin", std::ios::binary) << hoja.substr(0, 500);
+    std::ofstream(carpeta / "basura.bin") << "junk\n";
+    // The element the cut falls in, by the walk of the whole sheet.
+    int64_t cortado = 0;
+    for (const auto& e : LeeBin(carpeta / "hoja.bin"))
+        if (!cortado && e.puntero - 1 + e.tamano > 500) cortado = e.puntero;
+    ASSERT_GT(cortado, 0);
+    ASSERT_EQ(Ejecuta("bin2shp corta.bin"), 3) << out << err;
+    EXPECT_EQ(err, "parvenza-cli: ./corta.bin: byte " + std::to_string(cortado) +
+                       ": elemento cortado por el final del fichero\n");
+    EXPECT_NE(out.find("1 file, "), std::string::npos) << out;
+    ASSERT_EQ(Ejecuta("bin2shp basura.bin"), 3) << out << err;
+    EXPECT_EQ(out, "0 files, 0 layers, 0 records\n");
+    EXPECT_NE(err.find("./basura.bin: no es un fichero BIN (byte 1: 5 bytes"), std::string::npos)
+        << err;
+    EXPECT_FALSE(fs::exists(carpeta / "basura_P.shp") || fs::exists(carpeta / "basura_L.shp"));
+    ASSERT_EQ(Ejecuta("bin2shp --all-in-folder hoja.bin"), 3) << out << err;
+    EXPECT_NE(out.find("2 files, "), std::string::npos) << out;
+    EXPECT_NE(err.find("basura.bin"), std::string::npos) << err;
+    EXPECT_NE(err.find("corta.bin"), std::string::npos) << err;
+    // A sheet nobody may write converts, and lists.
+    SoloLectura ro(carpeta / "hoja.bin");
+    if (!ro.Hecho()) GTEST_SKIP() << "no read-only files here";
+    EXPECT_EQ(Ejecuta("bin2shp hoja.bin"), 0) << err;
+    EXPECT_EQ(Ejecuta("info hoja.bin"), 0) << err;
+}
+
+TEST_F(Cli, Shp2BinAppendsUnderALockAndOnlyToBinFiles) {
+    EscribeShape(carpeta / "a.shp", SHPT_POINT, {{"N", 'N'}},
+                 {{{{{1, 1, 0}}}, {1.0}}, {{{{2, 2, 0}}}, {2.0}}});
+    EscribeShape(carpeta / "b.shp", SHPT_POINT, {{"N", 'N'}}, {{{{{3, 3, 0}}}, {3.0}}});
+    // What each run appends on its own.
+    ASSERT_EQ(Ejecuta("shp2bin --output sa.bin --code 1 a.shp"), 0) << err;
+    ASSERT_EQ(Ejecuta("shp2bin --output sb.bin --code 2 b.shp"), 0) << err;
+    const std::string xa = Lee(carpeta / "sa.bin"), xb = Lee(carpeta / "sb.bin");
+    EscribeBin("s.bin", Hoja());
+    const std::string base = Lee(carpeta / "s.bin");
+    {  // Two runs wait together for the lock this test holds, then both append, one after the
+       // other.
+        parvenza::comun::Cerrojo cerrojo(carpeta / "s.bin");
+        std::system(("cd '" + carpeta.Ruta() + "' && (" + PARVENZA_CLI +
+                     " shp2bin --output s.bin --code 1 a.shp >/dev/null 2>&1; echo $? >a.rc) & "
+                     "(cd '" +
+                     carpeta.Ruta() + "' && " + PARVENZA_CLI +
+                     " shp2bin --output s.bin --code 2 b.shp >/dev/null 2>&1; echo $? >b.rc) &")
+                        .c_str());
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        EXPECT_EQ(Lee(carpeta / "s.bin"), base);
+    }
+    for (int i = 0; i < 200 && !(fs::exists(carpeta / "a.rc") && fs::exists(carpeta / "b.rc")); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(Lee(carpeta / "a.rc") + Lee(carpeta / "b.rc"), "0\n0\n");
+    const std::string juntos = Lee(carpeta / "s.bin");
+    EXPECT_TRUE(juntos == base + xa + xb || juntos == base + xb + xa) << juntos.size();
+
+    // An input as output, or a file that is not a BIN file: refused, untouched.
+    std::ofstream(carpeta / "basura.bin") << "junk\n";
+    const std::string shp = Lee(carpeta / "a.shp"), dbf = Lee(carpeta / "a.dbf");
+    Comprueba({{"shp2bin --output a.shp a.shp", 1, "es el fichero de entrada"},
+               {"shp2bin --output a.dbf a.shp", 1, "es el fichero de entrada"},
+               {"shp2bin --output basura.bin a.shp", 1, "basura.bin: no es un fichero BIN"},
+               {"shp2bin --output b.shx a.shp", 1, "b.shx: no es un fichero BIN"}});
+    EXPECT_TRUE(Lee(carpeta / "a.shp") == shp && Lee(carpeta / "a.dbf") == dbf);
+    EXPECT_EQ(Lee(carpeta / "basura.bin"), "junk\n");
 }
 
 TEST_F(Cli, Bin2ShpLayersReadByGdal) {

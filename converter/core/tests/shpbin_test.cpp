@@ -329,7 +329,7 @@ TEST_F(ShpBin, WhatCannotBeWrittenIsSaidWithoutProcesoTerminado) {
         EXPECT_NE(puerto.mensajes[0].find("No se ha podido grabar el fichero BIN"),
                   std::string::npos);
         EXPECT_EQ(puerto.procesos.back(), "Proceso interrumpido");
-        EXPECT_EQ(puerto.ocupado, (std::vector<bool>{true, false}));
+        EXPECT_EQ(puerto.ocupado, (std::vector<bool>{false}));  // refused before any work
     }
     EXPECT_FALSE(fs::exists(carpeta / "no"));
     EligeTablaDbf1(o.seleccion, 9, "3 OTRO");  // a field the table lacks: said before reading
@@ -347,7 +347,8 @@ TEST_F(ShpBin, ManyElementsGoInBatchesAndALateFailureLeavesTheFileAsItWas) {
     const V e = Convierte();
     ASSERT_EQ(e.size(), 5000u);
     EXPECT_EQ(e[4999], "C= 140100: (499900 100 0)");
-    const std::string antes(120, 'x');  // a size limit that lets the first batch in, not the second
+    // A size limit that lets the copy of the file in, not the elements.
+    const std::string antes = Contenido(o.ficheroBin).substr(0, 120);
     std::ofstream(carpeta / "limitado.bin", std::ios::binary) << antes;
     o.ficheroBin = carpeta / "limitado.bin";
     GTEST_FLAG_SET(death_test_style, "threadsafe");
@@ -365,6 +366,8 @@ TEST_F(ShpBin, ManyElementsGoInBatchesAndALateFailureLeavesTheFileAsItWas) {
     };
     EXPECT_EXIT(limitado(), ::testing::ExitedWithCode(7), "");
     EXPECT_EQ(Contenido(o.ficheroBin), antes);
+    for (const auto& f : fs::directory_iterator(carpeta.Ruta()))  // no copy or lock left
+        EXPECT_EQ(f.path().filename().string().find(".parvenza-"), std::string::npos) << f.path();
 }
 
 TEST_F(ShpBin, APartOfMoreThan32767VerticesEndsTheProgramWithoutWriting) {
