@@ -9,11 +9,13 @@
 #include <memory>
 #include <thread>
 
+#include "comun/Error.h"
 #include "converter/cli/PuertoConsola.h"
 #include "converter/cli/Subcomando.h"
 #include "converter/core/BinShp.h"
 #include "converter/core/BinShpParalelo.h"
 #include "converter/core/Catastro.h"
+#include "converter/core/Proyeccion.h"
 #include "utilities/Utilidades.h"
 
 namespace parvenza::cli {
@@ -31,6 +33,8 @@ struct ArgumentosBinShp {
     std::string topologia;      ///< --cadastre: the topology database
     std::string carpetaSalida;  ///< --output-dir: where the cadastre layers go
     int trabajos = 0;           ///< --jobs: sheets converted at once (0: one per core)
+    std::string srs;            ///< --a-srs
+    std::string prj;            ///< --prj
 };
 
 /// The file chooser of the utilities library, answered with the command line's file.
@@ -76,6 +80,15 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
     }
 
     OpcionesBinShp o;
+    try {
+        if (!a.srs.empty()) o.prj = WktEsri(a.srs);
+        if (!a.prj.empty()) o.prj = LeePrj(a.prj);
+        if (!a.prj.empty() && o.prj.empty())
+            throw Error(kFicheroNoEncontrado, "--prj " + a.prj + ": no existe el fichero");
+    } catch (const Error& e) {
+        err << "parvenza-cli: " << e.what() << "\n";
+        return 2;
+    }
     std::vector<std::string> ficheros;
     {
         // The same listing as the window's "Todo el directorio".
@@ -188,6 +201,10 @@ const bool registrado = RegistraSubcomando(20, [](CLI::App& app, int& estado) {
     sub->add_option("--jobs", a->trabajos,
                     "Hojas convertidas a la vez con --all-in-folder (por omisión, una por núcleo)")
         ->check(CLI::PositiveNumber);
+    auto* srs = sub->add_option("--a-srs", a->srs,
+                                "Coordinate system of the layers (EPSG:N), written as a .prj "
+                                "beside each (default: the sheet's own .prj, if any)");
+    sub->add_option("--prj", a->prj, "A .prj file copied beside each layer")->excludes(srs);
     sub->add_option("FILE", a->fichero, "BIN file")->required();
     sub->callback(
         [a, &estado] { estado = Bin2Shp(*a, std::cout, std::cerr, isatty(STDERR_FILENO)); });

@@ -34,7 +34,8 @@ struct ArgumentosShpBin {
     std::string campoJustificacion, justificacion = "0";
     std::string campoGiro, giro = "0";
     std::string campoZ;
-    std::string pagina;  ///< --encoding
+    std::string pagina;   ///< --encoding
+    bool forzar = false;  ///< --force
     std::vector<std::string> enlaces;
     std::vector<std::string> restos;
     std::vector<char> orden;  ///< 'E' link, 'R' rest, in the order given
@@ -94,6 +95,7 @@ OpcionesShpBin Opciones(const ArgumentosShpBin& a) {
         throw ErrorUso{"--encoding " + a.pagina + ": página de códigos desconocida"};
     OpcionesShpBin o;
     o.paginaCodigos = a.pagina;
+    o.forzarGrados = a.forzar;
     o.ficheroShp = a.fichero;
     o.ficheroBin = a.salida;
     o.factorUnidades = a.mm ? 1000 : 100;
@@ -180,6 +182,7 @@ int Shp2Bin(const ArgumentosShpBin& a, std::ostream& out, std::ostream& err, boo
     PuertoShpBin puerto(err, terminal);
     const ResultadoShpBin r = ReadShape(o, puerto);
     puerto.Termina();
+    if (r.enGrados) err << "parvenza-cli: --force lo convierte igualmente\n";
     if (!r.escrito) return kEstadoFallo;  // the port has said why
     out << o.ficheroBin << ": " << r.elementos << " elements from " << r.registros << " records";
     if (!r.registrosErroneos.empty())
@@ -224,6 +227,9 @@ const bool registrado = RegistraSubcomando(30, [](CLI::App& app, int& estado) {
         c->needs(textos);
         v->needs(textos);
     }
+    sub->add_flag("--force", a->forzar,
+                  "Convert even when the coordinates look like degrees (centimetre rounding "
+                  "destroys them)");
     sub->add_option("--encoding", a->pagina,
                     "Code page of the attribute table (default: its .cpg, else its language "
                     "byte, else Windows-1252)");

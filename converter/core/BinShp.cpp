@@ -9,10 +9,12 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <stdexcept>
 
 #include "converter/core/CapasShape.h"
+#include "converter/core/Proyeccion.h"
 #include "converter/formas/Formas.h"
 #include "converter/shapefile/Shapefile.h"
 #include "digi/AnexoBin.h"
@@ -201,6 +203,8 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
     const formas::Reglas reglas{opciones.textosComoLineas, opciones.cerradasComoLineas,
                                 opciones.anexar};
     formas::Forma forma;
+    std::map<std::string, std::string> prjCapas;  // layer -> its sheet's coordinate system
+    std::string prjHoja;
     {
         // One read of each sheet feeds all its layers, each on a writer of its own.
         std::array<CapaAbierta, formas::kCapas.size()> capas;
@@ -219,6 +223,7 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
             if (base != (opciones.anexar ? baseAnexo : fichero)) ultimas.clear();
             base = opciones.anexar ? baseAnexo : fichero;
             obra.Bloquea(base);
+            prjHoja = opciones.prj.empty() ? LeePrj(RutaPrjHoja(fichero)) : opciones.prj;
             const int anchoPolyId = AnchoPolyIdDe(fichero);
             const size_t primeraCapaDelFichero = resultado.capas.size();
             Reloj reloj(puerto);
@@ -266,6 +271,7 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
                     if (capa.indiceResultado == resultado.capas.size())
                         resultado.capas.push_back({ruta, tipoCapa, 0});
                     ultimas[def.sufijo] = {obra.Archivo(ruta), ruta};
+                    prjCapas[ruta] = prjHoja;
                 }
                 capa.polyId->Value(contador);
                 capa.codigo->Value(codigo);
@@ -318,6 +324,9 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
         Reloj reloj(puerto);
         conjunto = catastro->Genera(ultimas, puerto);
     }
+    for (const auto& [ruta, wkt] : prjCapas)
+        if (!wkt.empty()) obra.Proyeccion(ruta, wkt);
+    if (conjunto && !prjHoja.empty()) conjunto->Proyeccion(prjHoja);
     // Everything is written: only now does any file of the run take its place.
     obra.Confirma();
     if (conjunto) conjunto->Coloca();

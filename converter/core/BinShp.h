@@ -25,6 +25,9 @@ struct OpcionesBinShp {
     bool dosD = true;                   ///< 2D shape types, else Z types
     bool anexar = false;                ///< append to the layer set the port's chooser gives
     bool catastro = false;              ///< cadastre mode (needs a GanchoCatastro)
+    /// Coordinate system (ESRI WKT) written as a ".prj" beside every layer, the cadastre set's
+    /// included; empty: each sheet's own ".prj" (RutaPrjHoja), when it has one.
+    std::string prj;
 };
 
 /// What the cadastre mode adds to a run. The driver calls it; the cadastre code fills it.

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "comun/Reemplazo.h"
+#include "converter/core/Proyeccion.h"
 #include "converter/shapefile/Shapefile.h"
 
 namespace fs = std::filesystem;
@@ -67,7 +68,7 @@ std::string RutaCapa(const std::string& ficheroBin, const std::string& subNombre
 
 namespace {
 
-constexpr const char* kExtensiones[4] = {".shx", ".dbf", ".cpg", ".shp"};  // .shp goes last
+constexpr const char* kExtensiones[5] = {".shx", ".dbf", ".cpg", ".prj", ".shp"};  // .shp last
 
 std::string SinShp(const std::string& ruta) { return ruta.substr(0, ruta.size() - 4); }
 
@@ -118,6 +119,11 @@ void CapasEnObra::CreateFichShape(Shapefile& escritor, const std::string& ficher
         for (const DefCampo& c : CamposCatastro(tipo))
             campos.Add(c.nombre, c.tipo, c.ancho, c.decimales);
     escritor.CommitFieldDefinitions();
+}
+
+void CapasEnObra::Proyeccion(const std::string& ruta, const std::string& wkt) {
+    for (const Capa& c : m_capas)
+        if (c.ruta == ruta) EscribePrj(c.raiz + ".prj", wkt);
 }
 
 std::string CapasEnObra::Archivo(const std::string& ruta) const {

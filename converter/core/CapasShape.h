@@ -79,6 +79,10 @@ class CapasEnObra {
                          const std::string& subNombre, bool anexar, bool catastro,
                          int anchoPolyId = kAnchoPolyId);
 
+    /// Gives the layer `ruta` written by this run the coordinate system `wkt`: its ".prj" is
+    /// put in place with the layer. Throws parvenza::Error with the system's reason.
+    void Proyeccion(const std::string& ruta, const std::string& wkt);
+
     /// The .shp file that holds what this run wrote to the layer `ruta`; empty when none.
     std::string Archivo(const std::string& ruta) const;
 
@@ -93,7 +97,7 @@ class CapasEnObra {
   private:
     struct Capa {
         std::string ruta;  ///< the layer's .shp
-        std::string raiz;  ///< temporary stem: raiz + ".shp", ".shx", ".dbf", ".cpg"
+        std::string raiz;  ///< temporary stem: raiz + ".shp", ".shx", ".dbf", ".cpg", ".prj"
     };
     std::vector<Capa> m_capas;
     std::set<std::string> m_bloqueadas;

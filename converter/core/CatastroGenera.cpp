@@ -14,6 +14,7 @@
 
 #include "comun/Reemplazo.h"
 #include "converter/core/CapasShape.h"
+#include "converter/core/Proyeccion.h"
 #include "converter/core/Puerto.h"
 #include "converter/shapefile/Shapefile.h"
 
@@ -131,6 +132,14 @@ ConjuntoCatastro::ConjuntoCatastro(const std::string& carpeta)
 
 ConjuntoCatastro::~ConjuntoCatastro() { comun::BorraArbol(m_obra); }
 
+void ConjuntoCatastro::Proyeccion(const std::string& wkt) {
+    std::error_code ec;
+    for (const auto& f : fs::directory_iterator(m_obra, ec))
+        if (strcasecmp(f.path().extension().c_str(), ".shp") == 0)
+            EscribePrj(fs::path(f.path()).replace_extension(".prj").string(), wkt);
+    if (ec) comun::FalloSistema("leer la carpeta", m_obra, ec.value());
+}
+
 void ConjuntoCatastro::Coloca() {
     std::vector<std::string> nuevos;
     std::error_code ec;
@@ -151,7 +160,7 @@ void ConjuntoCatastro::Coloca() {
         if (std::find(nuevos.begin(), nuevos.end(), std::string(capa) + ".shp") != nuevos.end() ||
             !ExisteFichero(base + ".shp"))
             continue;
-        for (const char* ext : {".shp", ".dbf", ".shx", ".cpg"}) {
+        for (const char* ext : {".shp", ".dbf", ".shx", ".cpg", ".prj"}) {
             const std::string f = base + ext;
             if (::unlink(f.c_str()) != 0 && errno != ENOENT) comun::FalloSistema("borrar", f);
         }

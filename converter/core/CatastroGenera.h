@@ -53,6 +53,10 @@ class ConjuntoCatastro {
     const std::string& Carpeta() const { return m_carpeta; }
     const std::string& Obra() const { return m_obra; }
 
+    /// Gives every layer built the coordinate system `wkt` (a ".prj" beside each). Throws
+    /// parvenza::Error with the system's reason.
+    void Proyeccion(const std::string& wkt);
+
     /// Puts the built set in place: each file renamed over the old one (flushed, permissions
     /// kept), then the files of the old set's layers that the new one lacks removed. Throws
     /// parvenza::Error naming the file and the system's reason.

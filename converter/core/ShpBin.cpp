@@ -12,8 +12,10 @@
 #include <filesystem>
 #include <optional>
 
+#include "comun/Error.h"
 #include "converter/core/AlmacenBin.h"
 #include "converter/core/DbfCampos.h"
+#include "converter/core/Proyeccion.h"
 #include "converter/core/ShpBinError.h"
 #include "converter/shapefile/Shapefile.h"
 #include "digi/AnexoBin.h"
@@ -109,6 +111,9 @@ struct Contexto {
     double altura = 0;
     int32_t justificacion = 0;
     double giro = 0;
+    // Whether the coordinates may be degrees: their extent, and vertices the rounding joined.
+    double xmin = HUGE_VAL, ymin = HUGE_VAL, xmax = -HUGE_VAL, ymax = -HUGE_VAL;
+    int64_t juntados = 0;
 };
 
 std::string CodigoDe(Contexto& c) {
@@ -214,12 +219,19 @@ void ConvierteRegistro(Contexto& c, int32_t registro) {
         auto& coords = e.elemento.coordenadas;
         coords.clear();
         coords.reserve(n);
+        ShapeVertex anterior;
         for (int i = parte.FirstVertex; i <= parte.LastVertex; ++i) {
             const ShapeVertex v = vertices.Item(i);
+            c.xmin = std::min(c.xmin, v.X), c.xmax = std::max(c.xmax, v.X);
+            c.ymin = std::min(c.ymin, v.Y), c.ymax = std::max(c.ymax, v.Y);
             Fpunto3d punto;
             punto.x = Redondea32(v.X * f);
             punto.y = Redondea32(SinFalsoNorte(v.Y, f) * f);
             punto.z = zFija ? zFijaEntera : Redondea32(v.Z * f);
+            if (!coords.empty() && punto.x == coords.back().x && punto.y == coords.back().y &&
+                (v.X != anterior.X || v.Y != anterior.Y))
+                ++c.juntados;
+            anterior = v;
             coords.push_back(punto);
         }
         if (cab.tipo == "C=") {
@@ -312,6 +324,11 @@ std::string EntradaQueEsSalida(const OpcionesShpBin& o) {
 
 std::string NoGrabado(const std::exception& e) {
     return std::string("No se ha podido grabar el fichero BIN; queda como estaba.\n") + e.what();
+}
+
+std::string MensajeGrados(const std::string& shp, const std::string& motivo) {
+    return "Las coordenadas de " + shp + " parecen grados (" + motivo +
+           "): redondeadas a centímetros, la geometría quedaría destruida.";
 }
 
 void Interrumpe(Puerto& puerto, ResultadoShpBin& r, const std::string& mensaje) {
@@ -439,6 +456,22 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
         Interrumpe(puerto, r, falta);
         return r;
     }
+    std::string wkt;
+    try {
+        wkt = LeePrj(RutaPrjShape(o.ficheroShp));
+    } catch (const Error& e) {
+        Interrumpe(puerto, r, e.what());
+        return r;
+    }
+    if (EsGeografico(wkt)) {
+        const std::string m = MensajeGrados(o.ficheroShp, "su .prj es un sistema geográfico");
+        if (!o.forzarGrados) {
+            r.enGrados = true;
+            Interrumpe(puerto, r, m + " No se ha convertido.");
+            return r;
+        }
+        puerto.Mensaje(m + " Se convierte igualmente.");
+    }
     if (const std::string entrada = EntradaQueEsSalida(o); !entrada.empty()) {
         Interrumpe(puerto, r,
                    "El fichero BIN de salida " + o.ficheroBin + " es el fichero de entrada " +
@@ -484,6 +517,17 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
         r.registros = registro;
     }
 
+    if (c.juntados > 0 && ExtensionDeGrados(c.xmin, c.ymin, c.xmax, c.ymax) && !EsGeografico(wkt)) {
+        const std::string m =
+            MensajeGrados(o.ficheroShp, "caben en -180..180 y -90..90, y el redondeo junta " +
+                                            std::to_string(c.juntados) + " vértices consecutivos");
+        if (!o.forzarGrados) {
+            r.enGrados = true;
+            Interrumpe(puerto, r, m + " No se ha convertido.");
+            return r;
+        }
+        puerto.Mensaje(m + " Se convierte igualmente.");
+    }
     puerto.Progreso(1);
     puerto.Proceso("Grabando BIN...");
     puerto.Ocupado(true);

@@ -35,6 +35,8 @@ struct OpcionesShpBin {
     /// Code page of the attribute table, instead of the one it declares (see NombrePagina);
     /// empty: the declared one. Its texts reach the BIN file in Windows-1252.
     std::string paginaCodigos;
+    /// Convert even when the coordinates are degrees (see ReadShape).
+    bool forzarGrados = false;
 };
 
 /// What a run did.
@@ -43,8 +45,9 @@ struct ResultadoShpBin {
     int32_t registros = 0;  ///< records visited
     int64_t elementos = 0;  ///< elements appended
     std::vector<int32_t> registrosErroneos;  ///< as listed in the summary message
-    Omisiones omisiones;  ///< each record left out: "registro N: why" (N as in the summary)
-    std::string error;    ///< why nothing was written, when `escrito` is false
+    Omisiones omisiones;    ///< each record left out: "registro N: why" (N as in the summary)
+    std::string error;      ///< why nothing was written, when `escrito` is false
+    bool enGrados = false;  ///< refused: the coordinates are degrees
 };
 
 /// File dialog of `cmdElegirShp_Click`: filter and title.
@@ -74,6 +77,10 @@ inline constexpr const char* kMensajeMaximoPuntos =
 /// errores en la conversión" by its record number counted from 0 (the counter minus one).
 /// A part with more than 32767 vertices throws FinDePrograma with kMensajeMaximoPuntos and
 /// the element's number, writing nothing.
+/// Coordinates in degrees would collapse onto a grid of hundredths of a degree: a shapefile
+/// whose ".prj" is geographic, or whose extent lies within -180..180 by -90..90 while the
+/// rounding makes consecutive vertices meet, is refused (`enGrados`, critical message, nothing
+/// written) unless `forzarGrados`, which converts it after a warning.
 /// The elements go to the BIN file through one brisquel::AnexoBin, opened before the first
 /// record: the file is locked against other runs for the whole run and is left wholly as it
 /// was or wholly with the new elements, even when the process is killed.

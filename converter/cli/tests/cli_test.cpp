@@ -113,7 +113,9 @@ TEST_F(Cli, Bin2ShpSummariesAllInFolderAndFailures) {
                 "./A_L.shp: polyline, 1 records\n./hoja_P.shp"},  // sorted, no case
                {"bin2shp --all-in-folder hoja.bin", 0, "2 files, 5 layers, 5 records"}});
     // A corrupt kind ends the program with status 1, naming the file and those not reached.
-    std::ofstream(carpeta / "b.bin", std::ios::binary) << "K=" + std::string(58, '\0');
+    EscribeBin("b.bin", {Elemento("C=", "1", {{0, 0, 0}, {5, 5, 0}})});
+    std::ofstream(carpeta / "b.bin", std::ios::binary | std::ios::app)
+        << "K=" + std::string(58, '\0');
     EXPECT_EQ(Ejecuta("bin2shp --jobs 1 --all-in-folder hoja.bin"), 1);
     EXPECT_EQ(err,
               "parvenza-cli: ./b.bin: fichero corrupto...\nNo se han convertido:\n./hoja.bin\n");
@@ -332,6 +334,20 @@ TEST_F(Cli, Bin2ShpLayersReadByGdal) {
                           "ROTATION (Real) = 10.50", "POLY_ID (Integer) = 4"})
         EXPECT_NE(t.find(s), std::string::npos) << s << "\n" << t;
     EXPECT_NE(x.find("POINT (7 8)"), std::string::npos) << x;
+
+    // A coordinate system from PROJ, a .prj copied, or the sheet's own .prj.
+    ASSERT_EQ(Ejecuta("bin2shp --a-srs EPSG:25830 hoja.bin"), 0) << err;
+    for (const char* capa : {"hoja_P.shp", "hoja_L.shp", "hoja_X.shp", "hoja_TL.shp"})
+        EXPECT_NE(ogrinfo(capa).find("ETRS89 / UTM zone 30N"), std::string::npos) << capa;
+    std::ofstream(carpeta / "otro.prj") << "PROJCS[\"otro\"]";
+    ASSERT_EQ(Ejecuta("bin2shp --prj otro.prj hoja.bin"), 0) << err;
+    EXPECT_EQ(Lee(carpeta / "hoja_TL.prj"), "PROJCS[\"otro\"]");
+    std::ofstream(carpeta / "hoja.prj") << "PROJCS[\"hoja\"]";
+    ASSERT_EQ(Ejecuta("bin2shp hoja.bin"), 0) << err;
+    EXPECT_EQ(Lee(carpeta / "hoja_P.prj"), "PROJCS[\"hoja\"]");
+    Comprueba({{"bin2shp --a-srs EPSG:999999 hoja.bin", 2, "EPSG:999999"},
+               {"bin2shp --prj falta.prj hoja.bin", 2, "falta.prj"}});
+    EXPECT_EQ(Lee(carpeta / "hoja_P.prj"), "PROJCS[\"hoja\"]");
 }
 
 TEST_F(Cli, Bin2ShpCadastreLayersAndTopologyErrors) {
@@ -342,9 +358,11 @@ TEST_F(Cli, Bin2ShpCadastreLayersAndTopologyErrors) {
                             Elemento("C=", "1241", {{0, 0, 0}, {5, 0, 0}})});
     fs::create_directory(carpeta / "capas");
     ASSERT_EQ(Ejecuta("bin2shp --cadastre " + Dato("topology/basic.mdb") +
-                      " --output-dir capas hoja.bin"),
+                      " --output-dir capas --a-srs EPSG:25830 hoja.bin"),
               0)
         << err;
+    EXPECT_EQ(Lee(carpeta / "capas/parcela.prj"), Lee(carpeta / "hoja_P.prj"));
+    EXPECT_NE(Lee(carpeta / "capas/ejes.prj").find("ETRS_1989_UTM_Zone_30N"), std::string::npos);
     parvenza::Shapefile parcela;
     parcela.Open(carpeta / "capas/parcela.shp", 0, 5);
     ASSERT_EQ(parcela.RecordCount(), 1);

@@ -50,10 +50,11 @@ class ShpBin : public ::testing::Test {
         for (const auto& e : LeeBin(o.ficheroBin)) v.push_back(Resumen(e));
         return v;
     }
-    /// Copies a fixture written by another program (whichever of its files exist).
-    std::string Copia(const std::string& nombre) {
+    /// Copies a fixture written by another program (whichever of its files exist). Their
+    /// .prj says degrees, so it stays behind unless asked for.
+    std::string Copia(const std::string& nombre, bool prj = false) {
         for (const char* ext : {".shp", ".shx", ".dbf", ".cpg", ".prj"})
-            if (fs::exists(kDatos + nombre + ext))
+            if (fs::exists(kDatos + nombre + ext) && (prj || std::string(ext) != ".prj"))
                 fs::copy_file(kDatos + nombre + ext, carpeta / (nombre + ext));
         return carpeta / (nombre + ".shp");
     }
@@ -254,6 +255,25 @@ TEST_F(ShpBin, CodePagesOfOtherProgramsReachTheBinInWindows1252) {
     // Field names too: the one of the CP850 table is "Año".
     EXPECT_EQ(CamposDbf(carpeta.Ruta(), "cp850", "CP850")[0].nombre, "A\xF1o");
     EXPECT_EQ(CamposDbf(carpeta.Ruta(), "cp850")[0].nombre, "A\xA4o");
+}
+
+// Coordinates in degrees would fall onto a grid of hundredths of a degree: a shapefile whose
+// .prj is geographic, or whose extent fits degrees while the rounding joins its vertices, is
+// refused unless forced.
+TEST_F(ShpBin, ShapefilesInDegreesAreRefusedUnlessForced) {
+    Hoja(SHPT_POLYGON, {{"N", 'N'}},
+         {{{{{-3.70001, 40.41001, 0}, {-3.70002, 40.41003, 0}, {-3.70004, 40.41001, 0}}}, {1.0}}});
+    const std::string polygons = Copia("polygons", true);
+    for (const std::string& shp : {carpeta / "hoja.shp", polygons}) {
+        SCOPED_TRACE(shp);
+        o.forzarGrados = false;
+        EXPECT_TRUE(Convierte(shp).empty());
+        EXPECT_TRUE(r.enGrados && !r.escrito && puerto.criticos.back());
+        EXPECT_NE(puerto.mensajes.back().find("grados"), std::string::npos);
+        o.forzarGrados = true;
+        EXPECT_FALSE(Convierte(shp).empty());
+        EXPECT_TRUE(r.escrito && !r.enGrados);
+    }
 }
 
 TEST_F(ShpBin, MTypesWithoutIndexOrTableAreRefusedAndWithThemReadWithZeroZ) {

@@ -496,7 +496,9 @@ TEST_F(VentanaTest, BinAShapefileDesdeLosBotones) {
 // application's loop ends with status 1, which the program returns.
 TEST_F(VentanaTest, UnFicheroCorruptoTerminaElPrograma) {
     const std::string roto = Fichero("roto.bin");
-    std::ofstream(roto, std::ios::binary) << "K=" + std::string(58, '\0');
+    std::filesystem::copy_file(std::string(PARVENZA_SOURCE_DIR) + "/examples/hoja.bin", roto,
+                               std::filesystem::copy_options::overwrite_existing);
+    std::ofstream(roto, std::ios::binary | std::ios::app) << "K=" + std::string(58, '\0');
     Abre();
     sel->respuestas = {roto};
     Pulsa("cmdElegirBin");

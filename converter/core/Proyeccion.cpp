@@ -1,0 +1,111 @@
+#include "converter/core/Proyeccion.h"
+
+#include <fcntl.h>
+#include <proj.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "comun/Error.h"
+#include "comun/Reemplazo.h"
+#include "converter/core/CapasShape.h"
+
+namespace parvenza {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// PROJ's context and objects, released on every way out.
+struct Contexto {
+    PJ_CONTEXT* ctx = proj_context_create();
+    ~Contexto() { proj_context_destroy(ctx); }
+};
+struct Objeto {
+    PJ* pj;
+    ~Objeto() {
+        if (pj) proj_destroy(pj);
+    }
+};
+
+std::string ConExtension(const std::string& ruta, const char* minusculas, const char* mayusculas) {
+    const std::string base = fs::path(ruta).replace_extension().string();
+    std::error_code ec;
+    if (!fs::exists(base + minusculas, ec) && fs::exists(base + mayusculas, ec))
+        return base + mayusculas;
+    return base + minusculas;
+}
+
+}  // namespace
+
+std::string WktEsri(const std::string& srs) {
+    Contexto c;
+    proj_log_level(c.ctx, PJ_LOG_NONE);
+    Objeto crs{proj_create(c.ctx, srs.c_str())};
+    if (!crs.pj || !proj_is_crs(crs.pj))
+        throw Error(kLlamadaNoValida, "Sistema de coordenadas desconocido: " + srs);
+    const char* wkt = proj_as_wkt(c.ctx, crs.pj, PJ_WKT1_ESRI, nullptr);
+    if (!wkt)
+        throw Error(kLlamadaNoValida,
+                    "El sistema de coordenadas " + srs + " no se puede escribir en un .prj");
+    return wkt;
+}
+
+std::string LeePrj(const std::string& ruta) {
+    std::error_code ec;
+    if (!fs::exists(ruta, ec)) return {};
+    std::ifstream f(ruta, std::ios::binary);
+    std::string texto((std::istreambuf_iterator<char>(f)), {});
+    if (!f && !f.eof()) comun::FalloSistema("leer", ruta);
+    return texto;
+}
+
+std::string RutaPrjHoja(const std::string& ficheroBin) {
+    return ConExtension(BaseHoja(ficheroBin) + ".bin", ".prj", ".PRJ");
+}
+
+std::string RutaPrjShape(const std::string& shp) { return ConExtension(shp, ".prj", ".PRJ"); }
+
+void EscribePrj(const std::string& ruta, const std::string& wkt) {
+    const int fd = ::open(ruta.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) comun::FalloSistema("crear", ruta);
+    const char* p = wkt.data();
+    size_t n = wkt.size();
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0) {
+            const int e = errno;
+            ::close(fd);
+            comun::FalloSistema("escribir", ruta, e);
+        }
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    if (::close(fd) != 0) comun::FalloSistema("cerrar", ruta);
+}
+
+bool EsGeografico(const std::string& wkt) {
+    if (wkt.find_first_not_of(" \t\r\n") == std::string::npos) return false;
+    Contexto c;
+    proj_log_level(c.ctx, PJ_LOG_NONE);
+    Objeto crs{proj_create(c.ctx, wkt.c_str())};
+    if (crs.pj) {
+        const PJ_TYPE tipo = proj_get_type(crs.pj);
+        return tipo == PJ_TYPE_GEOGRAPHIC_2D_CRS || tipo == PJ_TYPE_GEOGRAPHIC_3D_CRS ||
+               tipo == PJ_TYPE_GEOGRAPHIC_CRS;
+    }
+    // A text PROJ cannot read: its first keyword says it.
+    const auto a = wkt.find_first_not_of(" \t\r\n");
+    return wkt.compare(a, 6, "GEOGCS") == 0 || wkt.compare(a, 7, "GEOGCRS") == 0;
+}
+
+bool ExtensionDeGrados(double xmin, double ymin, double xmax, double ymax) {
+    return xmin >= -180 && xmax <= 180 && ymin >= -90 && ymax <= 90;
+}
+
+}  // namespace parvenza
