@@ -8,14 +8,14 @@
 namespace brisquel::bytes {
 
 void DesbordaEntero16(unsigned char alto) {
-    throw DigiError(kDesbordamiento, "overflow: 16-bit count with high byte " +
-                                         std::to_string(alto) + " (counts go up to 32767)");
+    throw DigiError(kDesbordamiento, "desbordamiento: contador de 16 bits con el byte alto " +
+                                         std::to_string(alto) + " (los contadores llegan a 32767)");
 }
 
 void EscribeEntero16(unsigned char* p, int32_t valor) {
     if (valor < 0 || valor > 32767) {
-        throw DigiError(kDesbordamiento, "overflow: " + std::to_string(valor) +
-                                             " does not fit a count of 0 to 32767");
+        throw DigiError(kDesbordamiento, "desbordamiento: " + std::to_string(valor) +
+                                             " no cabe en un contador de 0 a 32767");
     }
     p[0] = static_cast<unsigned char>(valor % 256);
     p[1] = static_cast<unsigned char>(valor / 256);
@@ -23,7 +23,7 @@ void EscribeEntero16(unsigned char* p, int32_t valor) {
 
 void EscribeEntero32(unsigned char* p, int32_t valor) {
     if (valor == std::numeric_limits<int32_t>::min()) {
-        throw DigiError(kDesbordamiento, "overflow: -2147483648 cannot be stored");
+        throw DigiError(kDesbordamiento, "desbordamiento: -2147483648 no se puede guardar");
     }
     const uint32_t u = static_cast<uint32_t>(valor);
     p[0] = static_cast<unsigned char>(u);

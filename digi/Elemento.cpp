@@ -15,7 +15,7 @@ namespace brisquel {
 namespace {
 
 [[noreturn]] void DesbordaArea() {
-    throw DigiError(kDesbordamiento, "overflow in the area of a closed line");
+    throw DigiError(kDesbordamiento, "desbordamiento en el área de una línea cerrada");
 }
 
 void PonPunto(unsigned char* p, const Fpunto3d& q) {
@@ -111,33 +111,33 @@ void CodificaElemento(tipo_entidad_mem& e, std::string& salida) {
     if (codigo.size() > 7) {
         throw DigiError(
             kLlamadaNoValida,
-            "code \"" + codigo + "\" is longer than the 7 characters a BIN element holds");
+            "el código \"" + codigo + "\" pasa de los 7 caracteres que caben en un elemento BIN");
     }
     codigo.resize(7, '\0');
     if (c.npuntos < 0) {
-        throw DigiError(kDesbordamiento, "overflow: npuntos " + std::to_string(c.npuntos) +
-                                             " does not fit a count of 0 to 32767");
+        throw DigiError(kDesbordamiento, "desbordamiento: npuntos " + std::to_string(c.npuntos) +
+                                             " no cabe en un contador de 0 a 32767");
     }
     if (texto && c.npuntos < 1) {
         throw DigiError(kLlamadaNoValida,
-                        "text element with npuntos 0: it needs at least its insertion point");
+                        "elemento de texto con npuntos 0: necesita al menos su punto de inserción");
     }
     const size_t puntos = texto ? 1 : size_t(c.npuntos);
     const size_t textos = texto ? size_t(c.npuntos - 1) : 0;
     if (e.coordenadas.size() < puntos) {
-        throw DigiError(kSubindice, "subscript out of range: " + std::to_string(puntos) +
-                                        " points to write, " +
-                                        std::to_string(e.coordenadas.size()) + " given");
+        throw DigiError(kSubindice, "subíndice fuera de rango: " + std::to_string(puntos) +
+                                        " puntos que escribir y " +
+                                        std::to_string(e.coordenadas.size()) + " dados");
     }
     if (e.textos.size() < textos) {
-        throw DigiError(kSubindice, "subscript out of range: " + std::to_string(textos) +
-                                        " text blocks to write, " +
-                                        std::to_string(e.textos.size()) + " given");
+        throw DigiError(kSubindice, "subíndice fuera de rango: " + std::to_string(textos) +
+                                        " bloques de texto que escribir y " +
+                                        std::to_string(e.textos.size()) + " dados");
     }
     if (e.atributos.size() < c.natr) {
-        throw DigiError(kSubindice, "subscript out of range: " + std::to_string(c.natr) +
-                                        " attributes to write, " +
-                                        std::to_string(e.atributos.size()) + " given");
+        throw DigiError(kSubindice, "subíndice fuera de rango: " + std::to_string(c.natr) +
+                                        " atributos que escribir y " +
+                                        std::to_string(e.atributos.size()) + " dados");
     }
 
     const size_t antes = salida.size();
@@ -189,8 +189,8 @@ double AreaPoligono(const std::vector<Fpunto3d>& p, size_t n) {
 int32_t Redondea(double valor) {
     const double r = std::nearbyint(valor);
     if (!(r >= -2147483648.0 && r <= 2147483647.0)) {
-        throw DigiError(kDesbordamiento,
-                        "overflow: " + std::to_string(valor) + " does not fit a 32-bit integer");
+        throw DigiError(kDesbordamiento, "desbordamiento: " + std::to_string(valor) +
+                                             " no cabe en un entero de 32 bits");
     }
     return static_cast<int32_t>(r);
 }
@@ -205,7 +205,7 @@ void CalculaRango(tipo_entidad& e) {
         n = std::min<size_t>(n, size_t(m.cabecera.npuntos));
     }
     if (n == 0) {
-        throw DigiError(kSubindice, "subscript out of range: element without coordinates");
+        throw DigiError(kSubindice, "subíndice fuera de rango: elemento sin coordenadas");
     }
     std::vector<Fpunto3d> lista(m.coordenadas.begin(), m.coordenadas.begin() + n);
     tipo_max& r = m.rango;
@@ -217,7 +217,8 @@ void CalculaRango(tipo_entidad& e) {
         const int64_t largo = int64_t(e.Propiedad.texto.size()) * r.xlib;
         if (largo < std::numeric_limits<int32_t>::min() ||
             largo > std::numeric_limits<int32_t>::max()) {
-            throw DigiError(kDesbordamiento, "overflow: text run length " + std::to_string(largo));
+            throw DigiError(kDesbordamiento,
+                            "desbordamiento: longitud del texto " + std::to_string(largo));
         }
         const double L = double(largo);
         double d1 = 0, d2 = 0;

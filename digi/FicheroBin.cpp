@@ -172,8 +172,9 @@ void FicheroBin::CambiaLongitud(int64_t longitud) {
 }
 
 void NumeroIncorrecto(int32_t nfich) {
-    throw DigiError(kNumeroFicheroIncorrecto,
-                    "bad file number " + std::to_string(nfich) + ": no BIN file is open under it");
+    throw DigiError(kNumeroFicheroIncorrecto, "número de fichero incorrecto " +
+                                                  std::to_string(nfich) +
+                                                  ": no hay ningún fichero BIN abierto con él");
 }
 
 int32_t AbreBin(const std::string& ruta, bool soloLectura) {

@@ -49,8 +49,8 @@ bool EsVivo(const tipo_entidad& e) {
 void TextoDe(const tipo_entidad_mem& m, std::string& destino) {
     const int n = m.cabecera.npuntos - 1;
     if (n > int(m.textos.size())) {
-        throw DigiError(kSubindice, "subscript out of range: npuntos says " + std::to_string(n) +
-                                        " text blocks, the element has " +
+        throw DigiError(kSubindice, "subíndice fuera de rango: npuntos dice " + std::to_string(n) +
+                                        " bloques de texto y el elemento tiene " +
                                         std::to_string(m.textos.size()));
     }
     destino.clear();
@@ -67,8 +67,8 @@ void TextoDe(const tipo_entidad_mem& m, std::string& destino) {
 }
 
 [[noreturn]] void PosicionDesbordada(const std::string& ruta, int64_t posicion) {
-    throw DigiError(kDesbordamiento, EnFichero(ruta) + "overflow: byte position " +
-                                         std::to_string(posicion) + " beyond 32 bits");
+    throw DigiError(kDesbordamiento, EnFichero(ruta) + "desbordamiento: la posición de byte " +
+                                         std::to_string(posicion) + " pasa de 32 bits");
 }
 
 inline int32_t Posicion32(const std::string& ruta, int64_t posicion) {
@@ -77,8 +77,8 @@ inline int32_t Posicion32(const std::string& ruta, int64_t posicion) {
 }
 
 DigiError EnElemento(const DigiError& e, const std::string& ruta, int64_t puntero) {
-    return DigiError(e.numero(), EnFichero(ruta) + "element at byte " + std::to_string(puntero) +
-                                     ": " + e.what());
+    return DigiError(e.numero(), EnFichero(ruta) + "elemento en el byte " +
+                                     std::to_string(puntero) + ": " + e.what());
 }
 
 // The states that end the program: thrown, so the caller's outputs roll back on the way to
@@ -305,9 +305,9 @@ void FicheroDigi::AdaptaPropiedad(tipo_entidad& entidad) {
         p.EsPunto = false;
         const auto& v = entidad.elemento.coordenadas;
         if (c.npuntos < 1 || size_t(c.npuntos) > v.size()) {
-            throw DigiError(kSubindice, "subscript out of range: line of " +
-                                            std::to_string(c.npuntos) + " points with " +
-                                            std::to_string(v.size()) + " coordinates");
+            throw DigiError(kSubindice, "subíndice fuera de rango: línea de " +
+                                            std::to_string(c.npuntos) + " puntos con " +
+                                            std::to_string(v.size()) + " coordenadas");
         }
         const Fpunto3d& a = v.front();
         const Fpunto3d& b = v[c.npuntos - 1];
@@ -355,8 +355,9 @@ void FicheroDigi::ModificaTextoEntidad(std::string& texto, tipo_entidad& entidad
     }
     if (textos.size() + 1 > 32767) {
         textos.clear();
-        throw DigiError(kDesbordamiento, "overflow: a text of " + std::to_string(texto.size()) +
-                                             " characters needs more than 32766 blocks");
+        throw DigiError(kDesbordamiento, "desbordamiento: un texto de " +
+                                             std::to_string(texto.size()) +
+                                             " caracteres necesita más de 32766 bloques");
     }
     entidad.elemento.cabecera.npuntos = static_cast<int16_t>(textos.size() + 1);
 }

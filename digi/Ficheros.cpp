@@ -28,7 +28,7 @@ int32_t TomaNumeroFichero() {
         }
     }
     throw DigiError(kDemasiadosFicheros,
-                    "Too many files: every file number from 1 to 255 is in use");
+                    "Demasiados ficheros: todos los números de fichero del 1 al 255 están en uso");
 }
 
 void LiberaNumeroFichero(int32_t numero) {

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "comun/Reemplazo.h"
 #include "digi/Elemento.h"
 #include "digi/FicheroDigi.h"
 #include "digi/Mensajes.h"
@@ -29,7 +30,8 @@ std::vector<std::string> LeeLineas(const std::string& ruta) {
         const int numero = err == ENOENT   ? kFicheroNoEncontrado
                            : err == EACCES ? kPermisoDenegado
                                            : kErrorAccesoRuta;
-        throw DigiError(numero, ruta + ": cannot open: " + std::strerror(err));
+        throw DigiError(numero,
+                        ruta + ": no se puede abrir: " + parvenza::comun::RazonSistema(err));
     }
     std::ostringstream todo;
     todo << in.rdbuf();
@@ -70,12 +72,12 @@ int64_t AEntero(const std::string& texto, int64_t minimo, int64_t maximo,
     }
     if (digitos == 0 || i != t.size()) {
         throw DigiError(kTipoNoCoincide,
-                        donde + "type mismatch: \"" + texto + "\" is not a number");
+                        donde + "tipo no coincidente: \"" + texto + "\" no es un número");
     }
     const double v = std::nearbyint(std::strtod(t.c_str(), nullptr));
     if (!(v >= double(minimo) && v <= double(maximo))) {
-        throw DigiError(kDesbordamiento, donde + "overflow: " + t + " is outside " +
-                                             std::to_string(minimo) + " to " +
+        throw DigiError(kDesbordamiento, donde + "desbordamiento: " + t + " está fuera de " +
+                                             std::to_string(minimo) + " a " +
                                              std::to_string(maximo));
     }
     return static_cast<int64_t>(v);
@@ -106,7 +108,7 @@ std::vector<std::string> TokensPaleta(const std::string& linea) {
 }
 
 std::string EnLinea(const std::string& ruta, size_t linea) {
-    return ruta + ": line " + std::to_string(linea) + ": ";
+    return ruta + ": línea " + std::to_string(linea) + ": ";
 }
 
 }  // namespace
@@ -129,8 +131,8 @@ void FicheroDigi::leo_PAL(const std::string& fich_pal, Paleta& pal) {
         const int64_t b = AEntero(t[2], -32768, 32767, donde);
         const int64_t valor = r + 256 * g + 65536 * b;
         if (valor < INT32_MIN || valor > INT32_MAX) {
-            throw DigiError(kDesbordamiento, donde + "overflow: colour value " +
-                                                 std::to_string(valor) + " beyond 32 bits");
+            throw DigiError(kDesbordamiento, donde + "desbordamiento: valor de color " +
+                                                 std::to_string(valor) + " pasa de 32 bits");
         }
         ++indice;
         pal.resize(indice);
@@ -172,8 +174,8 @@ void FicheroDigi::leo_digi_tab(const std::string& fich_digitab, TablaDigi& digit
 
     if (!digitab.empty() && digitab.size() != datos) {
         throw DigiError(kSubindice, fich_digitab +
-                                        ": subscript out of range: the table passed in has " +
-                                        std::to_string(digitab.size()) + " rows, the file " +
+                                        ": subíndice fuera de rango: la tabla recibida tiene " +
+                                        std::to_string(digitab.size()) + " filas y el fichero " +
                                         std::to_string(datos));
     }
     digitab.resize(datos);
@@ -190,7 +192,7 @@ void FicheroDigi::leo_digi_tab(const std::string& fich_digitab, TablaDigi& digit
         auto guarda = [&] {
             if (columna >= kColumnasTab - 1) {
                 throw DigiError(kSubindice, EnLinea(fich_digitab, l + 1) +
-                                                "subscript out of range: more than 26 columns");
+                                                "subíndice fuera de rango: más de 26 columnas");
             }
             row[columna++] = actual;
             actual.clear();

@@ -233,7 +233,7 @@ TEST_F(TablasMalas, NumerosMalosEnPaletaYTabla) {
                                : digi.leo_digi_tab(Ruta(fichero), t, fondo, nuevo);
             return 0;
         } catch (const DigiError& e) {
-            EXPECT_NE(std::string(e.what()).find(fichero == "p.pal" ? "p.pal: line " : "t.tab"),
+            EXPECT_NE(std::string(e.what()).find(fichero == "p.pal" ? "p.pal: línea " : "t.tab"),
                       std::string::npos)
                 << e.what();
             return e.numero();
