@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t n) {
         // Each entity takes at least one pair of lines.
         if (elementos.size() > n / 2 + 1) fz::Hallazgo("more entities than pairs of lines");
         for (const auto& e : elementos) {
-            if (e.Tipo != "LINE" && e.Tipo != "POLYLINE" && e.Tipo != "TEXT")
+            if (e.Tipo != "LINE" && e.Tipo != "POLYLINE" && e.Tipo != "TEXT" && e.Tipo != "POINT")
                 fz::Hallazgo("an entity of type \"" + e.Tipo + "\" was loaded");
             if (e.Polyline.Gvertices.empty()) fz::Hallazgo("a polyline without its reset vertex");
         }
