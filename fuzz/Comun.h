@@ -14,6 +14,8 @@
 #include <sstream>
 #include <string>
 
+#include "comun/Error.h"
+
 namespace parvenza::fuzz {
 
 /// The process's scratch folder, made on first use and removed at exit.
@@ -67,6 +69,18 @@ inline void Vacia() {
 [[noreturn]] inline void Hallazgo(const std::string& que) {
     fprintf(stderr, "\n*** finding: %s\n", que.c_str());
     abort();
+}
+
+/// Runs one input; a program-ending state escaping the code under test is a finding, since
+/// every input is first cleared of the states that may end the program.
+template <class F>
+int Vigilado(F&& f) {
+    try {
+        f();
+    } catch (const parvenza::FinDePrograma& e) {
+        Hallazgo(std::string("a program-ending state: ") + e.what());
+    }
+    return 0;
 }
 
 /// Walks the element chain of a BIN image as the reader does (header, then the element's

@@ -1,23 +1,17 @@
 // The BIN walk: DameEntidad from the first element to the one that comes back with nfich 0,
 // then CargaFicheroDigi over the same file. Every input is a BIN file; corrupt kinds are
-// taken out first (Comun.h), so "fichero corrupto..." reaching the message sink is a finding.
+// taken out first (Comun.h), so reaching "fichero corrupto..." is a finding.
 
 #include <string>
 #include <vector>
 
 #include "digi/FicheroDigi.h"
-#include "digi/Mensajes.h"
 #include "fuzz/Comun.h"
 
 using namespace brisquel;
 namespace fz = parvenza::fuzz;
 
 namespace {
-
-void Sumidero(const std::string& texto) {
-    if (texto.find("fichero corrupto") != std::string::npos)
-        fz::Hallazgo("the reader met a corrupt kind off the element chain: " + texto);
-}
 
 // `parcial`: a record of the load whose DameEntidad failed after its body was read; it keeps
 // what was filled (its size is then still 0).
@@ -37,9 +31,9 @@ void CompruebaRegistro(const tipo_entidad& e, int64_t longitud, bool parcial = f
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t n) {
-    static const bool preparado = (EstableceMensajero(Sumidero), true);
-    (void)preparado;
+namespace {
+
+int Prueba(const uint8_t* datos, size_t n) {
     std::string bin(reinterpret_cast<const char*>(datos), n);
     fz::QuitaClasesCorruptas(bin);
     const std::string ruta = fz::Ruta("recorrido.bin");
@@ -70,4 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t n) {
 
     if (fz::Lee(ruta) != bin) fz::Hallazgo("reading changed the file");
     return 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t n) {
+    return fz::Vigilado([&] { Prueba(datos, n); });
 }
