@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace fenoquia {
 
@@ -26,6 +27,16 @@ class SelectorFichero {
     virtual std::string EligeNuevo(const std::string& filtro, const std::string& titulo) {
         return Elige(filtro, titulo);
     }
+};
+
+/// Answers every question with one path: the file a command line or a script names.
+class SelectorFijo : public SelectorFichero {
+  public:
+    explicit SelectorFijo(std::string ruta) : m_ruta(std::move(ruta)) {}
+    std::string Elige(const std::string&, const std::string&) override { return m_ruta; }
+
+  private:
+    std::string m_ruta;
 };
 
 /// Installs the process-wide chooser that Utilidades::PideFichero asks; nullptr removes it.

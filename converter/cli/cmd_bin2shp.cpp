@@ -37,16 +37,6 @@ struct ArgumentosBinShp {
     std::string prj;            ///< --prj
 };
 
-/// The file chooser of the utilities library, answered with the command line's file.
-class SelectorFijo : public fenoquia::SelectorFichero {
-  public:
-    explicit SelectorFijo(std::string ruta) : m_ruta(std::move(ruta)) {}
-    std::string Elige(const std::string&, const std::string&) override { return m_ruta; }
-
-  private:
-    std::string m_ruta;
-};
-
 const char* NombreTipo(int tipo) {
     switch (tipo) {
         case 1:
@@ -95,7 +85,7 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
         // The listing takes the folder from the path: give a bare name its folder.
         std::string ruta = a.fichero;
         if (std::filesystem::path(ruta).parent_path().empty()) ruta = "./" + ruta;
-        fenoquia::EstableceSelectorFichero(std::make_shared<SelectorFijo>(ruta));
+        fenoquia::EstableceSelectorFichero(std::make_shared<fenoquia::SelectorFijo>(ruta));
         struct Quita {
             ~Quita() { fenoquia::EstableceSelectorFichero(nullptr); }
         } quita;

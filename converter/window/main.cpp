@@ -20,18 +20,6 @@
 #include "digi/Mensajes.h"
 #include "utilities/SelectorFichero.h"
 
-namespace {
-// Answers every file question with one path.
-class SelectorFijo : public fenoquia::SelectorFichero {
-  public:
-    explicit SelectorFijo(std::string ruta) : m_ruta(std::move(ruta)) {}
-    std::string Elige(const std::string&, const std::string&) override { return m_ruta; }
-
-  private:
-    std::string m_ruta;
-};
-}  // namespace
-
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Parvenza"));
@@ -71,7 +59,7 @@ int main(int argc, char** argv) {
     ventana.show();
     if (!binShp.isEmpty()) {
         fenoquia::EstableceSelectorFichero(
-            std::make_shared<SelectorFijo>(QFile::encodeName(binShp).toStdString()));
+            std::make_shared<fenoquia::SelectorFijo>(QFile::encodeName(binShp).toStdString()));
         ventana.cmdElegirBin_Click();
         ventana.cmdProcesarBinShp_Click();
         fenoquia::EstableceSelectorFichero(dialogo);
