@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <limits>
 #include <map>
@@ -234,6 +235,17 @@ SAHooks Ganchos() {
     h.Remove = SABorra;
     h.Error = GuardaError;
     return h;
+}
+
+/// `dbf` (may be null) dated today: shapelib writes the date it holds into the header of a
+/// table it changes, and a new one would carry shapelib's own release date.
+DBFHandle Fechada(DBFHandle dbf) {
+    if (!dbf) return dbf;
+    const std::time_t ahora = std::time(nullptr);
+    std::tm hoy{};
+    localtime_r(&ahora, &hoy);
+    DBFSetLastModifiedDate(dbf, hoy.tm_year, hoy.tm_mon + 1, hoy.tm_mday);
+    return dbf;
 }
 
 [[noreturn]] void Falla(int numero, const std::string& mensaje) {
@@ -713,7 +725,7 @@ void Shapefile::OpenAs(const std::string& archivo, const std::string& ruta, int 
             Falla(NumeroDeErrno(errno),
                   ruta + ": no se puede crear el fichero: " + comun::RazonSistema(errno));
         errno = 0;
-        DBFHandle dbf = DBFCreateLL(archivoDbf.c_str(), "1252", &ganchos);
+        DBFHandle dbf = Fechada(DBFCreateLL(archivoDbf.c_str(), "1252", &ganchos));
         if (!dbf) {
             int e = errno;
             SHPClose(shp);
@@ -750,7 +762,7 @@ void Shapefile::OpenAs(const std::string& archivo, const std::string& ruta, int 
                 Falla(kPermisoDenegado, ruta + ": no se puede modificar el fichero");
             Falla(kLlamadaNoValida, ruta + ": no es un shapefile válido" + DetalleLib());
         }
-        DBFHandle dbf = DBFOpenLL(archivoDbf.c_str(), escribible ? "rb+" : "rb", &ganchos);
+        DBFHandle dbf = Fechada(DBFOpenLL(archivoDbf.c_str(), escribible ? "rb+" : "rb", &ganchos));
         if (!dbf) {
             SHPClose(shp);
             Falla(kLlamadaNoValida, rutaDbf + ": no es una tabla dBase válida" + DetalleLib());
@@ -979,7 +991,7 @@ void Shapefile::Impl::BorraCampos() {
     SAHooks ganchos = Ganchos();
     const char* cp = DBFGetCodePage(dbf);
     errno = 0;
-    DBFHandle nuevo = DBFCreateLL(temporal.c_str(), cp, &ganchos);
+    DBFHandle nuevo = Fechada(DBFCreateLL(temporal.c_str(), cp, &ganchos));
     if (!nuevo)
         Falla(NumeroDeErrno(errno), "no se puede crear una tabla temporal junto a " + rutaDbf +
                                         ": " + comun::RazonSistema(errno));
@@ -1020,10 +1032,10 @@ void Shapefile::Impl::BorraCampos() {
     try {
         comun::Reemplaza(temporal, archivoDbf);
     } catch (const std::exception& e) {
-        dbf = DBFOpenLL(archivoDbf.c_str(), "rb+", &ganchos);
+        dbf = Fechada(DBFOpenLL(archivoDbf.c_str(), "rb+", &ganchos));
         Falla(kErrorEntradaSalida, e.what());
     }
-    dbf = DBFOpenLL(archivoDbf.c_str(), "rb+", &ganchos);
+    dbf = Fechada(DBFOpenLL(archivoDbf.c_str(), "rb+", &ganchos));
     if (!dbf) {
         const int e = errno;
         dbf = DBFOpenLL(archivoDbf.c_str(), "rb", &ganchos);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <shapefil.h>
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -40,6 +41,22 @@ int NumeroDe(const std::function<void()>& f) {
         return e.numero();
     }
     return 0;
+}
+
+/// The date in a dBase header (bytes 1-3: years since 1900, month, day), as "Y/M/D".
+std::string FechaCabecera(const std::string& dbf) {
+    std::ifstream f(dbf, std::ios::binary);
+    unsigned char b[4] = {};
+    f.read(reinterpret_cast<char*>(b), 4);
+    return std::to_string(b[1]) + "/" + std::to_string(b[2]) + "/" + std::to_string(b[3]);
+}
+
+std::string Hoy() {
+    const std::time_t t = std::time(nullptr);
+    std::tm hoy{};
+    localtime_r(&t, &hoy);
+    return std::to_string(hoy.tm_year) + "/" + std::to_string(hoy.tm_mon + 1) + "/" +
+           std::to_string(hoy.tm_mday);
 }
 
 void CamposComunes(Shapefile& s) {
@@ -110,6 +127,7 @@ TEST_F(ShapefileTest, WritesWhatShapelibReadsBackWithClockwiseRingsAndWindows125
     std::ifstream cabecera(Ruta("capa_L.dbf"), std::ios::binary);
     cabecera.seekg(29);
     EXPECT_EQ(cabecera.get(), 0x57);  // dBase language byte for Windows-1252
+    EXPECT_EQ(FechaCabecera(Ruta("capa_L.dbf")), Hoy());
 
     // The ring is closed and turned clockwise; Z travels with its vertex.
     shp = SHPOpen(Ruta("p.shp").c_str(), "rb");
@@ -191,6 +209,15 @@ TEST_F(ShapefileTest, ReadsShapelibFilesWithTheCursorAndItsLimits) {
     EXPECT_FALSE(s.Eof());
     EXPECT_EQ(parvenza::TextoDe(s.Fields().Item("valor").Value()), "2.5");
     EXPECT_EQ(NumeroDe([&] { s.MoveTo(0); }), 9);
+    // Reading leaves shapelib's date in the header; a table changed takes the day's.
+    s.CloseShapefile();
+    EXPECT_EQ(FechaCabecera(Ruta("m.dbf")), "95/7/26");
+    s.EditMode(true);
+    s.Open(Ruta("m.shp"), 0, 0);
+    s.Fields().Item("Valor").Delete();
+    s.ApplyFieldDeletions();
+    s.CloseShapefile();
+    EXPECT_EQ(FechaCabecera(Ruta("m.dbf")), Hoy());
 }
 
 // A full disk while a table is rebuilt without some fields: the closing of the new table
