@@ -2,13 +2,13 @@
 // Where the DXF library's message boxes go. The host sets the sink: the window shows a
 // message box, the command line writes to stderr, tests record the texts.
 
-#include <functional>
 #include <string>
+
+#include "comun/Mensajero.h"
 
 namespace dornavel {
 
-/// Receives a message text (UTF-8) that the library would show in a box with an OK button.
-using Mensajero = std::function<void(const std::string& texto)>;
+using parvenza::Mensajero;
 
 /// Installs the sink; an empty function restores the default (stderr).
 void EstableceMensajero(Mensajero mensajero);

@@ -1,25 +1,16 @@
 #include "entity/Mensajes.h"
 
-#include <iostream>
-#include <utility>
-
 namespace lumeral {
 
 namespace {
-Mensajero& Actual() {
-    static Mensajero m;
-    return m;
+parvenza::Sumidero& Actual() {
+    static parvenza::Sumidero s;
+    return s;
 }
 }  // namespace
 
-void EstableceMensajero(Mensajero mensajero) { Actual() = std::move(mensajero); }
+void EstableceMensajero(Mensajero mensajero) { Actual().Establece(std::move(mensajero)); }
 
-void MuestraMensaje(const std::string& texto) {
-    if (Actual()) {
-        Actual()(texto);
-    } else {
-        std::cerr << texto << std::endl;
-    }
-}
+void MuestraMensaje(const std::string& texto) { Actual().Muestra(texto); }
 
 }  // namespace lumeral
