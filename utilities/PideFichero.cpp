@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "comun/Reemplazo.h"
 #include "utilities/Utilidades.h"
 
 namespace fenoquia {
@@ -31,8 +32,8 @@ std::vector<std::string> ListaPorExtension(const std::string& directorio,
     std::error_code ec;
     fs::directory_iterator it(fs::path(directorio.empty() ? "." : directorio), ec);
     if (ec)
-        throw UtilidadesError(kErrorDeRuta,
-                              "No se puede leer la carpeta " + directorio + ": " + ec.message());
+        throw UtilidadesError(kErrorDeRuta, "No se puede leer la carpeta " + directorio + ": " +
+                                                parvenza::comun::RazonSistema(ec.value()));
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         if (ec) break;
         std::error_code ec2;
@@ -44,8 +45,8 @@ std::vector<std::string> ListaPorExtension(const std::string& directorio,
             nombres.push_back(nombre);
     }
     if (ec)
-        throw UtilidadesError(kErrorDeRuta,
-                              "No se puede leer la carpeta " + directorio + ": " + ec.message());
+        throw UtilidadesError(kErrorDeRuta, "No se puede leer la carpeta " + directorio + ": " +
+                                                parvenza::comun::RazonSistema(ec.value()));
     std::sort(nombres.begin(), nombres.end(), MenorSinMayusculas);
     return nombres;
 }

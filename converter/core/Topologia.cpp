@@ -30,6 +30,7 @@
 #include <system_error>
 #include <utility>
 
+#include "comun/Reemplazo.h"
 #include "converter/core/Puerto.h"
 #include "digi/DigiError.h"
 #include "digi/Texto1252.h"
@@ -295,7 +296,7 @@ constexpr int kSegundosLectura = 300;  // far beyond any real topology; only a h
         if (!imagen) throw std::runtime_error("sin memoria para la copia");
         if (!escribe(memoria, imagen, static_cast<size_t>(n)))
             throw std::runtime_error(std::string("sin memoria para la copia: ") +
-                                     std::strerror(errno));
+                                     comun::RazonSistema(errno));
         envia(kCopia, std::to_string(n));
     } catch (const std::bad_alloc&) {
         envia(kErrorCopia, "sin memoria para la copia");
@@ -335,7 +336,7 @@ class BaseDatos::Imagen {
         // Private and writable only because SQLite's interface takes a non-const pointer;
         // the database is opened read-only on it.
         m_datos = mmap(nullptr, tamano, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd, 0);
-        if (m_datos == MAP_FAILED) throw std::runtime_error(std::strerror(errno));
+        if (m_datos == MAP_FAILED) throw std::runtime_error(comun::RazonSistema(errno));
     }
     ~Imagen() { munmap(m_datos, m_tamano); }
     Imagen(const Imagen&) = delete;
@@ -375,7 +376,7 @@ BaseDatos::BaseDatos(const std::string& ruta) : m_ruta(ruta), m_impl(std::make_u
                              "No se puede leer la base de datos " + ruta + ": " + que);
     };
     auto fallaSistema = [&](const char* que) {
-        falla(std::string(que) + ": " + std::strerror(errno));
+        falla(std::string(que) + ": " + comun::RazonSistema(errno));
     };
 
     Descriptor tubo[2], memoria;
