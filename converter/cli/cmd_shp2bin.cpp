@@ -34,8 +34,9 @@ struct ArgumentosShpBin {
     std::string campoJustificacion, justificacion = "0";
     std::string campoGiro, giro = "0";
     std::string campoZ;
-    std::string pagina;   ///< --encoding
-    bool forzar = false;  ///< --force
+    std::string pagina;         ///< --encoding
+    bool forzar = false;        ///< --force
+    bool restaurarShx = false;  ///< --restore-shx
     std::vector<std::string> enlaces;
     std::vector<std::string> restos;
     std::vector<char> orden;  ///< 'E' link, 'R' rest, in the order given
@@ -96,6 +97,7 @@ OpcionesShpBin Opciones(const ArgumentosShpBin& a) {
     OpcionesShpBin o;
     o.paginaCodigos = a.pagina;
     o.forzarGrados = a.forzar;
+    o.restaurarShx = a.restaurarShx;
     o.ficheroShp = a.fichero;
     o.ficheroBin = a.salida;
     o.factorUnidades = a.mm ? 1000 : 100;
@@ -115,7 +117,7 @@ OpcionesShpBin Opciones(const ArgumentosShpBin& a) {
     o.txtCodigo = brisquel::Windows1252DesdeUtf8(a.codigo);
 
     if (a.textos) {
-        const int16_t tipo = ChequeaTipoShp(o.ficheroShp);
+        const int16_t tipo = ChequeaTipoShp(o.ficheroShp, a.restaurarShx);
         if (!OfreceTextos(tipo))
             throw ErrorUso{"--texts: only point and polyline shapefiles become texts, " +
                            a.fichero + " is of shape type " + std::to_string(tipo)};
@@ -230,6 +232,9 @@ const bool registrado = RegistraSubcomando(30, [](CLI::App& app, int& estado) {
     sub->add_flag("--force", a->forzar,
                   "Convert even when the coordinates look like degrees (centimetre rounding "
                   "destroys them)");
+    sub->add_flag("--restore-shx", a->restaurarShx,
+                  "Sin el .shx, lo reconstruye a partir del .shp en una carpeta temporal (no "
+                  "escribe junto al shapefile); igual que SHAPE_RESTORE_SHX=YES");
     sub->add_option("--encoding", a->pagina,
                     "Code page of the attribute table (default: its .cpg, else its language "
                     "byte, else Windows-1252)");

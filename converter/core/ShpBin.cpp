@@ -394,8 +394,9 @@ VistaShpElegido EligeShp(SeleccionShp& s, const std::string& ruta, const std::st
     return v;
 }
 
-int16_t ChequeaTipoShp(const std::string& fich_entrada) {
+int16_t ChequeaTipoShp(const std::string& fich_entrada, bool restaurarShx) {
     Shapefile shp;
+    shp.RestoreIndex(restaurarShx);
     try {
         shp.Open(fich_entrada, 0, 0);
         return static_cast<int16_t>(shp.ShapeType());
@@ -437,6 +438,7 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
     ResultadoShpBin r;
     Shapefile shp;
     shp.CodePage(o.paginaCodigos);
+    shp.RestoreIndex(o.restaurarShx);
     try {
         shp.Open(o.ficheroShp, 0, 0);
     } catch (const ShapefileError& e) {

@@ -37,6 +37,9 @@ struct OpcionesShpBin {
     std::string paginaCodigos;
     /// Convert even when the coordinates are degrees (see ReadShape).
     bool forzarGrados = false;
+    /// Read a shapefile whose ".shx" is missing through an index rebuilt in a private
+    /// temporary folder (Shapefile::RestoreIndex); SHAPE_RESTORE_SHX=YES asks the same.
+    bool restaurarShx = false;
 };
 
 /// What a run did.
@@ -112,8 +115,9 @@ struct VistaShpElegido {
 VistaShpElegido EligeShp(SeleccionShp& s, const std::string& ruta, const std::string& directorio,
                          Puerto& puerto);
 
-/// `ChequeaTipoShp`: the ESRI shape type of `fich_entrada`, or 0 when it cannot be opened.
-int16_t ChequeaTipoShp(const std::string& fich_entrada);
+/// `ChequeaTipoShp`: the ESRI shape type of `fich_entrada`, or 0 when it cannot be opened;
+/// `restaurarShx` as in OpcionesShpBin.
+int16_t ChequeaTipoShp(const std::string& fich_entrada, bool restaurarShx = false);
 
 /// Default boxes of the text properties, used when no field is chosen for one.
 struct CajasTexto {

@@ -13,6 +13,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -237,6 +238,20 @@ SAHooks Ganchos() {
     return h;
 }
 
+bool ExisteIndice(const std::string& base) {
+    std::error_code ec;
+    return fs::exists(base + ".shx", ec) || fs::exists(base + ".SHX", ec);
+}
+
+/// SHAPE_RESTORE_SHX as GDAL users set it: anything but empty, NO, FALSE, OFF or 0 asks.
+bool RestauracionPedida() {
+    const char* v = std::getenv("SHAPE_RESTORE_SHX");
+    if (!v || !*v) return false;
+    std::string t(v);
+    for (char& c : t) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return t != "NO" && t != "FALSE" && t != "OFF" && t != "0";
+}
+
 /// `dbf` (may be null) dated today: shapelib writes the date it holds into the header of a
 /// table it changes, and a new one would carry shapelib's own release date.
 DBFHandle Fechada(DBFHandle dbf) {
@@ -385,6 +400,8 @@ struct Shapefile::Impl {
     std::unique_ptr<ConversorPagina> conversor;  ///< none: texts are Windows-1252
     std::string paginaDesconocida;
     int64_t textosConPerdida = 0;
+    bool restaurarIndice = false;
+    std::string carpetaIndice;  ///< private folder of a rebuilt index, while one is in use
 
     Impl() { Registro().push_back(this); }
     ~Impl() {
@@ -458,6 +475,11 @@ struct Shapefile::Impl {
         conversor.reset();
         paginaDesconocida.clear();
         textosConPerdida = 0;
+        if (!carpetaIndice.empty()) {
+            std::error_code ec;
+            fs::remove_all(carpetaIndice, ec);
+            carpetaIndice.clear();
+        }
         if (!error.empty()) Falla(kErrorEntradaSalida, error);
     }
 
@@ -686,6 +708,10 @@ struct Shapefile::Impl {
 
     int32_t RecordCount() const { return shp ? shp->nRecords : 0; }
 
+    /// Rebuilds the missing index of `archivo` in a private temporary folder, beside a link
+    /// to the .shp, and returns the link for shapelib to open with it.
+    std::string RestauraIndice(const std::string& archivo, const std::string& rutaShp);
+
     void EscribeRegistro();
     void Copia(int32_t registro, const std::string& destino);
     void BorraCampos();
@@ -750,11 +776,25 @@ void Shapefile::OpenAs(const std::string& archivo, const std::string& ruta, int 
         if (!fs::exists(archivo, ec)) Falla(kFicheroNoEncontrado, ruta + ": no existe el fichero");
         if (!fs::exists(archivoDbf, ec))
             Falla(kFicheroNoEncontrado, rutaDbf + ": no existe el fichero");
+        std::string leido = archivo;  // the .shp shapelib opens, beside the index it reads
         bool escribible = true;
-        SHPHandle shp = SHPOpenLL(archivo.c_str(), "rb+", &ganchos);
+        if (!ExisteIndice(base)) {
+            if (!s.restaurarIndice && !RestauracionPedida())
+                Falla(kFicheroNoEncontrado,
+                      ruta + ": falta su índice " + Base(ruta) +
+                          ".shx. Se puede reconstruir a partir del .shp, en una copia temporal "
+                          "que no toca la carpeta: opción --restore-shx de parvenza-cli, o "
+                          "variable de entorno SHAPE_RESTORE_SHX=YES");
+            // The .shp behind the link must not be written through it with a temporary index.
+            if (s.editMode)
+                Falla(kLlamadaNoValida, ruta + ": sin su índice .shx no se puede modificar");
+            leido = s.RestauraIndice(archivo, ruta);
+            escribible = false;
+        }
+        SHPHandle shp = escribible ? SHPOpenLL(leido.c_str(), "rb+", &ganchos) : nullptr;
         if (!shp && !s.editMode) {
             escribible = false;
-            shp = SHPOpenLL(archivo.c_str(), "rb", &ganchos);
+            shp = SHPOpenLL(leido.c_str(), "rb", &ganchos);
         }
         if (!shp) {
             int e = errno;
@@ -788,6 +828,69 @@ void Shapefile::OpenAs(const std::string& archivo, const std::string& ruta, int 
     s.archivo = archivo;
     s.canonica = canonica;
     s.Mueve(1);
+}
+
+namespace {
+
+/// Why the records of the .shp `archivo` cannot be walked from header to header as the index
+/// rebuild walks them, or "" when they can. shapelib's walk does not stop at a record length
+/// that wraps its 32-bit offset round to where it was.
+std::string CadenaRota(const std::string& archivo) {
+    const int fd = ::open(archivo.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return comun::RazonSistema(errno);
+    struct stat st {};
+    ::fstat(fd, &st);
+    const uint64_t real = static_cast<uint64_t>(st.st_size);
+    auto be32 = [](const unsigned char* p) {
+        return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+    };
+    unsigned char b[8];
+    std::string motivo;
+    if (::pread(fd, b, 4, 24) != 4) motivo = "cabecera incompleta";
+    const uint64_t declarado = motivo.empty() ? uint64_t(be32(b)) * 2 : 0;
+    int64_t registro = 0;
+    for (uint64_t pos = 100; motivo.empty() && pos < std::min(declarado, real);) {
+        ++registro;
+        if (::pread(fd, b, 8, static_cast<off_t>(pos)) != 8) {
+            motivo = "registro " + std::to_string(registro) + " incompleto";
+            break;
+        }
+        const uint64_t siguiente = pos + 8 + uint64_t(be32(b + 4)) * 2;
+        if (siguiente > real)
+            motivo = "el registro " + std::to_string(registro) + " pasa del final del fichero";
+        pos = siguiente;
+    }
+    ::close(fd);
+    return motivo;
+}
+
+}  // namespace
+
+std::string Shapefile::Impl::RestauraIndice(const std::string& archivo,
+                                            const std::string& rutaShp) {
+    if (const std::string rota = CadenaRota(archivo); !rota.empty())
+        Falla(kLlamadaNoValida, rutaShp + ": no se puede reconstruir su índice: " + rota);
+    std::string plantilla = (fs::temp_directory_path() / "parvenza-shx-XXXXXX").string();
+    if (!mkdtemp(plantilla.data())) {
+        const int e = errno;
+        Falla(NumeroDeErrno(e), rutaShp +
+                                    ": no se puede crear una carpeta temporal para su "
+                                    "índice: " +
+                                    comun::RazonSistema(e));
+    }
+    carpetaIndice = plantilla;
+    const std::string enlace = carpetaIndice + "/indice.shp";
+    std::error_code ec;
+    fs::create_symlink(fs::absolute(archivo, ec), enlace, ec);
+    if (ec)
+        Falla(kErrorEntradaSalida, rutaShp +
+                                       ": no se puede preparar la reconstrucción de su índice: " +
+                                       comun::RazonSistema(ec.value()));
+    SAHooks ganchos = Ganchos();
+    g_ultimoError.clear();
+    if (!SHPRestoreSHX(enlace.c_str(), "rb", &ganchos))
+        Falla(kLlamadaNoValida, rutaShp + ": no se puede reconstruir su índice" + DetalleLib());
+    return enlace;
 }
 
 void Shapefile::CommitFieldDefinitions() {
@@ -872,6 +975,7 @@ std::string Shapefile::CodePage() const {
 }
 std::string Shapefile::UnknownCodePage() const { return m_impl->paginaDesconocida; }
 int64_t Shapefile::LossyTexts() const { return m_impl->textosConPerdida; }
+void Shapefile::RestoreIndex(bool restaurar) { m_impl->restaurarIndice = restaurar; }
 
 const std::string& Shapefile::Ruta() const { return m_impl->ruta; }
 

@@ -185,6 +185,12 @@ class Shapefile {
     /// Texts read from the table so far in which a character Windows-1252 lacks became "?".
     int64_t LossyTexts() const;
 
+    /// Set before Open: an existing file whose index (".shx") is missing is read through an
+    /// index rebuilt from the ".shp" in a private temporary folder, removed when the file is
+    /// closed; nothing is written beside the file. The environment's SHAPE_RESTORE_SHX=YES
+    /// asks the same. Without either, Open throws 53 saying how to ask for it.
+    void RestoreIndex(bool restaurar);
+
     /// Removes the fields marked with Delete; the attribute table is rebuilt beside the old
     /// one and renamed over it only when completely written, so a failure (a full disk
     /// included) leaves it as it was and throws 57 with the system's reason.

@@ -456,6 +456,38 @@ TEST_F(Cli, Shp2BinOptionsByNameUtf8ArgumentsAndErrors) {
     EXPECT_EQ(Lee(carpeta / "sal.bin"), antes);
 }
 
+/// Names, sizes and modification times of the files of `dir`.
+std::map<std::string, std::string> Listado(const fs::path& dir) {
+    std::map<std::string, std::string> v;
+    for (const auto& e : fs::directory_iterator(dir))
+        v[e.path().filename().string()] =
+            std::to_string(fs::file_size(e.path())) + " " +
+            std::to_string(fs::last_write_time(e.path()).time_since_epoch().count());
+    return v;
+}
+
+// A shapefile without its .shx: refused with a message saying how to ask for the index; asked
+// for, it is rebuilt away from the user's folder, which is left as it was.
+TEST_F(Cli, Shp2BinRestoresAMissingIndexWithoutTouchingItsFolder) {
+    fs::create_directories(carpeta / "datos");
+    EscribeShape(carpeta / "datos/vias.shp", SHPT_ARC, {{"Codigo", 'C', 6}},
+                 {{{{{1, 2, 0}, {3, 4, 0}}}, {std::string("0501")}},
+                  {{{{5, 6, 0}, {7, 8, 0}}}, {std::string("0502")}}});
+    fs::remove(carpeta / "datos/vias.shx");
+    const auto antes = Listado(carpeta / "datos");
+    Comprueba({{"shp2bin --output a.bin datos/vias.shp", 1, "--restore-shx"},
+               {"shp2bin --output a.bin --restore-shx --texts datos/vias.shp", 0,
+                "a.bin: 2 elements from 2 records"}});
+    ::setenv("SHAPE_RESTORE_SHX", "YES", 1);
+    Comprueba({{"shp2bin --output b.bin --code-field Codigo datos/vias.shp", 0,
+                "b.bin: 2 elements from 2 records"}});
+    ::unsetenv("SHAPE_RESTORE_SHX");
+    EXPECT_EQ(Resumenes(carpeta / "b.bin"),
+              (std::vector<std::string>{"C= 0501: (100 200 0) (300 400 0)",
+                                        "C= 0502: (500 600 0) (700 800 0)"}));
+    EXPECT_EQ(Listado(carpeta / "datos"), antes);
+}
+
 TEST_F(Cli, InfoListsElementsAndSaysWhatIsWrong) {
     std::vector<tipo_entidad> v = {
         Elemento("C=", "P1", {{-5, -6, 7}}),

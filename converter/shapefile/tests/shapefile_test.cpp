@@ -171,6 +171,26 @@ TEST_F(ShapefileTest, ErrorsCarryTheirNumbers) {
     fs::create_directory(Ruta("d.dbf"));  // a table that cannot be made leaves no half layer
     EXPECT_EQ(NumeroDe([&] { s.Open(Ruta("d.shp"), 1, 3); }), 75);
     EXPECT_FALSE(fs::exists(Ruta("d.shp")) || fs::exists(Ruta("d.shx")));
+    // Without its index: refused unless asked for; a record length that would wrap the
+    // rebuild's offset round is refused before it (shapelib would walk on for ever).
+    s.Open(Ruta("y.shp"), 1, 1);
+    CamposComunes(s);
+    s.Vertices().Add(1, 1);
+    s.WriteRecord();
+    s.CloseShapefile();
+    fs::remove(Ruta("y.shx"));
+    EXPECT_EQ(NumeroDe([&] { s.Open(Ruta("y.shp"), 0, 0); }), 53);
+    s.RestoreIndex(true);
+    s.Open(Ruta("y.shp"), 0, 0);
+    EXPECT_EQ(s.RecordCount(), 1);
+    s.CloseShapefile();
+    {
+        std::fstream f(Ruta("y.shp"), std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(104);
+        f.write("\x7f\xff\xff\xfc", 4);
+    }
+    EXPECT_EQ(NumeroDe([&] { s.Open(Ruta("y.shp"), 0, 0); }), 5);
+    EXPECT_FALSE(fs::exists(Ruta("y.shx")));
 }
 
 // Reading parts, nulls, dates and damaged records through the component is checked on real
