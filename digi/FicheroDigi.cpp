@@ -152,6 +152,10 @@ void FicheroDigi::AbreFicheroLectura(const std::string& fichero, int32_t& nfich)
 
 int64_t FicheroDigi::LongitudFichero(int32_t nfich) { return FicheroAbierto(nfich).Longitud(); }
 
+void FicheroDigi::SituaLectura(int32_t nfich, int64_t puntero) {
+    FicheroAbierto(nfich).Situa(puntero);
+}
+
 bool FicheroDigi::ElementoCortado(int32_t nfich, const tipo_entidad& entidad) {
     if (entidad.nfich != 0 || entidad.puntero < 1) return false;
     return int64_t(entidad.puntero) - 1 + entidad.tamano > FicheroAbierto(nfich).Longitud();

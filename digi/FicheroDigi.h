@@ -23,6 +23,10 @@ class FicheroDigi {
     /// Length in bytes of the open file `nfich`, as last seen: a file found cut shorter while
     /// it was read has its new length.
     int64_t LongitudFichero(int32_t nfich);
+    /// Moves the read position of the open file `nfich` to the 1-based byte `puntero`, where
+    /// the next DameEntidad reads: an element found before by its `puntero` is read again
+    /// without walking the file to it.
+    void SituaLectura(int32_t nfich, int64_t puntero);
     /// Whether `entidad`, the record DameEntidad returned last from file `nfich`, is an
     /// element cut by the end of the file: the last one (`nfich` 0 in the record), whose
     /// header counts run past the file's end. Its missing bytes read as zeros.

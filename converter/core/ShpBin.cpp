@@ -30,7 +30,7 @@ using brisquel::tipo_entidad;
 namespace {
 
 constexpr int32_t kBorrado = -99;
-constexpr int kMaximoPuntos = 32767;
+using formas::kMaximoPuntos;
 const char* const kCodigoPorDefecto = "9995";
 
 std::string Recorta(const std::string& s) {
@@ -342,18 +342,10 @@ void Interrumpe(Puerto& puerto, ResultadoShpBin& r, const std::string& mensaje) 
 
 }  // namespace
 
-double SinFalsoNorte(double y, double factor) {
-    // Coordinates with the 4,000,000 m false northing still in do not fit: drop it.
-    return y * factor > 2147483647.0 ? y - 4000000 : y;
-}
-
 int32_t Redondea32(double valor) {
-    const double r = std::nearbyint(valor);
-    // -2147483648 is a 32-bit value but the BIN writer cannot store it.
-    if (!(r >= -2147483647.0 && r <= 2147483647.0))
-        throw ShpBinError(kDesbordamiento, "Desbordamiento: " + TextoNumero(valor) +
-                                               " no cabe en un entero de 32 bits");
-    return static_cast<int32_t>(r);
+    if (const auto r = formas::Entero32(valor)) return *r;
+    throw ShpBinError(kDesbordamiento,
+                      "Desbordamiento: " + TextoNumero(valor) + " no cabe en un entero de 32 bits");
 }
 
 std::string TextoNumero(double valor) {

@@ -13,6 +13,7 @@
 #include "converter/core/Omision.h"
 #include "converter/core/Puerto.h"
 #include "converter/core/SeleccionShp.h"
+#include "converter/formas/Formas.h"
 
 namespace parvenza {
 
@@ -61,8 +62,7 @@ inline constexpr const char* kFiltroBinSalida = "Fichero BIN de Digi (*.bin)|*.b
 inline constexpr const char* kTituloBinSalida = "Elegir fichero BIN de salida";
 
 /// Message shown, before the program ends, for a part of more than 32767 vertices.
-inline constexpr const char* kMensajeMaximoPuntos =
-    "Numero máximo de puntos (32767) en una entidad superado en la entidad ";
+using formas::kMensajeMaximoPuntos;
 
 /// `ReadShape`: converts `opciones.ficheroShp` and appends the elements to
 /// `opciones.ficheroBin` in one all-or-nothing write.
@@ -145,9 +145,7 @@ void ObtengoDatosTextos(Shapefile& shp, int16_t indexCampoTexto_Rotulo,
 /// ShapefileError from the component.
 void ObtengoDatosZ(Shapefile& shp, int16_t indexCampoZ, double& ZConstante);
 
-/// `y` (metres) as the BIN file holds it at `factor` units a metre: less the 4,000,000 m false
-/// northing when the scaled value would not fit in 32 bits.
-double SinFalsoNorte(double y, double factor);
+using formas::SinFalsoNorte;
 
 /// Rounds to the nearest integer, halves to even. Throws ShpBinError 6 when the result is
 /// not a value the BIN file can hold (-2147483647 to 2147483647; NaN).

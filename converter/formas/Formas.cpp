@@ -56,4 +56,29 @@ double Rotacion(const brisquel::tipo_entidad& e) {
     return rotacion;
 }
 
+void OrientaAnilloExterior(Forma& f) {
+    const size_t n = f.x.size();
+    if (n < 3) return;
+    double suma = f.x[0] * (f.y[1] - f.y[n - 1]);
+    for (size_t i = 1; i + 1 < n; ++i) suma += f.x[i] * (f.y[i + 1] - f.y[i - 1]);
+    suma += f.x[n - 1] * (f.y[0] - f.y[n - 2]);
+    if (suma > 0) {
+        std::reverse(f.x.begin(), f.x.end());
+        std::reverse(f.y.begin(), f.y.end());
+        std::reverse(f.z.begin(), f.z.end());
+    }
+}
+
+double SinFalsoNorte(double y, double factor) {
+    // Coordinates with the 4,000,000 m false northing still in do not fit: drop it.
+    return y * factor > 2147483647.0 ? y - 4000000 : y;
+}
+
+std::optional<int32_t> Entero32(double valor) {
+    const double r = std::nearbyint(valor);
+    // -2147483648 is a 32-bit value but the BIN writer cannot store it.
+    if (!(r >= -2147483647.0 && r <= 2147483647.0)) return std::nullopt;
+    return static_cast<int32_t>(r);
+}
+
 }  // namespace parvenza::formas

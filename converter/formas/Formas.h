@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,5 +71,26 @@ void Geometria(const brisquel::tipo_entidad& e, Capa capa, double divisor, Forma
 /// A text's ROTATION value in degrees. The field holds -99.99 to 999.99: an angle outside that
 /// range is given as the same angle within 0 to 360 rather than stop the run.
 double Rotacion(const brisquel::tipo_entidad& e);
+
+/// Puts a closed ring the way the converter's polygons have their outer rings: clockwise.
+/// The sense is the sign of the ring's area summed as shapelib sums it, so a degenerate or
+/// self-crossing ring turns (or not) as it does in the shapefiles.
+void OrientaAnilloExterior(Forma& f);
+
+// From map units back to the BIN file's integers: the rules of every writer of BIN files.
+
+/// Most vertices one element holds.
+inline constexpr int kMaximoPuntos = 32767;
+/// Message of a part with more vertices, before the element's number.
+inline constexpr const char* kMensajeMaximoPuntos =
+    "Numero máximo de puntos (32767) en una entidad superado en la entidad ";
+
+/// `y` (metres) as the BIN file holds it at `factor` units a metre: less the 4,000,000 m false
+/// northing when the scaled value would not fit in 32 bits.
+double SinFalsoNorte(double y, double factor);
+
+/// `valor` rounded to the nearest integer, halves to even, when the BIN file can hold it
+/// (-2147483647 to 2147483647); nothing for a larger value or NaN.
+std::optional<int32_t> Entero32(double valor);
 
 }  // namespace parvenza::formas
