@@ -69,8 +69,7 @@ void PuertoConsola::Dibuja(bool forzar) {
 }
 
 int EstadoFinal(const Omisiones& omisiones, std::ostream& err) {
-    for (const Omision& o : omisiones)
-        err << "parvenza-cli: " << o.fichero << ": " << o.detalle << "\n";
+    for (const std::string& l : omisiones.Lineas()) err << "parvenza-cli: " << l << "\n";
     return omisiones.empty() ? kEstadoCompleto : kEstadoIncompleto;
 }
 

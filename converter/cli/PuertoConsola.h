@@ -51,8 +51,9 @@ class PuertoConsola : public Puerto {
     std::chrono::steady_clock::time_point m_ultimo{};
 };
 
-/// Lists what a finished run left out on `err`, one "parvenza-cli: FILE: what" line each, and
-/// returns the exit status: kEstadoIncompleto when anything was left out, else kEstadoCompleto.
+/// Lists what a finished run cut, replaced or left out on `err`, one "parvenza-cli: " line per
+/// file and kind (Omisiones::Lineas), and returns the exit status: kEstadoIncompleto when
+/// anything was lost, else kEstadoCompleto.
 int EstadoFinal(const Omisiones& omisiones, std::ostream& err);
 
 }  // namespace parvenza::cli

@@ -139,8 +139,7 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
             r.capas.insert(r.capas.end(), h.resultado.capas.begin(), h.resultado.capas.end());
             r.capasAnteriores.insert(r.capasAnteriores.end(), h.resultado.capasAnteriores.begin(),
                                      h.resultado.capasAnteriores.end());
-            r.omisiones.insert(r.omisiones.end(), h.resultado.omisiones.begin(),
-                               h.resultado.omisiones.end());
+            r.omisiones.Junta(h.resultado.omisiones);
             r.ficherosConvertidos += h.resultado.ficherosConvertidos;
             fallo = fallo || !h.resultado.ejecutado;
         }

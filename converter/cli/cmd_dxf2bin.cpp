@@ -26,9 +26,8 @@ struct ArgumentosDxfBin {
 
 std::string U(const std::string& s) { return brisquel::Utf8DesdeWindows1252(s); }
 
-// The summary: what was written, and everything left out or changed on the way, listed.
-// Returns whether something was left out or cut.
-bool Resumen(const OpcionesDxfBin& o, const ResultadoDxfBin& r, std::ostream& out) {
+// The summary: what was written, and the layers that took the default code.
+void Resumen(const OpcionesDxfBin& o, const ResultadoDxfBin& r, std::ostream& out) {
     out << o.ficheroBin << ": " << r.elementos << " elementos de " << r.entidades
         << " entidades DXF\n";
     if (!r.capasSinCodigo.empty()) {
@@ -36,16 +35,6 @@ bool Resumen(const OpcionesDxfBin& o, const ResultadoDxfBin& r, std::ostream& ou
         for (const auto& [capa, n] : r.capasSinCodigo) out << " " << U(capa) << "=" << n;
         out << "\n";
     }
-    if (!r.tiposOmitidos.empty()) {
-        out << "entidades que no se convierten:";
-        for (const auto& [tipo, n] : r.tiposOmitidos) out << " " << U(tipo) << "=" << n;
-        out << "\n";
-    }
-    for (const auto& omitida : r.omitidas) out << "entidad omitida: " << U(omitida) << "\n";
-    if (r.caracteresSustituidos > 0)
-        out << "caracteres sin equivalente en Windows-1252, escritos como \"?\": "
-            << r.caracteresSustituidos << "\n";
-    return !r.tiposOmitidos.empty() || !r.omitidas.empty() || r.caracteresSustituidos > 0;
 }
 
 int Dxf2Bin(const ArgumentosDxfBin& a, std::ostream& out, std::ostream& err, bool terminal) {
@@ -66,7 +55,8 @@ int Dxf2Bin(const ArgumentosDxfBin& a, std::ostream& out, std::ostream& err, boo
     dornavel::EstableceMensajero({});
     puerto.Termina();
     if (!r.escrito) return 1;  // the port has said why
-    return Resumen(o, r, out) ? 3 : 0;
+    Resumen(o, r, out);
+    return EstadoFinal(r.omisiones, err);
 }
 
 const bool registrado = RegistraSubcomando(35, [](CLI::App& app, int& estado) {

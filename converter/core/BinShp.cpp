@@ -21,6 +21,7 @@
 #include "digi/DigiError.h"
 #include "digi/Elemento.h"
 #include "digi/FicheroDigi.h"
+#include "digi/Texto1252.h"
 
 namespace fs = std::filesystem;
 
@@ -119,7 +120,18 @@ struct CapaAbierta {
     int16_t tipo = 0;
     size_t indiceResultado = 0;
     std::optional<ShapeField> polyId, codigo, texto, rotacion;
+    size_t anchoCodigo = 0, anchoTexto = 0;  ///< longer values are cut by the table
 };
+
+/// What a field of `ancho` characters cuts `valor` to, noted as the loss of element `n`.
+void AnotaCorte(Omisiones& omisiones, const std::string& fichero, const char* campo, size_t ancho,
+                const std::string& valor, int32_t n, bool conValor) {
+    if (valor.size() <= ancho) return;
+    std::string caso = "elemento " + std::to_string(n);
+    if (conValor) caso += " (" + brisquel::Utf8DesdeWindows1252(valor) + ")";
+    omisiones.Anota(
+        fichero, std::string(campo) + " cortado a " + std::to_string(ancho) + " caracteres", caso);
+}
 
 // The files after `actual` (an index of `ficheros`), one per line, for the message of a run
 // that ends the program before it reaches them.
@@ -217,7 +229,8 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
                 throw Error(kFicheroNoEncontrado, "no existe el fichero");
             if (const std::string defecto = brisquel::DefectoBin(fichero, false);
                 !defecto.empty()) {
-                resultado.omisiones.push_back({fichero, "no es un fichero BIN (" + defecto + ")"});
+                resultado.omisiones.Anota(fichero, "no es un fichero BIN, no se ha convertido",
+                                          defecto);
                 continue;
             }
             if (base != (opciones.anexar ? baseAnexo : fichero)) ultimas.clear();
@@ -238,9 +251,8 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
                 const std::string& tipo = entidad.elemento.cabecera.tipo;
                 if (entidad.nfich == 0 && tipo != "C=" && tipo != "T=") break;
                 if (digi.ElementoCortado(bin.nfich(), entidad)) {
-                    resultado.omisiones.push_back(
-                        {fichero, "byte " + std::to_string(entidad.puntero) +
-                                      ": elemento cortado por el final del fichero"});
+                    resultado.omisiones.Anota(fichero, "elemento cortado por el final del fichero",
+                                              "byte " + std::to_string(entidad.puntero));
                     break;
                 }
                 if (contador % kCadaAvance == 0) puerto.Avance(f + 1, nficheros, 1, contador);
@@ -263,6 +275,8 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
                     capa.codigo = campos.Item("Codigo");
                     capa.texto = campos.Item("Text");
                     capa.rotacion = campos.Item("Rotation");
+                    capa.anchoCodigo = static_cast<size_t>(capa.codigo->Width());
+                    capa.anchoTexto = static_cast<size_t>(capa.texto->Width());
                     // In append mode every file adds to the same layers: one entry each.
                     std::string ruta = RutaCapa(base, def.sufijo);
                     capa.indiceResultado = resultado.capas.size();
@@ -275,6 +289,8 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
                 }
                 capa.polyId->Value(contador);
                 capa.codigo->Value(codigo);
+                AnotaCorte(resultado.omisiones, fichero, "CODIGO", capa.anchoCodigo, codigo,
+                           contador, true);
                 capa.texto->Value("");
                 capa.rotacion->Value(int32_t{0});
                 if (opciones.catastro) catastro->PonCampos(*capa.escritor, capa.tipo);
@@ -282,6 +298,8 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
                 formas::Geometria(entidad, clase, divisor, forma);
                 if (entidad.Propiedad.EsTexto) {
                     capa.texto->Value(entidad.Propiedad.texto);
+                    AnotaCorte(resultado.omisiones, fichero, "TEXT", capa.anchoTexto,
+                               entidad.Propiedad.texto, contador, false);
                     capa.rotacion->Value(formas::Rotacion(entidad));
                 }
                 auto vertices = capa.escritor->Vertices();

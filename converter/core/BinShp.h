@@ -62,8 +62,9 @@ struct ResultadoBinShp {
     /// (another choice of options): named for the user, never removed.
     std::vector<std::string> capasAnteriores;
     int ficherosConvertidos = 0;  ///< BIN files read through, skipped ones not counted
-    /// What of the BIN files did not reach the layers, each naming its file: a file that is
-    /// not a BIN file (skipped whole), an element cut by the end of its file (at its byte).
+    /// What of the BIN files did not reach the layers whole, each naming its file: a file
+    /// that is not a BIN file (skipped whole), an element cut by the end of its file (at its
+    /// byte), a code or text longer than its field (cut, by element ordinal).
     Omisiones omisiones;
 };
 

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -83,8 +84,11 @@ void EscribeTodo(int fd, const std::string& s) {
             out << "C\t" << c.tipo << "\t" << c.registros << "\t" << Escapa(c.ruta) << "\n";
         for (const std::string& a : r.capasAnteriores) out << "A\t" << Escapa(a) << "\n";
         out << "F\t" << r.ficherosConvertidos << "\n";
-        for (const Omision& m : r.omisiones)
-            out << "O\t" << Escapa(m.fichero) << "\t" << Escapa(m.detalle) << "\n";
+        for (const Omision& m : r.omisiones) {
+            out << "O\t" << m.veces << "\t" << Escapa(m.fichero) << "\t" << Escapa(m.clase);
+            for (const std::string& c : m.casos) out << "\t" << Escapa(c);
+            out << "\n";
+        }
     } catch (const std::exception& e) {
         out << "E\t" << Escapa(e.what()) << "\n";
         estado = 1;
@@ -121,10 +125,15 @@ void LeeInforme(const std::string& texto, HojaParalela& hoja) {
         } else if (clase == "F") {
             hoja.resultado.ficherosConvertidos = std::atoi(resto.c_str());
         } else if (clase == "O") {
-            const size_t t = resto.find('\t');
-            hoja.resultado.omisiones.push_back(
-                {Desescapa(resto.substr(0, t)),
-                 t == std::string::npos ? std::string() : Desescapa(resto.substr(t + 1))});
+            std::vector<std::string> campos;
+            for (size_t i = 0, t; i <= resto.size(); i = t + 1) {
+                t = std::min(resto.find('\t', i), resto.size());
+                campos.push_back(Desescapa(resto.substr(i, t - i)));
+            }
+            if (campos.size() < 3) continue;
+            Omision o{campos[1], campos[2], std::atoll(campos[0].c_str()), {}};
+            o.casos.assign(campos.begin() + 3, campos.end());
+            hoja.resultado.omisiones.Suma(o);
         } else if (clase == "M") {
             hoja.avisos.push_back(Desescapa(resto));
         } else if (clase == "E") {

@@ -140,6 +140,7 @@ ResultadoDxfBin DxfABin(const OpcionesDxfBin& o, Puerto& puerto) {
         const std::string& fichero = o.ficherosDxf[k];
         int32_t n = 0;
         int64_t i = 0;
+        int64_t sustituidos = 0;  // the reader's count when the last entity was handed over
         // Progress by the bytes read would need the reader's position: by file is enough.
         puerto.Progreso(static_cast<double>(k) / nFicheros);
         try {
@@ -151,12 +152,16 @@ ResultadoDxfBin DxfABin(const OpcionesDxfBin& o, Puerto& puerto) {
                     ++i;
                     const AlmacenBin::Marca antes = c.elementos.Estado();
                     const std::string tipo = entidad.Tipo;
+                    const std::string caso = "entidad " + std::to_string(i) + " (" + tipo + ")";
+                    const int64_t ahora = dxf.Resumen().CaracteresSustituidos;
+                    if (ahora > sustituidos)
+                        r.omisiones.Anota(fichero, kCaracteresSustituidos, caso);
+                    sustituidos = ahora;
                     try {
                         ConvierteEntidad(c, std::move(entidad));
                     } catch (const std::exception& e) {
                         c.elementos.Vuelve(antes);
-                        r.omitidas.push_back(fichero + ", entidad " + std::to_string(i) + " (" +
-                                             tipo + "): " + e.what());
+                        r.omisiones.Anota(fichero, "entidades omitidas", caso + ": " + e.what());
                     }
                 },
                 n);
@@ -166,8 +171,9 @@ ResultadoDxfBin DxfABin(const OpcionesDxfBin& o, Puerto& puerto) {
         }
         dxf.CierraFicheroDxf(fichero, n);
         const auto& resumen = dxf.Resumen();
-        for (const auto& [tipo, cuantas] : resumen.TiposOmitidos) r.tiposOmitidos[tipo] += cuantas;
-        r.caracteresSustituidos += resumen.CaracteresSustituidos;
+        for (const auto& [tipo, cuantas] : resumen.TiposOmitidos)
+            r.omisiones.Suma(
+                {fichero, "entidades " + tipo + ", de una clase que no se convierte", cuantas, {}});
     }
 
     puerto.Progreso(1);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "converter/core/Omision.h"
 #include "converter/core/Puerto.h"
 
 namespace parvenza {
@@ -28,12 +29,10 @@ struct ResultadoDxfBin {
     int64_t elementos = 0;  ///< elements appended
     /// Layers the table lacks -> entities that got `codigo`.
     std::map<std::string, int64_t> capasSinCodigo;
-    /// Entities left out: "FILE, entidad N (KIND): why".
-    std::vector<std::string> omitidas;
-    /// Entity kinds the reader does not convert -> count, over every file.
-    std::map<std::string, int64_t> tiposOmitidos;
-    int64_t caracteresSustituidos = 0;  ///< characters 1252 lacks, written as "?"
-    std::string error;                  ///< why nothing was written, when `escrito` is false
+    /// By file: entities left out ("entidad N (KIND): why"), entity kinds the reader does not
+    /// convert (counted), entities with characters Windows-1252 lacks, written as "?".
+    Omisiones omisiones;
+    std::string error;  ///< why nothing was written, when `escrito` is false
 };
 
 /// Converts every file of `opciones.ficherosDxf`, in order, and appends the elements to
@@ -43,7 +42,8 @@ struct ResultadoDxfBin {
 /// scaled by `factorUnidades` and rounded halves to even, less the 4,000,000 m false
 /// northing when y would not fit, as shp2bin does.
 /// An entity that does not fit a BIN element (more than 32767 vertices, a value out of
-/// range, a code longer than 7 characters) is left out and listed; the run goes on. A layer
+/// range, a code longer than 7 characters) is left out and listed in `omisiones`; the run
+/// goes on. A layer
 /// table that cannot be read or has a bad line, a DXF file that cannot be read, or a failed
 /// write is reported through `puerto` (critical message) and leaves the BIN file as it was.
 /// Never throws for bad input; the result says what happened.

@@ -114,6 +114,8 @@ struct Contexto {
     // Whether the coordinates may be degrees: their extent, and vertices the rounding joined.
     double xmin = HUGE_VAL, ymin = HUGE_VAL, xmax = -HUGE_VAL, ymax = -HUGE_VAL;
     int64_t juntados = 0;
+    bool poligonos = false;
+    int agujeros = 0;  // of the record converted last: holes that became filled polygons
 };
 
 std::string CodigoDe(Contexto& c) {
@@ -197,6 +199,9 @@ void ConvierteRegistro(Contexto& c, int32_t registro) {
     // a feature that is not there.
     const int nPartes = c.multipunto ? vertices.Count() : partes.Count();
     const double fraccion = static_cast<double>(registro) / c.total;
+    // Rings turning counter-clockwise are holes when the record has an outer (clockwise) one:
+    // a BIN element has no holes, so each becomes a filled polygon of its own.
+    int antihorarios = 0, horarios = 0;
     for (int p = 1; p <= nPartes; ++p) {
         const ShapePart parte = c.multipunto ? ShapePart{p, p} : partes.Item(p);
         const int n = parte.LastVertex - parte.FirstVertex + 1;
@@ -219,9 +224,14 @@ void ConvierteRegistro(Contexto& c, int32_t registro) {
         auto& coords = e.elemento.coordenadas;
         coords.clear();
         coords.reserve(n);
-        ShapeVertex anterior;
+        ShapeVertex anterior, primero;
+        double area2 = 0;
         for (int i = parte.FirstVertex; i <= parte.LastVertex; ++i) {
             const ShapeVertex v = vertices.Item(i);
+            if (i == parte.FirstVertex)
+                primero = v;
+            else
+                area2 += anterior.X * v.Y - v.X * anterior.Y;
             c.xmin = std::min(c.xmin, v.X), c.xmax = std::max(c.xmax, v.X);
             c.ymin = std::min(c.ymin, v.Y), c.ymax = std::max(c.ymax, v.Y);
             Fpunto3d punto;
@@ -233,6 +243,11 @@ void ConvierteRegistro(Contexto& c, int32_t registro) {
                 ++c.juntados;
             anterior = v;
             coords.push_back(punto);
+        }
+        if (c.poligonos) {
+            area2 += anterior.X * primero.Y - primero.X * anterior.Y;
+            antihorarios += area2 > 0;
+            horarios += area2 < 0;
         }
         if (cab.tipo == "C=") {
             // The writer works these out again; doing it here turns a closed line whose area
@@ -250,6 +265,7 @@ void ConvierteRegistro(Contexto& c, int32_t registro) {
         c.elementos.Guarda(e, texto);
         c.puerto.Progreso(fraccion);
     }
+    c.agujeros = horarios > 0 ? antihorarios : 0;
 }
 
 std::string NombreCampoElegido(const char* que, int k) {
@@ -489,6 +505,7 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
     c.atributos = atributos;
     const int tipo = shp.ShapeType();
     c.multipunto = tipo == 8 || tipo == 18 || tipo == 28;
+    c.poligonos = tipo == 5 || tipo == 15 || tipo == 25;
     // Vertices take at least 16 bytes of the .shp: reserved space never touched costs nothing.
     std::error_code ec;
     const auto bytesShp = std::filesystem::file_size(o.ficheroShp, ec);
@@ -496,17 +513,27 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
 
     for (int32_t registro = 1; registro <= c.total; ++registro) {
         const AlmacenBin::Marca antes = elementos.Estado();
+        const int64_t perdidas = shp.LossyTexts();
+        // Listed as the run's counter minus one: the record's number counted from 0, as
+        // shapelib and GDAL number features.
+        const std::string numero = "registro " + std::to_string(registro - 1);
         try {
             shp.MoveTo(registro);
             ConvierteRegistro(c, registro);
+            if (elementos.size() == antes.elementos)
+                r.omisiones.Anota(o.ficheroShp, "registros sin geometría, no convertidos", numero);
+            if (c.agujeros > 0)
+                r.omisiones.Anota(
+                    o.ficheroShp,
+                    "polígonos con agujeros: cada agujero, un polígono relleno aparte", numero);
+            if (shp.LossyTexts() != perdidas)
+                r.omisiones.Anota(o.ficheroShp, kCaracteresSustituidos, numero);
         } catch (const Error& e) {
             // A record the component cannot read, or a value the BIN file cannot hold.
             elementos.Vuelve(antes);
-            // Listed as the run's counter minus one: the record's number counted from 0,
-            // as shapelib and GDAL number features.
             r.registrosErroneos.push_back(registro - 1);
-            r.omisiones.push_back({o.ficheroShp, "registro " + std::to_string(registro - 1) + ": " +
-                                                     SinFichero(e.what(), o.ficheroShp)});
+            r.omisiones.Anota(o.ficheroShp, "registros omitidos",
+                              numero + ": " + SinFichero(e.what(), o.ficheroShp));
         }
         r.registros = registro;
     }

@@ -49,7 +49,9 @@ struct ResultadoShpBin {
     int32_t registros = 0;  ///< records visited
     int64_t elementos = 0;  ///< elements appended
     std::vector<int32_t> registrosErroneos;  ///< as listed in the summary message
-    Omisiones omisiones;    ///< each record left out: "registro N: why" (N as in the summary)
+    /// Records left out ("registro N: why", N as in the summary), without geometry, with
+    /// holes written as filled polygons, or with characters Windows-1252 lacks.
+    Omisiones omisiones;
     std::string error;      ///< why nothing was written, when `escrito` is false
     bool enGrados = false;  ///< refused: the coordinates are degrees
 };

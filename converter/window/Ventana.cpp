@@ -132,6 +132,7 @@ std::vector<std::string> LineasResultado(const OpcionesBinShp& opciones, const R
         lineas.push_back(ruta +
                          ": capa de una ejecución anterior que esta no ha escrito; queda "
                          "como estaba");
+    for (std::string& l : r.omisiones.Lineas()) lineas.push_back(std::move(l));
     return lineas;
 }
 
@@ -151,6 +152,7 @@ std::vector<std::string> LineasResultado(const OpcionesShpBin& opciones, const R
             l += (i ? ", " : " ") + std::to_string(r.registrosErroneos[i]);
         lineas.push_back(l);
     }
+    for (std::string& l : r.omisiones.Lineas()) lineas.push_back(std::move(l));
     return lineas;
 }
 

@@ -37,11 +37,12 @@ inline constexpr double kTwipsPorPixel = 15.0;
 /// fraction of 0 resets it.
 double AnchoMarcador(double anchoPista, double anchoActual, double iporciento);
 
-/// The result list of a BIN-to-shapefile run: each layer with its records, the totals, and
-/// the layers of earlier runs that this one left as they were.
+/// The result list of a BIN-to-shapefile run: each layer with its records, the totals, the
+/// layers of earlier runs that this one left as they were, and what it cut or left out.
 std::vector<std::string> LineasResultado(const OpcionesBinShp& opciones, const ResultadoBinShp& r);
-/// The result list of a shapefile-to-BIN run: the elements appended and the records left out,
-/// or, when nothing was written, why and that the BIN file is as it was.
+/// The result list of a shapefile-to-BIN run: the elements appended, the records left out and
+/// what was replaced on the way, or, when nothing was written, why and that the BIN file is as
+/// it was.
 std::vector<std::string> LineasResultado(const OpcionesShpBin& opciones, const ResultadoShpBin& r);
 
 class LineaRuta;
