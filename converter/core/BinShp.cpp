@@ -123,6 +123,21 @@ struct CapaAbierta {
     size_t anchoCodigo = 0, anchoTexto = 0;  ///< longer values are cut by the table
 };
 
+/// Notes element `n` when its code or text holds bytes Windows-1252 leaves undefined: the
+/// table declares that page, so no reader can show them.
+void AnotaIndefinidos(Omisiones& omisiones, const std::string& fichero, const std::string& codigo,
+                      const std::string& texto, int32_t n) {
+    auto indefinido = [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
+    };
+    if (std::none_of(codigo.begin(), codigo.end(), indefinido) &&
+        std::none_of(texto.begin(), texto.end(), indefinido))
+        return;
+    omisiones.Anota(fichero, "caracteres que Windows-1252 no define, escritos tal cual",
+                    "elemento " + std::to_string(n));
+}
+
 /// What a field of `ancho` characters cuts `valor` to, noted as the loss of element `n`.
 void AnotaCorte(Omisiones& omisiones, const std::string& fichero, const char* campo, size_t ancho,
                 const std::string& valor, int32_t n, bool conValor) {
@@ -295,6 +310,9 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
                 capa.rotacion->Value(int32_t{0});
                 if (opciones.catastro) catastro->PonCampos(*capa.escritor, capa.tipo);
 
+                AnotaIndefinidos(resultado.omisiones, fichero, codigo,
+                                 entidad.Propiedad.EsTexto ? entidad.Propiedad.texto : "",
+                                 contador);
                 formas::Geometria(entidad, clase, divisor, forma);
                 if (entidad.Propiedad.EsTexto) {
                     capa.texto->Value(entidad.Propiedad.texto);

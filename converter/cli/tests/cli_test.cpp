@@ -462,6 +462,7 @@ TEST_F(Cli, Shp2BinOptionsByNameUtf8ArgumentsAndErrors) {
 TEST_F(Cli, LossesListedByKindWithTheirFirstPlaces) {
     std::vector<tipo_entidad> codigos(7, Elemento("C=", "1234567", {{0, 0, 0}, {5, 5, 0}}));
     codigos.push_back(Elemento("T=", "0901", {{1000, 2000, 0}}, {}, std::string(60, 'x')));
+    codigos.push_back(Elemento("T=", "0901", {{1000, 2000, 0}}, {}, "a\x81"));
     EscribeBin("largos.bin", codigos);
     EscribeShape(carpeta / "nihon.shp", SHPT_POINT, {{"NOMBRE", 'C', 20}},
                  {{{{{1, 2, 0}}},
@@ -481,6 +482,8 @@ TEST_F(Cli, LossesListedByKindWithTheirFirstPlaces) {
          "./largos.bin: CODIGO cortado a 6 caracteres (7): elemento 1 (1234567); elemento 2 "
          "(1234567); elemento 3 (1234567); elemento 4 (1234567); elemento 5 (1234567); y 2 más\n"},
         {"bin2shp largos.bin", 3, "./largos.bin: TEXT cortado a 50 caracteres: elemento 8\n"},
+        {"bin2shp largos.bin", 3,
+         "./largos.bin: caracteres que Windows-1252 no define, escritos tal cual: elemento 9\n"},
         {"shp2bin --output n.bin --texts --text-field NOMBRE nihon.shp", 3,
          "./nihon.shp: " + sustituidos + ": registro 0\n"},
         {"shp2bin --output h.bin hueco.shp", 3,
@@ -488,6 +491,10 @@ TEST_F(Cli, LossesListedByKindWithTheirFirstPlaces) {
          "registro 1\n"},
         {"shp2bin --output h.bin hueco.shp", 3,
          "./hueco.shp: registros sin geometría, no convertidos: registro 2\n"},
+        // Sheets converted at once report their losses as a serial run does.
+        {"bin2shp --all-in-folder --jobs 2 largos.bin", 3,
+         "./largos.bin: CODIGO cortado a 6 caracteres (7): elemento 1 (1234567); elemento 2 "
+         "(1234567); elemento 3 (1234567); elemento 4 (1234567); elemento 5 (1234567); y 2 más\n"},
     };
     Comprueba(std::vector<Caso>(std::begin(casos), std::end(casos)));
     EXPECT_EQ(Resumenes(carpeta / "n.bin"), std::vector<std::string>{"T= 140100: (100 200 0) '?\xF3"

@@ -598,6 +598,9 @@ TEST_F(VentanaTest, BandaShpABin) {
               Cifras(cli, "^.*: (\\d+) elements from (\\d+) records, (\\d+) records left out$"))
         << resultado.toStdString() << cli.toStdString();
     EXPECT_TRUE(resultado.startsWith(QString::fromStdString(bin) + ": "));
+    EXPECT_TRUE(
+        resultado.contains(QString::fromStdString(shp) + ": registros omitidos: registro 2: "))
+        << resultado.toStdString();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(v->AnchoMarcadorTwips(), 0);
 
