@@ -80,6 +80,17 @@ std::string Entrada(const std::vector<CampoDbf>& campos, const std::string& nomb
     throw ErrorUso{std::string(opcion) + " " + nombre + ": " + tabla + " has no such field"};
 }
 
+/// A value typed for the BIN file, in Windows-1252; a character that page lacks would be
+/// written as "?" in every element, so it is refused.
+std::string En1252(const std::string& valor, const char* opcion) {
+    bool exacto = true;
+    std::string r = brisquel::Windows1252DesdeUtf8(valor, '?', &exacto);
+    if (!exacto)
+        throw ErrorUso{std::string(opcion) + " " + valor +
+                       ": lleva caracteres que Windows-1252 no tiene"};
+    return r;
+}
+
 void Numero(const std::string& texto, const char* opcion) {
     try {
         NumeroDeTexto(texto);
@@ -114,7 +125,7 @@ OpcionesShpBin Opciones(const ArgumentosShpBin& a) {
 
     if (!a.campoCodigo.empty())
         EligeTablaDbf1(s, 9, entrada(a.campoCodigo, kFiltrosTablaDbf1[9], "--code-field"));
-    o.txtCodigo = brisquel::Windows1252DesdeUtf8(a.codigo);
+    o.txtCodigo = En1252(a.codigo, "--code");
 
     if (a.textos) {
         const int16_t tipo = ChequeaTipoShp(o.ficheroShp, a.restaurarShx);
@@ -132,7 +143,7 @@ OpcionesShpBin Opciones(const ArgumentosShpBin& a) {
         Numero(a.altura, "--height");
         Numero(a.justificacion, "--justification");
         Numero(a.giro, "--rotation");
-        o.txtTextoRotulo = brisquel::Windows1252DesdeUtf8(a.texto);
+        o.txtTextoRotulo = En1252(a.texto, "--text");
         o.txtTextoAltura = a.altura;
         o.txtTextoJustificacion = a.justificacion;
         o.txtTextoGiro = a.giro;

@@ -453,6 +453,7 @@ TEST_F(Cli, Shp2BinOptionsByNameUtf8ArgumentsAndErrors) {
                 "first field"},  // index 0 means "none"
                {"shp2bin --output sal.bin nohay.shp", 2, "nohay.shp"},
                {"shp2bin --output sal.bin --encoding KLINGON vias.shp", 2, "KLINGON"},
+               {"shp2bin --output sal.bin --texts --text 日本 vias.shp", 2, "Windows-1252"},
                {"shp2bin --output sal.bin sintabla.shp", 1, "sintabla.dbf"}});
     EXPECT_EQ(Lee(carpeta / "sal.bin"), antes);
 }
