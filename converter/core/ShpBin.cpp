@@ -516,24 +516,25 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
         const int64_t perdidas = shp.LossyTexts();
         // Listed as the run's counter minus one: the record's number counted from 0, as
         // shapelib and GDAL number features.
-        const std::string numero = "registro " + std::to_string(registro - 1);
+        auto numero = [registro] { return "registro " + std::to_string(registro - 1); };
         try {
             shp.MoveTo(registro);
             ConvierteRegistro(c, registro);
             if (elementos.size() == antes.elementos)
-                r.omisiones.Anota(o.ficheroShp, "registros sin geometría, no convertidos", numero);
+                r.omisiones.Anota(o.ficheroShp, "registros sin geometría, no convertidos",
+                                  numero());
             if (c.agujeros > 0)
                 r.omisiones.Anota(
                     o.ficheroShp,
-                    "polígonos con agujeros: cada agujero, un polígono relleno aparte", numero);
+                    "polígonos con agujeros: cada agujero, un polígono relleno aparte", numero());
             if (shp.LossyTexts() != perdidas)
-                r.omisiones.Anota(o.ficheroShp, kCaracteresSustituidos, numero);
+                r.omisiones.Anota(o.ficheroShp, kCaracteresSustituidos, numero());
         } catch (const Error& e) {
             // A record the component cannot read, or a value the BIN file cannot hold.
             elementos.Vuelve(antes);
             r.registrosErroneos.push_back(registro - 1);
             r.omisiones.Anota(o.ficheroShp, "registros omitidos",
-                              numero + ": " + SinFichero(e.what(), o.ficheroShp));
+                              numero() + ": " + SinFichero(e.what(), o.ficheroShp));
         }
         r.registros = registro;
     }
