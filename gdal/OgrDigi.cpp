@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 #include <mutex>
 
@@ -60,6 +61,27 @@ int32_t Entero(double v, const char* que) {
     if (const auto r = formas::Entero32(v)) return *r;
     throw parvenza::Error(kDesbordamiento, std::string(que) + " no cabe en el fichero BIN: " +
                                                CPLSPrintf("%.15g", v));
+}
+
+/// The links of an element as a JSON list: [{"tabla":1,"registro":2,"resto":"A"}], built by
+/// hand since a sheet may have a million of them.
+std::string ListaJson(const std::vector<brisquel::Fatrib>& enlaces) {
+    std::string j = "[";
+    for (const brisquel::Fatrib& a : enlaces) {
+        if (j.size() > 1) j += ',';
+        j += "{\"tabla\":" + std::to_string(a.idTabla) +
+             ",\"registro\":" + std::to_string(a.nregistro) + ",\"resto\":\"";
+        for (const char c : Utf8(brisquel::TextoLimpio(a.resto))) {
+            if (c == '"' || c == '\\')
+                j += {'\\', c};
+            else if (static_cast<unsigned char>(c) < 0x20)
+                j += CPLSPrintf("\\u%04x", c);
+            else
+                j += c;
+        }
+        j += "\"}";
+    }
+    return j + "]";
 }
 
 /// The vertices of every part of a geometry, polygon rings closed.
@@ -209,16 +231,28 @@ CapaDigi::~CapaDigi() {
     CSLDestroy(m_opciones);
 }
 
-void CapaDigi::Anota(const Entrada& e) {
-    m_entradas.push_back(e);
-    if (e.caja.IsInit()) m_extension.Merge(e.caja);
+void CapaDigi::Toma(std::vector<Entrada>&& entradas) {
+    m_entradas = std::move(entradas);
+    m_entradas.shrink_to_fit();
+    const double d = m_hoja.Divisor();
+    for (const Entrada& e : m_entradas)
+        if (e.xmin <= e.xmax) {
+            m_extension.Merge(e.xmin / d, e.ymin / d);
+            m_extension.Merge(e.xmax / d, e.ymax / d);
+        }
 }
 
 OGRFeature* CapaDigi::GetNextFeature() {
+    // The filter in file units, one unit wider so no rounding leaves an element out.
+    const double d = m_hoja.Divisor();
+    const double xmin = m_sFilterEnvelope.MinX * d - 1, xmax = m_sFilterEnvelope.MaxX * d + 1;
+    const double ymin = m_sFilterEnvelope.MinY * d - 1, ymax = m_sFilterEnvelope.MaxY * d + 1;
     while (m_siguiente < m_entradas.size()) {
         const Entrada& e = m_entradas[m_siguiente++];
-        // The stored extent rules the element out without reading it.
-        if (m_poFilterGeom && !m_sFilterEnvelope.Intersects(e.caja)) continue;
+        // The extent found at opening rules the element out without reading it.
+        if (m_poFilterGeom &&
+            (e.xmin > e.xmax || e.xmax < xmin || e.xmin > xmax || e.ymax < ymin || e.ymin > ymax))
+            continue;
         OGRFeature* r = Rasgo(e);
         if (r == nullptr) return nullptr;
         if ((m_poFilterGeom == nullptr || FilterGeometry(r->GetGeometryRef())) &&
@@ -279,26 +313,17 @@ OGRFeature* CapaDigi::Rasgo(const Entrada& en) {
     r->SetField(kCodigo7, Utf8(codigo).c_str());
     const double divisor = m_hoja.Divisor();
     if (e.Propiedad.EsTexto) {
-        r->SetField(kTexto, Utf8(e.Propiedad.texto).c_str());
+        // An empty text is null, as a shapefile reads back.
+        if (!e.Propiedad.texto.empty()) r->SetField(kTexto, Utf8(e.Propiedad.texto).c_str());
         r->SetField(kRotacion, formas::Rotacion(e));
         r->SetField(kAltura, e.elemento.rango.xlib / divisor);
         r->SetField(kJustificacion, e.elemento.rango.ylib);
     } else {
-        // As bin2shp writes them for every other element.
-        r->SetField(kTexto, "");
+        // As the shapefiles bin2shp writes read back: no text, rotation 0.
         r->SetField(kRotacion, 0.0);
     }
-    if (!e.elemento.atributos.empty()) {
-        CPLJSONArray lista;
-        for (const brisquel::Fatrib& a : e.elemento.atributos) {
-            CPLJSONObject enlace;
-            enlace.Add("tabla", a.idTabla);
-            enlace.Add("registro", a.nregistro);
-            enlace.Add("resto", Utf8(brisquel::TextoLimpio(a.resto)));
-            lista.Add(enlace);
-        }
-        r->SetField(kEnlaces, lista.Format(CPLJSONObject::PrettyFormat::Plain).c_str());
-    }
+    if (!e.elemento.atributos.empty())
+        r->SetField(kEnlaces, ListaJson(e.elemento.atributos).c_str());
 
     formas::Geometria(e, m_capa, divisor, forma);
     const size_t n = forma.x.size();
@@ -345,6 +370,34 @@ int HojaDigi::Identifica(GDALOpenInfo* info) {
 
 namespace {
 
+/// Widens `en`'s extent by the shape of `e` in layer `clase`; whether it has a height.
+bool Caja(const brisquel::tipo_entidad& e, formas::Capa clase, double divisor, formas::Forma& forma,
+          Entrada& en) {
+    bool conZ = false;
+    auto anade = [&](int32_t x, int32_t y, int32_t z) {
+        en.xmin = std::min(en.xmin, x), en.xmax = std::max(en.xmax, x);
+        en.ymin = std::min(en.ymin, y), en.ymax = std::max(en.ymax, y);
+        conZ = conZ || z != 0;
+    };
+    const auto& puntos = e.elemento.coordenadas;
+    if (!e.Propiedad.EsTexto) {
+        const size_t n =
+            std::min(puntos.size(), size_t(std::max<int16_t>(e.elemento.cabecera.npuntos, 0)));
+        for (size_t i = 0; i < n; ++i) anade(puntos[i].x, puntos[i].y, puntos[i].z);
+        return conZ;
+    }
+    // A text's run ends off the file's grid: its end rounded outwards.
+    formas::Geometria(e, clase, divisor, forma);
+    for (size_t i = 0; i < forma.x.size(); ++i) {
+        const double x = forma.x[i] * divisor, y = forma.y[i] * divisor;
+        auto entero = [](double v) { return int32_t(std::clamp(v, -2147483647.0, 2147483647.0)); };
+        anade(entero(std::floor(x)), entero(std::floor(y)), 0);
+        anade(entero(std::ceil(x)), entero(std::ceil(y)), 0);
+        conZ = conZ || forma.z[i] != 0;
+    }
+    return conZ;
+}
+
 /// The unit divisor of the option UNITS (cm, mm), or 0 after a GDAL error.
 double DivisorDe(char** opciones) {
     const char* u = CSLFetchNameValueDef(opciones, "UNITS", "cm");
@@ -387,6 +440,10 @@ GDALDataset* HojaDigi::Abre(GDALOpenInfo* info) {
 // keep what came before it.
 bool HojaDigi::Recorre(const std::string& textos) {
     std::array<std::vector<Entrada>, formas::kCapas.size()> entradas;
+    // Room for every element of 60 bytes or more (all but lines of no points); pages never
+    // touched cost nothing.
+    const int64_t maximo = m_digi.LongitudFichero(m_nfich) / 60 + 1;
+    for (auto& v : entradas) v.reserve(size_t(std::min<int64_t>(maximo, 1 << 24)));
     bool conZ = false;
     formas::Forma forma;
     brisquel::tipo_entidad& e = m_entidad;
@@ -411,18 +468,14 @@ bool HojaDigi::Recorre(const std::string& textos) {
                     clases = {formas::kTextosLinea, formas::kTextosPunto};
                 for (const formas::Capa clase : clases) {
                     if (clase == formas::kNingunaCapa) continue;
-                    formas::Geometria(e, clase, m_divisor, forma);
-                    Entrada en{e.puntero, contador, {}};
-                    for (size_t i = 0; i < forma.x.size(); ++i) {
-                        en.caja.Merge(forma.x[i], forma.y[i]);
-                        conZ = conZ || forma.z[i] != 0;
-                    }
+                    Entrada en{e.puntero, contador, INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+                    conZ = Caja(e, clase, m_divisor, forma, en) || conZ;
                     entradas[clase].push_back(en);
                 }
             } while (e.nfich != 0);
     } catch (const std::exception& ex) {
         CPLError(CE_Warning, CPLE_AppDefined, "%s; se leen los %d elementos anteriores", ex.what(),
-                 contador - 1);
+                 contador);
     }
     const std::string base = CPLGetBasename(m_ruta.c_str());
     for (size_t c = 0; c < entradas.size(); ++c) {
@@ -431,8 +484,7 @@ bool HojaDigi::Recorre(const std::string& textos) {
         sufijo.resize(sufijo.size() - 4);  // without ".shp"
         auto capa =
             std::make_unique<CapaDigi>(*this, base + sufijo, formas::Capa(c), conZ, nullptr);
-        for (const Entrada& en : entradas[c]) capa->Anota(en);
-        std::vector<Entrada>().swap(entradas[c]);
+        capa->Toma(std::move(entradas[c]));
         m_capas.push_back(std::move(capa));
     }
     return true;

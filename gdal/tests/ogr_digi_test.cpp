@@ -103,8 +103,11 @@ TEST_F(Digi, LeeLaHojaComoLaEscribeBin2shp) {
             ASSERT_TRUE(r);
             EXPECT_EQ(r->GetFID(), e->GetFieldAsInteger64("POLY_ID"));
             EXPECT_EQ(r->GetFieldAsInteger64("POLY_ID"), e->GetFieldAsInteger64("POLY_ID"));
-            for (const char* campo : {"CODIGO", "TEXT"})
+            for (const char* campo : {"CODIGO", "TEXT"}) {
                 EXPECT_STREQ(r->GetFieldAsString(campo), e->GetFieldAsString(campo));
+                EXPECT_EQ(r->IsFieldSetAndNotNull(r->GetFieldIndex(campo)),
+                          e->IsFieldSetAndNotNull(e->GetFieldIndex(campo)));
+            }
             EXPECT_NEAR(r->GetFieldAsDouble("ROTATION"), e->GetFieldAsDouble("ROTATION"), 0.005);
             const auto v = Vertices(r->GetGeometryRef()), w = Vertices(e->GetGeometryRef());
             ASSERT_EQ(v.size(), w.size());
