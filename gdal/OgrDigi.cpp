@@ -478,6 +478,25 @@ bool HojaDigi::Recorre(const std::string& textos) {
                  contador);
     }
     const std::string base = CPLGetBasename(m_ruta.c_str());
+    // The sheet's coordinate system, from a .prj beside it as bin2shp takes it.
+    OGRSpatialReference* srs = nullptr;
+    for (const char* extension : {"prj", "PRJ"}) {
+        const std::string prj = CPLResetExtension(m_ruta.c_str(), extension);
+        VSIStatBufL estado;
+        if (srs != nullptr || VSIStatL(prj.c_str(), &estado) != 0) continue;
+        GByte* datos = nullptr;
+        if (!VSIIngestFile(nullptr, prj.c_str(), &datos, nullptr, 1 << 20)) continue;
+        const std::string wkt = reinterpret_cast<const char*>(datos);
+        VSIFree(datos);
+        srs = new OGRSpatialReference();
+        srs->SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+        if (srs->importFromWkt(wkt.c_str()) != OGRERR_NONE) {
+            CPLError(CE_Warning, CPLE_AppDefined, "%s: no es un sistema de coordenadas",
+                     prj.c_str());
+            srs->Release();
+            srs = nullptr;
+        }
+    }
     for (size_t c = 0; c < entradas.size(); ++c) {
         if (entradas[c].empty()) continue;
         std::string sufijo = formas::kCapas[c].sufijo;
@@ -485,8 +504,10 @@ bool HojaDigi::Recorre(const std::string& textos) {
         auto capa =
             std::make_unique<CapaDigi>(*this, base + sufijo, formas::Capa(c), conZ, nullptr);
         capa->Toma(std::move(entradas[c]));
+        if (srs != nullptr) capa->GetLayerDefn()->GetGeomFieldDefn(0)->SetSpatialRef(srs);
         m_capas.push_back(std::move(capa));
     }
+    if (srs != nullptr) srs->Release();
     return true;
 }
 

@@ -82,6 +82,13 @@ TEST_F(Digi, LeeLaHojaComoLaEscribeBin2shp) {
               std::string::npos);
     EXPECT_NE(Ejecuta("ogrinfo --format Digi").first.find("CODE_FIELD"), std::string::npos);
     const std::string bin = CopiaHoja();
+    OGRSpatialReference etrs89;  // the sheet's own .prj, which bin2shp copies to every layer
+    etrs89.importFromEPSG(25830);
+    etrs89.morphToESRI();
+    char* wkt = nullptr;
+    etrs89.exportToWkt(&wkt);
+    Escribe(Ruta("hoja.prj"), wkt);
+    CPLFree(wkt);
     const auto [salida, estado] = Ejecuta(std::string(PARVENZA_CLI) + " bin2shp --3d " + bin);
     ASSERT_EQ(estado, 0) << salida;
     Hoja hoja = Abre(bin);
@@ -98,6 +105,8 @@ TEST_F(Digi, LeeLaHojaComoLaEscribeBin2shp) {
         ++capas;
         EXPECT_EQ(capa->GetFeatureCount(), esperada->GetFeatureCount());
         EXPECT_EQ(capa->GetGeomType(), esperada->GetGeomType());
+        ASSERT_NE(capa->GetSpatialRef(), nullptr);
+        EXPECT_TRUE(capa->GetSpatialRef()->IsSame(esperada->GetSpatialRef()));
         for (auto& e : *esperada) {
             std::unique_ptr<OGRFeature> r(capa->GetNextFeature());
             ASSERT_TRUE(r);
