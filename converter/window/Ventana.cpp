@@ -31,6 +31,7 @@
 #include "converter/window/LineaRuta.h"
 #include "converter/window/PuertoVentana.h"
 #include "converter/window/TextoQt.h"
+#include "digi/Texto1252.h"
 #include "utilities/SelectorFichero.h"
 
 namespace parvenza {
@@ -699,6 +700,21 @@ void Ventana::cmdElegirBinSalida_Click() {
     }
 }
 
+namespace {
+
+/// A box's text in Windows-1252; a character that page lacks would become "?" in every
+/// element, so the run is stopped naming the box.
+std::string Caja1252(const QLineEdit* caja, const char* que) {
+    bool exacto = true;
+    std::string r = brisquel::Windows1252DesdeUtf8(TextoUtf8(caja->text()), '?', &exacto);
+    if (!exacto)
+        throw Error(kTipoNoCoincide, std::string(que) + " \"" + TextoUtf8(caja->text()) +
+                                         "\" lleva caracteres que Windows-1252 no tiene");
+    return r;
+}
+
+}  // namespace
+
 OpcionesShpBin Ventana::LeeOpcionesShpBin() const {
     OpcionesShpBin o;
     o.ficheroShp = m_ficheroShp;
@@ -706,8 +722,8 @@ OpcionesShpBin Ventana::LeeOpcionesShpBin() const {
     o.factorUnidades = Opt_uds_cm->isChecked() ? 100 : 1000;
     o.seleccion = m_seleccion;
     // What is typed in the boxes goes into the BIN file, whose texts are Windows-1252.
-    o.txtCodigo = Texto1252(txtCodigo->text());
-    o.txtTextoRotulo = Texto1252(txtTextoRotulo->text());
+    o.txtCodigo = Caja1252(txtCodigo, "El código");
+    o.txtTextoRotulo = Caja1252(txtTextoRotulo, "El texto");
     o.txtTextoAltura = Texto1252(txtTextoAltura->text());
     o.txtTextoJustificacion = Texto1252(txtTextoJustificacion->text());
     o.txtTextoGiro = Texto1252(txtTextoGiro->text());

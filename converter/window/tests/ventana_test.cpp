@@ -576,6 +576,11 @@ TEST_F(VentanaTest, BandaShpABin) {
     EXPECT_EQ(Ruta("lblFicheroShp"), std::pair(shp, shp));
     EXPECT_EQ(Ruta("lblFicheroBinSalida"), std::pair(bin, bin));
     Pulsa("Opt_uds_mm");
+    Control<QLineEdit>("txtCodigo")->setText(QStringLiteral("日本"));
+    Pulsa("cmdProcesarShpBin");
+    EXPECT_TRUE(cajas.back().contains("lleva caracteres que Windows-1252 no tiene"));
+    EXPECT_FALSE(std::filesystem::exists(bin));
+    cajas.clear();
     Control<QLineEdit>("txtCodigo")->setText(QStringLiteral("1234"));
     Elige(Selector(0), "3 TABLA");
     Elige(Selector(1), "4 REGISTRO");
