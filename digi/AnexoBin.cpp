@@ -157,6 +157,7 @@ void AnexoBin::Anade(tipo_entidad& el) {
         throw DigiError(kLlamadaNoValida, m_destino + ": la escritura ya ha fallado o terminado");
     }
     const int64_t i = ++m_elementos;
+    const size_t antes = m_tanda.size();
     try {
         // A negative count is an overflow of the field, whatever the properties say.
         if (el.elemento.cabecera.npuntos < 0) {
@@ -169,9 +170,28 @@ void AnexoBin::Anade(tipo_entidad& el) {
         const std::string& tipo = el.elemento.cabecera.tipo;
         if (tipo == "C=" || tipo == "T=") CodificaElemento(el.elemento, m_tanda);
     } catch (const DigiError& e) {
+        m_tanda.resize(antes);
         throw DigiError(e.numero(), EnElemento(e, m_destino, i, el));
     }
     if (m_tanda.size() >= kTandaEscritura) Vuelca();
+}
+
+void AnexoBin::Vuelve(const Marca& marca) {
+    if (m_fallido || m_confirmado || m_fd < 0) {
+        throw DigiError(kLlamadaNoValida, m_destino + ": la escritura ya ha fallado o terminado");
+    }
+    if (marca.bytes < 0 || marca.bytes > Estado().bytes || marca.elementos > m_elementos)
+        throw DigiError(kLlamadaNoValida, m_destino + ": marca de escritura no válida");
+    if (marca.bytes >= m_anadidos) {
+        m_tanda.resize(size_t(marca.bytes - m_anadidos));
+    } else {
+        // Already in the copy: the next bytes go over them, and the copy is cut at the end.
+        m_posicion -= m_anadidos - marca.bytes;
+        m_anadidos = marca.bytes;
+        m_tanda.clear();
+        m_recorta = true;
+    }
+    m_elementos = marca.elementos;
 }
 
 void AnexoBin::Vuelca() {
@@ -192,6 +212,7 @@ void AnexoBin::Confirma() {
     }
     m_fallido = true;  // until the rename is done
     if (!m_tanda.empty()) Vuelca();
+    if (m_recorta && ::ftruncate(m_fd, m_posicion) != 0) Falla("escribir", m_destino);
     if (::fsync(m_fd) != 0) Falla("guardar en el disco", m_destino);
     const int r = ::close(m_fd);
     m_fd = -1;

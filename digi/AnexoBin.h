@@ -41,6 +41,17 @@ class AnexoBin {
     /// failed write throws naming the file, and the append can then only be abandoned.
     void Anade(tipo_entidad& elemento);
 
+    /// Where the append stands: elements and bytes handed so far.
+    struct Marca {
+        int64_t elementos = 0, bytes = 0;
+    };
+    Marca Estado() const { return {m_elementos, m_anadidos + int64_t(m_tanda.size())}; }
+    /// Drops the elements appended since `marca` (taken from this append), written to the
+    /// copy or not: a caller whose record fails half-way takes back its first elements.
+    void Vuelve(const Marca& marca);
+    /// Whether a write has failed: the append can then only be abandoned.
+    bool Fallido() const { return m_fallido; }
+
     /// Writes what is pending, flushes the copy to the disk and renames it over the file.
     /// Every step is checked; on a failure the file stays as it was. Throws DigiError.
     void Confirma();
@@ -67,6 +78,7 @@ class AnexoBin {
     std::string m_tanda;  // encoded elements not yet written
     bool m_fallido = false;
     bool m_confirmado = false;
+    bool m_recorta = false;  // bytes already written were taken back: the copy ends earlier
 };
 
 /// Why the file `ruta` cannot be read as a BIN file; empty when it can. An empty file is a BIN

@@ -1,5 +1,6 @@
 // genera_shp OUT.shp LINES VERTICES: a polyline shapefile of LINES records of VERTICES
-// vertices each, in a UTM-like range, with a code and an id field.
+// vertices each, in a UTM-like range, with a code and an id field. With VERTICES 1, a point
+// shapefile of LINES points.
 
 #include <shapefil.h>
 
@@ -16,7 +17,8 @@ int main(int argc, char** argv) {
     const std::string ruta = argv[1];
     const int lineas = std::atoi(argv[2]);
     const int vertices = std::atoi(argv[3]);
-    SHPHandle shp = SHPCreate(ruta.c_str(), SHPT_ARC);
+    const int tipo = vertices == 1 ? SHPT_POINT : SHPT_ARC;
+    SHPHandle shp = SHPCreate(ruta.c_str(), tipo);
     DBFHandle dbf = DBFCreate((ruta.substr(0, ruta.size() - 4) + ".dbf").c_str());
     if (!shp || !dbf) {
         std::fprintf(stderr, "genera_shp: cannot create %s\n", ruta.c_str());
@@ -33,7 +35,7 @@ int main(int argc, char** argv) {
             x[v] = x0 + v * 1.25 + azar();
             y[v] = y0 + azar();
         }
-        SHPObject* o = SHPCreateSimpleObject(SHPT_ARC, vertices, x.data(), y.data(), nullptr);
+        SHPObject* o = SHPCreateSimpleObject(tipo, vertices, x.data(), y.data(), nullptr);
         SHPWriteObject(shp, -1, o);
         SHPDestroyObject(o);
         DBFWriteStringAttribute(dbf, i, 0, std::to_string(1000 + i % 50).c_str());

@@ -1,10 +1,12 @@
 #include "converter/core/DxfBin.h"
 
 #include <exception>
+#include <optional>
 
 #include "converter/core/AlmacenBin.h"
 #include "converter/core/ShpBin.h"
 #include "converter/core/ShpBinError.h"
+#include "digi/AnexoBin.h"
 #include "digi/FicheroDigi.h"
 #include "dxf/clsFicheroDxf.h"
 #include "entity/Entidad.h"
@@ -45,13 +47,18 @@ void AlMarcoBin(tipo_ElementoDxf& x, double f) {
     }
 }
 
+std::string NoGrabado(const OpcionesDxfBin& o, const std::exception& e) {
+    return "No se ha podido grabar el fichero BIN " + o.ficheroBin + "; queda como estaba.\n" +
+           e.what();
+}
+
 // Everything of one run that stays the same from entity to entity.
 struct Contexto {
     const OpcionesDxfBin& o;
     const std::vector<dornavel::BinDxfTab>& tabla;
     fenoquia::Utilidades utilidades;
-    brisquel::FicheroDigi digi;
-    AlmacenBin elementos;
+    brisquel::FicheroDigi& digi;
+    AlmacenBin& elementos;
     ResultadoDxfBin& r;
     // The style the entity conversion looks up has no place in a BIN element: one neutral
     // colour and no code row are enough for it.
@@ -131,7 +138,17 @@ ResultadoDxfBin DxfABin(const OpcionesDxfBin& o, Puerto& puerto) {
         return falla(e.what());
     }
 
-    Contexto c{o, tabla, {}, {}, {}, r, brisquel::TablaDigi(1), brisquel::Paleta(1), {}};
+    // Opened before reading: the lock keeps other runs off the file for the whole run, and
+    // the elements go into its copy as they are converted.
+    std::optional<brisquel::AnexoBin> anexo;
+    try {
+        anexo.emplace(o.ficheroBin);
+    } catch (const std::exception& e) {
+        return falla(NoGrabado(o, e));
+    }
+    brisquel::FicheroDigi digi;
+    AlmacenBin elementos(*anexo, digi);
+    Contexto c{o, tabla, {}, digi, elementos, r, brisquel::TablaDigi(1), brisquel::Paleta(1), {}};
     c.digitab[0][0] = std::string(1, '\0');  // no code matches it
     c.elementos.Enlaces({});
     puerto.Proceso("Procesando ficheros DXF...");
@@ -160,6 +177,7 @@ ResultadoDxfBin DxfABin(const OpcionesDxfBin& o, Puerto& puerto) {
                     try {
                         ConvierteEntidad(c, std::move(entidad));
                     } catch (const std::exception& e) {
+                        if (c.elementos.Fallido()) throw;
                         c.elementos.Vuelve(antes);
                         r.omisiones.Anota(fichero, "entidades omitidas", caso + ": " + e.what());
                     }
@@ -168,6 +186,10 @@ ResultadoDxfBin DxfABin(const OpcionesDxfBin& o, Puerto& puerto) {
         } catch (const dornavel::DxfError& e) {
             if (n != 0) dxf.CierraFicheroDxf(fichero, n);
             return falla(e.what());
+        } catch (const std::exception& e) {
+            // The BIN copy could not be written.
+            if (n != 0) dxf.CierraFicheroDxf(fichero, n);
+            return falla(NoGrabado(o, e));
         }
         dxf.CierraFicheroDxf(fichero, n);
         const auto& resumen = dxf.Resumen();
@@ -180,13 +202,13 @@ ResultadoDxfBin DxfABin(const OpcionesDxfBin& o, Puerto& puerto) {
     puerto.Proceso("Grabando BIN...");
     puerto.Ocupado(true);
     try {
-        c.elementos.Graba(o.ficheroBin, c.digi);
+        r.elementos = c.elementos.size();
+        anexo->Confirma();
     } catch (const std::exception& e) {
-        return falla("No se ha podido grabar el fichero BIN " + o.ficheroBin +
-                     "; queda como estaba.\n" + e.what());
+        r.elementos = 0;
+        return falla(NoGrabado(o, e));
     }
     r.escrito = true;
-    r.elementos = static_cast<int64_t>(c.elementos.size());
     puerto.Ocupado(false);
     puerto.Progreso(0);
     puerto.Proceso("Proceso Terminado");

@@ -46,6 +46,8 @@ struct ResultadoDxfBin {
 /// goes on. A layer
 /// table that cannot be read or has a bad line, a DXF file that cannot be read, or a failed
 /// write is reported through `puerto` (critical message) and leaves the BIN file as it was.
+/// The BIN file is locked for the whole run; elements go into its pending copy as the
+/// entities are read.
 /// Never throws for bad input; the result says what happened.
 ResultadoDxfBin DxfABin(const OpcionesDxfBin& opciones, Puerto& puerto);
 

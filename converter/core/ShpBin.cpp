@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <filesystem>
 #include <optional>
 
 #include "comun/Error.h"
@@ -498,20 +497,17 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
         return r;
     }
 
-    AlmacenBin elementos;
     brisquel::FicheroDigi digi;
+    AlmacenBin elementos(*anexo, digi);
     Contexto c{o, shp, digi, puerto, elementos, {}, 0, 0, false, {}, 0, 0, 0};
     c.total = shp.RecordCount();
     c.atributos = atributos;
     const int tipo = shp.ShapeType();
     c.multipunto = tipo == 8 || tipo == 18 || tipo == 28;
     c.poligonos = tipo == 5 || tipo == 15 || tipo == 25;
-    // Vertices take at least 16 bytes of the .shp: reserved space never touched costs nothing.
-    std::error_code ec;
-    const auto bytesShp = std::filesystem::file_size(o.ficheroShp, ec);
-    elementos.Reserva(static_cast<size_t>(c.total), ec ? 0 : static_cast<size_t>(bytesShp / 16));
 
-    for (int32_t registro = 1; registro <= c.total; ++registro) {
+    std::string fallo;
+    for (int32_t registro = 1; registro <= c.total && fallo.empty(); ++registro) {
         const AlmacenBin::Marca antes = elementos.Estado();
         const int64_t perdidas = shp.LossyTexts();
         // Listed as the run's counter minus one: the record's number counted from 0, as
@@ -530,6 +526,11 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
             if (shp.LossyTexts() != perdidas)
                 r.omisiones.Anota(o.ficheroShp, kCaracteresSustituidos, numero());
         } catch (const Error& e) {
+            // A failed write of the BIN copy ends the run; anything else costs this record.
+            if (elementos.Fallido()) {
+                fallo = NoGrabado(e);
+                break;
+            }
             // A record the component cannot read, or a value the BIN file cannot hold.
             elementos.Vuelve(antes);
             r.registrosErroneos.push_back(registro - 1);
@@ -539,7 +540,8 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
         r.registros = registro;
     }
 
-    if (c.juntados > 0 && ExtensionDeGrados(c.xmin, c.ymin, c.xmax, c.ymax) && !EsGeografico(wkt)) {
+    if (fallo.empty() && c.juntados > 0 && ExtensionDeGrados(c.xmin, c.ymin, c.xmax, c.ymax) &&
+        !EsGeografico(wkt)) {
         const std::string m =
             MensajeGrados(o.ficheroShp, "caben en -180..180 y -90..90, y el redondeo junta " +
                                             std::to_string(c.juntados) + " vértices consecutivos");
@@ -553,18 +555,18 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
     puerto.Progreso(1);
     puerto.Proceso("Grabando BIN...");
     puerto.Ocupado(true);
-    std::string fallo;
-    try {
-        elementos.Graba(*anexo, digi);
-        anexo->Confirma();
-        r.escrito = true;
-        r.elementos = static_cast<int64_t>(elementos.size());
-    } catch (const std::exception& e) {
-        fallo = NoGrabado(e);
+    if (fallo.empty()) {
+        try {
+            r.elementos = elementos.size();
+            anexo->Confirma();
+            r.escrito = true;
+        } catch (const std::exception& e) {
+            fallo = NoGrabado(e);
+        }
     }
+    if (!r.escrito) r.elementos = 0;
     anexo.reset();
     puerto.Ocupado(false);
-    elementos = AlmacenBin();
     if (!r.escrito) puerto.Mensaje(fallo, true);
 
     if (!r.registrosErroneos.empty()) {

@@ -87,8 +87,9 @@ using formas::kMensajeMaximoPuntos;
 /// rounding makes consecutive vertices meet, is refused (`enGrados`, critical message, nothing
 /// written) unless `forzarGrados`, which converts it after a warning.
 /// The elements go to the BIN file through one brisquel::AnexoBin, opened before the first
-/// record: the file is locked against other runs for the whole run and is left wholly as it
-/// was or wholly with the new elements, even when the process is killed.
+/// record and written into as each record is converted (memory stays flat whatever the
+/// shapefile's size): the file is locked against other runs for the whole run and is left
+/// wholly as it was or wholly with the new elements, even when the process is killed.
 /// A shapefile that cannot be opened, a chosen field the table does not have, an output that
 /// is one of the run's input files or is not a BIN file, an output another run keeps locked,
 /// or a failed write is reported through `puerto` (critical message) and leaves the BIN file

@@ -156,7 +156,16 @@ SAOffset SALee(void* p, SAOffset tam, SAOffset n, SAFile h) {
             hecho += k;
             continue;
         }
-        f.lectura.resize(std::max(kBufferLectura, total - hecho));
+        if (total - hecho >= kBufferLectura) {
+            // A large read (a whole index) goes straight to its place: kept in the cache it
+            // would hold a second copy for as long as the file is open.
+            ssize_t r = pread(f.fd, destino + hecho, total - hecho, static_cast<off_t>(pos));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) break;
+            hecho += static_cast<size_t>(r);
+            continue;
+        }
+        f.lectura.resize(kBufferLectura);
         ssize_t r = pread(f.fd, f.lectura.data(), f.lectura.size(), static_cast<off_t>(pos));
         if (r < 0 && errno == EINTR) continue;
         f.inicioLectura = pos;

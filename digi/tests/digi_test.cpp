@@ -324,6 +324,13 @@ TEST_F(Escritura, AnexoSobreUnaCopiaQueSoloOcupaSuSitioEntera) {
         // Another append meanwhile finds the file locked and says so.
         EXPECT_EQ(Falla([&] { AnexoBin otro(Ruta("a.bin"), 0); }, &mensaje), kErrorAccesoRuta);
         EXPECT_NE(mensaje.find("a.bin"), std::string::npos) << mensaje;
+        // Elements taken back leave no trace, whether already in the copy (5.5 MB) or pending.
+        for (const bool enLaCopia : {true, false}) {
+            const AnexoBin::Marca marca = anexo.Estado();
+            for (tipo_entidad l : enLaCopia ? muchos : std::vector<tipo_entidad>{e}) anexo.Anade(l);
+            anexo.Vuelve(marca);
+            EXPECT_EQ(anexo.Estado().bytes, marca.bytes);
+        }
         anexo.Anade(e);
         EXPECT_EQ(Lee(Ruta("a.bin")), previo);
         anexo.Confirma();
