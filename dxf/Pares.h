@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <istream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace dornavel {
 
@@ -15,6 +17,8 @@ bool LeeLineaTexto(std::istream& in, std::string& linea);
 
 /// Blanks (spaces and tabs) removed from both ends.
 std::string SinBlancos(const std::string& s);
+/// The same, as a view into `s`.
+std::string_view SinBlancosVista(std::string_view s);
 
 /// The group code of a code line as a number, read after trimming blanks ("  0" and "0"
 /// are the same code); -1 when the line is not a number.
@@ -30,12 +34,21 @@ class LectorPares {
 
     /// The next pair. Throws DxfError 62 when the lines run out.
     ParDxf Siguiente();
+    /// The same into `par`, whose strings keep their capacity from pair to pair.
+    void Siguiente(ParDxf& par);
     /// Line number (1-based) of the code line of the last pair read.
     int64_t Linea() const { return m_lineaCodigo; }
     const std::string& Fichero() const { return m_fichero; }
 
   private:
+    // Lines are cut from large blocks of the stream: reading a character at a time through
+    // the stream costs more than the rest of the reader.
+    bool Linea(std::string& linea);
+    bool Rellena();
+
     std::istream& m_in;
+    std::vector<char> m_bloque;
+    std::size_t m_inicio = 0, m_fin = 0;
     std::string m_fichero;
     int64_t m_lineas = 0;
     int64_t m_lineaCodigo = 0;

@@ -47,7 +47,8 @@ void clsFicheroDxf::Requiere() const {
 
 void clsFicheroDxf::Lee() {
     Requiere();
-    m_par = m_lector->Siguiente();
+    m_lector->Siguiente(m_par);
+    m_grupo = GrupoDxf(m_par[0]);
 }
 
 ParDxf clsFicheroDxf::ReadCodes() {
@@ -60,8 +61,8 @@ std::string clsFicheroDxf::Donde() const {
 }
 
 double clsFicheroDxf::Real(const char* que) const {
-    std::string t = SinBlancos(m_par[1]);
-    if (!t.empty() && t[0] == '+') t.erase(0, 1);
+    std::string_view t = SinBlancosVista(m_par[1]);
+    if (!t.empty() && t[0] == '+') t.remove_prefix(1);
     double v = 0.0;
     auto [fin, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
     if (t.empty() || ec != std::errc() || fin != t.data() + t.size() || !std::isfinite(v))
@@ -72,7 +73,7 @@ double clsFicheroDxf::Real(const char* que) const {
 }
 
 int64_t clsFicheroDxf::Entero(const char* que) const {
-    const std::string t = SinBlancos(m_par[1]);
+    const std::string_view t = SinBlancosVista(m_par[1]);
     int64_t v = 0;
     const char* inicio = t.data() + (!t.empty() && t[0] == '+' ? 1 : 0);
     auto [fin, ec] = std::from_chars(inicio, t.data() + t.size(), v);
@@ -115,6 +116,7 @@ void clsFicheroDxf::AbreFicheroDxf(const std::string& fichero, int32_t& nfich) {
     m_in->seekg(0);
     m_lector = std::make_unique<LectorPares>(*m_in, fichero);
     m_par = {};
+    m_grupo = -1;
     nfich = numero;
 }
 

@@ -121,7 +121,7 @@ class clsFicheroDxf {
     double Real(const char* que) const;
     uint8_t Byte(const char* que) const;
     int64_t Entero(const char* que) const;
-    int Grupo() const { return GrupoDxf(m_par[0]); }
+    int Grupo() const { return m_grupo; }
     bool Es0(const char* nombre) const { return Grupo() == 0 && m_par[1] == nombre; }
     void Omite() { ++m_resumen.GruposOmitidos[Grupo()]; }
 
@@ -130,6 +130,7 @@ class clsFicheroDxf {
     std::unique_ptr<std::ifstream> m_in;
     std::unique_ptr<LectorPares> m_lector;
     ParDxf m_par;
+    int m_grupo = -1;  // the group code of m_par, read once
     bool m_binario = false;
     TextoDxf m_texto;
     mutable ResumenCargaDxf m_resumen;

@@ -45,6 +45,8 @@ class Entidad {
     /// The point at `nIndice`; EntidadError 9 outside 1..Puntos().
     std::shared_ptr<Punto3D> Punto(int32_t nIndice) const;
     int32_t Puntos() const { return static_cast<int32_t>(m_puntos.size()); }
+    /// Room for `n` points, for a caller that knows how many it will add.
+    void ReservaPuntos(int32_t n) { m_puntos.reserve(n > 0 ? static_cast<size_t>(n) : 0); }
 
     lumeral::MaxMin& MaxMin() { return m_maxmin; }
     lumeral::Estado& Estado() { return m_estado; }

@@ -201,8 +201,16 @@ void Utilidades::ConvierteDxfOrmanto(const dornavel::tipo_ElementoDxf& elementoD
             EntidadN.AnadePunto(PuntoDxf(elementoDxf.Line.G11_Coord));
         } else if (tipo == "POLYLINE") {
             codigoDeCapa(elementoDxf.Polyline.G8_capa);
-            for (const auto& v : elementoDxf.Polyline.Gvertices)
-                EntidadN.AnadePunto(PuntoDxf(v.G10_Coord));
+            // One block holds the polyline's points: each is still an object of its own,
+            // shared with the entity, without an allocation per vertex.
+            const auto& vertices = elementoDxf.Polyline.Gvertices;
+            auto bloque = std::make_shared<lumeral::Punto3D[]>(vertices.size());
+            EntidadN.ReservaPuntos(static_cast<int32_t>(vertices.size()));
+            for (std::size_t i = 0; i < vertices.size(); ++i) {
+                const auto& c = vertices[i].G10_Coord;
+                bloque[i] = {Escala(c.X, "X"), Escala(c.Y, "Y"), Escala(c.Z, "Z")};
+                EntidadN.AnadePunto(std::shared_ptr<lumeral::Punto3D>(bloque, &bloque[i]));
+            }
             cerrado = elementoDxf.Polyline.G70_Cerrada == "1";
         } else if (tipo == "POINT") {
             codigoDeCapa(elementoDxf.Point.G8_capa);

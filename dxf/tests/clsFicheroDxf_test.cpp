@@ -106,6 +106,11 @@ TEST_F(Dxf, LoadsEveryEntitiesSectionInEveryLayout) {
     EXPECT_EQ(dxf.Resumen().GruposOmitidos, (std::map<int, int64_t>{{5, 2}, {8, 1}, {62, 1}}));
     EXPECT_EQ(Resume(Carga(Escribe("crlf.dxf", kCompleto, "\r\n"))), esperado);
     EXPECT_EQ(Resume(Carga(Escribe("sin.dxf", kCompleto, "\n", false))), esperado);
+    EXPECT_EQ(Resume(Carga(Escribe("cr.dxf", kCompleto, "\r"))), esperado);
+    // A CR LF split between two of the reader's 64 KiB blocks still ends one line.
+    EXPECT_EQ(Resume(Carga(Escribe("borde.dxf", "999|" + std::string(65530, 'x') + "|" + kCompleto,
+                                   "\r\n"))),
+              esperado);
 
     // Closure is the lowest bit of group 70, however it is aligned. No VERTEX: one at the origin.
     for (auto [valor, cerrada] : std::vector<std::pair<std::string, std::string>>{
