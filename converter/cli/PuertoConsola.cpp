@@ -1,5 +1,6 @@
 #include "converter/cli/PuertoConsola.h"
 
+#include <algorithm>
 #include <cmath>
 #include <ostream>
 #include <sstream>
@@ -21,13 +22,14 @@ void PuertoConsola::Termina() {
 void PuertoConsola::Proceso(const std::string& texto) {
     m_proceso = texto;
     m_fraccion = -1;
-    m_elementos = 0;  // counts belong to the step the caption names
     Dibuja(true);
 }
 
 void PuertoConsola::Progreso(double fraccion) {
+    // Drivers set 0 after a run; a finished file is not shown as starting again.
+    const bool nuevo = m_fraccion < 0;
     m_fraccion = fraccion;
-    Dibuja(false);
+    Dibuja(nuevo);
 }
 
 void PuertoConsola::Mensaje(const std::string& texto, bool, const std::string&) {
@@ -42,12 +44,13 @@ bool PuertoConsola::PideFichero(const std::string&, const std::string&, std::str
     return true;
 }
 
-void PuertoConsola::Avance(int fichero, int nficheros, int pasada, int64_t elementos) {
-    bool nuevo = fichero != m_fichero || pasada != m_pasada;
+void PuertoConsola::Avance(int fichero, int nficheros, int, int64_t) {
+    const bool nuevo = fichero != m_fichero;
     m_fichero = fichero;
     m_nficheros = nficheros;
-    m_pasada = pasada;
-    m_elementos = elementos;
+    if (nuevo) m_fraccion = 0;
+    // Without names (sheets converted at once, finishing in any order): the share of sheets.
+    if (m_ficheros.empty() && nficheros > 0) m_fraccion = double(fichero) / nficheros;
     Dibuja(nuevo);
 }
 
@@ -58,12 +61,15 @@ void PuertoConsola::Dibuja(bool forzar) {
     if (!forzar && ahora - m_ultimo < std::chrono::milliseconds(100)) return;
     m_ultimo = ahora;
     std::ostringstream linea;
-    if (m_nficheros > 0) linea << "[" << m_fichero << "/" << m_nficheros << "] ";
-    linea << m_proceso;
-    if (m_pasadas > 0 && m_pasada > 0 && m_proceso.rfind("Pasada", 0) == 0)
-        linea << "/" << m_pasadas;
-    if (m_elementos > 0) linea << ": " << m_elementos << " elementos";
-    if (m_fraccion >= 0) linea << " " << std::lround(m_fraccion * 100) << "%";
+    if (m_nficheros > 1) linea << "[" << m_fichero << "/" << m_nficheros << "] ";
+    if (m_ficheros.size() == 1)
+        linea << m_ficheros.front() << ": ";
+    else if (m_fichero >= 1 && size_t(m_fichero) <= m_ficheros.size())
+        linea << m_ficheros[m_fichero - 1] << ": ";
+    if (m_fraccion >= 0)
+        linea << std::lround(std::clamp(m_fraccion, 0.0, 1.0) * 100) << " %";
+    else
+        linea << m_proceso;
     m_err << "\r\033[K" << linea.str() << std::flush;
     m_dibujado = true;
 }

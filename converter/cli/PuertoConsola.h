@@ -6,6 +6,7 @@
 #include <deque>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "converter/core/Omision.h"
 #include "converter/core/Puerto.h"
@@ -14,12 +15,13 @@ namespace parvenza::cli {
 
 class PuertoConsola : public Puerto {
   public:
-    /// `terminal`: draw the progress line (normally isatty on stderr).
+    /// `terminal`: draw the progress line (isatty on stderr, and not --quiet).
     PuertoConsola(std::ostream& err, bool terminal);
     ~PuertoConsola() override;
 
-    /// The caption, shown in the progress line on a terminal; silent otherwise.
+    /// The caption, shown in the progress line on a terminal until a percentage replaces it.
     void Proceso(const std::string& texto) override;
+    /// Share of the file being read, shown as a percentage.
     void Progreso(double fraccion) override;
     /// "parvenza-cli: <texto>" on stderr, always.
     void Mensaje(const std::string& texto, bool critico = false,
@@ -29,11 +31,14 @@ class PuertoConsola : public Puerto {
                      std::string& ruta) override;
     void Ocupado(bool) override {}
     void Avance(int fichero, int nficheros, int pasada, int64_t elementos) override;
+    void AvanceFichero(double fraccion) override { Progreso(fraccion); }
 
     /// Queues the answer to the next file choice.
     void Responde(const std::string& ruta) { m_respuestas.push_back(ruta); }
-    /// Passes per file, shown as "p/N" when set.
-    void Pasadas(int n) { m_pasadas = n; }
+    /// The run's input files, named in the progress line by Avance's file number.
+    void Ficheros(std::vector<std::string> ficheros) { m_ficheros = std::move(ficheros); }
+    /// The file being read, for drivers that read one.
+    void Fichero(const std::string& nombre) { m_ficheros = {nombre}; }
     /// Clears the progress line, if one is drawn.
     void Termina();
 
@@ -44,9 +49,9 @@ class PuertoConsola : public Puerto {
     bool m_terminal;
     bool m_dibujado = false;
     std::deque<std::string> m_respuestas;
+    std::vector<std::string> m_ficheros;
     std::string m_proceso;
-    int m_fichero = 0, m_nficheros = 0, m_pasada = 0, m_pasadas = 0;
-    int64_t m_elementos = 0;
+    int m_fichero = 0, m_nficheros = 0;
     double m_fraccion = -1;
     std::chrono::steady_clock::time_point m_ultimo{};
 };

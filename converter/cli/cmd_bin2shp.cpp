@@ -6,24 +6,25 @@
 #include <CLI/CLI.hpp>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <thread>
 
 #include "comun/Error.h"
+#include "converter/cli/Entradas.h"
 #include "converter/cli/PuertoConsola.h"
 #include "converter/cli/Subcomando.h"
 #include "converter/core/BinShp.h"
 #include "converter/core/BinShpParalelo.h"
 #include "converter/core/Catastro.h"
 #include "converter/core/Proyeccion.h"
-#include "utilities/Utilidades.h"
 
 namespace parvenza::cli {
 
 namespace {
 
 struct ArgumentosBinShp {
-    std::string fichero;
+    std::vector<std::string> entradas;  ///< BIN files and folders
     bool mm = false;
     bool tresD = false;
     bool cerradasComoLineas = false;
@@ -31,71 +32,110 @@ struct ArgumentosBinShp {
     bool todoElDirectorio = false;
     std::string anexar;
     std::string topologia;      ///< --cadastre: the topology database
-    std::string carpetaSalida;  ///< --output-dir: where the cadastre layers go
+    std::string carpetaSalida;  ///< --output-dir
     int trabajos = 0;           ///< --jobs: sheets converted at once (0: one per core)
     std::string srs;            ///< --a-srs
     std::string prj;            ///< --prj
+    bool silencio = false;      ///< --quiet
 };
+
+struct ErrorUso {
+    std::string mensaje;
+};
+
+/// The BIN files of the command line; with --all-in-folder each file stands for its folder.
+std::vector<std::string> Hojas(const ArgumentosBinShp& a) {
+    std::vector<std::string> entradas = a.entradas;
+    if (a.todoElDirectorio)
+        for (std::string& e : entradas) {
+            std::error_code ec;
+            if (std::filesystem::is_directory(e, ec)) continue;
+            const std::string carpeta = std::filesystem::path(e).parent_path().string();
+            if (std::filesystem::exists(e, ec)) e = carpeta.empty() ? "." : carpeta;
+        }
+    try {
+        return ExpandeEntradas(entradas, {".bin"}, "BIN");
+    } catch (const ErrorEntrada& e) {
+        throw ErrorUso{e.what()};
+    }
+}
+
+/// Two sheets of one run whose layers would have the same names ("hoja.bin" and "hoja.BIN", or
+/// two folders' "hoja.bin" into one --output-dir) would overwrite each other's.
+void CompruebaNombres(const std::vector<std::string>& hojas, const std::string& carpetaSalida) {
+    namespace fs = std::filesystem;
+    std::map<fs::path, std::string> capas;
+    for (const std::string& h : hojas) {
+        const fs::path carpeta =
+            carpetaSalida.empty() ? fs::path(h).parent_path() : fs::path(carpetaSalida);
+        std::error_code ec;
+        fs::path base = fs::weakly_canonical(fs::absolute(carpeta, ec), ec) / fs::path(h).stem();
+        auto [it, nuevo] = capas.emplace(base, h);
+        if (!nuevo)
+            throw ErrorUso{it->second + " y " + h + " darían las mismas capas (" +
+                           fs::path(h).stem().string() + "_*.shp)"};
+    }
+}
 
 const char* NombreTipo(int tipo) {
     switch (tipo) {
         case 1:
-            return "point";
+            return "puntos";
         case 3:
-            return "polyline";
+            return "líneas";
         case 5:
-            return "polygon";
+            return "polígonos";
         case 11:
-            return "pointZ";
+            return "puntos Z";
         case 13:
-            return "polylineZ";
+            return "líneas Z";
         case 15:
-            return "polygonZ";
+            return "polígonos Z";
         default:
             return "shape";
     }
 }
 
-void Resume(const OpcionesBinShp& o, const ResultadoBinShp& r, std::ostream& out);
+std::string Cuenta(int64_t n, const char* uno, const char* varios) {
+    return std::to_string(n) + " " + (n == 1 ? uno : varios);
+}
+
+void Resume(const ResultadoBinShp& r, std::ostream& out);
 
 int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, bool terminal) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(a.fichero, ec)) {
-        err << "parvenza-cli: " << a.fichero << ": no such BIN file\n";
-        return 1;
-    }
-    if (!a.anexar.empty() && !std::filesystem::is_regular_file(a.anexar, ec)) {
-        err << "parvenza-cli: " << a.anexar << ": no such layer to append to\n";
-        return 1;
-    }
-
+    namespace fs = std::filesystem;
     OpcionesBinShp o;
     try {
+        o.ficheros = Hojas(a);
+        std::error_code ec;
+        if (!a.anexar.empty() && !fs::is_regular_file(a.anexar, ec))
+            throw ErrorUso{a.anexar + ": no existe la capa a la que anexar"};
+        if (!a.carpetaSalida.empty() && fs::exists(a.carpetaSalida, ec) &&
+            !fs::is_directory(a.carpetaSalida, ec))
+            throw ErrorUso{"--output-dir " + a.carpetaSalida + ": no es una carpeta"};
+        if (a.anexar.empty()) CompruebaNombres(o.ficheros, a.carpetaSalida);
         if (!a.srs.empty()) o.prj = WktEsri(a.srs);
         if (!a.prj.empty()) o.prj = LeePrj(a.prj);
         if (!a.prj.empty() && o.prj.empty())
-            throw Error(kFicheroNoEncontrado, "--prj " + a.prj + ": no existe el fichero");
+            throw ErrorUso{"--prj " + a.prj + ": no existe el fichero"};
+    } catch (const ErrorUso& e) {
+        err << "parvenza-cli: " << e.mensaje << "\n";
+        return kEstadoUso;
     } catch (const Error& e) {
         err << "parvenza-cli: " << e.what() << "\n";
-        return 2;
+        return kEstadoUso;
     }
-    std::vector<std::string> ficheros;
-    {
-        // The same listing as the window's "Todo el directorio".
-        // The listing takes the folder from the path: give a bare name its folder.
-        std::string ruta = a.fichero;
-        if (std::filesystem::path(ruta).parent_path().empty()) ruta = "./" + ruta;
-        fenoquia::EstableceSelectorFichero(std::make_shared<fenoquia::SelectorFijo>(ruta));
-        struct Quita {
-            ~Quita() { fenoquia::EstableceSelectorFichero(nullptr); }
-        } quita;
-        std::string directorio;
-        const bool unSolo = !a.todoElDirectorio;
-        fenoquia::Utilidades().PideFichero("Fichero BIN (*.bin)|*.bin", "Elegir fichero", ficheros,
-                                           directorio, unSolo, o.binElegido);
+    if (!a.carpetaSalida.empty()) {
+        std::error_code ec;
+        fs::create_directories(a.carpetaSalida, ec);
+        if (ec) {
+            err << "parvenza-cli: --output-dir " << a.carpetaSalida
+                << ": no se puede crear la carpeta: " << ec.message() << "\n";
+            return kEstadoFallo;
+        }
     }
-    if (!ficheros.empty()) ficheros.erase(ficheros.begin());  // entry 0 is the list's blank head
-    o.ficheros = ficheros;
+    o.binElegido = true;
+    o.carpetaSalida = a.carpetaSalida;
     o.divisor = a.mm ? 1000 : 100;
     o.dosD = !a.tresD;
     o.cerradasComoLineas = a.cerradasComoLineas;
@@ -103,25 +143,26 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
     o.anexar = !a.anexar.empty();
 
     PuertoConsola puerto(err, terminal);
-    puerto.Pasadas(1);
+    puerto.Ficheros(o.ficheros);
     if (o.anexar) puerto.Responde(a.anexar);
     // Cadastre mode: the topology is loaded first; its errors end the command with their message.
-    // The layer set goes to the window's chosen folder, the BIN file's, unless told otherwise.
+    // The set is built from the last sheet's layers, beside that sheet unless told otherwise.
     Topologia topologia;
     std::unique_ptr<Catastro> catastro;
     if (!a.topologia.empty()) {
         CargaMdb(a.topologia, topologia, puerto);
         o.catastro = o.mdbElegido = true;
         std::string carpeta = a.carpetaSalida.empty()
-                                  ? std::filesystem::path(a.fichero).parent_path().string()
+                                  ? fs::path(o.ficheros.back()).parent_path().string()
                                   : a.carpetaSalida;
         catastro = std::make_unique<Catastro>(topologia.Manzanas, carpeta);
     }
     ResultadoBinShp r;
     const int trabajos =
         a.trabajos > 0 ? a.trabajos : std::max(1, int(std::thread::hardware_concurrency()));
-    if (trabajos > 1 && o.ficheros.size() > 1 && !o.anexar && !o.catastro && o.binElegido) {
+    if (trabajos > 1 && o.ficheros.size() > 1 && !o.anexar && !o.catastro) {
         // Sheets at once, each as a serial run writes it; one failure leaves the others alone.
+        puerto.Ficheros({});
         const std::vector<HojaParalela> hojas = ProcesarBinShpEnParalelo(o, trabajos, puerto);
         puerto.Termina();
         bool fallo = false;
@@ -143,60 +184,80 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
             r.ficherosConvertidos += h.resultado.ficherosConvertidos;
             fallo = fallo || !h.resultado.ejecutado;
         }
-        Resume(o, r, out);
+        Resume(r, out);
         return fallo ? kEstadoFallo : EstadoFinal(r.omisiones, err);
     }
     r = ProcesarBinShp(o, puerto, catastro.get());
     puerto.Termina();
     if (!r.ejecutado) return kEstadoFallo;  // the port has shown why
-    Resume(o, r, out);
+    Resume(r, out);
     return EstadoFinal(r.omisiones, err);
 }
 
-void Resume(const OpcionesBinShp& o, const ResultadoBinShp& r, std::ostream& out) {
+void Resume(const ResultadoBinShp& r, std::ostream& out) {
     int64_t total = 0;
     for (const CapaEscrita& c : r.capas) {
-        out << c.ruta << ": " << NombreTipo(c.tipo) << ", " << c.registros << " records\n";
+        out << c.ruta << ": " << Cuenta(c.registros, "registro", "registros") << " ("
+            << NombreTipo(c.tipo) << ")\n";
         total += c.registros;
     }
-    const int n = r.ficherosConvertidos;
-    out << n << (n == 1 ? " file, " : " files, ") << r.capas.size()
-        << (r.capas.size() == 1 ? " layer, " : " layers, ") << total << " records\n";
+    out << Cuenta(r.ficherosConvertidos, "fichero BIN", "ficheros BIN") << ", "
+        << Cuenta(int64_t(r.capas.size()), "capa", "capas") << ", "
+        << Cuenta(total, "registro", "registros") << "\n";
     // Layers of these sheets from an earlier run with other options: the user decides.
     for (const std::string& ruta : r.capasAnteriores)
         out << ruta
-            << ": capa de una corrida anterior que esta no ha escrito; se deja como estaba\n";
+            << ": capa de una ejecución anterior que esta no ha escrito; queda como estaba\n";
 }
 
 const bool registrado = RegistraSubcomando(20, [](CLI::App& app, int& estado) {
-    CLI::App* sub = app.add_subcommand("bin2shp", "Convert Digi BIN files into shapefile layers");
+    CLI::App* sub = app.add_subcommand(
+        "bin2shp", "Convierte ficheros BIN de Digi en capas shapefile (una carpeta: sus BIN)");
     auto a = std::make_shared<ArgumentosBinShp>();
-    sub->add_flag("--mm", a->mm, "Coordinates are millimetres (default centimetres)");
-    sub->add_flag("--3d", a->tresD, "Write Z layers");
-    sub->add_flag("--closed-as-lines", a->cerradasComoLineas, "Closed lines go to the line layer");
+    sub->add_flag("--mm", a->mm, "Coordenadas en milímetros (por omisión, centímetros)");
+    sub->add_flag("--3d", a->tresD, "Capas con Z");
+    sub->add_flag("--closed-as-lines", a->cerradasComoLineas,
+                  "Las líneas cerradas van a la capa de líneas");
     sub->add_flag("--texts-as-points", a->textosComoPuntos,
-                  "Texts as points (_TX) instead of lines (_TL)");
+                  "Textos como puntos (_TX) en lugar de líneas (_TL)");
     sub->add_flag("--all-in-folder", a->todoElDirectorio,
-                  "Convert every BIN file of FILE's folder");
-    sub->add_option("--append", a->anexar,
-                    "Append to the layer set of this layer (cut at the first \"_\" of its name)");
-    CLI::Option* cadastre = sub->add_option(
-        "--cadastre", a->topologia,
-        "Cadastre mode with this topology database (.mdb); ends by building the cadastre layers");
+                  "Todos los BIN de la carpeta de cada FICHERO (como dar la carpeta)");
+    auto* anexar =
+        sub->add_option(
+               "--append", a->anexar,
+               "Anexa al juego de capas de esta capa (su nombre cortado en el primer \"_\")")
+            ->type_name("CAPA.shp");
+    sub->add_option("--cadastre", a->topologia,
+                    "Modo catastro con esta base de datos de topología (.mdb); termina "
+                    "generando las capas de catastro")
+        ->type_name("FICHERO.mdb");
     sub->add_option("--output-dir", a->carpetaSalida,
-                    "Folder of the cadastre layers (default: the BIN file's folder)")
-        ->needs(cadastre)
-        ->check(CLI::ExistingDirectory);
+                    "Carpeta de las capas, creada si no existe (por omisión, la de cada BIN)")
+        ->excludes(anexar)
+        ->type_name("CARPETA");
     sub->add_option("--jobs", a->trabajos,
-                    "Hojas convertidas a la vez con --all-in-folder (por omisión, una por núcleo)")
-        ->check(CLI::PositiveNumber);
+                    "Hojas convertidas a la vez (por omisión, una por núcleo)")
+        ->type_name("N")
+        ->check(CLI::Validator(
+            [](std::string& v) {
+                return v.find_first_not_of("0123456789") == std::string::npos && v.size() < 6 &&
+                               std::stoi(v) > 0
+                           ? std::string()
+                           : std::string("debe ser un número entero mayor que cero");
+            },
+            ""));
     auto* srs = sub->add_option("--a-srs", a->srs,
-                                "Coordinate system of the layers (EPSG:N), written as a .prj "
-                                "beside each (default: the sheet's own .prj, if any)");
-    sub->add_option("--prj", a->prj, "A .prj file copied beside each layer")->excludes(srs);
-    sub->add_option("FILE", a->fichero, "BIN file")->required();
-    sub->callback(
-        [a, &estado] { estado = Bin2Shp(*a, std::cout, std::cerr, isatty(STDERR_FILENO)); });
+                                "Sistema de coordenadas de las capas (EPSG:N), escrito como "
+                                ".prj junto a cada una (por omisión, el .prj de la hoja)")
+                    ->type_name("EPSG:N");
+    sub->add_option("--prj", a->prj, "Fichero .prj copiado junto a cada capa")
+        ->type_name("FICHERO.prj")
+        ->excludes(srs);
+    sub->add_flag("--quiet,-q", a->silencio, "Sin progreso en el terminal");
+    sub->add_option("FICHERO", a->entradas, "Ficheros BIN o carpetas")->required()->type_name("");
+    sub->callback([a, &estado] {
+        estado = Bin2Shp(*a, std::cout, std::cerr, !a->silencio && isatty(STDERR_FILENO));
+    });
 });
 
 }  // namespace

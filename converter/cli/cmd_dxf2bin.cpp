@@ -22,6 +22,7 @@ struct ArgumentosDxfBin {
     std::vector<std::string> ficheros;
     std::string capas, salida, codigo = "9995";
     bool mm = false;
+    bool silencio = false;  ///< --quiet
 };
 
 std::string U(const std::string& s) { return brisquel::Utf8DesdeWindows1252(s); }
@@ -60,19 +61,22 @@ int Dxf2Bin(const ArgumentosDxfBin& a, std::ostream& out, std::ostream& err, boo
 }
 
 const bool registrado = RegistraSubcomando(35, [](CLI::App& app, int& estado) {
-    CLI::App* sub =
-        app.add_subcommand("dxf2bin", "Append the entities of DXF drawings to a Digi BIN file");
+    CLI::App* sub = app.add_subcommand(
+        "dxf2bin", "Añade a un fichero BIN de Digi las entidades de dibujos DXF");
     auto a = std::make_shared<ArgumentosDxfBin>();
-    sub->add_option("--layers", a->capas, "Layer table (bindxf.tab) giving each layer's code")
+    sub->add_option("--layers", a->capas,
+                    "Tabla de capas (bindxf.tab) que da el código de cada capa")
         ->required();
-    sub->add_option("--output", a->salida, "BIN file to append to (created when missing)")
+    sub->add_option("--output", a->salida, "Fichero BIN al que se añaden (creado si no existe)")
         ->required();
-    sub->add_flag("--mm", a->mm, "BIN coordinates in millimetres (default centimetres)");
+    sub->add_flag("--mm", a->mm, "Coordenadas del BIN en milímetros (por omisión, centímetros)");
     sub->add_option("--code", a->codigo,
-                    "Code of the entities whose layer the table lacks (default 9995)");
-    sub->add_option("FILE", a->ficheros, "DXF files")->required();
-    sub->callback(
-        [a, &estado] { estado = Dxf2Bin(*a, std::cout, std::cerr, isatty(STDERR_FILENO)); });
+                    "Código de las entidades cuya capa no está en la tabla (por omisión, 9995)");
+    sub->add_flag("--quiet,-q", a->silencio, "Sin progreso en el terminal");
+    sub->add_option("FICHERO", a->ficheros, "Ficheros DXF")->required();
+    sub->callback([a, &estado] {
+        estado = Dxf2Bin(*a, std::cout, std::cerr, !a->silencio && isatty(STDERR_FILENO));
+    });
 });
 
 }  // namespace

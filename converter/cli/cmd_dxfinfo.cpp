@@ -210,16 +210,16 @@ int DxfInfo(const std::string& fichero, const std::string& capas, bool json, std
 
 const bool registrado = RegistraSubcomando(40, [](CLI::App& app, int& estado) {
     CLI::App* sub = app.add_subcommand(
-        "dxfinfo", "List what the DXF reader loads from a DXF file and what it skips");
+        "dxfinfo", "Lista lo que el lector DXF carga de un fichero DXF y lo que omite");
     auto fichero = std::make_shared<std::string>();
     auto capas = std::make_shared<std::string>();
     auto json = std::make_shared<bool>(false);
-    sub->add_option("FILE", *fichero, "DXF file")->required();
+    sub->add_option("FICHERO", *fichero, "Fichero DXF")->required();
     auto* tabla = sub->add_option("--layers", *capas,
-                                  "layer table (bindxf.tab) giving each layer's Digi code");
+                                  "Tabla de capas (bindxf.tab) que da el código Digi de cada capa");
     sub->add_flag("--json", *json,
-                  "one JSON object: entities with every vertex, what was skipped, characters "
-                  "replaced")
+                  "Un objeto JSON: entidades con cada vértice, lo omitido, caracteres "
+                  "sustituidos")
         ->excludes(tabla);
     sub->callback([fichero, capas, json, &estado] {
         estado = DxfInfo(*fichero, *capas, *json, std::cout, std::cerr);

@@ -1,7 +1,9 @@
-// parvenza-cli info FILE.bin: one line per live element and a summary, read through the
-// Digi library the same way the conversions read a BIN file.
+// parvenza-cli info FILE.bin: one line per live element and a summary, in metres, read through
+// the Digi library the same way the conversions read a BIN file; --json for other programs.
 
 #include <CLI/CLI.hpp>
+#include <charconv>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -47,16 +49,54 @@ int64_t CuentaBorrados(std::ifstream& in, int64_t desde, int64_t hasta) {
 }
 
 std::string Clase(const tipo_entidad& e) {
+    if (e.Propiedad.EsTexto) return "texto";
+    if (e.Propiedad.EsPunto) return "punto";
+    return e.Propiedad.EsCerrado ? "línea-cerrada" : "línea-abierta";
+}
+
+/// The same kinds for programs: stable words, no accents.
+const char* ClaseJson(const tipo_entidad& e) {
     if (e.Propiedad.EsTexto) return "text";
     if (e.Propiedad.EsPunto) return "point";
     return e.Propiedad.EsCerrado ? "closed-line" : "open-line";
 }
 
-std::string Rango(const tipo_max& r) {
-    std::ostringstream s;
-    s << "(" << r.xmin << "," << r.ymin << "," << r.zmin << ")-(" << r.xmax << "," << r.ymax << ","
-      << r.zmax << ")";
-    return s.str();
+// Shortest text that reads back as the same double.
+std::string Numero(double v) {
+    char b[32];
+    const auto r = std::to_chars(b, b + sizeof b, v);
+    return std::string(b, r.ptr);
+}
+
+std::string Cadena(const std::string& s1252) {
+    std::string r = "\"";
+    for (unsigned char c : Utf8DesdeWindows1252(s1252)) {
+        if (c == '"' || c == '\\') {
+            r += '\\';
+            r += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char b[8];
+            std::snprintf(b, sizeof b, "\\u%04x", c);
+            r += b;
+        } else {
+            r += static_cast<char>(c);
+        }
+    }
+    return r + "\"";
+}
+
+/// The BIN file's integer units as metres.
+struct Metros {
+    double divisor;
+    std::string operator()(int32_t v) const { return Numero(v / divisor); }
+    std::string Punto(int32_t x, int32_t y, int32_t z, const char* sep) const {
+        return (*this)(x) + sep + (*this)(y) + sep + (*this)(z);
+    }
+};
+
+std::string Rango(const tipo_max& r, const Metros& m) {
+    return "(" + m.Punto(r.xmin, r.ymin, r.zmin, ",") + ")-(" +
+           m.Punto(r.xmax, r.ymax, r.zmax, ",") + ")";
 }
 
 void Suma(Resumen& s, const tipo_entidad& e) {
@@ -80,17 +120,51 @@ void Suma(Resumen& s, const tipo_entidad& e) {
     s.rango.ymax = std::max(s.rango.ymax, r.ymax), s.rango.zmax = std::max(s.rango.zmax, r.zmax);
 }
 
-int Info(const std::string& fichero, std::ostream& out, std::ostream& err) {
+void Linea(int64_t ordinal, const tipo_entidad& e, const std::string& codigo,
+           const std::vector<std::string>& restos, const Metros& m, std::ostream& out) {
+    out << ordinal << " " << Clase(e) << " código=" << Utf8DesdeWindows1252(codigo)
+        << " puntos=" << e.elemento.cabecera.npuntos << " atributos=[";
+    for (size_t j = 0; j < e.elemento.atributos.size(); ++j) {
+        const Fatrib& a = e.elemento.atributos[j];
+        out << (j ? " " : "") << a.idTabla << ":" << a.nregistro << ":"
+            << Utf8DesdeWindows1252(restos[j]);
+    }
+    out << "]";
+    if (e.Propiedad.EsTexto) out << " texto=\"" << Utf8DesdeWindows1252(e.Propiedad.texto) << "\"";
+    out << " extensión=" << Rango(e.elemento.rango, m) << "\n";
+}
+
+void ElementoJson(int64_t ordinal, const tipo_entidad& e, const std::string& codigo,
+                  const std::vector<std::string>& restos, const Metros& m, std::ostream& out) {
+    out << (ordinal > 1 ? ",\n  " : "\n  ") << "{\"ordinal\": " << ordinal << ", \"kind\": \""
+        << ClaseJson(e) << "\", \"code\": " << Cadena(codigo) << ", \"points\": [";
+    const auto& c = e.elemento.coordenadas;
+    for (size_t k = 0; k < c.size(); ++k)
+        out << (k ? ", " : "") << "[" << m.Punto(c[k].x, c[k].y, c[k].z, ", ") << "]";
+    out << "], \"attributes\": [";
+    for (size_t j = 0; j < e.elemento.atributos.size(); ++j) {
+        const Fatrib& a = e.elemento.atributos[j];
+        out << (j ? ", " : "") << "{\"table\": " << a.idTabla << ", \"record\": " << a.nregistro
+            << ", \"rest\": " << Cadena(restos[j]) << "}";
+    }
+    out << "]";
+    if (e.Propiedad.EsTexto) out << ", \"text\": " << Cadena(e.Propiedad.texto);
+    out << "}";
+}
+
+int Info(const std::string& fichero, bool mm, bool json, std::ostream& out, std::ostream& err) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(fichero, ec)) {
-        err << "parvenza-cli: " << fichero << ": no such BIN file\n";
+        err << "parvenza-cli: " << fichero << ": no existe el fichero BIN\n";
         return 1;
     }
+    const Metros m{mm ? 1000.0 : 100.0};
     const int64_t longitud = int64_t(std::filesystem::file_size(fichero, ec));
     std::ifstream huecos(fichero, std::ios::binary);
     FicheroDigi digi;
     int32_t n = 0;
     Resumen s;
+    if (json) out << "{\"units\": \"m\", \"elements\": [";
     try {
         digi.AbreFicheroLectura(fichero, n);
         tipo_entidad e;
@@ -108,42 +182,63 @@ int Info(const std::string& fichero, std::ostream& out, std::ostream& err) {
             ++ordinal;
             std::string codigo = e.elemento.cabecera.codigo;
             digi.limpia_texto(codigo);
-            out << ordinal << " " << Clase(e) << " code=" << Utf8DesdeWindows1252(codigo)
-                << " points=" << e.elemento.cabecera.npuntos << " attributes=[";
-            for (size_t j = 0; j < e.elemento.atributos.size(); ++j) {
-                const Fatrib& a = e.elemento.atributos[j];
-                std::string resto = a.resto;
-                digi.limpia_texto(resto);
-                out << (j ? " " : "") << a.idTabla << ":" << a.nregistro << ":"
-                    << Utf8DesdeWindows1252(resto);
+            std::vector<std::string> restos;
+            for (const Fatrib& a : e.elemento.atributos) {
+                restos.push_back(a.resto);
+                digi.limpia_texto(restos.back());
             }
-            out << "]";
-            if (e.Propiedad.EsTexto)
-                out << " text=\"" << Utf8DesdeWindows1252(e.Propiedad.texto) << "\"";
-            out << " extent=" << Rango(e.elemento.rango) << "\n";
+            if (json)
+                ElementoJson(ordinal, e, codigo, restos, m, out);
+            else
+                Linea(ordinal, e, codigo, restos, m, out);
             Suma(s, e);
         } while (e.nfich != 0);
         digi.CierraFichero(fichero, n);
     } catch (const DigiError& e) {
         if (n != 0) digi.CierraFichero(fichero, n);
+        // A reader of the JSON must not take the part before the failure for the whole file.
+        if (json) out << "\n";
         out.flush();
         err << "parvenza-cli: " << e.what() << "\n";
         return 1;
     }
     const int64_t total = s.puntos + s.abiertas + s.cerradas + s.textos;
-    out << "elements: " << total << " (points " << s.puntos << ", open lines " << s.abiertas
-        << ", closed lines " << s.cerradas << ", texts " << s.textos << "), deleted " << s.borrados
-        << "\n";
-    out << "extent: " << (s.hayRango ? Rango(s.rango) : std::string("none")) << "\n";
+    if (json) {
+        out << (total ? "\n" : "") << "],\n \"counts\": {\"elements\": " << total
+            << ", \"points\": " << s.puntos << ", \"open_lines\": " << s.abiertas
+            << ", \"closed_lines\": " << s.cerradas << ", \"texts\": " << s.textos
+            << ", \"deleted\": " << s.borrados << "},\n \"extent\": ";
+        if (s.hayRango)
+            out << "[[" << m.Punto(s.rango.xmin, s.rango.ymin, s.rango.zmin, ", ") << "], ["
+                << m.Punto(s.rango.xmax, s.rango.ymax, s.rango.zmax, ", ") << "]]";
+        else
+            out << "null";
+        out << "}\n";
+        return 0;
+    }
+    out << "elementos: " << total << " (puntos " << s.puntos << ", líneas abiertas " << s.abiertas
+        << ", líneas cerradas " << s.cerradas << ", textos " << s.textos << "), borrados "
+        << s.borrados << "\n";
+    out << "extensión: " << (s.hayRango ? Rango(s.rango, m) : std::string("ninguna")) << "\n";
+    out << "coordenadas en metros (el BIN en " << (mm ? "milímetros" : "centímetros")
+        << (mm ? "" : "; --mm si está en milímetros") << ")\n";
     return 0;
 }
 
 const bool registrado = RegistraSubcomando(10, [](CLI::App& app, int& estado) {
-    CLI::App* sub =
-        app.add_subcommand("info", "List the elements of a Digi BIN file and sum them up");
+    CLI::App* sub = app.add_subcommand(
+        "info", "Lista los elementos de un fichero BIN de Digi y los resume (en metros)");
     auto fichero = std::make_shared<std::string>();
-    sub->add_option("FILE", *fichero, "BIN file")->required();
-    sub->callback([fichero, &estado] { estado = Info(*fichero, std::cout, std::cerr); });
+    auto mm = std::make_shared<bool>(false);
+    auto json = std::make_shared<bool>(false);
+    sub->add_flag("--mm", *mm, "Coordenadas del BIN en milímetros (por omisión, centímetros)");
+    sub->add_flag("--json", *json,
+                  "Un objeto JSON: elementos con código, clase, puntos en metros, texto y "
+                  "atributos; cuentas; extensión");
+    sub->add_option("FICHERO", *fichero, "Fichero BIN")->required();
+    sub->callback([fichero, mm, json, &estado] {
+        estado = Info(*fichero, *mm, *json, std::cout, std::cerr);
+    });
 });
 
 }  // namespace

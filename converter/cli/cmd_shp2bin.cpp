@@ -10,7 +10,10 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <sstream>
 
+#include "comun/Reemplazo.h"
+#include "converter/cli/Entradas.h"
 #include "converter/cli/PuertoConsola.h"
 #include "converter/cli/Subcomando.h"
 #include "converter/core/DbfCampos.h"
@@ -24,7 +27,7 @@ namespace parvenza::cli {
 namespace {
 
 struct ArgumentosShpBin {
-    std::string fichero;
+    std::vector<std::string> entradas;  ///< shapefiles and folders
     std::string salida;
     bool mm = false;
     std::string campoCodigo, codigo = "140100";
@@ -37,6 +40,7 @@ struct ArgumentosShpBin {
     std::string pagina;         ///< --encoding
     bool forzar = false;        ///< --force
     bool restaurarShx = false;  ///< --restore-shx
+    bool silencio = false;      ///< --quiet
     std::vector<std::string> enlaces;
     std::vector<std::string> restos;
     std::vector<char> orden;  ///< 'E' link, 'R' rest, in the order given
@@ -73,11 +77,12 @@ std::string Entrada(const std::vector<CampoDbf>& campos, const std::string& nomb
     for (size_t i = 0; i < campos.size(); ++i) {
         if (!MismoNombre(campos[i].nombre, nombre1252)) continue;
         if (!PasaFiltro(campos[i].tipo, patron))
-            throw ErrorUso{std::string(opcion) + " " + nombre + ": the field is not " +
-                           (std::string(patron) == "DOBLE" ? "numeric" : "numeric or character")};
+            throw ErrorUso{
+                std::string(opcion) + " " + nombre + ": el campo no es " +
+                (std::string(patron) == "DOBLE" ? "numérico" : "numérico ni de caracteres")};
         return EntradaCampo(static_cast<int>(i), campos[i].nombre);
     }
-    throw ErrorUso{std::string(opcion) + " " + nombre + ": " + tabla + " has no such field"};
+    throw ErrorUso{std::string(opcion) + " " + nombre + ": " + tabla + " no tiene ese campo"};
 }
 
 /// A value typed for the BIN file, in Windows-1252; a character that page lacks would be
@@ -95,26 +100,24 @@ void Numero(const std::string& texto, const char* opcion) {
     try {
         NumeroDeTexto(texto);
     } catch (const ShpBinError&) {
-        throw ErrorUso{std::string(opcion) + " " + texto + ": not a number"};
+        throw ErrorUso{std::string(opcion) + " " + texto + ": no es un número"};
     }
 }
 
-OpcionesShpBin Opciones(const ArgumentosShpBin& a) {
+OpcionesShpBin Opciones(const ArgumentosShpBin& a, const std::string& fichero) {
     namespace fs = std::filesystem;
-    std::error_code ec;
-    if (!fs::is_regular_file(a.fichero, ec)) throw ErrorUso{a.fichero + ": no such shapefile"};
     if (!PaginaConocida(NombrePagina(a.pagina)))
         throw ErrorUso{"--encoding " + a.pagina + ": página de códigos desconocida"};
     OpcionesShpBin o;
     o.paginaCodigos = a.pagina;
     o.forzarGrados = a.forzar;
     o.restaurarShx = a.restaurarShx;
-    o.ficheroShp = a.fichero;
+    o.ficheroShp = fichero;
     o.ficheroBin = a.salida;
     o.factorUnidades = a.mm ? 1000 : 100;
-    std::string directorio = fs::path(a.fichero).parent_path().string();
+    std::string directorio = fs::path(fichero).parent_path().string();
     directorio = directorio.empty() ? "./" : directorio + "/";
-    if (directorio == "./") o.ficheroShp = directorio + a.fichero;
+    if (directorio == "./") o.ficheroShp = directorio + fichero;
     SeleccionShp& s = o.seleccion;
     ShpElegido(s, o.ficheroShp, directorio);
     const std::string tabla = RutaTablaDbf(s.directorio, s.tabladbf);
@@ -130,8 +133,8 @@ OpcionesShpBin Opciones(const ArgumentosShpBin& a) {
     if (a.textos) {
         const int16_t tipo = ChequeaTipoShp(o.ficheroShp, a.restaurarShx);
         if (!OfreceTextos(tipo))
-            throw ErrorUso{"--texts: only point and polyline shapefiles become texts, " +
-                           a.fichero + " is of shape type " + std::to_string(tipo)};
+            throw ErrorUso{"--texts: solo los shapefiles de puntos y de líneas dan textos; " +
+                           fichero + " es de tipo " + std::to_string(tipo)};
         o.chkTextos = true;
         const std::string* campos4[] = {&a.campoTexto, &a.campoAltura, &a.campoJustificacion,
                                         &a.campoGiro};
@@ -161,19 +164,19 @@ OpcionesShpBin Opciones(const ArgumentosShpBin& a) {
         ++k;
         if (k >= 3 && !EligeAtributo(s, "Atributo " + std::to_string(k),
                                      [](int16_t) { return std::string(); }))
-            throw ErrorUso{"attribute " + std::to_string(k) + " cannot be defined"};
+            throw ErrorUso{"no se puede definir el atributo " + std::to_string(k)};
         const int base = k >= 3 ? 6 : (k - 1) * 3;
         if (tipo == 'E') {
             const std::string& par = a.enlaces[enlace++];
             const auto dos = par.find(':');
             if (dos == std::string::npos)
-                throw ErrorUso{"--link " + par + ": expected TABLEFIELD:RECORDFIELD"};
+                throw ErrorUso{"--link " + par + ": se espera CAMPOTABLA:CAMPOREGISTRO"};
             const std::string t = entrada(par.substr(0, dos), kFiltrosTablaDbf1[0], "--link");
             const std::string r = entrada(par.substr(dos + 1), kFiltrosTablaDbf1[1], "--link");
             if (IndiceDeEntrada(t) == 0)
                 throw ErrorUso{"--link " + par +
-                               ": the table's first field cannot give the table number "
-                               "(field 0 means no field chosen)"};
+                               ": el primer campo de la tabla no puede dar el número de tabla "
+                               "(el campo 0 es ninguno)"};
             EligeTablaDbf1(s, base, t);
             EligeTablaDbf1(s, base + 1, r);
         } else {
@@ -184,39 +187,110 @@ OpcionesShpBin Opciones(const ArgumentosShpBin& a) {
     return o;
 }
 
+/// One shapefile appended to `salida`; false when nothing was written (the port said why).
+bool Convierte(const OpcionesShpBin& o, const std::string& salida, bool varios, Puerto& puerto,
+               std::ostream& out, std::ostream& err, Omisiones& omisiones) {
+    const ResultadoShpBin r = ReadShape(o, puerto);
+    if (r.enGrados) err << "parvenza-cli: --force lo convierte igualmente\n";
+    if (!r.escrito) return false;
+    auto cuenta = [](int64_t n, const char* uno, const char* varios) {
+        return std::to_string(n) + " " + (n == 1 ? uno : varios);
+    };
+    out << salida << ": " << cuenta(r.elementos, "elemento añadido", "elementos añadidos") << " de "
+        << cuenta(r.registros, "registro", "registros");
+    if (!r.registrosErroneos.empty())
+        out << ", "
+            << cuenta(int64_t(r.registrosErroneos.size()), "registro omitido",
+                      "registros omitidos");
+    if (varios) out << " (" << o.ficheroShp << ")";
+    out << "\n";
+    omisiones.Junta(r.omisiones);
+    return true;
+}
+
 int Shp2Bin(const ArgumentosShpBin& a, std::ostream& out, std::ostream& err, bool terminal) {
-    OpcionesShpBin o;
+    namespace fs = std::filesystem;
+    std::vector<OpcionesShpBin> opciones;
     try {
-        o = Opciones(a);
+        std::vector<std::string> ficheros;
+        try {
+            ficheros = ExpandeEntradas(a.entradas, {".shp"}, "shapefile");
+        } catch (const ErrorEntrada& e) {
+            throw ErrorUso{e.what()};
+        }
+        for (const std::string& f : ficheros) opciones.push_back(Opciones(a, f));
     } catch (const ErrorUso& e) {
         err << "parvenza-cli: " << e.mensaje << "\n";
         return kEstadoUso;
     }
     PuertoShpBin puerto(err, terminal);
-    const ResultadoShpBin r = ReadShape(o, puerto);
-    puerto.Termina();
-    if (r.enGrados) err << "parvenza-cli: --force lo convierte igualmente\n";
-    if (!r.escrito) return kEstadoFallo;  // the port has said why
-    out << o.ficheroBin << ": " << r.elementos << " elements from " << r.registros << " records";
-    if (!r.registrosErroneos.empty())
-        out << ", " << r.registrosErroneos.size() << " records left out";
-    out << "\n";
-    return EstadoFinal(r.omisiones, err);
+    Omisiones omisiones;
+    if (opciones.size() == 1) {
+        puerto.Fichero(opciones[0].ficheroShp);
+        const bool escrito = Convierte(opciones[0], a.salida, false, puerto, out, err, omisiones);
+        puerto.Termina();
+        return escrito ? EstadoFinal(omisiones, err) : kEstadoFallo;
+    }
+    // Several shapefiles: each appended in turn to a copy of the BIN file, which takes its place
+    // only when all are in, so the file ends wholly as before or with every shapefile.
+    for (const OpcionesShpBin& o : opciones)
+        for (const char* ext : {".shp", ".shx", ".dbf"}) {
+            std::error_code ec;
+            if (fs::equivalent(a.salida, fs::path(o.ficheroShp).replace_extension(ext), ec)) {
+                err << "parvenza-cli: El fichero BIN de salida " << a.salida
+                    << " es el fichero de entrada " << o.ficheroShp << "\n";
+                return kEstadoFallo;
+            }
+        }
+    try {
+        comun::Cerrojo cerrojo(a.salida);
+        const std::string temporal = comun::RaizTemporal(a.salida) + ".bin";
+        struct Borra {
+            std::string ruta;
+            ~Borra() { comun::Borra(ruta); }
+        } borra{temporal};
+        std::error_code ec;
+        if (fs::exists(a.salida, ec) && !fs::copy_file(a.salida, temporal, ec))
+            comun::FalloSistema("copiar", a.salida, ec.value());
+        for (size_t i = 0; i < opciones.size(); ++i) {
+            OpcionesShpBin o = opciones[i];
+            o.ficheroBin = temporal;
+            puerto.Ficheros({o.ficheroShp});
+            puerto.Avance(int(i + 1), int(opciones.size()), 1, 0);
+            std::ostringstream resumen;
+            if (!Convierte(o, a.salida, true, puerto, resumen, err, omisiones)) {
+                puerto.Termina();
+                err << "parvenza-cli: " << a.salida << ": se deja como estaba\n";
+                return kEstadoFallo;
+            }
+            out << resumen.str();
+        }
+        puerto.Termina();
+        comun::Reemplaza(temporal, a.salida);
+    } catch (const Error& e) {
+        puerto.Termina();
+        err << "parvenza-cli: " << e.what() << "\n";
+        return kEstadoFallo;
+    }
+    return EstadoFinal(omisiones, err);
 }
 
 const bool registrado = RegistraSubcomando(30, [](CLI::App& app, int& estado) {
-    CLI::App* sub =
-        app.add_subcommand("shp2bin", "Append the elements of a shapefile to a Digi BIN file");
+    CLI::App* sub = app.add_subcommand(
+        "shp2bin",
+        "Añade a un fichero BIN de Digi los elementos de shapefiles (una carpeta: sus shapefiles)");
     auto a = std::make_shared<ArgumentosShpBin>();
-    sub->add_option("--output", a->salida, "BIN file to append to (created when missing)")
-        ->required();
-    sub->add_flag("--mm", a->mm, "BIN coordinates in millimetres (default centimetres)");
+    sub->add_option("--output", a->salida, "Fichero BIN al que se añaden (creado si no existe)")
+        ->required()
+        ->type_name("FICHERO.bin");
+    sub->add_flag("--mm", a->mm, "Coordenadas del BIN en milímetros (por omisión, centímetros)");
     auto* campoCodigo =
-        sub->add_option("--code-field", a->campoCodigo, "Field giving each element's code");
-    auto* codigo = sub->add_option("--code", a->codigo, "Code of every element (default 140100)");
+        sub->add_option("--code-field", a->campoCodigo, "Campo que da el código de cada elemento");
+    auto* codigo =
+        sub->add_option("--code", a->codigo, "Código de todos los elementos (por omisión, 140100)");
     campoCodigo->excludes(codigo);
-    auto* textos =
-        sub->add_flag("--texts", a->textos, "Make text elements (point and polyline shapefiles)");
+    auto* textos = sub->add_flag("--texts", a->textos,
+                                 "Crea elementos de texto (shapefiles de puntos y de líneas)");
     struct Par {
         const char* campo;
         std::string* destinoCampo;
@@ -225,46 +299,51 @@ const bool registrado = RegistraSubcomando(30, [](CLI::App& app, int& estado) {
         const char* ayuda;
     };
     const Par pares[] = {
-        {"--text-field", &a->campoTexto, "--text", &a->texto, "text (default NoTexto)"},
-        {"--height-field", &a->campoAltura, "--height", &a->altura, "text height (default 1.50)"},
+        {"--text-field", &a->campoTexto, "--text", &a->texto, "texto (por omisión, NoTexto)"},
+        {"--height-field", &a->campoAltura, "--height", &a->altura,
+         "altura del texto (por omisión, 1.50)"},
         {"--justification-field", &a->campoJustificacion, "--justification", &a->justificacion,
-         "justification code (default 0)"},
+         "código de justificación (por omisión, 0)"},
         {"--rotation-field", &a->campoGiro, "--rotation", &a->giro,
-         "rotation in degrees (default 0)"},
+         "giro en grados (por omisión, 0)"},
     };
     for (const Par& p : pares) {
         auto* c =
-            sub->add_option(p.campo, *p.destinoCampo, std::string("Field giving the ") + p.ayuda);
-        auto* v = sub->add_option(p.valor, *p.destinoValor, std::string("The ") + p.ayuda);
+            sub->add_option(p.campo, *p.destinoCampo, std::string("Campo que da el ") + p.ayuda);
+        auto* v = sub->add_option(p.valor, *p.destinoValor, std::string("El ") + p.ayuda);
         c->excludes(v);
         c->needs(textos);
         v->needs(textos);
     }
     sub->add_flag("--force", a->forzar,
-                  "Convert even when the coordinates look like degrees (centimetre rounding "
-                  "destroys them)");
+                  "Convierte aunque las coordenadas parezcan grados (el redondeo a "
+                  "centímetros las destruye)");
     sub->add_flag("--restore-shx", a->restaurarShx,
                   "Sin el .shx, lo reconstruye a partir del .shp en una carpeta temporal (no "
                   "escribe junto al shapefile); igual que SHAPE_RESTORE_SHX=YES");
     sub->add_option("--encoding", a->pagina,
-                    "Code page of the attribute table (default: its .cpg, else its language "
-                    "byte, else Windows-1252)");
+                    "Página de códigos de la tabla de atributos (por omisión, la de su .cpg, "
+                    "si no la de su byte de idioma, si no Windows-1252)");
     sub->add_option("--z-field", a->campoZ,
-                    "Field giving Z (a non-zero value replaces the vertices' Z)");
-    auto* enlaces = sub->add_option("--link", a->enlaces,
-                                    "Attribute link: table-number and record-number fields");
-    enlaces->type_name("TABLEFIELD:RECORDFIELD")->allow_extra_args(false)->take_all();
-    auto* restos =
-        sub->add_option("--rest-field", a->restos, "Attribute link by a rest code field");
+                    "Campo que da la Z (un valor distinto de cero sustituye la Z de los vértices)");
+    auto* enlaces =
+        sub->add_option("--link", a->enlaces,
+                        "Enlace de atributo: campos del número de tabla y del número de registro");
+    enlaces->type_name("CAMPOTABLA:CAMPOREGISTRO")->allow_extra_args(false)->take_all();
+    auto* restos = sub->add_option("--rest-field", a->restos,
+                                   "Enlace de atributo por un campo de código resto");
     restos->allow_extra_args(false)->take_all();
-    sub->add_option("FILE", a->fichero, "Shapefile (.shp)")->required();
+    sub->add_flag("--quiet,-q", a->silencio, "Sin progreso en el terminal");
+    sub->add_option("FICHERO", a->entradas, "Shapefiles (.shp) o carpetas")
+        ->required()
+        ->type_name("");
     sub->callback([a, sub, enlaces, restos, &estado] {
         a->orden.clear();
         for (const CLI::Option* op : sub->parse_order()) {
             if (op == enlaces) a->orden.push_back('E');
             if (op == restos) a->orden.push_back('R');
         }
-        estado = Shp2Bin(*a, std::cout, std::cerr, isatty(STDERR_FILENO));
+        estado = Shp2Bin(*a, std::cout, std::cerr, !a->silencio && isatty(STDERR_FILENO));
     });
 });
 

@@ -180,6 +180,28 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
 
 namespace {
 
+/// Where the layers of `fichero` go, as the sheet path CapasEnObra and RutaCapa take.
+std::string RutaDeCapas(const OpcionesBinShp& opciones, const std::string& fichero) {
+    if (opciones.carpetaSalida.empty()) return fichero;
+    return (fs::path(opciones.carpetaSalida) / fs::path(fichero).filename()).string();
+}
+
+/// A layer put in place, by its headers: the shape type of the .shp, the records of the .shx.
+CapaEscrita CapaColocada(const std::string& ruta) {
+    CapaEscrita capa{ruta, 0, 0};
+    unsigned char cabecera[36] = {};
+    const int fd = ::open(ruta.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        if (::pread(fd, cabecera, sizeof cabecera, 0) == ssize_t(sizeof cabecera))
+            capa.tipo = cabecera[32] | cabecera[33] << 8 | cabecera[34] << 16 | cabecera[35] << 24;
+        ::close(fd);
+    }
+    std::error_code ec;
+    const auto indice = fs::file_size(fs::path(ruta).replace_extension(".shx"), ec);
+    if (!ec && indice >= 100) capa.registros = int64_t(indice - 100) / 8;
+    return capa;
+}
+
 ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCatastro* catastro,
                         int& actual) {
     ResultadoBinShp resultado;
@@ -248,8 +270,9 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
                                           defecto);
                 continue;
             }
-            if (base != (opciones.anexar ? baseAnexo : fichero)) ultimas.clear();
-            base = opciones.anexar ? baseAnexo : fichero;
+            const std::string suya = opciones.anexar ? baseAnexo : RutaDeCapas(opciones, fichero);
+            if (base != suya) ultimas.clear();
+            base = suya;
             obra.Bloquea(base);
             prjHoja = opciones.prj.empty() ? LeePrj(RutaPrjHoja(fichero)) : opciones.prj;
             const int anchoPolyId = AnchoPolyIdDe(fichero);
@@ -258,6 +281,7 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
             puerto.Proceso("Procesando fichero...");
             int32_t contador = 0;
             FicheroAbierto bin(digi, fichero);
+            const auto bytes = fs::file_size(fichero, ec);
             puerto.Proceso("Pasada 1");
             puerto.Avance(f + 1, nficheros, 1, 0);
             do {
@@ -270,7 +294,10 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
                                               "byte " + std::to_string(entidad.puntero));
                     break;
                 }
-                if (contador % kCadaAvance == 0) puerto.Avance(f + 1, nficheros, 1, contador);
+                if (contador % kCadaAvance == 0) {
+                    puerto.Avance(f + 1, nficheros, 1, contador);
+                    if (bytes > 0) puerto.AvanceFichero(double(entidad.puntero) / double(bytes));
+                }
                 codigo = entidad.elemento.cabecera.codigo;
                 digi.limpia_texto(codigo);
                 if (opciones.catastro) catastro->Busca(entidad, codigo);
@@ -350,7 +377,7 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
     }
     if (!opciones.anexar)
         for (const std::string& fichero : opciones.ficheros)
-            for (const std::string& ruta : obra.Ajenas(fichero))
+            for (const std::string& ruta : obra.Ajenas(RutaDeCapas(opciones, fichero)))
                 if (std::find(resultado.capasAnteriores.begin(), resultado.capasAnteriores.end(),
                               ruta) == resultado.capasAnteriores.end())
                     resultado.capasAnteriores.push_back(ruta);
@@ -365,7 +392,11 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
     if (conjunto && !prjHoja.empty()) conjunto->Proyeccion(prjHoja);
     // Everything is written: only now does any file of the run take its place.
     obra.Confirma();
-    if (conjunto) conjunto->Coloca();
+    if (conjunto) {
+        conjunto->Coloca();
+        for (const std::string& ruta : conjunto->Colocadas())
+            resultado.capas.push_back(CapaColocada(ruta));
+    }
     resultado.ejecutado = true;
     return resultado;
 }

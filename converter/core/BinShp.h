@@ -28,6 +28,9 @@ struct OpcionesBinShp {
     /// Coordinate system (ESRI WKT) written as a ".prj" beside every layer, the cadastre set's
     /// included; empty: each sheet's own ".prj" (RutaPrjHoja), when it has one.
     std::string prj;
+    /// Folder of the layers (the cadastre set's aside); empty: beside each sheet. Not for
+    /// appends, whose layers are the chosen set.
+    std::string carpetaSalida;
 };
 
 /// What the cadastre mode adds to a run. The driver calls it; the cadastre code fills it.

@@ -155,6 +155,9 @@ void ConjuntoCatastro::Coloca() {
     for (const std::string& n : nuevos)
         ficheros.emplace_back(m_obra + "/" + n, m_carpeta + "/" + n);
     ColocaJuntos(ficheros);
+    for (const std::string& n : nuevos)
+        if (strcasecmp(fs::path(n).extension().c_str(), ".shp") == 0)
+            m_colocadas.push_back(m_carpeta + "/" + n);
     for (const char* capa : kCapasCatastro) {
         const std::string base = m_carpeta + "/" + capa;
         if (std::find(nuevos.begin(), nuevos.end(), std::string(capa) + ".shp") != nuevos.end() ||

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace parvenza {
 
@@ -61,10 +62,13 @@ class ConjuntoCatastro {
     /// kept), then the files of the old set's layers that the new one lacks removed. Throws
     /// parvenza::Error naming the file and the system's reason.
     void Coloca();
+    /// The ".shp" files Coloca put in place, in name order.
+    const std::vector<std::string>& Colocadas() const { return m_colocadas; }
 
   private:
     std::string m_carpeta;
     std::string m_obra;
+    std::vector<std::string> m_colocadas;
     std::unique_ptr<comun::Cerrojo> m_cerrojo;
 };
 

@@ -33,6 +33,10 @@ class Puerto {
     /// Fine-grained progress for hosts that show it (the command line on a terminal):
     /// file `fichero` of `nficheros` (1-based), pass `pasada`, `elementos` read so far.
     virtual void Avance(int fichero, int nficheros, int pasada, int64_t elementos) {}
+
+    /// Share (0..1) of the file of the last Avance read so far, for hosts that show a
+    /// percentage.
+    virtual void AvanceFichero(double fraccion) {}
 };
 
 }  // namespace parvenza

@@ -99,19 +99,20 @@ TEST_F(Cli, Bin2ShpSummariesAllInFolderAndFailures) {
     ASSERT_EQ(Ejecuta("bin2shp hoja.bin"), 0) << err;
     EXPECT_EQ(err, "");  // no progress when stderr is not a terminal
     EXPECT_EQ(out,
-              "./hoja_P.shp: polygon, 1 records\n./hoja_L.shp: polyline, 1 records\n"
-              "./hoja_X.shp: point, 1 records\n./hoja_TL.shp: polyline, 1 records\n1 file, 4 "
-              "layers, 4 records\n");
+              "hoja_P.shp: 1 registro (polígonos)\nhoja_L.shp: 1 registro (líneas)\n"
+              "hoja_X.shp: 1 registro (puntos)\nhoja_TL.shp: 1 registro (líneas)\n1 fichero BIN, "
+              "4 capas, 4 registros\n");
     EscribeBin("A.BIN", {Elemento("C=", "1", {{0, 0, 0}, {5, 5, 0}})});
     std::ofstream(carpeta / "notas.txt") << "no";
     std::ofstream(carpeta / "capa.shp") << "";
     Comprueba({{"bin2shp --3d --mm --texts-as-points --closed-as-lines hoja.bin", 0,
-                "./hoja_L.shp: polylineZ, 2 records"},
+                "hoja_L.shp: 2 registros (líneas Z)"},
                {"bin2shp --3d --mm --texts-as-points --closed-as-lines hoja.bin", 0,
-                "./hoja_TX.shp: pointZ, 1 records"},
+                "hoja_TX.shp: 1 registro (puntos Z)"},
                {"bin2shp --all-in-folder hoja.bin", 0,
-                "./A_L.shp: polyline, 1 records\n./hoja_P.shp"},  // sorted, no case
-               {"bin2shp --all-in-folder hoja.bin", 0, "2 files, 5 layers, 5 records"}});
+                "./A_L.shp: 1 registro (líneas)\n./hoja_P.shp"},  // sorted, no case
+               {"bin2shp .", 0, "./A_L.shp: 1 registro (líneas)\n./hoja_P.shp"},
+               {"bin2shp --all-in-folder hoja.bin", 0, "2 ficheros BIN, 5 capas, 5 registros"}});
     // A corrupt kind ends the program with status 1, naming the file and those not reached.
     EscribeBin("b.bin", {Elemento("C=", "1", {{0, 0, 0}, {5, 5, 0}})});
     std::ofstream(carpeta / "b.bin", std::ios::binary | std::ios::app)
@@ -121,9 +122,8 @@ TEST_F(Cli, Bin2ShpSummariesAllInFolderAndFailures) {
               "parvenza-cli: ./b.bin: fichero corrupto...\nNo se han convertido:\n./hoja.bin\n");
     fs::remove(carpeta / "b.bin");
     EscribeBin("z.bin", {Elemento("C=", "1", {{0, 0, 0}, {5, 5, 0}})});
-    Comprueba({{"bin2shp falta.bin", -1, "falta.bin"},
-               {"bin2shp --append capa.shp z.bin", -1, "\"_\""},
-               {"bin2shp --output-dir capas hoja.bin", 2, ""}});  // --output-dir needs --cadastre
+    Comprueba({{"bin2shp falta.bin", 2, "falta.bin: no existe el fichero BIN"},
+               {"bin2shp --append capa.shp z.bin", -1, "\"_\""}});
     EXPECT_FALSE(fs::exists(carpeta / "falta.bin") || fs::exists(carpeta / "z_L.shp"));
     // Appending to a set that lacks a layer stops at that layer, naming file and layer.
     fs::remove(carpeta / "hoja_L.shp");
@@ -180,9 +180,9 @@ TEST_F(Cli, Bin2ShpLayersBesideTheSheetReplacedWholeAndLocked) {
     fs::create_directory(carpeta / "noext");
     for (const char* hoja : {"noext/zz", "h.digi", "x.y.bin"})
         EscribeBin(hoja, {Elemento("C=", "1", {{0, 0, 0}, {5, 5, 0}})});
-    Comprueba({{"bin2shp noext/zz", 0, "noext/zz_L.shp: polyline, 1 records"},
-               {"bin2shp h.digi", 0, "./h_L.shp"},
-               {"bin2shp x.y.bin", 0, "./x.y_L.shp"}});
+    Comprueba({{"bin2shp noext/zz", 0, "noext/zz_L.shp: 1 registro (líneas)"},
+               {"bin2shp h.digi", 0, "h_L.shp"},
+               {"bin2shp x.y.bin", 0, "x.y_L.shp"}});
     EXPECT_TRUE(fs::exists(carpeta / "noext/zz_L.shp"));
     EXPECT_FALSE(fs::exists(carpeta / "noex_L.shp"));
 
@@ -254,17 +254,17 @@ TEST_F(Cli, Bin2ShpReadOnlySheetsCutElementsAndFilesThatAreNotBin) {
         if (!cortado && e.puntero - 1 + e.tamano > 500) cortado = e.puntero;
     ASSERT_GT(cortado, 0);
     ASSERT_EQ(Ejecuta("bin2shp corta.bin"), 3) << out << err;
-    EXPECT_EQ(err, "parvenza-cli: ./corta.bin: elemento cortado por el final del fichero: byte " +
+    EXPECT_EQ(err, "parvenza-cli: corta.bin: elemento cortado por el final del fichero: byte " +
                        std::to_string(cortado) + "\n");
-    EXPECT_NE(out.find("1 file, "), std::string::npos) << out;
+    EXPECT_NE(out.find("1 fichero BIN, "), std::string::npos) << out;
     ASSERT_EQ(Ejecuta("bin2shp basura.bin"), 3) << out << err;
-    EXPECT_EQ(out, "0 files, 0 layers, 0 records\n");
-    EXPECT_NE(err.find("./basura.bin: no es un fichero BIN, no se ha convertido: byte 1: 5 bytes"),
+    EXPECT_EQ(out, "0 ficheros BIN, 0 capas, 0 registros\n");
+    EXPECT_NE(err.find("basura.bin: no es un fichero BIN, no se ha convertido: byte 1: 5 bytes"),
               std::string::npos)
         << err;
     EXPECT_FALSE(fs::exists(carpeta / "basura_P.shp") || fs::exists(carpeta / "basura_L.shp"));
     ASSERT_EQ(Ejecuta("bin2shp --all-in-folder hoja.bin"), 3) << out << err;
-    EXPECT_NE(out.find("2 files, "), std::string::npos) << out;
+    EXPECT_NE(out.find("2 ficheros BIN, "), std::string::npos) << out;
     EXPECT_NE(err.find("basura.bin"), std::string::npos) << err;
     EXPECT_NE(err.find("corta.bin"), std::string::npos) << err;
     // A sheet nobody may write converts, and lists.
@@ -362,7 +362,11 @@ TEST_F(Cli, Bin2ShpCadastreLayersAndTopologyErrors) {
                       " --output-dir capas --a-srs EPSG:25830 hoja.bin"),
               0)
         << err;
-    EXPECT_EQ(Lee(carpeta / "capas/parcela.prj"), Lee(carpeta / "hoja_P.prj"));
+    // Every layer goes to the folder, and the summary lists the cadastre set's too.
+    EXPECT_EQ(Lee(carpeta / "capas/parcela.prj"), Lee(carpeta / "capas/hoja_P.prj"));
+    EXPECT_NE(out.find("capas/hoja_P.shp: 2 registros (polígonos)\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("capas/parcela.shp: 1 registro (polígonos)\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("capas/ejes.shp: 1 registro (líneas)\n"), std::string::npos) << out;
     EXPECT_NE(Lee(carpeta / "capas/ejes.prj").find("ETRS_1989_UTM_Zone_30N"), std::string::npos);
     parvenza::Shapefile parcela;
     parcela.Open(carpeta / "capas/parcela.shp", 0, 5);
@@ -372,7 +376,7 @@ TEST_F(Cli, Bin2ShpCadastreLayersAndTopologyErrors) {
     for (const char* c : {"PARCELA", "MASA", "VIA"})
         valores += parvenza::TextoDe(parcela.Fields().Item(c).Value()) + " ";
     EXPECT_EQ(valores, "02 45303 610 ");
-    EXPECT_TRUE(fs::exists(carpeta / "capas/ejes.shp") && fs::exists(carpeta / "hoja_P.shp"));
+    EXPECT_FALSE(fs::exists(carpeta / "hoja_P.shp"));
     EXPECT_FALSE(fs::exists(carpeta / "masa.shp"));
     ASSERT_EQ(Ejecuta("bin2shp --cadastre " + Dato("topology/basic.mdb") + " hoja.bin"), 0) << err;
     EXPECT_TRUE(fs::exists(carpeta / "masa.shp"));  // beside the BIN file without --output-dir
@@ -403,7 +407,8 @@ TEST_F(Cli, Shp2BinOptionsByNameUtf8ArgumentsAndErrors) {
                       "--rest-field RESTO --link tab:reg vias.shp"),
               0)
         << err;
-    EXPECT_EQ(out, "sal.bin: 2 elements from 2 records\n");  // attribute 1 the rest, 2 the link
+    EXPECT_EQ(
+        out, "sal.bin: 2 elementos añadidos de 2 registros\n");  // attribute 1 the rest, 2 the link
     const std::vector<std::string> mm = {
         "C= 0501: (1000 2000 12500) (3000 4000 12500) [1:0:X1] [4:10:]",
         "C= 0502: (5000 6000 0) (7000 8125 0) [1:0:X2] [5:11:]"};
@@ -429,12 +434,11 @@ TEST_F(Cli, Shp2BinOptionsByNameUtf8ArgumentsAndErrors) {
                  {{{{{1, 1, 0}}}, {1.0}}, {{{{3e7, 1, 0}}}, {1.0}}});
     // A record left out: the run finishes with status 3 and lists it.
     EXPECT_EQ(Ejecuta("shp2bin --output l.bin lejos.shp"), 3);
-    EXPECT_EQ(out, "l.bin: 1 elements from 2 records, 1 records left out\n");
+    EXPECT_EQ(out, "l.bin: 1 elemento añadido de 2 registros, 1 registro omitido\n");
     EXPECT_EQ(err,
               "parvenza-cli: Se han encontrado 1 errores en la conversión\nEntidades erróneas : \n "
               "/ 1\nparvenza-cli: ./lejos.shp: registros omitidos: registro 1: Desbordamiento: "
-              "3000000000 no cabe en un "
-              "entero de 32 bits\n");
+              "3000000000 no cabe en un entero de 32 bits\n");
 
     const std::string antes = "contenido previo";
     std::ofstream(carpeta / "sal.bin") << antes;
@@ -442,15 +446,16 @@ TEST_F(Cli, Shp2BinOptionsByNameUtf8ArgumentsAndErrors) {
                  {{{{{1, 1, 0}}}, {1.0, 1.0}}});
     fs::copy_file(carpeta / "prim.shp", carpeta / "sintabla.shp");
     fs::copy_file(carpeta / "prim.shx", carpeta / "sintabla.shx");
-    Comprueba({{"shp2bin --output sal.bin --code-field NOHAY vias.shp", 2, "has no such field"},
-               {"shp2bin --output sal.bin --link FECHA:REG vias.shp", 2, "not numeric"},
-               {"shp2bin --output sal.bin --link Codigo:REG vias.shp", 2, "not numeric"},
-               {"shp2bin --output sal.bin --link TAB vias.shp", 2, "TABLEFIELD:RECORDFIELD"},
+    Comprueba({{"shp2bin --output sal.bin --code-field NOHAY vias.shp", 2, "no tiene ese campo"},
+               {"shp2bin --output sal.bin --link FECHA:REG vias.shp", 2, "no es numérico"},
+               {"shp2bin --output sal.bin --link Codigo:REG vias.shp", 2, "no es numérico"},
+               {"shp2bin --output sal.bin --link TAB vias.shp", 2, "CAMPOTABLA:CAMPOREGISTRO"},
                {"shp2bin --output sal.bin --height 2 vias.shp", 2, "--texts"},
-               {"shp2bin --output sal.bin --code 1 --code-field Codigo vias.shp", 2, "excludes"},
-               {"shp2bin --output sal.bin --texts --height alto vias.shp", 2, "not a number"},
+               {"shp2bin --output sal.bin --code 1 --code-field Codigo vias.shp", 2,
+                "--code-field no va con --code"},
+               {"shp2bin --output sal.bin --texts --height alto vias.shp", 2, "no es un número"},
                {"shp2bin --output sal.bin --link TAB:REG prim.shp", 2,
-                "first field"},  // index 0 means "none"
+                "primer campo"},  // index 0 means "none"
                {"shp2bin --output sal.bin nohay.shp", 2, "nohay.shp"},
                {"shp2bin --output sal.bin --encoding KLINGON vias.shp", 2, "KLINGON"},
                {"shp2bin --output sal.bin --texts --text 日本 vias.shp", 2, "Windows-1252"},
@@ -550,15 +555,36 @@ TEST_F(Cli, InfoListsElementsAndSaysWhatIsWrong) {
     bytes[v[0].tamano + 1] = bytes[bytes.size() - v[5].tamano + 1] = '*';
     std::ofstream(carpeta / "h.bin", std::ios::binary) << bytes;
     ASSERT_EQ(Ejecuta("info h.bin"), 0) << err;
-    EXPECT_EQ(
-        out,
-        "1 point code=P1 points=1 attributes=[] extent=(-5,-6,7)-(0,0,7)\n"
-        "2 open-line code=L1 points=2 attributes=[3:12:N-II] extent=(0,0,0)-(10,0,0)\n"
-        "3 closed-line code=C1 points=4 attributes=[] extent=(0,0,0)-(10,10,0)\n"
-        "4 text code=40 points=2 attributes=[] text=\"A\xC3\xB1o\" extent=(10,20,0)-(10,20,0)\n"
-        "elements: 4 (points 1, open lines 1, closed lines 1, texts 1), deleted 2\n"
-        "extent: (-5,-6,0)-(10,20,7)\n");
+    EXPECT_EQ(out,
+              "1 punto código=P1 puntos=1 atributos=[] extensión=(-0.05,-0.06,0.07)-(0,0,0.07)\n"
+              "2 línea-abierta código=L1 puntos=2 atributos=[3:12:N-II] "
+              "extensión=(0,0,0)-(0.1,0,0)\n"
+              "3 línea-cerrada código=C1 puntos=4 atributos=[] extensión=(0,0,0)-(0.1,0.1,0)\n"
+              "4 texto código=40 puntos=2 atributos=[] texto=\"A\xC3\xB1o\" "
+              "extensión=(0.1,0.2,0)-(0.1,0.2,0)\n"
+              "elementos: 4 (puntos 1, líneas abiertas 1, líneas cerradas 1, textos 1), "
+              "borrados 2\n"
+              "extensión: (-0.05,-0.06,0)-(0.1,0.2,0.07)\n"
+              "coordenadas en metros (el BIN en centímetros; --mm si está en milímetros)\n");
     EXPECT_EQ(err, "");
+    // The same as JSON, read by Python's parser; millimetres divide by 1000.
+    const std::string lector =
+        "python3 -c 'import json,sys; d=json.load(open(\"out.txt\")); "
+        "print([(e[\"kind\"], e[\"code\"], e[\"points\"], e.get(\"text\"), "
+        "[(a[\"table\"], a[\"record\"], a[\"rest\"]) for a in e[\"attributes\"]]) "
+        "for e in d[\"elements\"]], d[\"counts\"], d[\"extent\"], d[\"units\"])' >py.txt";
+    auto json = [&](const std::string& argumentos) {
+        EXPECT_EQ(Ejecuta("info --json " + argumentos), 0) << err;
+        EXPECT_EQ(std::system(("cd '" + carpeta.Ruta() + "' && " + lector).c_str()), 0) << out;
+        return Lee(carpeta / "py.txt");
+    };
+    EXPECT_EQ(json("h.bin"),
+              "[('point', 'P1', [[-0.05, -0.06, 0.07]], None, []), ('open-line', 'L1', [[0, 0, 0], "
+              "[0.1, 0, 0]], None, [(3, 12, 'N-II')]), ('closed-line', 'C1', [[0, 0, 0], [0.1, 0, "
+              "0], [0.1, 0.1, 0], [0, 0, 0]], None, []), ('text', '40', [[0.1, 0.2, 0]], 'Año', "
+              "[])] {'elements': 4, 'points': 1, 'open_lines': 1, 'closed_lines': 1, 'texts': 1, "
+              "'deleted': 2} [[-0.05, -0.06, 0], [0.1, 0.2, 0.07]] m\n");
+    EXPECT_NE(json("--mm h.bin").find("[[-0.005, -0.006, 0.007]]"), std::string::npos);
     const std::string ejemplo = std::string(PARVENZA_SOURCE_DIR) + "/examples/hoja.bin";
     std::ofstream(carpeta / "vacio.bin") << "";
     std::ofstream(carpeta / "malo.bin", std::ios::binary)
@@ -566,12 +592,14 @@ TEST_F(Cli, InfoListsElementsAndSaysWhatIsWrong) {
                std::string(60, '\0');
     std::ofstream(carpeta / "corrupto.bin", std::ios::binary)
         << std::string("K=") + std::string(58, '\0');
-    Comprueba({{"info '" + ejemplo + "'", 0, "text=\"Pe\xC3\xB1\xC3\xB3n del \xC3\x81guila\""},
+    Comprueba({{"info '" + ejemplo + "'", 0, "texto=\"Pe\xC3\xB1\xC3\xB3n del \xC3\x81guila\""},
                {"info '" + ejemplo + "'", 0,
-                "elements: 10 (points 2, open lines 2, closed lines 3, texts 3), deleted 1\n"},
+                "elementos: 10 (puntos 2, líneas abiertas 2, líneas cerradas 3, textos 3), "
+                "borrados 1\n"},
                {"info vacio.bin", 0,
-                "elements: 0 (points 0, open lines 0, closed lines 0, texts 0), deleted 0\nextent: "
-                "none\n"},
+                "elementos: 0 (puntos 0, líneas abiertas 0, líneas cerradas 0, textos 0), "
+                "borrados 0\nextensión: ninguna\n"},
+               {"info --json vacio.bin", 0, "\"elements\": [],\n"},
                {"info falta.bin", 1, "falta.bin"},
                {"info malo.bin", 1, "malo.bin"},
                {"info malo.bin", 1, "byte 1"},
@@ -675,8 +703,9 @@ TEST_F(Cli, Dxf2BinMatchesTheDrawingEntityForEntity) {
         EXPECT_EQ(e.elemento.rango.zlib, std::nearbyint(c.G50_rotac * 100));
     }
     ASSERT_EQ(Ejecuta("info hoja.bin"), 0) << err;
-    EXPECT_NE(out.find("elements: 117 (points 0, open lines 10, closed lines 91, texts 16)"),
-              std::string::npos)
+    EXPECT_NE(
+        out.find("elementos: 117 (puntos 0, líneas abiertas 10, líneas cerradas 91, textos 16)"),
+        std::string::npos)
         << out;
 
     // BIN to shapefile: the outlines and circles read back in GDAL with the drawing's vertices.

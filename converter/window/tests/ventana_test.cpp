@@ -475,15 +475,15 @@ TEST_F(VentanaTest, BinAShapefileDesdeLosBotones) {
     const QString resultado = lista->toPlainText();
     EXPECT_TRUE(lista->isVisible() && lista->height() < 12 * lista->fontMetrics().lineSpacing());
     const QString cli = Cli({"bin2shp", QString::fromStdString(hoja)});
-    const QStringList capas = Cifras(cli, "^(.*): \\w+, (\\d+) records$");
+    const QStringList capas = Cifras(cli, "^(.*): (\\d+) registros? \\(");
     ASSERT_EQ(capas.size(), 8) << cli.toStdString();
     EXPECT_EQ(Cifras(resultado, "^(.*): (\\d+) registros? \\("), capas) << resultado.toStdString();
     EXPECT_EQ(Cifras(resultado, "^(\\d+) ficheros? BIN, (\\d+) capas?, (\\d+) registros?$"),
-              Cifras(cli, "^(\\d+) files?, (\\d+) layers?, (\\d+) records$"))
+              Cifras(cli, "^(\\d+) ficheros? BIN, (\\d+) capas?, (\\d+) registros?$"))
         << resultado.toStdString();
     const QStringList anteriores = Cifras(resultado, "^(.*): capa de una ejecución anterior");
     EXPECT_EQ(anteriores, QStringList{QString::fromStdString(base + "_TX.shp")});
-    EXPECT_EQ(anteriores, Cifras(cli, "^(.*): capa de una corrida anterior"));
+    EXPECT_EQ(anteriores, Cifras(cli, "^(.*): capa de una ejecución anterior"));
 
     // A cadastre run builds the cadastre set in the BIN file's folder.
     sel->respuestas = {hoja, PARVENZA_TEST_DATA "/topology/basic.mdb"};
@@ -600,7 +600,9 @@ TEST_F(VentanaTest, BandaShpABin) {
             3);  // a record left out
     EXPECT_EQ(Cifras(resultado, "^.*: (\\d+) elementos? añadidos? de (\\d+) registros?$") +
                   Cifras(resultado, "^(\\d+) registros? omitidos?: \\d"),
-              Cifras(cli, "^.*: (\\d+) elements from (\\d+) records, (\\d+) records left out$"))
+              Cifras(cli,
+                     "^.*: (\\d+) elementos? añadidos? de (\\d+) registros?, (\\d+) "
+                     "registros? omitidos?$"))
         << resultado.toStdString() << cli.toStdString();
     EXPECT_TRUE(resultado.startsWith(QString::fromStdString(bin) + ": "));
     EXPECT_TRUE(

@@ -1,0 +1,26 @@
+#pragma once
+// The input files of a command line: files as given, folders as the files of a kind they hold.
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace parvenza::cli {
+
+/// A path of the command line that gives no input; its message is for the user.
+class ErrorEntrada : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+/// The files `argumentos` name, in the order given: a file as it is (whatever its extension), a
+/// folder as its files whose extension is one of `extensiones` (".bin", without regard to case),
+/// sorted by name without regard to case, as the window's "Todo el directorio" lists them. A
+/// file named twice (by itself and by its folder) is kept at its first place. Throws
+/// ErrorEntrada for a path that does not exist and for a folder without files of the kind;
+/// `clase` names the kind in the message ("BIN", "shapefile").
+std::vector<std::string> ExpandeEntradas(const std::vector<std::string>& argumentos,
+                                         const std::vector<std::string>& extensiones,
+                                         const std::string& clase);
+
+}  // namespace parvenza::cli
