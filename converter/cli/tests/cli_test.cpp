@@ -528,10 +528,10 @@ TEST_F(Cli, Shp2BinRestoresAMissingIndexWithoutTouchingItsFolder) {
     const auto antes = Listado(carpeta / "datos");
     Comprueba({{"shp2bin --output a.bin datos/vias.shp", 1, "--restore-shx"},
                {"shp2bin --output a.bin --restore-shx --texts datos/vias.shp", 0,
-                "a.bin: 2 elements from 2 records"}});
+                "a.bin: 2 elementos añadidos de 2 registros"}});
     ::setenv("SHAPE_RESTORE_SHX", "YES", 1);
     Comprueba({{"shp2bin --output b.bin --code-field Codigo datos/vias.shp", 0,
-                "b.bin: 2 elements from 2 records"}});
+                "b.bin: 2 elementos añadidos de 2 registros"}});
     ::unsetenv("SHAPE_RESTORE_SHX");
     EXPECT_EQ(Resumenes(carpeta / "b.bin"),
               (std::vector<std::string>{"C= 0501: (100 200 0) (300 400 0)",
