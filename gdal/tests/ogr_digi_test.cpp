@@ -187,7 +187,7 @@ TEST_F(Digi, EscribeConOgr2ogr) {
     const auto [salida, estado] = Ejecuta("ogr2ogr -f Digi " + vuelta + " " + gpkg);
     ASSERT_EQ(estado, 0) << salida;
     // The element lines; the summary counts the original's deleted element.
-    auto elementos = [](std::string s) { return s.substr(0, s.find("elements:")); };
+    auto elementos = [](std::string s) { return s.substr(0, s.find("elementos:")); };
     EXPECT_EQ(elementos(Ejecuta(cli + vuelta).first), elementos(Ejecuta(cli + bin).first));
 
     // Options and rounding: halves to even, the 4,000,000 m northing, accents to Windows-1252.
@@ -203,12 +203,14 @@ TEST_F(Digi, EscribeConOgr2ogr) {
                   .second,
               0);
     EXPECT_EQ(Ejecuta(cli + nuevo).first,
-              "1 text code=77 points=2 attributes=[3:45: 1:0:\xC3\x91"
-              "1] text=\"Cañada\" "
-              "extent=(12,999999999,0)-(1184,2000000272,0)\n"
-              "2 closed-line code=1234567 points=4 attributes=[] extent=(0,0,0)-(100,100,0)\n"
-              "elements: 2 (points 0, open lines 0, closed lines 1, texts 1), deleted 0\n"
-              "extent: (0,0,0)-(1184,2000000272,0)\n");
+              "1 texto código=77 puntos=2 atributos=[3:45: 1:0:\xC3\x91"
+              "1] texto=\"Cañada\" "
+              "extensión=(0.12,9999999.99,0)-(11.84,20000002.72,0)\n"
+              "2 línea-cerrada código=1234567 puntos=4 atributos=[] extensión=(0,0,0)-(1,1,0)\n"
+              "elementos: 2 (puntos 0, líneas abiertas 0, líneas cerradas 1, textos 1), "
+              "borrados 0\n"
+              "extensión: (0,0,0)-(11.84,20000002.72,0)\n"
+              "coordenadas en metros (el BIN en centímetros; --mm si está en milímetros)\n");
 
     // A part of more than 32767 vertices fails the append: the file stays as it was.
     std::string largo = R"({"type":"LineString","coordinates":[)";
@@ -228,7 +230,7 @@ TEST_F(Digi, EscribeConOgr2ogr) {
     Escribe(geojson, R"({"type":"FeatureCollection","features":[
       {"type":"Feature","properties":{},"geometry":{"type":"Point","coordinates":[1,1]}}]})");
     ASSERT_EQ(Ejecuta("ogr2ogr -append " + nuevo + " " + geojson).second, 0);
-    EXPECT_NE(Ejecuta(cli + nuevo).first.find("3 point code=9995 points=1"), std::string::npos);
+    EXPECT_NE(Ejecuta(cli + nuevo).first.find("3 punto código=9995 puntos=1"), std::string::npos);
 }
 
 // Damaged files open or fail with a GDAL error, never a crash: the robustness tests' files

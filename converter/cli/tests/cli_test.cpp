@@ -485,11 +485,11 @@ TEST_F(Cli, LossesListedByKindWithTheirFirstPlaces) {
         "caracteres sin equivalente en Windows-1252, escritos como \"?\"";
     const Caso casos[] = {
         {"bin2shp largos.bin", 3,
-         "./largos.bin: CODIGO cortado a 6 caracteres (7): elemento 1 (1234567); elemento 2 "
+         " largos.bin: CODIGO cortado a 6 caracteres (7): elemento 1 (1234567); elemento 2 "
          "(1234567); elemento 3 (1234567); elemento 4 (1234567); elemento 5 (1234567); y 2 más\n"},
-        {"bin2shp largos.bin", 3, "./largos.bin: TEXT cortado a 50 caracteres: elemento 8\n"},
+        {"bin2shp largos.bin", 3, " largos.bin: TEXT cortado a 50 caracteres: elemento 8\n"},
         {"bin2shp largos.bin", 3,
-         "./largos.bin: caracteres que Windows-1252 no define, escritos tal cual: elemento 9\n"},
+         " largos.bin: caracteres que Windows-1252 no define, escritos tal cual: elemento 9\n"},
         {"shp2bin --output n.bin --texts --text-field NOMBRE nihon.shp", 3,
          "./nihon.shp: " + sustituidos + ": registro 0\n"},
         {"shp2bin --output h.bin hueco.shp", 3,
@@ -712,7 +712,7 @@ TEST_F(Cli, Dxf2BinMatchesTheDrawingEntityForEntity) {
     if (std::system("command -v ogrinfo >/dev/null 2>&1") == 0) {
         // One of its texts is longer than the TEXT field: cut, and said.
         ASSERT_EQ(Ejecuta("bin2shp hoja.bin"), 3) << err;
-        EXPECT_EQ(err, "parvenza-cli: ./hoja.bin: TEXT cortado a 50 caracteres: elemento 21\n");
+        EXPECT_EQ(err, "parvenza-cli: hoja.bin: TEXT cortado a 50 caracteres: elemento 21\n");
         std::system(("ogrinfo -ro -al '" + (carpeta / "hoja_P.shp") + "' >'" +
                      (carpeta / "ogr.txt") + "' 2>&1")
                         .c_str());
