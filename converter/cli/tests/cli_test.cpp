@@ -13,9 +13,11 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <thread>
 
 #include "comun/Reemplazo.h"
+#include "converter/cli/PuertoConsola.h"
 #include "converter/core/tests/shpbin_ayuda.h"
 #include "converter/shapefile/Shapefile.h"
 #include "dxf/clsFicheroDxf.h"
@@ -125,11 +127,61 @@ TEST_F(Cli, Bin2ShpSummariesAllInFolderAndFailures) {
     Comprueba({{"bin2shp falta.bin", 2, "falta.bin: no existe el fichero BIN"},
                {"bin2shp --append capa.shp z.bin", -1, "\"_\""}});
     EXPECT_FALSE(fs::exists(carpeta / "falta.bin") || fs::exists(carpeta / "z_L.shp"));
+    // Files and folders at once, into a folder made for them.
+    fs::create_directory(carpeta / "sub");
+    EscribeBin("sub/z.BIN", Hoja());
+    ASSERT_EQ(Ejecuta("bin2shp --output-dir nueva/capas hoja.bin sub"), 0) << err;
+    EXPECT_NE(out.find("nueva/capas/z_P.shp: 1 registro (polígonos)\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("2 ficheros BIN, 8 capas, 8 registros\n"), std::string::npos) << out;
+    EXPECT_TRUE(fs::exists(carpeta / "nueva/capas/hoja_TL.shp"));
+    EXPECT_FALSE(fs::exists(carpeta / "sub/z_P.shp"));
     // Appending to a set that lacks a layer stops at that layer, naming file and layer.
     fs::remove(carpeta / "hoja_L.shp");
     Comprueba({{"bin2shp --append hoja_P.shp hoja.bin", -1, "hoja.bin"},
                {"bin2shp --append hoja_P.shp hoja.bin", -1, "hoja_L.shp"}});
     EXPECT_EQ(out, "");
+}
+
+// The command line's own answers: version, help, unknown words, inputs that give nothing.
+TEST_F(Cli, UsoYEstadosDeSalida) {
+    EscribeBin("a.bin", Hoja());
+    fs::create_directories(carpeta / "vacia");
+    fs::create_directories(carpeta / "otra");
+    EscribeBin("otra/a.bin", Hoja());
+    Comprueba({{"--version", 0, "parvenza-cli " PARVENZA_VERSION_TEST},
+               {"--help", 0, "Uso: parvenza-cli [OPCIONES] [SUBCOMANDO]"},
+               {"bin2shp --help", 0, "Uso: parvenza-cli bin2shp [OPCIONES] FICHERO..."},
+               {"", 2, "falta el subcomando"},
+               {"foo", 2, "parvenza-cli: subcomando desconocido: foo\n"},
+               {"bin2shp", 2, "falta FICHERO"},
+               {"bin2shp --nada a.bin", 2, "argumento no esperado: --nada"},
+               {"bin2shp --jobs 0 a.bin", 2, "--jobs: debe ser un número entero mayor que cero"},
+               {"bin2shp vacia", 2, "vacia: la carpeta no tiene ficheros BIN"},
+               {"bin2shp --append a_L.shp --output-dir d a.bin", 2, "no va con"},
+               {"bin2shp --output-dir d a.bin otra", 2, "darían las mismas capas (a_*.shp)"},
+               {"shp2bin --output s.bin vacia", 2, "la carpeta no tiene ficheros shapefile"}});
+    EXPECT_FALSE(fs::exists(carpeta / "d") || fs::exists(carpeta / "s.bin"));
+}
+
+// Progress on a terminal: the file read and its share, one line rewritten; nothing otherwise.
+TEST(PuertoConsola, ProgresoConElNombreDelFichero) {
+    for (bool terminal : {true, false}) {
+        std::ostringstream err;
+        {
+            parvenza::cli::PuertoConsola p(err, terminal);
+            p.Ficheros({"a.bin", "b.bin"});
+            p.Proceso("Pasada 1");
+            p.Avance(1, 2, 1, 0);
+            p.Avance(2, 2, 1, 0);
+            p.Fichero("c.shp");
+            p.Proceso("Leyendo");
+            p.Progreso(0.25);
+        }
+        EXPECT_EQ(err.str(), terminal ? "\r\033[KPasada 1\r\033[K[1/2] a.bin: 0 %"
+                                        "\r\033[K[2/2] b.bin: 0 %\r\033[K[2/2] c.shp: Leyendo"
+                                        "\r\033[K[2/2] c.shp: 25 %\r\033[K"
+                                      : "");
+    }
 }
 
 /// The layer files of the folder with their bytes.
@@ -301,6 +353,24 @@ TEST_F(Cli, Shp2BinAppendsUnderALockAndOnlyToBinFiles) {
     EXPECT_EQ(Lee(carpeta / "a.rc") + Lee(carpeta / "b.rc"), "0\n0\n");
     const std::string juntos = Lee(carpeta / "s.bin");
     EXPECT_TRUE(juntos == base + xa + xb || juntos == base + xb + xa) << juntos.size();
+
+    // Several shapefiles (a folder gives its own) land in one append, or none of them does: a
+    // shapefile in degrees refused after the first leaves the file as it was.
+    fs::create_directory(carpeta / "dos");
+    for (const char* f : {"a.shp", "a.shx", "a.dbf"})
+        fs::copy_file(carpeta / f, carpeta / ("dos/" + std::string(f)));
+    ASSERT_EQ(Ejecuta("shp2bin --output m.bin --code 1 dos b.shp"), 0) << err;
+    EXPECT_EQ(out,
+              "m.bin: 2 elementos añadidos de 2 registros (dos/a.shp)\n"
+              "m.bin: 1 elemento añadido de 1 registro (./b.shp)\n");
+    EXPECT_EQ(Lee(carpeta / "m.bin").size(), xa.size() + xb.size());
+    EscribeShape(carpeta / "geo.shp", SHPT_POINT, {{"N", 'N'}}, {{{{{1, 1, 0}}}, {1.0}}});
+    std::ofstream(carpeta / "geo.prj") << "GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID["
+                                          "\"WGS_1984\",6378137.0,298.257223563]],PRIMEM["
+                                          "\"Greenwich\",0.0],UNIT[\"Degree\",0.0174532925199433]]";
+    const std::string m = Lee(carpeta / "m.bin");
+    Comprueba({{"shp2bin --output m.bin --code 1 a.shp geo.shp", 1, "m.bin: se deja como estaba"}});
+    EXPECT_EQ(Lee(carpeta / "m.bin"), m);
 
     // An input as output, or a file that is not a BIN file: refused, untouched.
     std::ofstream(carpeta / "basura.bin") << "junk\n";
