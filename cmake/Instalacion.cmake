@@ -144,10 +144,13 @@ paquete de CMake (find_package(Parvenza CONFIG)) y los ficheros de pkg-config.")
 
 # dpkg-shlibdeps cannot place the plugin's libBrisquel.so.0, which sits in the runtime
 # component (cpack fails; tried with a stand-in plugin): the package depends on parvenza by
-# component and on GDAL's library by the name the plugin's build gives here.
+# component and on GDAL's library by the name the plugin's build gives here. The C and C++
+# runtimes by hand: the newest symbol versions the plugin takes are GLIBC_2.14 and
+# GLIBCXX_3.4.29 (GCC 11) (objdump -T ogr_Digi.so).
 set(PARVENZA_GDAL_PAQUETE "" CACHE STRING "Debian package of the libgdal the plugin links")
 set(CPACK_DEBIAN_GDAL_PACKAGE_SHLIBDEPS OFF)
-set(CPACK_DEBIAN_GDAL_PACKAGE_DEPENDS "${PARVENZA_GDAL_PAQUETE}")
+set(CPACK_DEBIAN_GDAL_PACKAGE_DEPENDS
+    "${PARVENZA_GDAL_PAQUETE}, libc6 (>= 2.14), libgcc-s1, libstdc++6 (>= 11)")
 set(CPACK_DEBIAN_GDAL_PACKAGE_NAME parvenza-gdal)
 set(CPACK_COMPONENT_GDAL_DEPENDS runtime)
 set(CPACK_COMPONENT_GDAL_DESCRIPTION
