@@ -60,32 +60,32 @@ void Lista(const std::vector<tipo_ElementoDxf>& elementos, const std::vector<Bin
             puntos = 1;
             primero = e.Text.G11_Coord;
         }
-        out << " layer=" << U(capa);
+        out << " capa=" << U(capa);
         if (tabla) {
             BinDxfTab info;
-            out << " code="
+            out << " código="
                 << (buscador.BuscaEnBinDxfTab("", capa, *tabla, info) ? U(info.codigobin) : "-");
         }
-        out << " points=" << puntos << " first=" << Punto(primero);
+        out << " puntos=" << puntos << " primero=" << Punto(primero);
         if (e.Tipo == "POLYLINE")
-            out << " closed=" << (e.Polyline.G70_Cerrada == "1" ? "yes" : "no");
+            out << " cerrada=" << (e.Polyline.G70_Cerrada == "1" ? "sí" : "no");
         if (e.Tipo == "TEXT")
-            out << " text=\"" << U(e.Text.G1_texto) << "\" height=" << e.Text.G40_caract.G40_ancho
-                << " width=" << e.Text.G40_caract.G41_alto;
+            out << " texto=\"" << U(e.Text.G1_texto) << "\" altura=" << e.Text.G40_caract.G40_ancho
+                << " anchura=" << e.Text.G40_caract.G41_alto;
         out << "\n";
     }
-    out << "entities: " << elementos.size() << " (lines " << lineas << ", polylines " << polilineas
-        << ", points " << puntos1 << ", texts " << textos << ")\n";
+    out << "entidades: " << elementos.size() << " (líneas " << lineas << ", polilíneas "
+        << polilineas << ", puntos " << puntos1 << ", textos " << textos << ")\n";
 }
 
 void Omitidos(const ResumenCargaDxf& r, std::ostream& out) {
-    out << "skipped entity types:";
-    if (r.TiposOmitidos.empty()) out << " none";
+    out << "tipos de entidad omitidos:";
+    if (r.TiposOmitidos.empty()) out << " ninguno";
     for (const auto& [tipo, n] : r.TiposOmitidos) out << " " << U(tipo) << "=" << n;
-    out << "\nskipped group codes:";
-    if (r.GruposOmitidos.empty()) out << " none";
+    out << "\ncódigos de grupo omitidos:";
+    if (r.GruposOmitidos.empty()) out << " ninguno";
     for (const auto& [grupo, n] : r.GruposOmitidos) out << " " << grupo << "=" << n;
-    out << "\ncharacters replaced by \"?\": " << r.CaracteresSustituidos << "\n";
+    out << "\ncaracteres sustituidos por \"?\": " << r.CaracteresSustituidos << "\n";
 }
 
 // Shortest text that reads back as the same double.

@@ -685,15 +685,16 @@ TEST_F(Cli, DxfInfoFixturesLayerTableAndBadFiles) {
            "  1\nCalle\n  0\nLINE\n  8\nV\n";
     const std::string gdal = "dxfinfo " + Dato("dxf/gdal_writer.dxf");
     Comprueba(
-        {{gdal, 0, "1 POLYLINE layer=1001 points=3 first=(100.5,200.25,10) closed=no\n"},
-         {gdal, 0, "3 POINT layer=TEXTOS points=1 first=(50,60,0)\n"},
-         {gdal, 0, "skipped entity types: none\n"},
+        {{gdal, 0, "1 POLYLINE capa=1001 puntos=3 primero=(100.5,200.25,10) cerrada=no\n"},
+         {gdal, 0, "3 POINT capa=TEXTOS puntos=1 primero=(50,60,0)\n"},
+         {gdal, 0, "tipos de entidad omitidos: ninguno\n"},
          {gdal, 0, "100=16"},
-         {"dxfinfo " + Dato("dxf/polyline_smooth.dxf"), 0, "layer=1 points=141 "},
-         {"dxfinfo " + Dato("dxf/polyline_smooth_crlf.dxf"), 0, "closed=yes"},
-         {"dxfinfo " + Dato("dxf/polyline_smooth_crlf.dxf"), 0, "skipped entity types: none"},
+         {"dxfinfo " + Dato("dxf/polyline_smooth.dxf"), 0, "capa=1 puntos=141 "},
+         {"dxfinfo " + Dato("dxf/polyline_smooth_crlf.dxf"), 0, "cerrada=sí"},
+         {"dxfinfo " + Dato("dxf/polyline_smooth_crlf.dxf"), 0,
+          "tipos de entidad omitidos: ninguno"},
          {"dxfinfo " + Dato("dxf/entities_only.dxf"), 0,
-          "entities: 2 (lines 0, polylines 0, points 2, texts 0)"},
+          "entidades: 2 (líneas 0, polilíneas 0, puntos 2, textos 0)"},
          {"dxfinfo --json " + Dato("dxf/entities_only.dxf"), 0,
           "{\"entities\": [\n  {\"type\": \"POINT\", \"layer\": \"POINTS\", \"closed\": false, "
           "\"points\": [[672500, 242000, 539.986]]},"},
@@ -706,11 +707,11 @@ TEST_F(Cli, DxfInfoFixturesLayerTableAndBadFiles) {
           "\"justification\": 8}\n],\n \"skipped\": {\"entities\": {}, \"groups\": "
           "{\"5\": 3, \"100\": 8}},\n \"replaced_characters\": 4}\n"},
          {"dxfinfo --json " + Dato("dxf/binary_r12.dxf"), 1, "DXF binario"},
-         {gdal + " --layers bindxf.tab", 0, "layer=1001 code=5001 "},
+         {gdal + " --layers bindxf.tab", 0, "capa=1001 código=5001 "},
          {"dxfinfo " + Dato("dxf/polyline_smooth.dxf") + " --layers bindxf.tab", 0,
-          "layer=1 code=- "},
+          "capa=1 código=- "},
          {"dxfinfo cortado.dxf", 1,
-          "1 TEXT layer=T points=1 first=(1.5,0,0) text=\"Calle\" height=0 width=0"},
+          "1 TEXT capa=T puntos=1 primero=(1.5,0,0) texto=\"Calle\" altura=0 anchura=0"},
          {"dxfinfo cortado.dxf", 1, "cortado.dxf: fin de fichero"},
          {"dxfinfo no.dxf", 1, "No se encuentra el fichero"},
          {gdal + " --layers mala.tab", 1, "Error en formato de fichero"}});
