@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -7,6 +6,8 @@
 #include <fstream>
 
 #include "comun/Reemplazo.h"
+#include "converter/shapefile/tests/limite_prueba.h"
+#include "tests/robustez/Robustez.h"
 
 namespace fs = std::filesystem;
 using namespace parvenza;
@@ -14,20 +15,10 @@ using namespace parvenza::comun;
 
 namespace {
 
-struct Carpeta : ::testing::Test {
-    fs::path dir;
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("comun-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    std::string Lee(const fs::path& p) {
-        std::ifstream f(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(f), {}};
-    }
+using parvenza::robustez::Lee;
+
+struct Carpeta : parvenza::robustez::Carpeta {
+    const fs::path& dir = m_dir;
     std::vector<std::string> Nombres() {
         std::vector<std::string> v;
         for (auto& e : fs::directory_iterator(dir)) v.push_back(e.path().filename());
@@ -63,29 +54,14 @@ TEST_F(Carpeta, UnDiscoLlenoSeNombraConSuCausaYDejaElFicheroComoEstaba) {
     const std::string destino = dir / "capa.dbf";
     std::ofstream(destino) << "viejo";
     // A file-size limit stands in for a full disk: the write fails with EFBIG.
-    const pid_t hijo = ::fork();
-    if (hijo == 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit l{4096, 4096};
-        ::setrlimit(RLIMIT_FSIZE, &l);
-        try {
-            FicheroNuevo f(destino);
-            const std::string mucho(10000, 'x');
-            f.Escribe(mucho.data(), mucho.size());
-            f.Confirma();
-        } catch (const Error& e) {
-            const std::string m = e.what();
-            ::_exit(m.find(destino) != std::string::npos &&
-                            m.find("tamaño máximo") != std::string::npos
-                        ? 0
-                        : 2);
-        }
-        ::_exit(3);
-    }
-    int estado = 0;
-    ASSERT_EQ(::waitpid(hijo, &estado, 0), hijo);
-    ASSERT_TRUE(WIFEXITED(estado));
-    EXPECT_EQ(WEXITSTATUS(estado), 0);
+    const std::string m = prueba::FallaConLimite(4096, [&] {
+        FicheroNuevo f(destino);
+        const std::string mucho(10000, 'x');
+        f.Escribe(mucho.data(), mucho.size());
+        f.Confirma();
+    });
+    for (const std::string& parte : {std::string("error: "), destino, std::string("tamaño máximo")})
+        EXPECT_NE(m.find(parte), std::string::npos) << m;
     EXPECT_EQ(Lee(destino), "viejo");
     EXPECT_EQ(Nombres(), std::vector<std::string>{"capa.dbf"});
 }

@@ -8,9 +8,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
-#include <signal.h>
 #include <sys/ioctl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,23 +17,21 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <random>
 #include <string>
 #include <tuple>
 
+#include "converter/shapefile/tests/limite_prueba.h"
 #include "digi/AnexoBin.h"
 #include "digi/FicheroDigi.h"
 #include "digi/Ficheros.h"
+#include "tests/robustez/Robustez.h"
 
 namespace brisquel::prueba {
 namespace {
 
+using parvenza::robustez::Escribe, parvenza::robustez::Lee, parvenza::robustez::LE32;
+
 std::string Bytes(std::initializer_list<int> b) { return std::string(b.begin(), b.end()); }
-/// 32-bit little-endian, spelled out byte by byte.
-std::string LE32(int64_t v) {
-    const uint32_t u = static_cast<uint32_t>(v);
-    return Bytes({int(u & 0xFF), int(u >> 8 & 0xFF), int(u >> 16 & 0xFF), int(u >> 24 & 0xFF)});
-}
 std::string Punto(int32_t x, int32_t y, int32_t z) { return LE32(x) + LE32(y) + LE32(z); }
 /// Header block: kind, code padded with NULs to 7, natr, npuntos low then high.
 std::string Cabecera(const std::string& tipo, std::string codigo, int natr, int npuntos) {
@@ -65,13 +61,6 @@ int Falla(const std::function<void()>& f, std::string* mensaje = nullptr) try {
 } catch (const DigiError& e) {
     if (mensaje) *mensaje = e.what();
     return e.numero();
-}
-void Escribe(const std::string& ruta, const std::string& bytes) {
-    std::ofstream(ruta, std::ios::binary) << bytes;
-}
-std::string Lee(const std::string& ruta) {
-    std::ifstream in(ruta, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 /// Names in `carpeta` left by appends (copies, locks): none once every append has ended.
@@ -118,11 +107,8 @@ tipo_entidad Texto(const std::string& codigo, Fpunto3d insercion, std::string te
 }
 
 // A fresh temporary folder per test.
-class Digi : public ::testing::Test {
+class Digi : public parvenza::robustez::Carpeta {
   protected:
-    void SetUp() override { std::filesystem::create_directories(m_dir); }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-    std::string Ruta(const std::string& nombre) const { return (m_dir / nombre).string(); }
     std::string Crea(std::vector<tipo_entidad> v, const std::string& nombre = "a.bin") {
         digi.CreaFicheroDigi(Ruta(nombre), v);
         return Lee(Ruta(nombre));
@@ -147,8 +133,6 @@ class Digi : public ::testing::Test {
         for (auto& q : p) s += Punto(q.x, q.y, q.z);
         return s;
     }
-    std::filesystem::path m_dir = std::filesystem::temp_directory_path() /
-                                  ("digi-test-" + std::to_string(std::random_device{}()));
     FicheroDigi digi;
 };
 using Escritura = Digi;
@@ -298,20 +282,11 @@ TEST_F(Escritura, AnexoSobreUnaCopiaQueSoloOcupaSuSitioEntera) {
     EXPECT_EQ(Error("a.bin", conMalo), kLlamadaNoValida);
     EXPECT_EQ(Lee(Ruta("a.bin")), previo);
     EXPECT_EQ(Restos(m_dir), std::vector<std::string>{});
-    const pid_t hijo = ::fork();
-    if (hijo == 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limite{5 << 20, 5 << 20};
-        ::setrlimit(RLIMIT_FSIZE, &limite);
-        const int n = Error("a.bin", muchos, &mensaje);
-        ::_exit(n == kErrorEntradaSalida && mensaje.find("a.bin") != std::string::npos &&
-                        mensaje.find("supera el tamaño máximo") != std::string::npos
-                    ? 7
-                    : 1);
-    }
-    int estado = 0;
-    ::waitpid(hijo, &estado, 0);
-    EXPECT_TRUE(WIFEXITED(estado) && WEXITSTATUS(estado) == 7) << estado;
+    mensaje = parvenza::prueba::FallaConLimite(5 << 20, [&] {
+        if (Error("a.bin", muchos, &mensaje) == kErrorEntradaSalida) throw DigiError(0, mensaje);
+    });
+    for (const char* parte : {"error: ", "a.bin", "supera el tamaño máximo"})
+        EXPECT_NE(mensaje.find(parte), std::string::npos) << mensaje;
     EXPECT_EQ(Lee(Ruta("a.bin")), previo);
     EXPECT_EQ(Restos(m_dir), std::vector<std::string>{});
 
@@ -362,7 +337,7 @@ TEST_F(Escritura, AnexoSobreUnaCopiaQueSoloOcupaSuSitioEntera) {
     // The copy a killed run left is removed by the next append in the folder.
     const pid_t muerto = ::fork();
     if (muerto == 0) ::_exit(0);
-    ::waitpid(muerto, &estado, 0);
+    ::waitpid(muerto, nullptr, 0);
     Escribe(Ruta(".a.bin.parvenza-" + std::to_string(muerto) + "-1"), previo);
     Crea({lineaB}, "vacio.bin");
     EXPECT_EQ(Restos(m_dir), std::vector<std::string>{});

@@ -15,27 +15,26 @@
 #include <sstream>
 
 #include "digi/Texto1252.h"
+#include "tests/robustez/Robustez.h"
 
 namespace fs = std::filesystem;
 using namespace dornavel;
 
 namespace {
 
-class Dxf : public ::testing::Test {
+class Dxf : public parvenza::robustez::Carpeta {
   protected:
-    void SetUp() override { fs::create_directories(carpeta); }
-    void TearDown() override { fs::remove_all(carpeta); }
     // Writes "code|value|code|value|..." one item a line, codes right-aligned in three characters
     // unless `alineado` is false, with the given line end.
     std::string Escribe(const std::string& nombre, const std::string& pares,
                         const std::string& fin = "\n", bool alineado = true) {
-        std::ofstream f(carpeta / nombre, std::ios::binary);
+        std::ofstream f(Ruta(nombre), std::ios::binary);
         std::istringstream in(pares);
         int i = 0;
         for (std::string x; std::getline(in, x, '|'); ++i)
             f << (alineado && i % 2 == 0 ? std::string(3 - std::min<size_t>(3, x.size()), ' ') : "")
               << x << fin;
-        return (carpeta / nombre).string();
+        return Ruta(nombre);
     }
     std::vector<tipo_ElementoDxf> Carga(const std::string& ruta) {
         std::vector<tipo_ElementoDxf> el;
@@ -45,8 +44,6 @@ class Dxf : public ::testing::Test {
         dxf.CierraFicheroDxf(ruta, n);
         return el;
     }
-    fs::path carpeta =
-        fs::temp_directory_path() / ("dornavel_" + std::to_string(std::random_device{}()));
     clsFicheroDxf dxf;
 };
 
@@ -123,13 +120,11 @@ TEST_F(Dxf, LoadsEveryEntitiesSectionInEveryLayout) {
 
 TEST_F(Dxf, Errors) {
     int32_t n = 0, otro = 0;
-    EXPECT_EQ(Error([&] { dxf.AbreFicheroDxf((carpeta / "no.dxf").string(), n); }).substr(0, 3),
-              "53 ");
+    EXPECT_EQ(Error([&] { dxf.AbreFicheroDxf(Ruta("no.dxf"), n); }).substr(0, 3), "53 ");
     EXPECT_EQ(Error([&] { dxf.ReadCodes(); }).substr(0, 2), "5 ");  // no file open
     // One file per reader.
     dxf.AbreFicheroDxf(Escribe("a.dxf", kCompleto), n);
-    EXPECT_EQ(Error([&] { dxf.AbreFicheroDxf((carpeta / "a.dxf").string(), otro); }).substr(0, 3),
-              "55 ");
+    EXPECT_EQ(Error([&] { dxf.AbreFicheroDxf(Ruta("a.dxf"), otro); }).substr(0, 3), "55 ");
     EXPECT_EQ(dxf.ReadCodes(), (ParDxf{"  0", "SECTION"}));
     dxf.CierraFicheroDxf("", n);
     const std::string mal = Error(
@@ -388,7 +383,7 @@ TEST_F(Dxf, LayerTable) {
     // With no data line the table stays as passed; a missing file is error 53.
     dxf.CargoFicheroBinDxfTab(Escribe("c.tab", "// solo comentarios||"), t, error);
     EXPECT_EQ(t.size(), 3u);
-    EXPECT_THROW(dxf.CargoFicheroBinDxfTab((carpeta / "falta.tab").string(), t, error), DxfError);
+    EXPECT_THROW(dxf.CargoFicheroBinDxfTab(Ruta("falta.tab"), t, error), DxfError);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 
 #include "converter/shapefile/PaginaCodigos.h"
 #include "converter/shapefile/tests/limite_prueba.h"
+#include "tests/robustez/Robustez.h"
 
 namespace fs = std::filesystem;
 using parvenza::Shapefile;
@@ -22,17 +23,7 @@ using parvenza::ShapefileError;
 
 namespace {
 
-class ShapefileTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        std::string plantilla = (fs::temp_directory_path() / "shp_testXXXXXX").string();
-        ASSERT_NE(mkdtemp(plantilla.data()), nullptr);
-        dir = plantilla;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    std::string Ruta(const std::string& nombre) const { return (dir / nombre).string(); }
-    fs::path dir;
-};
+using ShapefileTest = parvenza::robustez::Carpeta;
 
 int NumeroDe(const std::function<void()>& f) {
     try {
@@ -122,8 +113,7 @@ TEST_F(ShapefileTest, WritesWhatShapelibReadsBackWithClockwiseRingsAndWindows125
     EXPECT_EQ(DBFReadIntegerAttribute(dbf, 1, 0), 999999);
     EXPECT_TRUE(DBFIsAttributeNULL(dbf, 1, 3));  // unset number stays null
     DBFClose(dbf);
-    std::ifstream cpg(Ruta("capa_L.cpg"));
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(cpg), {}).substr(0, 4), "1252");
+    EXPECT_EQ(parvenza::robustez::Lee(Ruta("capa_L.cpg")).substr(0, 4), "1252");
     std::ifstream cabecera(Ruta("capa_L.dbf"), std::ios::binary);
     cabecera.seekg(29);
     EXPECT_EQ(cabecera.get(), 0x57);  // dBase language byte for Windows-1252
@@ -254,7 +244,7 @@ TEST_F(ShapefileTest, AFullDiskLeavesTheTableAsItWasAndSaysWhy) {
             s.WriteRecord();
         }
     }
-    const auto antes = parvenza::prueba::Contenido(dir);
+    const auto antes = parvenza::prueba::Contenido(m_dir);
     auto borra = [&] {
         Shapefile s;
         s.EditMode(true);
@@ -267,7 +257,7 @@ TEST_F(ShapefileTest, AFullDiskLeavesTheTableAsItWasAndSaysWhy) {
                      ": el fichero supera el tamaño máximo permitido"),
               std::string::npos)
         << m;
-    EXPECT_EQ(parvenza::prueba::Contenido(dir), antes);
+    EXPECT_EQ(parvenza::prueba::Contenido(m_dir), antes);
 
     auto escribe = [&] {
         Shapefile s;

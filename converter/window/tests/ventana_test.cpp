@@ -12,7 +12,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
@@ -189,30 +188,6 @@ std::string EscribeShp(const std::filesystem::path& dir, const std::string& nomb
 TEST_F(VentanaTest, ArranqueYComprobacionRegional) {
     Abre();
     EXPECT_EQ(v->windowTitle(), "Traductor de Bin->Shp / Shp->Bin");
-    // name=caption, separated by "|".
-    const QString captions = QString::fromUtf8(
-        "frm_uds=Uds|Opt_uds_cm=cm|Opt_uds_mm=mm|Label1=Traducir de Bin a Shp:|cmdElegirBin=...|"
-        "chkTodoDirectorio=Todo el directorio|chkCatastro=SHP Catastro|cmdElegirMdb=...|"
-        "frm_2D_3D=Shape 2D/3D|opt2D=2D|opt3D=3D|frmTextos=Pasar Textos como...|"
-        "opt_textos_puntos=Puntos|opt_textos_lineas=Lineas|"
-        "frmPoligono=Pasar LinCerradas como...|opt_lineasCerradas_Lineas=Líneas|"
-        "opt_lineasCerradas_Poligonos=Polígonos|ChkAnexar=Anexar a Shape |"
-        "lblInfo=No anexa shapes de puntos|cmdProcesarBinShp=Procesar|"
-        "Label2=Traducir de Shp a Bin:|cmdElegirBinSalida=...BIN salida|"
-        "cmdProcesarShpBin=Procesar|frmTextosDigi=Textos Digi  (desde DBF):|"
-        "frmTransmiteZ=Transmitir Z desde dbf:|frmCodigo=Código DIGI (desde DBF)|"
-        "frameAtributos=Atributos|chkTextos=Convertir a textos en Bin|"
-        "chkCotas=Transmitir Z desde Dbf|txtCodigo=140100|txtTextoRotulo=NoTexto|"
-        "txtTextoAltura=1.50|txtTextoJustificacion=0|txtTextoGiro=0|"
-        "cmdBorrarSelec=BORRAR Selección|cmdLeerCFG=Leer CFG|cmdGuardarCFG=Guardar CFG|"
-        "frm_Contador=Proceso que se ejecuta|lbl_Proceso=Elección de proceso a ejecutar|"
-        "Label3=Tramaset 15-05-2009");
-    for (const QString& par : captions.split('|')) {
-        const QString nombre = par.section('=', 0, 0), caption = par.section('=', 1);
-        QWidget* w = Control(nombre);
-        const char* propiedad = qobject_cast<QGroupBox*>(w) ? "title" : "text";
-        EXPECT_EQ(w->property(propiedad).toString(), caption) << nombre.toStdString();
-    }
     const OpcionesBinShp o = v->LeeOpcionesBinShp();
     EXPECT_TRUE(!o.binElegido && !o.mdbElegido && !o.anexar && !o.catastro && o.ficheros.empty());
     EXPECT_TRUE(o.textosComoLineas && !o.cerradasComoLineas && o.dosD && o.divisor == 100);
