@@ -29,7 +29,8 @@
 namespace brisquel::prueba {
 namespace {
 
-using parvenza::robustez::Escribe, parvenza::robustez::Lee, parvenza::robustez::LE32;
+using parvenza::robustez::Escribe, parvenza::robustez::Falla, parvenza::robustez::Lee,
+    parvenza::robustez::LE32;
 
 std::string Bytes(std::initializer_list<int> b) { return std::string(b.begin(), b.end()); }
 std::string Punto(int32_t x, int32_t y, int32_t z) { return LE32(x) + LE32(y) + LE32(z); }
@@ -53,14 +54,6 @@ std::string Punto1(int32_t x) {
 }
 std::array<int32_t, 6> Caja(const tipo_max& r) {
     return {r.xmin, r.ymin, r.zmin, r.xmax, r.ymax, r.zmax};
-}
-
-/// The error number a call raises (0 when none), its message in `mensaje`.
-int Falla(const std::function<void()>& f, std::string* mensaje = nullptr) try {
-    return f(), 0;
-} catch (const DigiError& e) {
-    if (mensaje) *mensaje = e.what();
-    return e.numero();
 }
 
 /// Names in `carpeta` left by appends (copies, locks): none once every append has ended.

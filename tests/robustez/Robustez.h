@@ -7,8 +7,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
+
+#include "comun/Error.h"
 
 namespace parvenza::robustez {
 
@@ -27,6 +30,13 @@ class Carpeta : public ::testing::Test {
     std::filesystem::path m_dir;
 };
 
+/// The error number a call raises (0 when none), its message in `mensaje`.
+inline int Falla(const std::function<void()>& f, std::string* mensaje = nullptr) try {
+    return f(), 0;
+} catch (const parvenza::Error& e) {
+    if (mensaje) *mensaje = e.what();
+    return e.numero();
+}
 inline void Escribe(const std::string& ruta, const std::string& bytes) {
     std::ofstream(ruta, std::ios::binary | std::ios::trunc) << bytes;
 }

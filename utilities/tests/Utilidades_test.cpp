@@ -13,18 +13,14 @@
 #include "digi/FicheroDigi.h"
 #include "digi/Ficheros.h"
 #include "dxf/clsFicheroDxf.h"
+#include "tests/robustez/Robustez.h"
 
 namespace fs = std::filesystem;
 using namespace fenoquia;
 
 namespace {
 
-int Falla(const std::function<void()>& f, std::string* mensaje = nullptr) try {
-    return f(), 0;
-} catch (const UtilidadesError& e) {
-    if (mensaje) *mensaje = e.what();
-    return e.numero();
-}
+using parvenza::robustez::Falla;
 
 // One entity on one line: code, kind, points, extent, style and text.
 std::string Resume(lumeral::Entidad& e) {

@@ -25,14 +25,7 @@ namespace {
 
 using ShapefileTest = parvenza::robustez::Carpeta;
 
-int NumeroDe(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const ShapefileError& e) {
-        return e.numero();
-    }
-    return 0;
-}
+using parvenza::robustez::Falla;
 
 /// The date in a dBase header (bytes 1-3: years since 1900, month, day), as "Y/M/D".
 std::string FechaCabecera(const std::string& dbf) {
@@ -132,34 +125,34 @@ TEST_F(ShapefileTest, WritesWhatShapelibReadsBackWithClockwiseRingsAndWindows125
 
 TEST_F(ShapefileTest, ErrorsCarryTheirNumbers) {
     Shapefile s;
-    EXPECT_EQ(NumeroDe([&] { s.WriteRecord(); }), 5);
-    EXPECT_EQ(NumeroDe([&] { s.Open(Ruta("falta.shp"), 0, 0); }), 53);
-    EXPECT_EQ(NumeroDe([&] { s.Open(Ruta("no/existe/x.shp"), 1, 3); }), 76);
-    EXPECT_EQ(NumeroDe([&] { s.Open(Ruta("x.shp"), 1, 2); }), 5);
-    EXPECT_EQ(NumeroDe([&] { s.Open(Ruta("x.shp"), 2, 3); }), 5);
+    EXPECT_EQ(Falla([&] { s.WriteRecord(); }), 5);
+    EXPECT_EQ(Falla([&] { s.Open(Ruta("falta.shp"), 0, 0); }), 53);
+    EXPECT_EQ(Falla([&] { s.Open(Ruta("no/existe/x.shp"), 1, 3); }), 76);
+    EXPECT_EQ(Falla([&] { s.Open(Ruta("x.shp"), 1, 2); }), 5);
+    EXPECT_EQ(Falla([&] { s.Open(Ruta("x.shp"), 2, 3); }), 5);
     s.Open(Ruta("x.shp"), 1, 1);
-    EXPECT_EQ(NumeroDe([&] { s.Fields().Add("NOMBREMUYLARGO", 10, 5); }), 5);
-    EXPECT_EQ(NumeroDe([&] { s.Fields().Add("T", 99, 5); }), 5);
+    EXPECT_EQ(Falla([&] { s.Fields().Add("NOMBREMUYLARGO", 10, 5); }), 5);
+    EXPECT_EQ(Falla([&] { s.Fields().Add("T", 99, 5); }), 5);
     s.Vertices().Add(1, 1);
-    EXPECT_EQ(NumeroDe([&] { s.WriteRecord(); }), 5);  // fields not committed yet
+    EXPECT_EQ(Falla([&] { s.WriteRecord(); }), 5);  // fields not committed yet
     CamposComunes(s);
-    EXPECT_EQ(NumeroDe([&] { s.CommitFieldDefinitions(); }), 5);
-    EXPECT_EQ(NumeroDe([&] { s.Fields().Add("OTRO", 4, 2); }), 5);
-    EXPECT_EQ(NumeroDe([&] { s.Fields().Item("NOESTA"); }), 9);
-    EXPECT_EQ(NumeroDe([&] { s.Fields().Item(5); }), 9);
-    EXPECT_EQ(NumeroDe([&] { s.Vertices().Add(1, 2, 3); }), 5);  // Z on a 2D type
+    EXPECT_EQ(Falla([&] { s.CommitFieldDefinitions(); }), 5);
+    EXPECT_EQ(Falla([&] { s.Fields().Add("OTRO", 4, 2); }), 5);
+    EXPECT_EQ(Falla([&] { s.Fields().Item("NOESTA"); }), 9);
+    EXPECT_EQ(Falla([&] { s.Fields().Item(5); }), 9);
+    EXPECT_EQ(Falla([&] { s.Vertices().Add(1, 2, 3); }), 5);  // Z on a 2D type
     // values the field cannot hold: never cut silently
-    EXPECT_EQ(NumeroDe([&] { s.Fields().Item("POLY_ID").Value(int32_t{1000000}); }), 458);
-    EXPECT_EQ(NumeroDe([&] { s.Fields().Item("ROTATION").Value(-1000.5); }), 458);
-    EXPECT_EQ(NumeroDe([&] { s.Fields().Item("POLY_ID").Value("doce"); }), 13);
+    EXPECT_EQ(Falla([&] { s.Fields().Item("POLY_ID").Value(int32_t{1000000}); }), 458);
+    EXPECT_EQ(Falla([&] { s.Fields().Item("ROTATION").Value(-1000.5); }), 458);
+    EXPECT_EQ(Falla([&] { s.Fields().Item("POLY_ID").Value("doce"); }), 13);
     s.Fields().Item("POLY_ID").Value(" 12 ");
     EXPECT_EQ(std::get<int32_t>(s.Fields().Item("POLY_ID").Value()), 12);
     s.Vertices().Add(2, 2);
-    EXPECT_EQ(NumeroDe([&] { s.WriteRecord(); }), 5);  // a point takes one vertex
+    EXPECT_EQ(Falla([&] { s.WriteRecord(); }), 5);  // a point takes one vertex
     s.CloseShapefile();
-    EXPECT_EQ(NumeroDe([&] { s.Open(Ruta("x.shp"), 0, 11); }), 13);  // 2D not reopened as Z
+    EXPECT_EQ(Falla([&] { s.Open(Ruta("x.shp"), 0, 11); }), 13);  // 2D not reopened as Z
     fs::create_directory(Ruta("d.dbf"));  // a table that cannot be made leaves no half layer
-    EXPECT_EQ(NumeroDe([&] { s.Open(Ruta("d.shp"), 1, 3); }), 75);
+    EXPECT_EQ(Falla([&] { s.Open(Ruta("d.shp"), 1, 3); }), 75);
     EXPECT_FALSE(fs::exists(Ruta("d.shp")) || fs::exists(Ruta("d.shx")));
     // Without its index: refused unless asked for; a record length that would wrap the
     // rebuild's offset round is refused before it (shapelib would walk on for ever).
@@ -169,7 +162,7 @@ TEST_F(ShapefileTest, ErrorsCarryTheirNumbers) {
     s.WriteRecord();
     s.CloseShapefile();
     fs::remove(Ruta("y.shx"));
-    EXPECT_EQ(NumeroDe([&] { s.Open(Ruta("y.shp"), 0, 0); }), 53);
+    EXPECT_EQ(Falla([&] { s.Open(Ruta("y.shp"), 0, 0); }), 53);
     s.RestoreIndex(true);
     s.Open(Ruta("y.shp"), 0, 0);
     EXPECT_EQ(s.RecordCount(), 1);
@@ -179,7 +172,7 @@ TEST_F(ShapefileTest, ErrorsCarryTheirNumbers) {
         f.seekp(104);
         f.write("\x7f\xff\xff\xfc", 4);
     }
-    EXPECT_EQ(NumeroDe([&] { s.Open(Ruta("y.shp"), 0, 0); }), 5);
+    EXPECT_EQ(Falla([&] { s.Open(Ruta("y.shp"), 0, 0); }), 5);
     EXPECT_FALSE(fs::exists(Ruta("y.shx")));
 }
 
@@ -208,17 +201,17 @@ TEST_F(ShapefileTest, ReadsShapelibFilesWithTheCursorAndItsLimits) {
     EXPECT_EQ(std::get<std::string>(s.Fields().Item("NOMBRE").Value()), "uno");
     EXPECT_EQ(s.Parts().Item(2).FirstVertex * 10 + s.Parts().Item(2).LastVertex, 45);
     EXPECT_EQ(s.Vertices().Item(5).Z, 9);
-    EXPECT_EQ(NumeroDe([&] { s.Vertices().Item(6); }), 9);
+    EXPECT_EQ(Falla([&] { s.Vertices().Item(6); }), 9);
     s.MoveNext();
     EXPECT_EQ(std::get<std::string>(s.Fields().Item("Nombre").Value()), "");
-    EXPECT_EQ(NumeroDe([&] { s.Fields().Item("Valor").Value(); }), 458);
+    EXPECT_EQ(Falla([&] { s.Fields().Item("Valor").Value(); }), 458);
     s.MoveNext();
     s.MoveNext();
     EXPECT_TRUE(s.Eof());
     s.MoveTo(1);
     EXPECT_FALSE(s.Eof());
     EXPECT_EQ(parvenza::TextoDe(s.Fields().Item("valor").Value()), "2.5");
-    EXPECT_EQ(NumeroDe([&] { s.MoveTo(0); }), 9);
+    EXPECT_EQ(Falla([&] { s.MoveTo(0); }), 9);
     // Reading leaves shapelib's date in the header; a table changed takes the day's.
     s.CloseShapefile();
     EXPECT_EQ(FechaCabecera(Ruta("m.dbf")), "95/7/26");
@@ -348,7 +341,7 @@ TEST_F(ShapefileTest, TablesAreReadInTheirCodePage) {
     s.Open(Ruta("u.shp"), 0, 0);
     EXPECT_EQ(s.UnknownCodePage() + "/" + s.CodePage(), "KLINGON/WINDOWS-1252");
     s.CodePage("KLINGON");
-    EXPECT_EQ(NumeroDe([&] { s.Open(Ruta("u.shp"), 0, 0); }), 5);
+    EXPECT_EQ(Falla([&] { s.Open(Ruta("u.shp"), 0, 0); }), 5);
 }
 
 }  // namespace
