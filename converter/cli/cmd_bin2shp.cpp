@@ -60,23 +60,6 @@ std::vector<std::string> Hojas(const ArgumentosBinShp& a) {
     }
 }
 
-/// Two sheets of one run whose layers would have the same names ("hoja.bin" and "hoja.BIN", or
-/// two folders' "hoja.bin" into one --output-dir) would overwrite each other's.
-void CompruebaNombres(const std::vector<std::string>& hojas, const std::string& carpetaSalida) {
-    namespace fs = std::filesystem;
-    std::map<fs::path, std::string> capas;
-    for (const std::string& h : hojas) {
-        const fs::path carpeta =
-            carpetaSalida.empty() ? fs::path(h).parent_path() : fs::path(carpetaSalida);
-        std::error_code ec;
-        fs::path base = fs::weakly_canonical(fs::absolute(carpeta, ec), ec) / fs::path(h).stem();
-        auto [it, nuevo] = capas.emplace(base, h);
-        if (!nuevo)
-            throw ErrorUso{it->second + " y " + h + " darían las mismas capas (" +
-                           fs::path(h).stem().string() + "_*.shp)"};
-    }
-}
-
 const char* NombreTipo(int tipo) {
     switch (tipo) {
         case 1:
@@ -113,7 +96,10 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
         if (!a.carpetaSalida.empty() && fs::exists(a.carpetaSalida, ec) &&
             !fs::is_directory(a.carpetaSalida, ec))
             throw ErrorUso{"--output-dir " + a.carpetaSalida + ": no es una carpeta"};
-        if (a.anexar.empty()) CompruebaNombres(o.ficheros, a.carpetaSalida);
+        if (a.anexar.empty())
+            if (const std::string choque = ChoqueDeCapas(o.ficheros, a.carpetaSalida);
+                !choque.empty())
+                throw ErrorUso{choque};
         if (!a.srs.empty()) o.prj = WktEsri(a.srs);
         if (!a.prj.empty()) o.prj = LeePrj(a.prj);
         if (!a.prj.empty() && o.prj.empty())

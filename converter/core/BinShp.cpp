@@ -178,6 +178,22 @@ ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
     }
 }
 
+std::string ChoqueDeCapas(const std::vector<std::string>& ficheros,
+                          const std::string& carpetaSalida) {
+    std::map<fs::path, std::string> capas;
+    for (const std::string& h : ficheros) {
+        const fs::path carpeta =
+            carpetaSalida.empty() ? fs::path(h).parent_path() : fs::path(carpetaSalida);
+        std::error_code ec;
+        fs::path base = fs::weakly_canonical(fs::absolute(carpeta, ec), ec) / fs::path(h).stem();
+        auto [it, nuevo] = capas.emplace(base, h);
+        if (!nuevo)
+            return it->second + " y " + h + " darían las mismas capas (" +
+                   fs::path(h).stem().string() + "_*.shp)";
+    }
+    return {};
+}
+
 namespace {
 
 /// Where the layers of `fichero` go, as the sheet path CapasEnObra and RutaCapa take.
@@ -212,6 +228,13 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
     if (!opciones.binElegido || opciones.ficheros.empty()) {
         puerto.Mensaje("No se ha elegido fichero BIN");
         return resultado;
+    }
+    if (!opciones.anexar) {
+        const std::string choque = ChoqueDeCapas(opciones.ficheros, opciones.carpetaSalida);
+        if (!choque.empty()) {
+            puerto.Mensaje(choque + "; no se ha convertido ninguno", true);
+            return resultado;
+        }
     }
     if (opciones.catastro && !catastro)
         throw std::invalid_argument("ProcesarBinShp: cadastre mode without its hook");

@@ -83,4 +83,10 @@ struct ResultadoBinShp {
 ResultadoBinShp ProcesarBinShp(const OpcionesBinShp& opciones, Puerto& puerto,
                                GanchoCatastro* catastro = nullptr);
 
+/// Two sheets of `ficheros` whose layers would have the same names in `carpetaSalida` (or each
+/// beside its sheet when empty), as "hoja.bin" and "hoja.BIN" of one folder would: the message
+/// naming both, or empty. Without appending, such a run would overwrite one with the other.
+std::string ChoqueDeCapas(const std::vector<std::string>& ficheros,
+                          const std::string& carpetaSalida);
+
 }  // namespace parvenza

@@ -208,6 +208,17 @@ TEST(BinShp, DeletedLastElementEmptyFileSeveralFilesAndChecksBeforeTheRun) {
          {"a_X.shp", "b_L.shp", "vacio_L.shp", "vacio_P.shp", "vacio_X.shp", "vacio_TL.shp"})
         EXPECT_FALSE(fs::exists(dir / f)) << f;
 
+    // Sheets whose layers would take the same names: refused before anything is written.
+    EscribeBin(dir / "a.BIN", {Linea("3", {{500, 500, 0}})});
+    EXPECT_FALSE(ProcesarBinShp(Opciones({dir / "a.BIN", b, a}), puerto).ejecutado);
+    ASSERT_EQ(puerto.mensajes.size(), 1u);
+    EXPECT_EQ(puerto.mensajes[0], dir / "a.BIN" + " y " + a +
+                                      " darían las mismas capas (a_*.shp); no se ha convertido "
+                                      "ninguno");
+    EXPECT_EQ(LeeCapa(dir / "a_L.shp").registros.size(), 1u);  // the earlier run's layers
+    fs::remove(dir / "a.BIN");
+    puerto.mensajes.clear();
+
     OpcionesBinShp o = Opciones({dir / "x.bin"});
     o.catastro = true;
     EXPECT_FALSE(ProcesarBinShp(o, puerto).ejecutado);
