@@ -8,6 +8,7 @@
 #include <memory>
 #include <sstream>
 
+#include "converter/cli/Json.h"
 #include "converter/cli/Subcomando.h"
 #include "digi/Texto1252.h"
 #include "dxf/Mensajes.h"
@@ -88,36 +89,10 @@ void Omitidos(const ResumenCargaDxf& r, std::ostream& out) {
     out << "\ncaracteres sustituidos por \"?\": " << r.CaracteresSustituidos << "\n";
 }
 
-// Shortest text that reads back as the same double.
-std::string Numero(double v) {
-    char b[32];
-    const auto r = std::to_chars(b, b + sizeof b, v);
-    return std::string(b, r.ptr);
-}
-
-std::string Cadena(const std::string& s1252) {
-    std::string r = "\"";
-    for (unsigned char c : U(s1252)) {
-        if (c == '"' || c == '\\') {
-            r += '\\';
-            r += static_cast<char>(c);
-        } else if (c == '\n') {
-            r += "\\n";
-        } else if (c < 0x20) {
-            char b[8];
-            std::snprintf(b, sizeof b, "\\u%04x", c);
-            r += b;
-        } else {
-            r += static_cast<char>(c);
-        }
-    }
-    return r + "\"";
-}
-
 void Json(const std::vector<tipo_ElementoDxf>& elementos, const ResumenCargaDxf& r,
           std::ostream& out) {
     auto punto = [&](const GCoord& c) {
-        out << "[" << Numero(c.X) << ", " << Numero(c.Y) << ", " << Numero(c.Z) << "]";
+        out << "[" << NumeroJson(c.X) << ", " << NumeroJson(c.Y) << ", " << NumeroJson(c.Z) << "]";
     };
     out << "{\"entities\": [";
     for (std::size_t i = 0; i < elementos.size(); ++i) {
@@ -126,17 +101,17 @@ void Json(const std::vector<tipo_ElementoDxf>& elementos, const ResumenCargaDxf&
         std::vector<const GCoord*> puntos;
         bool cerrado = false;
         if (e.Tipo == "LINE") {
-            out << Cadena(e.Line.G8_capa);
+            out << CadenaJson(e.Line.G8_capa);
             puntos = {&e.Line.G10_Coord, &e.Line.G11_Coord};
         } else if (e.Tipo == "POLYLINE") {
-            out << Cadena(e.Polyline.G8_capa);
+            out << CadenaJson(e.Polyline.G8_capa);
             for (const auto& v : e.Polyline.Gvertices) puntos.push_back(&v.G10_Coord);
             cerrado = e.Polyline.G70_Cerrada == "1";
         } else if (e.Tipo == "POINT") {
-            out << Cadena(e.Point.G8_capa);
+            out << CadenaJson(e.Point.G8_capa);
             puntos = {&e.Point.G10_Coord};
         } else {
-            out << Cadena(e.Text.G8_capa);
+            out << CadenaJson(e.Text.G8_capa);
             puntos = {&e.Text.G11_Coord};
         }
         out << ", \"closed\": " << (cerrado ? "true" : "false") << ", \"points\": [";
@@ -147,9 +122,9 @@ void Json(const std::vector<tipo_ElementoDxf>& elementos, const ResumenCargaDxf&
         out << "]";
         if (e.Tipo == "TEXT") {
             const auto& c = e.Text.G40_caract;
-            out << ", \"text\": " << Cadena(e.Text.G1_texto)
-                << ", \"height\": " << Numero(c.G40_ancho)
-                << ", \"rotation\": " << Numero(c.G50_rotac)
+            out << ", \"text\": " << CadenaJson(e.Text.G1_texto)
+                << ", \"height\": " << NumeroJson(c.G40_ancho)
+                << ", \"rotation\": " << NumeroJson(c.G50_rotac)
                 << ", \"justification\": " << fenoquia::JustificacionDxf(c.G72_justH, c.G73_justV);
         }
         out << "}";
@@ -157,7 +132,7 @@ void Json(const std::vector<tipo_ElementoDxf>& elementos, const ResumenCargaDxf&
     out << (elementos.empty() ? "" : "\n") << "],\n \"skipped\": {\"entities\": {";
     const char* coma = "";
     for (const auto& [tipo, n] : r.TiposOmitidos) {
-        out << coma << Cadena(tipo) << ": " << n;
+        out << coma << CadenaJson(tipo) << ": " << n;
         coma = ", ";
     }
     out << "}, \"groups\": {";

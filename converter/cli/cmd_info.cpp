@@ -10,6 +10,7 @@
 #include <memory>
 #include <sstream>
 
+#include "converter/cli/Json.h"
 #include "converter/cli/Subcomando.h"
 #include "digi/Elemento.h"
 #include "digi/FicheroDigi.h"
@@ -61,34 +62,10 @@ const char* ClaseJson(const tipo_entidad& e) {
     return e.Propiedad.EsCerrado ? "closed-line" : "open-line";
 }
 
-// Shortest text that reads back as the same double.
-std::string Numero(double v) {
-    char b[32];
-    const auto r = std::to_chars(b, b + sizeof b, v);
-    return std::string(b, r.ptr);
-}
-
-std::string Cadena(const std::string& s1252) {
-    std::string r = "\"";
-    for (unsigned char c : Utf8DesdeWindows1252(s1252)) {
-        if (c == '"' || c == '\\') {
-            r += '\\';
-            r += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char b[8];
-            std::snprintf(b, sizeof b, "\\u%04x", c);
-            r += b;
-        } else {
-            r += static_cast<char>(c);
-        }
-    }
-    return r + "\"";
-}
-
 /// The BIN file's integer units as metres.
 struct Metros {
     double divisor;
-    std::string operator()(int32_t v) const { return Numero(v / divisor); }
+    std::string operator()(int32_t v) const { return NumeroJson(v / divisor); }
     std::string Punto(int32_t x, int32_t y, int32_t z, const char* sep) const {
         return (*this)(x) + sep + (*this)(y) + sep + (*this)(z);
     }
@@ -137,7 +114,7 @@ void Linea(int64_t ordinal, const tipo_entidad& e, const std::string& codigo,
 void ElementoJson(int64_t ordinal, const tipo_entidad& e, const std::string& codigo,
                   const std::vector<std::string>& restos, const Metros& m, std::ostream& out) {
     out << (ordinal > 1 ? ",\n  " : "\n  ") << "{\"ordinal\": " << ordinal << ", \"kind\": \""
-        << ClaseJson(e) << "\", \"code\": " << Cadena(codigo) << ", \"points\": [";
+        << ClaseJson(e) << "\", \"code\": " << CadenaJson(codigo) << ", \"points\": [";
     const auto& c = e.elemento.coordenadas;
     for (size_t k = 0; k < c.size(); ++k)
         out << (k ? ", " : "") << "[" << m.Punto(c[k].x, c[k].y, c[k].z, ", ") << "]";
@@ -145,10 +122,10 @@ void ElementoJson(int64_t ordinal, const tipo_entidad& e, const std::string& cod
     for (size_t j = 0; j < e.elemento.atributos.size(); ++j) {
         const Fatrib& a = e.elemento.atributos[j];
         out << (j ? ", " : "") << "{\"table\": " << a.idTabla << ", \"record\": " << a.nregistro
-            << ", \"rest\": " << Cadena(restos[j]) << "}";
+            << ", \"rest\": " << CadenaJson(restos[j]) << "}";
     }
     out << "]";
-    if (e.Propiedad.EsTexto) out << ", \"text\": " << Cadena(e.Propiedad.texto);
+    if (e.Propiedad.EsTexto) out << ", \"text\": " << CadenaJson(e.Propiedad.texto);
     out << "}";
 }
 
