@@ -35,7 +35,12 @@ Hoja Abre(const std::string& ruta, std::vector<const char*> opciones = {}, bool 
 /// Runs `orden` with the plugin's folder in GDAL_DRIVER_PATH: its output and exit status
 /// (-1 when a signal ended it).
 std::pair<std::string, int> Ejecuta(const std::string& orden) {
-    FILE* p = ::popen((orden + " 2>&1").c_str(), "r");
+#ifdef PARVENZA_PRECARGA
+    const std::string entorno = "export LD_PRELOAD=" PARVENZA_PRECARGA "; ";
+#else
+    const std::string entorno;
+#endif
+    FILE* p = ::popen((entorno + orden + " 2>&1").c_str(), "r");
     std::string salida;
     char b[4096];
     for (size_t n; (n = std::fread(b, 1, sizeof b, p)) > 0;) salida.append(b, n);
