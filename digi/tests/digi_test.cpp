@@ -30,7 +30,7 @@ namespace brisquel::prueba {
 namespace {
 
 using parvenza::robustez::Escribe, parvenza::robustez::Falla, parvenza::robustez::Lee,
-    parvenza::robustez::LE32;
+    parvenza::robustez::LE32, parvenza::robustez::SoloLectura;
 
 std::string Bytes(std::initializer_list<int> b) { return std::string(b.begin(), b.end()); }
 std::string Punto(int32_t x, int32_t y, int32_t z) { return LE32(x) + LE32(y) + LE32(z); }
@@ -63,19 +63,6 @@ std::vector<std::string> Restos(const std::filesystem::path& carpeta) {
         if (e.path().filename().string().find(".parvenza-") != std::string::npos)
             v.push_back(e.path().filename());
     return v;
-}
-
-/// Makes `ruta` unwritable even for root (immutable), or writable again. False when the
-/// file system cannot.
-bool SoloLectura(const std::string& ruta, bool si) {
-    if (::geteuid() != 0) return ::chmod(ruta.c_str(), si ? 0444 : 0644) == 0;
-    const int fd = ::open(ruta.c_str(), O_RDONLY);
-    int banderas = 0;
-    bool hecho = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &banderas) == 0;
-    banderas = si ? banderas | FS_IMMUTABLE_FL : banderas & ~FS_IMMUTABLE_FL;
-    hecho = hecho && ::ioctl(fd, FS_IOC_SETFLAGS, &banderas) == 0;
-    if (fd >= 0) ::close(fd);
-    return hecho;
 }
 
 /// A "C=" element in memory.

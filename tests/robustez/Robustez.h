@@ -1,7 +1,11 @@
 #pragma once
 // Helpers of the bad-input tests: a fresh folder per test and BIN bytes written by hand.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -29,6 +33,19 @@ class Carpeta : public ::testing::Test {
     std::string Ruta(const std::string& nombre) const { return (m_dir / nombre).string(); }
     std::filesystem::path m_dir;
 };
+
+/// Makes `ruta` unwritable even for root (immutable), or writable again. False when the
+/// file system cannot.
+inline bool SoloLectura(const std::string& ruta, bool si) {
+    if (::geteuid() != 0) return ::chmod(ruta.c_str(), si ? 0444 : 0644) == 0;
+    const int fd = ::open(ruta.c_str(), O_RDONLY);
+    int banderas = 0;
+    bool hecho = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &banderas) == 0;
+    banderas = si ? banderas | FS_IMMUTABLE_FL : banderas & ~FS_IMMUTABLE_FL;
+    hecho = hecho && ::ioctl(fd, FS_IOC_SETFLAGS, &banderas) == 0;
+    if (fd >= 0) ::close(fd);
+    return hecho;
+}
 
 /// The error number a call raises (0 when none), its message in `mensaje`.
 inline int Falla(const std::function<void()>& f, std::string* mensaje = nullptr) try {

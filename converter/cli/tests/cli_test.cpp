@@ -21,6 +21,7 @@
 #include "converter/core/tests/shpbin_ayuda.h"
 #include "converter/shapefile/Shapefile.h"
 #include "dxf/clsFicheroDxf.h"
+#include "tests/robustez/Robustez.h"
 #include "utilities/Utilidades.h"
 
 namespace {
@@ -281,16 +282,7 @@ class SoloLectura {
     bool Hecho() const { return m_hecho; }
 
   private:
-    bool Pon(bool si) {
-        if (::geteuid() != 0) return ::chmod(m_ruta.c_str(), si ? 0444 : 0644) == 0;
-        const int fd = ::open(m_ruta.c_str(), O_RDONLY);
-        int banderas = 0;
-        bool hecho = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &banderas) == 0;
-        banderas = si ? banderas | FS_IMMUTABLE_FL : banderas & ~FS_IMMUTABLE_FL;
-        hecho = hecho && ::ioctl(fd, FS_IOC_SETFLAGS, &banderas) == 0;
-        if (fd >= 0) ::close(fd);
-        return hecho;
-    }
+    bool Pon(bool si) { return parvenza::robustez::SoloLectura(m_ruta, si); }
     std::string m_ruta;
     bool m_hecho = false;
 };
