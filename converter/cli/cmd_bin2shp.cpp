@@ -18,6 +18,7 @@
 #include "converter/core/BinShpParalelo.h"
 #include "converter/core/Catastro.h"
 #include "converter/core/Proyeccion.h"
+#include "converter/formas/Formas.h"
 
 namespace parvenza::cli {
 
@@ -57,25 +58,6 @@ std::vector<std::string> Hojas(const ArgumentosBinShp& a) {
         return ExpandeEntradas(entradas, {".bin"}, "BIN");
     } catch (const ErrorEntrada& e) {
         throw ErrorUso{e.what()};
-    }
-}
-
-const char* NombreTipo(int tipo) {
-    switch (tipo) {
-        case 1:
-            return "puntos";
-        case 3:
-            return "líneas";
-        case 5:
-            return "polígonos";
-        case 11:
-            return "puntos Z";
-        case 13:
-            return "líneas Z";
-        case 15:
-            return "polígonos Z";
-        default:
-            return "shape";
     }
 }
 
@@ -184,7 +166,7 @@ void Resume(const ResultadoBinShp& r, std::ostream& out) {
     int64_t total = 0;
     for (const CapaEscrita& c : r.capas) {
         out << c.ruta << ": " << Cuenta(c.registros, "registro", "registros") << " ("
-            << NombreTipo(c.tipo) << ")\n";
+            << formas::NombreTipo(c.tipo) << ")\n";
         total += c.registros;
     }
     out << Cuenta(r.ficherosConvertidos, "fichero BIN", "ficheros BIN") << ", "

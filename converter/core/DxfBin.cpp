@@ -121,10 +121,7 @@ ResultadoDxfBin DxfABin(const OpcionesDxfBin& o, Puerto& puerto) {
     auto falla = [&](const std::string& mensaje) {
         r.escrito = false;
         r.error = mensaje;
-        puerto.Ocupado(false);
-        puerto.Mensaje(mensaje, true);
-        puerto.Progreso(0);
-        puerto.Proceso("Proceso interrumpido");
+        AvisaInterrupcion(puerto, mensaje);
         return r;
     };
     dornavel::clsFicheroDxf dxf;

@@ -39,4 +39,13 @@ class Puerto {
     virtual void AvanceFichero(double fraccion) {}
 };
 
+/// Tells the host that a run stopped without writing: the message, then the captions and
+/// pointer of a run that ends.
+inline void AvisaInterrupcion(Puerto& puerto, const std::string& mensaje) {
+    puerto.Ocupado(false);
+    puerto.Mensaje(mensaje, true);
+    puerto.Progreso(0);
+    puerto.Proceso("Proceso interrumpido");
+}
+
 }  // namespace parvenza

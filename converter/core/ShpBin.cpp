@@ -349,10 +349,7 @@ std::string MensajeGrados(const std::string& shp, const std::string& motivo) {
 void Interrumpe(Puerto& puerto, ResultadoShpBin& r, const std::string& mensaje) {
     r.escrito = false;
     r.error = mensaje;
-    puerto.Ocupado(false);
-    puerto.Mensaje(mensaje, true);
-    puerto.Progreso(0);
-    puerto.Proceso("Proceso interrumpido");
+    AvisaInterrupcion(puerto, mensaje);
 }
 
 }  // namespace

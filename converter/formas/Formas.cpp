@@ -81,4 +81,23 @@ std::optional<int32_t> Entero32(double valor) {
     return static_cast<int32_t>(r);
 }
 
+const char* NombreTipo(int tipo) {
+    switch (tipo) {
+        case 1:
+            return "puntos";
+        case 3:
+            return "líneas";
+        case 5:
+            return "polígonos";
+        case 11:
+            return "puntos Z";
+        case 13:
+            return "líneas Z";
+        case 15:
+            return "polígonos Z";
+        default:
+            return "shape";
+    }
+}
+
 }  // namespace parvenza::formas

@@ -44,6 +44,9 @@ inline constexpr std::array<DefinicionCapa, 5> kCapas = {{{"_P.shp", kTipoPoligo
                                                           {"_TL.shp", kTipoLinea, kTipoLineaZ},
                                                           {"_TX.shp", kTipoPunto, kTipoPuntoZ}}};
 
+/// The kind of a layer's shapes in words, as summaries name it ("líneas Z").
+const char* NombreTipo(int tipo);
+
 inline bool EsZ(int tipo) {
     return tipo == kTipoPuntoZ || tipo == kTipoLineaZ || tipo == kTipoPoligonoZ;
 }

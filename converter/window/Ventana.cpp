@@ -28,6 +28,7 @@
 #include "comun/Error.h"
 #include "converter/core/Catastro.h"
 #include "converter/core/DbfCampos.h"
+#include "converter/formas/Formas.h"
 #include "converter/window/LineaRuta.h"
 #include "converter/window/PuertoVentana.h"
 #include "converter/window/TextoQt.h"
@@ -95,25 +96,6 @@ std::string Cuenta(int64_t n, const char* singular, const char* plural) {
     return std::to_string(n) + " " + (n == 1 ? singular : plural);
 }
 
-const char* NombreTipo(int tipo) {
-    switch (tipo) {
-        case 1:
-            return "puntos";
-        case 3:
-            return "líneas";
-        case 5:
-            return "polígonos";
-        case 11:
-            return "puntos Z";
-        case 13:
-            return "líneas Z";
-        case 15:
-            return "polígonos Z";
-        default:
-            return "shape";
-    }
-}
-
 }  // namespace
 
 std::vector<std::string> LineasResultado(const OpcionesBinShp& opciones, const ResultadoBinShp& r) {
@@ -122,7 +104,7 @@ std::vector<std::string> LineasResultado(const OpcionesBinShp& opciones, const R
     int64_t total = 0;
     for (const CapaEscrita& c : r.capas) {
         lineas.push_back(c.ruta + ": " + Cuenta(c.registros, "registro", "registros") + " (" +
-                         NombreTipo(c.tipo) + ")");
+                         formas::NombreTipo(c.tipo) + ")");
         total += c.registros;
     }
     lineas.push_back(
