@@ -18,6 +18,7 @@
 
 #include "comun/Reemplazo.h"
 #include "converter/cli/PuertoConsola.h"
+#include "converter/core/tests/binshp_support.h"
 #include "converter/core/tests/shpbin_ayuda.h"
 #include "converter/shapefile/Shapefile.h"
 #include "dxf/clsFicheroDxf.h"
@@ -27,38 +28,20 @@
 namespace {
 
 using namespace parvenza::prueba;
+using parvenza::prueba_binshp::Linea, parvenza::prueba_binshp::Texto;
+namespace prueba_binshp = parvenza::prueba_binshp;
 using brisquel::tipo_entidad;
 
-std::string Lee(const std::string& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-}
+using parvenza::robustez::Lee;
+
 std::string Dato(const std::string& ruta) {
     return "'" + std::string(PARVENZA_TEST_DATA) + "/" + ruta + "'";
 }
 
-tipo_entidad Elemento(const char* tipo, const std::string& codigo,
-                      std::vector<brisquel::Fpunto3d> p, std::vector<brisquel::Fatrib> a = {},
-                      std::string texto = "") {
-    tipo_entidad e;
-    e.elemento.cabecera.tipo = tipo;
-    e.elemento.cabecera.codigo = codigo;
-    e.elemento.cabecera.npuntos = int16_t(p.size());
-    e.elemento.cabecera.natr = uint8_t(a.size());
-    e.elemento.coordenadas = std::move(p);
-    e.elemento.atributos = std::move(a);
-    if (e.elemento.cabecera.tipo != "T=") return e;
-    e.elemento.rango.xlib = 200;
-    e.elemento.rango.zlib = 1050;
-    brisquel::FicheroDigi().ModificaTextoEntidad(texto, e);
-    return e;
-}
-
 std::vector<tipo_entidad> Hoja() {
-    return {Elemento("C=", "1802", {{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 0, 0}}),
-            Elemento("C=", "0203", {{100, 200, 0}, {300, 400, 0}}),
-            Elemento("C=", "0501", {{700, 800, 0}}),
-            Elemento("T=", "0901", {{1000, 2000, 0}}, {}, "A\xf1o")};
+    return {Linea("1802", {{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 0, 0}}),
+            Linea("0203", {{100, 200, 0}, {300, 400, 0}}), Linea("0501", {{700, 800, 0}}),
+            Texto("0901", "A\xf1o", {1000, 2000, 0}, 200, 1050)};
 }
 
 struct Caso {
@@ -90,8 +73,7 @@ class Cli : public ::testing::Test {
         }
     }
     void EscribeBin(const std::string& nombre, std::vector<tipo_entidad> elementos) {
-        std::ofstream(carpeta / nombre, std::ios::binary | std::ios::trunc);
-        brisquel::FicheroDigi().CreaFicheroDigi(carpeta / nombre, elementos);
+        prueba_binshp::EscribeBin(carpeta / nombre, std::move(elementos));
     }
     Carpeta carpeta;
     std::string out, err;
@@ -105,7 +87,7 @@ TEST_F(Cli, Bin2ShpSummariesAllInFolderAndFailures) {
               "hoja_P.shp: 1 registro (polígonos)\nhoja_L.shp: 1 registro (líneas)\n"
               "hoja_X.shp: 1 registro (puntos)\nhoja_TL.shp: 1 registro (líneas)\n1 fichero BIN, "
               "4 capas, 4 registros\n");
-    EscribeBin("A.BIN", {Elemento("C=", "1", {{0, 0, 0}, {5, 5, 0}})});
+    EscribeBin("A.BIN", {Linea("1", {{0, 0, 0}, {5, 5, 0}})});
     std::ofstream(carpeta / "notas.txt") << "no";
     std::ofstream(carpeta / "capa.shp") << "";
     Comprueba({{"bin2shp --3d --mm --texts-as-points --closed-as-lines hoja.bin", 0,
@@ -117,14 +99,14 @@ TEST_F(Cli, Bin2ShpSummariesAllInFolderAndFailures) {
                {"bin2shp .", 0, "./A_L.shp: 1 registro (líneas)\n./hoja_P.shp"},
                {"bin2shp --all-in-folder hoja.bin", 0, "2 ficheros BIN, 5 capas, 5 registros"}});
     // A corrupt kind ends the program with status 1, naming the file and those not reached.
-    EscribeBin("b.bin", {Elemento("C=", "1", {{0, 0, 0}, {5, 5, 0}})});
+    EscribeBin("b.bin", {Linea("1", {{0, 0, 0}, {5, 5, 0}})});
     std::ofstream(carpeta / "b.bin", std::ios::binary | std::ios::app)
         << "K=" + std::string(58, '\0');
     EXPECT_EQ(Ejecuta("bin2shp --jobs 1 --all-in-folder hoja.bin"), 1);
     EXPECT_EQ(err,
               "parvenza-cli: ./b.bin: fichero corrupto...\nNo se han convertido:\n./hoja.bin\n");
     fs::remove(carpeta / "b.bin");
-    EscribeBin("z.bin", {Elemento("C=", "1", {{0, 0, 0}, {5, 5, 0}})});
+    EscribeBin("z.bin", {Linea("1", {{0, 0, 0}, {5, 5, 0}})});
     Comprueba({{"bin2shp falta.bin", 2, "falta.bin: no existe el fichero BIN"},
                {"bin2shp --append capa.shp z.bin", -1, "\"_\""}});
     EXPECT_FALSE(fs::exists(carpeta / "falta.bin") || fs::exists(carpeta / "z_L.shp"));
@@ -185,12 +167,11 @@ TEST(PuertoConsola, ProgresoConElNombreDelFichero) {
     }
 }
 
-/// The layer files of the folder with their bytes.
+/// The layer files of the folder with their bytes, temporaries left behind among them.
 std::map<std::string, std::string> Capas(const fs::path& carpeta) {
     std::map<std::string, std::string> c;
     for (const auto& f : fs::directory_iterator(carpeta))
-        if (f.is_regular_file() && f.path().filename().string()[0] != '.' &&
-            f.path().extension() != ".txt" && f.path().extension() != ".bin")
+        if (f.is_regular_file() && f.path().extension() != ".txt" && f.path().extension() != ".bin")
             c[f.path().filename().string()] = Lee(f.path().string());
     return c;
 }
@@ -200,20 +181,13 @@ std::map<std::string, std::string> Capas(const fs::path& carpeta) {
 // to one layer set both land, one after the other.
 TEST_F(Cli, Bin2ShpSheetsAtOnceWriteWhatOneByOneWritesAndFailAlone) {
     for (const char* n : {"a.bin", "b.bin", "c.bin"}) EscribeBin(n, Hoja());
-    auto capas = [&] {
-        std::map<std::string, std::string> v;
-        for (const auto& e : fs::directory_iterator(carpeta.Ruta()))
-            if (e.path().extension() != ".bin" && e.path().extension() != ".txt")
-                v[e.path().filename()] = Lee(e.path());
-        return v;
-    };
     ASSERT_EQ(Ejecuta("bin2shp --all-in-folder --jobs 1 a.bin"), 0) << err;
     const std::string resumen = out;
-    const auto serie = capas();
+    const auto serie = Capas(carpeta.ruta());
     for (const auto& [nombre, bytes] : serie) fs::remove(carpeta / nombre);
     ASSERT_EQ(Ejecuta("bin2shp --all-in-folder --jobs 3 a.bin"), 0) << err;
     EXPECT_EQ(out, resumen);
-    EXPECT_TRUE(capas() == serie);
+    EXPECT_TRUE(Capas(carpeta.ruta()) == serie);
     EXPECT_EQ(serie.size(), 3u * 4 * 4);
 
     // A sheet whose second element has a corrupt kind ends its own conversion only.
@@ -232,7 +206,7 @@ TEST_F(Cli, Bin2ShpSheetsAtOnceWriteWhatOneByOneWritesAndFailAlone) {
 TEST_F(Cli, Bin2ShpLayersBesideTheSheetReplacedWholeAndLocked) {
     fs::create_directory(carpeta / "noext");
     for (const char* hoja : {"noext/zz", "h.digi", "x.y.bin"})
-        EscribeBin(hoja, {Elemento("C=", "1", {{0, 0, 0}, {5, 5, 0}})});
+        EscribeBin(hoja, {Linea("1", {{0, 0, 0}, {5, 5, 0}})});
     Comprueba({{"bin2shp noext/zz", 0, "noext/zz_L.shp: 1 registro (líneas)"},
                {"bin2shp h.digi", 0, "h_L.shp"},
                {"bin2shp x.y.bin", 0, "x.y_L.shp"}});
@@ -254,7 +228,7 @@ TEST_F(Cli, Bin2ShpLayersBesideTheSheetReplacedWholeAndLocked) {
     EXPECT_TRUE(Capas(carpeta.ruta()) == antes);
 
     // Two appends of 20,000 lines each, at once.
-    std::vector<tipo_entidad> lineas(20000, Elemento("C=", "7", {{0, 0, 0}, {5, 5, 0}}));
+    std::vector<tipo_entidad> lineas(20000, Linea("7", {{0, 0, 0}, {5, 5, 0}}));
     EscribeBin("hoja.bin", Hoja());
     EscribeBin("a.bin", lineas);
     EscribeBin("b.bin", lineas);
@@ -271,21 +245,6 @@ TEST_F(Cli, Bin2ShpLayersBesideTheSheetReplacedWholeAndLocked) {
     l.Open(carpeta / "hoja_L.shp", 0, 3);
     EXPECT_EQ(l.RecordCount(), 1 + 2 * 20000);
 }
-
-/// Makes a file unwritable even for root (immutable) while it lives; false when it cannot.
-class SoloLectura {
-  public:
-    explicit SoloLectura(std::string ruta) : m_ruta(std::move(ruta)) { m_hecho = Pon(true); }
-    ~SoloLectura() {
-        if (m_hecho) Pon(false);
-    }
-    bool Hecho() const { return m_hecho; }
-
-  private:
-    bool Pon(bool si) { return parvenza::robustez::SoloLectura(m_ruta, si); }
-    std::string m_ruta;
-    bool m_hecho = false;
-};
 
 TEST_F(Cli, Bin2ShpReadOnlySheetsCutElementsAndFilesThatAreNotBin) {
     const std::string hoja = Lee(std::string(PARVENZA_SOURCE_DIR) + "/examples/hoja.bin");
@@ -312,10 +271,11 @@ TEST_F(Cli, Bin2ShpReadOnlySheetsCutElementsAndFilesThatAreNotBin) {
     EXPECT_NE(err.find("basura.bin"), std::string::npos) << err;
     EXPECT_NE(err.find("corta.bin"), std::string::npos) << err;
     // A sheet nobody may write converts, and lists.
-    SoloLectura ro(carpeta / "hoja.bin");
-    if (!ro.Hecho()) GTEST_SKIP() << "no read-only files here";
+    if (!parvenza::robustez::SoloLectura(carpeta / "hoja.bin", true))
+        GTEST_SKIP() << "no read-only files here";
     EXPECT_EQ(Ejecuta("bin2shp hoja.bin"), 0) << err;
     EXPECT_EQ(Ejecuta("info hoja.bin"), 0) << err;
+    parvenza::robustez::SoloLectura(carpeta / "hoja.bin", false);
 }
 
 TEST_F(Cli, Shp2BinAppendsUnderALockAndOnlyToBinFiles) {
@@ -414,11 +374,9 @@ TEST_F(Cli, Bin2ShpLayersReadByGdal) {
 }
 
 TEST_F(Cli, Bin2ShpCadastreLayersAndTopologyErrors) {
-    const std::vector<brisquel::Fpunto3d> cuadrado = {
-        {0, 0, 0}, {0, 100, 0}, {100, 100, 0}, {100, 0, 0}, {0, 0, 0}};
-    EscribeBin("hoja.bin", {Elemento("C=", "1805", cuadrado, {{151, 24, ""}}),
-                            Elemento("C=", "1802", cuadrado, {{150, 10, ""}}),
-                            Elemento("C=", "1241", {{0, 0, 0}, {5, 0, 0}})});
+    EscribeBin("hoja.bin", {prueba_binshp::Cuadrado("1805", {{151, 24, ""}}),
+                            prueba_binshp::Cuadrado("1802", {{150, 10, ""}}),
+                            Linea("1241", {{0, 0, 0}, {5, 0, 0}})});
     fs::create_directory(carpeta / "capas");
     ASSERT_EQ(Ejecuta("bin2shp --cadastre " + Dato("topology/basic.mdb") +
                       " --output-dir capas --a-srs EPSG:25830 hoja.bin"),
@@ -528,9 +486,9 @@ TEST_F(Cli, Shp2BinOptionsByNameUtf8ArgumentsAndErrors) {
 // What a run cuts or replaces on the way is said by kind, with its first places, and the run
 // ends with status 3.
 TEST_F(Cli, LossesListedByKindWithTheirFirstPlaces) {
-    std::vector<tipo_entidad> codigos(7, Elemento("C=", "1234567", {{0, 0, 0}, {5, 5, 0}}));
-    codigos.push_back(Elemento("T=", "0901", {{1000, 2000, 0}}, {}, std::string(60, 'x')));
-    codigos.push_back(Elemento("T=", "0901", {{1000, 2000, 0}}, {}, "a\x81"));
+    std::vector<tipo_entidad> codigos(7, Linea("1234567", {{0, 0, 0}, {5, 5, 0}}));
+    codigos.push_back(Texto("0901", std::string(60, 'x'), {1000, 2000, 0}, 200, 1050));
+    codigos.push_back(Texto("0901", "a\x81", {1000, 2000, 0}, 200, 1050));
     EscribeBin("largos.bin", codigos);
     EscribeShape(carpeta / "nihon.shp", SHPT_POINT, {{"NOMBRE", 'C', 20}},
                  {{{{{1, 2, 0}}},
@@ -603,19 +561,15 @@ TEST_F(Cli, Shp2BinRestoresAMissingIndexWithoutTouchingItsFolder) {
 
 TEST_F(Cli, InfoListsElementsAndSaysWhatIsWrong) {
     std::vector<tipo_entidad> v = {
-        Elemento("C=", "P1", {{-5, -6, 7}}),
-        Elemento("C=", "BORRAR", {{1, 1, 1}}),
-        Elemento("C=", "L1", {{0, 0, 0}, {10, 0, 0}}, {{3, 12, "N-II"}}),
-        Elemento("C=", "C1", {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 0, 0}}),
-        Elemento("T=", "40", {{10, 20, 0}}, {}, "A\xF1o"),
-        Elemento("C=", "FIN", {{2, 2, 2}})};
-    v[4].elemento.rango.xlib = v[4].elemento.rango.zlib = 0;  // an extent from the point alone
-    std::ofstream(carpeta / "h.bin");
-    brisquel::FicheroDigi().CreaFicheroDigi(carpeta / "h.bin", v);
-    std::string bytes =
-        Lee(carpeta / "h.bin");  // delete the second and the last element as Digi does
-    bytes[v[0].tamano + 1] = bytes[bytes.size() - v[5].tamano + 1] = '*';
-    std::ofstream(carpeta / "h.bin", std::ios::binary) << bytes;
+        Linea("P1", {{-5, -6, 7}}),
+        Linea("BORRAR", {{1, 1, 1}}),
+        Linea("L1", {{0, 0, 0}, {10, 0, 0}}, {{3, 12, "N-II"}}),
+        Linea("C1", {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 0, 0}}),
+        Texto("40", "A\xF1o", {10, 20, 0}, 0, 0),  // no height: an extent from the point alone
+        Linea("FIN", {{2, 2, 2}})};
+    EscribeBin("h.bin", v);
+    prueba_binshp::BorraElemento(carpeta / "h.bin", 2);
+    prueba_binshp::BorraElemento(carpeta / "h.bin", 6);
     ASSERT_EQ(Ejecuta("info h.bin"), 0) << err;
     EXPECT_EQ(out,
               "1 punto código=P1 puntos=1 atributos=[] extensión=(-0.05,-0.06,0.07)-(0,0,0.07)\n"

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "converter/core/tests/topologia_prueba.h"
 #include "digi/FicheroDigi.h"
 
 namespace fs = std::filesystem;
@@ -37,6 +38,21 @@ brisquel::tipo_entidad Texto(const std::string& codigo, const std::string& texto
     std::string t = texto;
     brisquel::FicheroDigi().ModificaTextoEntidad(t, e);
     return e;
+}
+
+brisquel::tipo_entidad Cuadrado(const std::string& codigo,
+                                std::vector<brisquel::Fatrib> atributos) {
+    return Linea(codigo, {{0, 0, 0}, {0, 100, 0}, {100, 100, 0}, {100, 0, 0}, {0, 0, 0}},
+                 std::move(atributos));
+}
+
+std::vector<tipo_manzana> Basica() {
+    prueba::PuertoAnotador puerto;
+    std::vector<tipo_manzana> manzanas;
+    bool hayError = false;
+    int32_t codigo = 0;
+    CargaTopologia(prueba_topologia::Fixture("basic.mdb"), manzanas, hayError, codigo, puerto);
+    return manzanas;
 }
 
 void EscribeBin(const std::string& ruta, std::vector<brisquel::tipo_entidad> elementos) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "converter/core/Topologia.h"
 #include "digi/Registros.h"
 
 namespace parvenza::prueba_binshp {
@@ -20,6 +21,11 @@ brisquel::tipo_entidad Linea(const std::string& codigo,
 /// degree).
 brisquel::tipo_entidad Texto(const std::string& codigo, const std::string& texto,
                              brisquel::Fpunto3d p, int32_t altura, int32_t rotacion);
+/// A closed "C=" square of side 100 at the origin.
+brisquel::tipo_entidad Cuadrado(const std::string& codigo,
+                                std::vector<brisquel::Fatrib> atributos = {});
+/// The topology of the basic.mdb fixture.
+std::vector<tipo_manzana> Basica();
 /// Writes `elementos` to a new BIN file `ruta` with the Digi library's writer.
 void EscribeBin(const std::string& ruta, std::vector<brisquel::tipo_entidad> elementos);
 /// Marks the `n`-th element (1-based) of a BIN file deleted, as Digi does, in place.

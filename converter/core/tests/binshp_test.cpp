@@ -43,11 +43,6 @@ std::vector<tipo_manzana> Carga(const std::string& fixture, bool& hayError, int3
     CargaTopologia(Fixture(fixture), manzanas, hayError, codigo, puerto);
     return manzanas;
 }
-std::vector<tipo_manzana> Basica() {
-    bool hayError;
-    int32_t codigo;
-    return Carga("basic.mdb", hayError, codigo);
-}
 
 OpcionesBinShp Opciones(std::vector<std::string> ficheros) {
     OpcionesBinShp o;
@@ -346,10 +341,6 @@ TEST(BinShp, CadastreModeCallsItsHookAndUsesTheTwoDimensionalSchemas) {
 
 // ---- The cadastre ----
 
-tipo_entidad Cuadrado(const std::string& codigo, std::vector<Fatrib> atributos = {}) {
-    return Linea(codigo, {{0, 0, 0}, {0, 100, 0}, {100, 100, 0}, {100, 0, 0}, {0, 0, 0}},
-                 std::move(atributos));
-}
 tipo_entidad Tramo(const std::string& codigo, std::vector<Fatrib> atributos = {}) {
     return Linea(codigo, {{0, 0, 0}, {300, 400, 0}}, std::move(atributos));
 }

@@ -27,20 +27,6 @@ using namespace prueba_topologia;
 using prueba::Contenido;
 using prueba::FallaConLimite;
 
-std::vector<tipo_manzana> Basica() {
-    PuertoGrabador puerto;
-    std::vector<tipo_manzana> manzanas;
-    bool hayError = false;
-    int32_t codigo = 0;
-    CargaTopologia(Fixture("basic.mdb"), manzanas, hayError, codigo, puerto);
-    return manzanas;
-}
-
-tipo_entidad Cuadrado(const std::string& codigo, std::vector<brisquel::Fatrib> atributos = {}) {
-    return Linea(codigo, {{0, 0, 0}, {0, 100, 0}, {100, 100, 0}, {100, 0, 0}, {0, 0, 0}},
-                 std::move(atributos));
-}
-
 /// 300 blocks, parcels and streets: layers of some tens of kilobytes.
 std::vector<tipo_entidad> HojaGrande(bool conTextos) {
     std::vector<tipo_entidad> h;

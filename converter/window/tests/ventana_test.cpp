@@ -30,16 +30,16 @@
 #include <fstream>
 #include <optional>
 
+#include "converter/core/tests/binshp_support.h"
+#include "converter/core/tests/shpbin_ayuda.h"
 #include "converter/window/LineaRuta.h"
 #include "converter/window/SelectorDialogo.h"
-#include "digi/FicheroDigi.h"
 #include "utilities/SelectorFichero.h"
 
 namespace parvenza {
 namespace {
 
 using brisquel::Fpunto3d;
-using brisquel::tipo_entidad;
 using Pregunta = std::pair<std::string, std::string>;  // filter, title
 const std::string kFiltroBin = "Fichero BIN de Digi (*.bin)|*.bin";
 
@@ -160,34 +160,26 @@ QString Muestra(QComboBox* cb) {
 // A polyline shapefile of three records with fields ID, NOMBRE, FECHA (a date), TABLA,
 // REGISTRO, COTA (indices 0 to 5). The third lies too far east for a BIN file.
 std::string EscribeShp(const std::filesystem::path& dir, const std::string& nombre) {
-    const std::string base = (dir / nombre).string();
-    SHPHandle shp = SHPCreate(base.c_str(), SHPT_ARC);
-    DBFHandle dbf = DBFCreate(base.c_str());
-    DBFAddField(dbf, "ID", FTDouble, 10, 0);
-    DBFAddField(dbf, "NOMBRE", FTString, 20, 0);
-    DBFAddNativeFieldType(dbf, "FECHA", 'D', 8, 0);
-    for (const char* campo : {"TABLA", "REGISTRO", "COTA"})
-        DBFAddField(dbf, campo, FTDouble, 12, 3);
     const double x[3][2] = {{1.5, 2.5}, {10, 11}, {1e12, 1e12}};
     const double y[3][2] = {{2.25, 3.25}, {20, 21}, {0, 1}};
-    for (int r = 0; r < 3; ++r) {
-        SHPObject* o = SHPCreateSimpleObject(SHPT_ARC, 2, x[r], y[r], nullptr);
-        SHPWriteObject(shp, -1, o);
-        SHPDestroyObject(o);
-        DBFWriteStringAttribute(dbf, r, 1, r == 0 ? "uno" : "dos");
-        DBFWriteStringAttribute(dbf, r, 2, "20090515");
-        for (auto [campo, valor] :
-             {std::pair{0, r + 1.0}, {3, 7.0 + r}, {4, 12.0 + r}, {5, 5.5 - 5.5 * r}})
-            DBFWriteDoubleAttribute(dbf, r, campo, valor);
-    }
-    SHPClose(shp);
-    DBFClose(dbf);
-    return base + ".shp";
+    std::vector<prueba::Registro> registros;
+    for (int r = 0; r < 3; ++r)
+        registros.push_back({{{{x[r][0], y[r][0], 0}, {x[r][1], y[r][1], 0}}},
+                             {r + 1.0, std::string(r == 0 ? "uno" : "dos"), std::string("20090515"),
+                              7.0 + r, 12.0 + r, 5.5 - 5.5 * r}});
+    prueba::EscribeShape((dir / (nombre + ".shp")).string(), SHPT_ARC,
+                         {{"ID", 'N', 10},
+                          {"NOMBRE", 'C', 20},
+                          {"FECHA", 'D', 8},
+                          {"TABLA", 'N', 12, 3},
+                          {"REGISTRO", 'N', 12, 3},
+                          {"COTA", 'N', 12, 3}},
+                         registros);
+    return (dir / (nombre + ".shp")).string();
 }
 
 TEST_F(VentanaTest, ArranqueYComprobacionRegional) {
     Abre();
-    EXPECT_EQ(v->windowTitle(), "Traductor de Bin->Shp / Shp->Bin");
     const OpcionesBinShp o = v->LeeOpcionesBinShp();
     EXPECT_TRUE(!o.binElegido && !o.mdbElegido && !o.anexar && !o.catastro && o.ficheros.empty());
     EXPECT_TRUE(o.textosComoLineas && !o.cerradasComoLineas && o.dosD && o.divisor == 100);
@@ -319,11 +311,6 @@ TEST_F(VentanaTest, VisibilidadDeLaBandaBin) {
     Pulsa("cmdElegirMdb");
     EXPECT_FALSE(v->MdbElegido());
     EXPECT_EQ(Ruta("lblFicheroMdb").first, "");
-    const std::string mdb = "Fichero MDB de 'rara-zizu' Digi (*.mdb)|*.mdb";
-    const std::string tmdb = "Elegir fichero MDB de topología catastral";
-    std::vector<Pregunta> preguntas(4, {kFiltroBin, "Elegir fichero"});
-    preguntas.insert(preguntas.end(), 3, {mdb, tmdb});
-    EXPECT_EQ(sel->preguntas, preguntas);
 
     EXPECT_TRUE(cajas.empty());
 }
@@ -374,15 +361,6 @@ QStringList Cifras(const QString& texto, const QString& patron) {
     return cifras;
 }
 
-tipo_entidad Linea(const std::vector<Fpunto3d>& puntos, const std::string& codigo = "1010") {
-    tipo_entidad e;
-    e.elemento.cabecera.tipo = "C=";
-    e.elemento.cabecera.codigo = codigo;
-    e.elemento.cabecera.npuntos = static_cast<int16_t>(puntos.size());
-    e.elemento.coordenadas = puntos;
-    return e;
-}
-
 // Records of a layer, or -1 when it is not there.
 int Registros(const std::string& rutaShp) {
     SHPHandle shp = SHPOpen(rutaShp.c_str(), "rb");
@@ -396,22 +374,16 @@ int Registros(const std::string& rutaShp) {
 TEST_F(VentanaTest, BinAShapefileDesdeLosBotones) {
     // Three polygons, one open line, one point and one text; the block drawn as a closed line
     // is linked to record 12 of table 150 (block 45303).
-    tipo_entidad manzana = Linea({{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 0, 0}}, "1802");
-    manzana.elemento.cabecera.natr = 1;
-    manzana.elemento.atributos = {{150, 12, ""}};
-    tipo_entidad texto = Linea({{1000, 2000, 0}}, "2020");
-    texto.elemento.cabecera.tipo = "T=";
-    texto.elemento.rango.xlib = 250;
-    texto.elemento.rango.zlib = 9000;
-    std::string abc = "abc";
-    brisquel::FicheroDigi().ModificaTextoEntidad(abc, texto);
-    // clang-format off
-    std::vector<tipo_entidad> elementos = {Linea({{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 0, 0}}),
-        Linea({{0, 0, 0}, {500, 800, 0}}), Linea({{700, 700, 50}}), texto, manzana,
-        Linea({{2000, 2000, 0}, {3000, 2000, 0}, {3000, 3000, 0}, {2000, 2000, 0}})};
-    // clang-format on
+    using prueba_binshp::Linea;
+    const std::vector<Fpunto3d> cuadro = {{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 0, 0}};
     const std::string hoja = Fichero("hoja.bin"), base = (dir / "hoja").string();
-    brisquel::FicheroDigi().CreaFicheroDigi(hoja, elementos);
+    prueba_binshp::EscribeBin(
+        hoja,
+        {Linea("1010", cuadro), Linea("1010", {{0, 0, 0}, {500, 800, 0}}),
+         Linea("1010", {{700, 700, 50}}),
+         prueba_binshp::Texto("2020", "abc", {1000, 2000, 0}, 250, 9000),
+         Linea("1802", cuadro, {{150, 12, ""}}),
+         Linea("1010", {{2000, 2000, 0}, {3000, 2000, 0}, {3000, 3000, 0}, {2000, 2000, 0}})});
     // The layer set to append to is no shapefile at all.
     const std::string roto = (dir / "otra_P.shp").string();
     std::ofstream(roto, std::ios::binary) << "esto no es un shapefile";
@@ -586,12 +558,7 @@ TEST_F(VentanaTest, BandaShpABin) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(v->AnchoMarcadorTwips(), 0);
 
-    brisquel::FicheroDigi digi;
-    int32_t nfich = 0;
-    std::vector<tipo_entidad> leidos;
-    digi.AbreFichero(bin, nfich);
-    digi.CargaFicheroDigi(bin, leidos, nfich);
-    digi.CierraFichero(bin, nfich);
+    const auto leidos = prueba::LeeBin(bin);
     ASSERT_EQ(leidos.size(), 2u);
     const auto& e1 = leidos[0].elemento;
     const auto& e2 = leidos[1].elemento;
