@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "converter/core/Topologia.h"
 #include "converter/core/tests/topologia_prueba.h"
 #include "digi/FicheroDigi.h"
 

@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "converter/core/Topologia.h"
 #include "digi/Registros.h"
+
+namespace parvenza {
+struct tipo_manzana;
+}
 
 namespace parvenza::prueba_binshp {
 

@@ -304,7 +304,7 @@ TEST_F(ShpBin, MTypesWithoutIndexOrTableAreRefusedAndWithThemReadWithZeroZ) {
     }
 }
 
-TEST_F(ShpBin, AnEmptyShapefileAddsNothingRunsAppendAndAnUnreadableRecordIsCounted) {
+TEST_F(ShpBin, AnEmptyShapefileAddsNothingAndRunsAppend) {
     Hoja(SHPT_POINT, {{"N", 'N'}}, {{{{{1, 1, 0}}}, {1.0}}});
     Convierte();
     const std::string antes = Contenido(o.ficheroBin);
@@ -315,24 +315,6 @@ TEST_F(ShpBin, AnEmptyShapefileAddsNothingRunsAppendAndAnUnreadableRecordIsCount
     EXPECT_TRUE(puerto.mensajes.empty());
     Convierte("", true);
     EXPECT_EQ(Contenido(o.ficheroBin), antes + antes);
-
-    std::vector<Registro> registros;
-    for (int i = 0; i < 4; ++i)
-        registros.push_back({{{{double(i), 0, 0}, {double(i), 1, 0}}}, {double(i)}});
-    EscribeShape(carpeta / "rotos.shp", SHPT_ARC, {{"N", 'N'}}, registros);
-    {  // the third record gets an impossible part count
-        std::fstream shx(carpeta / "rotos.shx", std::ios::in | std::ios::out | std::ios::binary);
-        unsigned char b[4];
-        shx.seekg(100 + 8 * 2);
-        shx.read(reinterpret_cast<char*>(b), 4);
-        std::fstream f(carpeta / "rotos.shp", std::ios::in | std::ios::out | std::ios::binary);
-        f.seekp(2L * ((b[0] << 24) | (b[1] << 16) | (b[2] << 8) | b[3]) + 8 + 4 + 32);
-        f.write("\xFF\xFF\xFF\x7F", 4);
-    }
-    EXPECT_EQ(Convierte(carpeta / "rotos.shp").size(), 3u);
-    EXPECT_EQ(r.registrosErroneos, std::vector<int32_t>{2});
-    EXPECT_EQ(puerto.mensajes,
-              V{"Se han encontrado 1 errores en la conversión\rEntidades erróneas : \r / 2"});
 }
 
 TEST_F(ShpBin, WhatCannotBeWrittenIsSaidWithoutProcesoTerminado) {
@@ -414,23 +396,10 @@ TEST_F(ShpBin, APartOfMoreThan32767VerticesEndsTheProgramWithoutWriting) {
     EXPECT_FALSE(fs::exists(o.ficheroBin));
 }
 
-TEST_F(ShpBin, ChoosingAShapefileFillsTheTenSelectorsWithTheirFilters) {
-    EscribeShape(carpeta / "hoja.shp", SHPT_ARCZ,
-                 {{"COD", 'C', 6}, {"TAB", 'N', 4}, {"F", 'D', 8}, {"REG", 'N', 8}}, {});
+// The listing itself is checked through the window's selectors.
+TEST_F(ShpBin, ChoosingAShapefileWhoseNameTheListingRefusesFillsNoSelector) {
     SeleccionShp s;
-    const VistaShpElegido v = EligeShp(s, carpeta / "hoja.shp", carpeta.Ruta(), puerto);
-    EXPECT_EQ(v.lblFicheroShp, carpeta / "hoja.shp");
-    EXPECT_EQ(v.tipoShp, 13);
-    EXPECT_TRUE(v.chkTextosVisible);
-    EXPECT_EQ(v.cmbLabel17, "Atributo 3");
-    for (int i = 0; i < 10; ++i) {
-        SCOPED_TRACE(i);
-        ASSERT_TRUE(v.cmbTablaDbf1[i]);
-        EXPECT_EQ(*v.cmbTablaDbf1[i],
-                  (i % 3 == 2 || i == 9) ? (V{"0 COD", "1 TAB", "3 REG"}) : (V{"1 TAB", "3 REG"}));
-    }
-    EscribeShape(carpeta / "hoja-larga.shp", SHPT_POLYGON, {{"N", 'N'}},
-                 {});  // a name the listing refuses
+    EscribeShape(carpeta / "hoja-larga.shp", SHPT_POLYGON, {{"N", 'N'}}, {});
     const VistaShpElegido larga = EligeShp(s, carpeta / "hoja-larga.shp", carpeta.Ruta(), puerto);
     EXPECT_EQ(puerto.mensajes.size(), 10u);  // one per selector, none filled
     for (const auto& c : larga.cmbTablaDbf1) EXPECT_FALSE(c);
@@ -658,14 +627,12 @@ TEST(DbfCampos, TablesOfOtherPrograms) {
 }
 
 TEST(DbfCampos, EntriesAndTheirReading) {
-    EXPECT_EQ(EntradaCampo(3, "ALTURA"), "3 ALTURA");
     EXPECT_EQ(IndiceDeEntrada("12 NOMBRE CON ESPACIOS"), 12);
     EXPECT_EQ(IndiceDeEntrada("-99 X"), -99);
     EXPECT_EQ(IndiceDeEntrada("7"), 7);
     for (const char* mala : {"", " 3 X", "X 3", "3a X", "-"})
         EXPECT_THROW(IndiceDeEntrada(mala), ShpBinError) << mala;
     EXPECT_EQ(NumeroDe([] { IndiceDeEntrada("40000 X"); }), 6);
-    EXPECT_EQ(TablaDeRuta("/d/hoja.shp", "/d/"), "hoja");
     EXPECT_EQ(RutaTablaDbf("/d", "hoja") + RutaTablaDbf("/d/", "hoja"), "/d/hoja.dbf/d/hoja.dbf");
 }
 
