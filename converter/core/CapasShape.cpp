@@ -109,6 +109,7 @@ void CapasEnObra::CreateFichShape(Shapefile& escritor, const std::string& ficher
     } else if (!anexar) {
         throw Error(kLlamadaNoValida, ruta + ": la capa ya se ha escrito en esta corrida");
     }
+    escritor.EditMode(anexar);  // records are appended to the reopened layer
     escritor.OpenAs(archivo, ruta, anexar ? 0 : 1, tipo);
     if (anexar) return;  // the reopened layer keeps its own fields
     auto campos = escritor.Fields();

@@ -62,6 +62,21 @@ class BytesPendientes {
     size_t m_usados = 0, m_capacidad = 0;
 };
 
+/// A window of an index for shapelib to open: it is shown a .shx of at most
+/// kRegistrosVentana entries, the real index's from entry `primero` on. At open shapelib reads
+/// and keeps every entry of the index it is shown, 16 bytes a record at the peak; a window
+/// keeps that flat in the record count. `total` is filled when the index is shown so: the
+/// entries the whole index holds, counted as shapelib counts them; -1 when it is shown whole.
+struct VentanaIndice {
+    int32_t primero = 0;
+    int32_t total = -1;
+};
+
+constexpr int32_t kRegistrosVentana = 1 << 14;
+
+// Set while shapelib opens a file through the window above.
+thread_local VentanaIndice* g_ventana = nullptr;
+
 struct FicheroSA {
     int fd = -1;
     uint64_t pos = 0;
@@ -70,9 +85,11 @@ struct FicheroSA {
     std::vector<char> lectura;  ///< cached bytes from offset `inicioLectura`
     uint64_t inicioLectura = 0;
     bool fallo = false;
-    int error = 0;         ///< errno of the first failed write or close
-    bool escrito = false;  ///< something was written through this handle
-    bool indice = false;   ///< a .shx file
+    int error = 0;              ///< errno of the first failed write or close
+    bool escrito = false;       ///< something was written through this handle
+    bool indice = false;        ///< a .shx file
+    uint64_t tamVentana = 0;    ///< size of the index shown, when a window of it is shown
+    uint64_t saltoVentana = 0;  ///< bytes of real entries before the window's first one
 };
 
 // shapelib refuses a whole file when one index entry holds an offset or length beyond what it
@@ -128,28 +145,11 @@ bool Vuelca(FicheroSA& f) {
     return true;
 }
 
-SAFile SAAbre(const char* nombre, const char* acceso) {
-    std::string a(acceso);
-    int flags = a.find('+') != std::string::npos ? O_RDWR : (a[0] == 'r' ? O_RDONLY : O_WRONLY);
-    if (a[0] == 'w') flags |= O_CREAT | O_TRUNC;
-    int fd = open(nombre, flags | O_CLOEXEC, 0666);
-    if (fd < 0) return nullptr;
-    auto* f = new FicheroSA;
-    f->fd = fd;
-    std::string extension = fs::path(nombre).extension().string();
-    f->indice = extension.size() == 4 &&
-                std::tolower(static_cast<unsigned char>(extension[3])) == 'x' &&
-                std::tolower(static_cast<unsigned char>(extension[1])) == 's';
-    return reinterpret_cast<SAFile>(f);
-}
-
-SAOffset SALee(void* p, SAOffset tam, SAOffset n, SAFile h) {
-    FicheroSA& f = *Fichero(h);
-    if (!f.escritura.empty() && !Vuelca(f)) return 0;
-    size_t total = static_cast<size_t>(tam * n), hecho = 0;
-    char* destino = static_cast<char*>(p);
+/// Reads `total` bytes at `pos` of the real file, through the cache; returns how many.
+size_t LeeEn(FicheroSA& f, uint64_t inicio, char* destino, size_t total) {
+    size_t hecho = 0;
     while (hecho < total) {
-        uint64_t pos = f.pos + hecho;
+        uint64_t pos = inicio + hecho;
         if (pos >= f.inicioLectura && pos < f.inicioLectura + f.lectura.size()) {
             size_t k = std::min<size_t>(total - hecho, f.inicioLectura + f.lectura.size() - pos);
             std::memcpy(destino + hecho, f.lectura.data() + (pos - f.inicioLectura), k);
@@ -172,9 +172,82 @@ SAOffset SALee(void* p, SAOffset tam, SAOffset n, SAFile h) {
         f.lectura.resize(r > 0 ? static_cast<size_t>(r) : 0);
         if (r <= 0) break;
     }
+    return hecho;
+}
+
+uint32_t Be32(const unsigned char* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+/// Reads from the window of the index: the real header with the window's length in it, then
+/// the real entries from the window's first one.
+size_t LeeVentana(FicheroSA& f, char* destino, size_t total) {
+    total = f.pos >= f.tamVentana ? 0 : std::min<uint64_t>(total, f.tamVentana - f.pos);
+    size_t hecho = 0;
+    while (hecho < total) {
+        const uint64_t pos = f.pos + hecho;
+        const size_t k = pos < 100 ? std::min<size_t>(total - hecho, 100 - pos) : total - hecho;
+        const size_t r = LeeEn(f, pos < 100 ? pos : pos + f.saltoVentana, destino + hecho, k);
+        hecho += r;
+        if (r < k) break;
+    }
+    const uint32_t palabras = static_cast<uint32_t>(f.tamVentana / 2);
+    const unsigned char longitud[4] = {uint8_t(palabras >> 24), uint8_t(palabras >> 16),
+                                       uint8_t(palabras >> 8), uint8_t(palabras)};
+    for (uint64_t b = 24; b < 28; ++b)
+        if (b >= f.pos && b < f.pos + hecho)
+            destino[b - f.pos] = static_cast<char>(longitud[b - 24]);
+    return hecho;
+}
+
+/// Shows shapelib a window of the index just opened when it holds more entries than one
+/// window and shapelib would read it whole without complaint; otherwise (a damaged or short
+/// index included) shapelib reads the real file and judges it as it always does.
+void PreparaVentana(FicheroSA& f, VentanaIndice& v) {
+    unsigned char h[100];
+    struct stat st {};
+    if (fstat(f.fd, &st) != 0 || pread(f.fd, h, 100, 0) != 100) return;
+    if (h[0] != 0 || h[1] != 0 || h[2] != 0x27 || (h[3] != 0x0a && h[3] != 0x0d)) return;
+    // shapelib's count: the header's length in 16-bit words, its top bit ignored.
+    int64_t n = (int64_t(Be32(h + 24) & 0x7FFFFFFF) - 50) / 4;
+    if (n < 0 || n > 256000000) return;
+    const uint64_t tam = static_cast<uint64_t>(st.st_size);
+    // Past a million entries shapelib trusts the file's size over a header that says more.
+    if (n >= 1024 * 1024 && tam > 100 && tam / 2 < uint64_t(n) * 4 + 50)
+        n = static_cast<int64_t>((tam - 100) / 8);
+    if (n <= kRegistrosVentana || tam < 100 + 8 * uint64_t(n)) return;
+    const int64_t primero = std::min<int64_t>(std::max(v.primero, 0), n);
+    f.saltoVentana = 8 * uint64_t(primero);
+    f.tamVentana = 100 + 8 * uint64_t(std::min<int64_t>(kRegistrosVentana, n - primero));
+    v.total = static_cast<int32_t>(n);
+}
+
+SAOffset SALee(void* p, SAOffset tam, SAOffset n, SAFile h) {
+    FicheroSA& f = *Fichero(h);
+    if (!f.escritura.empty() && !Vuelca(f)) return 0;
+    const size_t total = static_cast<size_t>(tam * n);
+    char* destino = static_cast<char*>(p);
+    const size_t hecho =
+        f.tamVentana ? LeeVentana(f, destino, total) : LeeEn(f, f.pos, destino, total);
     if (f.indice) SaneaIndice(f, f.pos, destino, hecho);
     f.pos += hecho;
     return tam ? hecho / tam : 0;
+}
+
+SAFile SAAbre(const char* nombre, const char* acceso) {
+    std::string a(acceso);
+    int flags = a.find('+') != std::string::npos ? O_RDWR : (a[0] == 'r' ? O_RDONLY : O_WRONLY);
+    if (a[0] == 'w') flags |= O_CREAT | O_TRUNC;
+    int fd = open(nombre, flags | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    auto* f = new FicheroSA;
+    f->fd = fd;
+    std::string extension = fs::path(nombre).extension().string();
+    f->indice = extension.size() == 4 &&
+                std::tolower(static_cast<unsigned char>(extension[3])) == 'x' &&
+                std::tolower(static_cast<unsigned char>(extension[1])) == 's';
+    if (f->indice && g_ventana && flags == O_RDONLY) PreparaVentana(*f, *g_ventana);
+    return reinterpret_cast<SAFile>(f);
 }
 
 SAOffset SAEscribe(void* p, SAOffset tam, SAOffset n, SAFile h) {
@@ -201,6 +274,8 @@ SAOffset SABusca(SAFile h, SAOffset desplazamiento, int desde) {
         f.pos = desplazamiento;
     } else if (desde == SEEK_CUR) {
         f.pos += desplazamiento;  // a negative step arrives as its unsigned wrap
+    } else if (f.tamVentana) {
+        f.pos = f.tamVentana;
     } else {
         struct stat st {};
         if (fstat(f.fd, &st) != 0) return static_cast<SAOffset>(-1);
@@ -276,10 +351,22 @@ DBFHandle Fechada(DBFHandle dbf) {
     throw ShapefileError(numero, mensaje);
 }
 
-std::string DetalleLib() {
-    std::string d = g_ultimoError.empty() ? std::string() : " (" + g_ultimoError + ")";
+/// shapelib's last words for a message; `base` is added to the shape number they may name,
+/// which counts from the first record of the window of the index shapelib held.
+std::string DetalleLib(int32_t base = 0) {
+    std::string m = std::move(g_ultimoError);
     g_ultimoError.clear();
-    return d;
+    if (m.empty()) return m;
+    for (const char* palabra : {"shape ", "entity "}) {
+        const size_t i = base ? m.find(palabra) : std::string::npos;
+        if (i == std::string::npos) continue;
+        const size_t ini = i + std::strlen(palabra);
+        size_t fin = ini;
+        while (fin < m.size() && std::isdigit(static_cast<unsigned char>(m[fin]))) ++fin;
+        if (fin > ini)
+            m.replace(ini, fin - ini, std::to_string(std::stoll(m.substr(ini, fin - ini)) + base));
+    }
+    return " (" + m + ")";
 }
 
 /// Number for a file that could not be created or opened for writing, from errno.
@@ -412,6 +499,10 @@ struct Shapefile::Impl {
     bool restaurarIndice = false;
     std::string carpetaIndice;  ///< private folder of a rebuilt index, while one is in use
 
+    std::string leido;    ///< the .shp shapelib opened, opened again for each window
+    int32_t total = -1;   ///< records, when shapelib holds a window of the index; else -1
+    int32_t primero = 0;  ///< first record (0-based) of the window shapelib holds
+
     Impl() { Registro().push_back(this); }
     ~Impl() {
         try {
@@ -469,6 +560,9 @@ struct Shapefile::Impl {
         dbf = nullptr;
         shp = nullptr;
         escribible = definiendo = false;
+        leido.clear();
+        total = -1;
+        primero = 0;
         tipo = 0;
         campos.clear();
         fila.clear();
@@ -690,10 +784,12 @@ struct Shapefile::Impl {
     SHPObject* Objeto() {
         if (objeto && objetoDe == actual) return objeto;
         LiberaObjeto();
-        SHPObject* o = SHPReadObject(shp, actual - 1);
+        if (total >= 0 && (actual - 1 < primero || actual - 1 >= primero + shp->nRecords))
+            MueveVentana(actual - 1);
+        SHPObject* o = SHPReadObject(shp, actual - 1 - primero);
         if (!o)
-            Falla(kLlamadaNoValida,
-                  ruta + ": no se puede leer el registro " + std::to_string(actual) + DetalleLib());
+            Falla(kLlamadaNoValida, ruta + ": no se puede leer el registro " +
+                                        std::to_string(actual) + DetalleLib(primero));
         // A shape of another type than the file's is a damaged record, not an empty one: an
         // index entry that points into the file header reads as a shape of type 1000.
         if (o->nSHPType != SHPT_NULL && o->nSHPType != tipo) {
@@ -715,7 +811,38 @@ struct Shapefile::Impl {
         eof = registro > RecordCount() || registro < 1;
     }
 
-    int32_t RecordCount() const { return shp ? shp->nRecords : 0; }
+    int32_t RecordCount() const { return !shp ? 0 : total >= 0 ? total : shp->nRecords; }
+
+    /// Has shapelib hold the window of the index that holds record `registro` (0-based).
+    void MueveVentana(int32_t registro) {
+        const int32_t inicio = registro / kRegistrosVentana * kRegistrosVentana;
+        SHPHandle nuevo = AbreVentana(leido, inicio);
+        if (!nuevo)
+            Falla(kLlamadaNoValida, ruta + ": no se puede leer el registro " +
+                                        std::to_string(registro + 1) + DetalleLib());
+        SHPClose(shp);
+        shp = nuevo;
+        primero = inicio;
+    }
+
+    /// shapelib's handle on `archivo` with the window of its index from record `inicio`
+    /// (0-based); `total` says whether a window was shown (see VentanaIndice).
+    SHPHandle AbreVentana(const std::string& archivo, int32_t inicio) {
+        VentanaIndice v{inicio, -1};
+        SAHooks ganchos = Ganchos();
+        g_ultimoError.clear();
+        g_ventana = &v;
+        SHPHandle h = SHPOpenLL(archivo.c_str(), "rb", &ganchos);
+        g_ventana = nullptr;
+        if (h && v.total != total && total >= 0) {
+            // The index changed under the reader since it was opened.
+            SHPClose(h);
+            g_ultimoError = "el índice .shx ha cambiado durante la lectura";
+            return nullptr;
+        }
+        if (h) total = v.total;
+        return h;
+    }
 
     /// Rebuilds the missing index of `archivo` in a private temporary folder, beside a link
     /// to the .shp, and returns the link for shapelib to open with it.
@@ -800,10 +927,16 @@ void Shapefile::OpenAs(const std::string& archivo, const std::string& ruta, int 
             leido = s.RestauraIndice(archivo, ruta);
             escribible = false;
         }
-        SHPHandle shp = escribible ? SHPOpenLL(leido.c_str(), "rb+", &ganchos) : nullptr;
-        if (!shp && !s.editMode) {
+        // Only a file that may be modified is opened for writing, with its whole index:
+        // shapelib rewrites the index from what it holds. A file read is shown its index a
+        // window at a time.
+        s.total = -1;
+        SHPHandle shp = nullptr;
+        if (s.editMode && escribible) {
+            shp = SHPOpenLL(leido.c_str(), "rb+", &ganchos);
+        } else {
             escribible = false;
-            shp = SHPOpenLL(leido.c_str(), "rb", &ganchos);
+            shp = s.AbreVentana(leido, 0);
         }
         if (!shp) {
             int e = errno;
@@ -826,6 +959,7 @@ void Shapefile::OpenAs(const std::string& archivo, const std::string& ruta, int 
         s.shp = shp;
         s.dbf = dbf;
         s.escribible = escribible;
+        s.leido = leido;
         s.tipo = shp->nShapeType;
         s.EligePagina();
         s.CargaCampos();

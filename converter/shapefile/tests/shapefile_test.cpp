@@ -223,6 +223,83 @@ TEST_F(ShapefileTest, ReadsShapelibFilesWithTheCursorAndItsLimits) {
     EXPECT_EQ(FechaCabecera(Ruta("m.dbf")), Hoy());
 }
 
+/// Bytes 4 to 7 of `v` big-endian at `pos` of `ruta`.
+void Parchea(const std::string& ruta, std::streamoff pos, uint32_t v) {
+    std::fstream f(ruta, std::ios::in | std::ios::out | std::ios::binary);
+    const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    f.seekp(pos);
+    f.write(b, 4);
+}
+
+// A file of more records than shapelib is shown of its index at once: read in order and by
+// jumps back and forth, every record equals what shapelib reads from the whole index; a
+// damaged entry far into the index costs only its record; a short index is refused whole.
+TEST_F(ShapefileTest, LargeIndexesReadAWindowAtATimeAsShapelibReadsThemWhole) {
+    constexpr int kN = 40000;  // beyond two windows of the index
+    SHPHandle shp = SHPCreate(Ruta("g.shp").c_str(), SHPT_ARC);
+    DBFHandle dbf = DBFCreate(Ruta("g.dbf").c_str());
+    DBFAddField(dbf, "N", FTInteger, 9, 0);
+    for (int i = 0; i < kN; ++i) {
+        const double x[] = {double(i), i + 0.5, i + 1.0}, y[] = {-double(i), 1, 2};
+        SHPObject* o = i % 5000 == 7 ? SHPCreateSimpleObject(SHPT_NULL, 0, x, y, nullptr)
+                                     : SHPCreateSimpleObject(SHPT_ARC, i % 3 + 1, x, y, nullptr);
+        SHPWriteObject(shp, -1, o);
+        SHPDestroyObject(o);
+        DBFWriteIntegerAttribute(dbf, i, 0, i);
+    }
+    SHPClose(shp);
+    DBFClose(dbf);
+    Parchea(Ruta("g.shx"), 100 + 8 * 30000, 10);  // record 30001 points into the file header
+    shp = SHPOpen(Ruta("g.shp").c_str(), "rb");
+    Parchea(Ruta("g.shp"), shp->panRecOffset[20000] + 8 + 36, 0x7FFFFFFF);  // its part count
+    auto igual = [&](Shapefile& s, int registro) {
+        SHPObject* o = SHPReadObject(shp, registro - 1);
+        std::string leido, esperado;
+        for (int v = 1; v <= s.Vertices().Count(); ++v)
+            leido += std::to_string(s.Vertices().Item(v).X) + "," +
+                     std::to_string(s.Vertices().Item(v).Y) + ";";
+        for (int v = 0; o && o->nSHPType != SHPT_NULL && v < o->nVertices; ++v)
+            esperado += std::to_string(o->padfX[v]) + "," + std::to_string(o->padfY[v]) + ";";
+        SHPDestroyObject(o);
+        EXPECT_EQ(leido, esperado) << registro;
+        EXPECT_EQ(std::get<int32_t>(s.Fields().Item("N").Value()), registro - 1);
+    };
+    Shapefile s;
+    s.Open(Ruta("g.shp"), 0, 0);
+    EXPECT_EQ(s.RecordCount(), kN);
+    int leidos = 0;
+    std::string mensaje;
+    for (s.MoveFirst(); !s.Eof(); s.MoveNext()) {
+        if (Falla([&] { igual(s, ++leidos); }, &mensaje) == 0) continue;
+        const bool cuentas = leidos == 20001;  // shapelib numbers shapes from 0
+        EXPECT_NE(mensaje.find(cuentas ? "registro 20001 (Corrupted .shp file : shape 20000,"
+                                       : "registro 30001 es de tipo"),
+                  std::string::npos)
+            << mensaje;
+        EXPECT_TRUE(cuentas || leidos == 30001) << leidos;
+    }
+    EXPECT_EQ(leidos, kN);
+    for (int registro : {kN, 1, 16385, 16384, 32769, 2, kN - 1}) {
+        s.MoveTo(registro);
+        igual(s, registro);
+    }
+    s.MoveTo(kN + 1);
+    EXPECT_TRUE(s.Eof());
+    SHPClose(shp);
+
+    // Opened to be modified, shapelib holds the whole index it will rewrite.
+    s.EditMode(true);
+    s.Open(Ruta("g.shp"), 0, 0);
+    s.MoveTo(kN);
+    EXPECT_EQ(s.RecordCount() * 10 + s.Vertices().Count(), kN * 10 + (kN - 1) % 3 + 1);
+    s.CloseShapefile();
+    s.EditMode(false);
+
+    fs::resize_file(Ruta("g.shx"), 100 + 8 * (kN - 1));
+    EXPECT_EQ(Falla([&] { s.Open(Ruta("g.shp"), 0, 0); }, &mensaje), 5);
+    EXPECT_NE(mensaje.find("no es un shapefile válido"), std::string::npos) << mensaje;
+}
+
 // A full disk while a table is rebuilt without some fields: the closing of the new table
 // fails, the old one stays byte for byte and nothing temporary is left; the same while a layer
 // is written, and the reason is said.
