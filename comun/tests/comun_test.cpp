@@ -67,11 +67,8 @@ TEST_F(Carpeta, UnDiscoLlenoSeNombraConSuCausaYDejaElFicheroComoEstaba) {
 }
 
 TEST_F(Carpeta, LosTemporalesDeUnaEjecucionMuertaSeBorranYLosDeUnaVivaNo) {
-    const pid_t muerto = ::fork();
-    if (muerto == 0) ::_exit(0);
-    ::waitpid(muerto, nullptr, 0);
-    const std::string deMuerto =
-        std::string(dir) + "/.hoja_P.shp" + kMarcaTemporal + std::to_string(muerto) + "-12";
+    const std::string deMuerto = std::string(dir) + "/.hoja_P.shp" + kMarcaTemporal +
+                                 std::to_string(robustez::PidMuerto()) + "-12";
     std::ofstream(deMuerto + ".shp") << "x";
     fs::create_directories(deMuerto + "d/sub");
     std::ofstream(deMuerto + "d/sub/f") << "x";

@@ -315,10 +315,8 @@ TEST_F(Escritura, AnexoSobreUnaCopiaQueSoloOcupaSuSitioEntera) {
     EXPECT_EQ(std::filesystem::status(Ruta("a.bin")).permissions(), std::filesystem::perms(0640));
 
     // The copy a killed run left is removed by the next append in the folder.
-    const pid_t muerto = ::fork();
-    if (muerto == 0) ::_exit(0);
-    ::waitpid(muerto, nullptr, 0);
-    Escribe(Ruta(".a.bin.parvenza-" + std::to_string(muerto) + "-1"), previo);
+    Escribe(Ruta(".a.bin.parvenza-" + std::to_string(parvenza::robustez::PidMuerto()) + "-1"),
+            previo);
     Crea({lineaB}, "vacio.bin");
     EXPECT_EQ(Restos(m_dir), std::vector<std::string>{});
 }

@@ -6,6 +6,7 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -45,6 +46,14 @@ inline bool SoloLectura(const std::string& ruta, bool si) {
     hecho = hecho && ::ioctl(fd, FS_IOC_SETFLAGS, &banderas) == 0;
     if (fd >= 0) ::close(fd);
     return hecho;
+}
+
+/// The id of a process that has ended, as the temporaries of a killed run carry it.
+inline pid_t PidMuerto() {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(0);
+    ::waitpid(pid, nullptr, 0);
+    return pid;
 }
 
 /// The error number a call raises (0 when none), its message in `mensaje`.

@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #include "digi/FicheroDigi.h"
@@ -42,9 +41,11 @@ std::string Resume(lumeral::Entidad& e) {
 }
 
 // A folder with TABLAS/digi.tab, digi.pal and bindxf.tab written by the test.
-class Utiles : public ::testing::Test {
+class Utiles : public parvenza::robustez::Carpeta {
   protected:
     void SetUp() override {
+        Carpeta::SetUp();
+        dir = m_dir.string() + "/";
         fs::create_directories(carpeta / "TABLAS");
         Escribe("TABLAS/digi.tab",
                 "//@ 7 3\n// codigo relleno color valor4 grosor\n1001 -1 5 0 2 \"Eje de "
@@ -56,7 +57,7 @@ class Utiles : public ::testing::Test {
     }
     void TearDown() override {
         EstableceSelectorFichero(nullptr);
-        fs::remove_all(carpeta);
+        Carpeta::TearDown();
     }
     void Escribe(const std::string& nombre, const std::string& texto) {
         std::ofstream(carpeta / nombre, std::ios::binary) << texto;
@@ -72,9 +73,8 @@ class Utiles : public ::testing::Test {
         u.TipoFichero(dir, fichero, pal, digitab, fondo, colornuevo, tipo, bindxf);
         return tipo;
     }
-    fs::path carpeta =
-        fs::temp_directory_path() / ("fenoquia_" + std::to_string(std::random_device{}()));
-    std::string dir = carpeta.string() + "/";
+    const fs::path& carpeta = m_dir;
+    std::string dir;
     Utilidades u;
     brisquel::Paleta pal;
     brisquel::TablaDigi digitab;

@@ -25,6 +25,7 @@
 #include "converter/core/tests/topologia_prueba.h"
 #include "converter/shapefile/Shapefile.h"
 #include "digi/DigiError.h"
+#include "tests/robustez/Robustez.h"
 
 namespace parvenza {
 namespace {
@@ -502,18 +503,14 @@ CapasDeHoja CapasJunto(const std::string& bin) {
     return capas;
 }
 
-std::string Bytes(const std::string& ruta) {
-    std::ifstream f(ruta, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
-
 TEST(GeneraShpCatastro, CapaIntermediaSinCodigoNoTocaElConjuntoAnterior) {
     CarpetaTemporal tmp;
     const std::string bin = tmp / "hoja.bin";
     EscribeBin(bin, {Cuadrado("1802", {{150, 10, ""}}), Tramo("1001")});
     Corrida corrida;
     corrida.Ejecuta({bin}, tmp.ruta().string());
-    const std::string masa = Bytes(tmp / "masa.dbf"), limites = Bytes(tmp / "limites.shp");
+    const std::string masa = robustez::Lee(tmp / "masa.dbf"),
+                      limites = robustez::Lee(tmp / "limites.shp");
 
     // The line layer is fine; the polygon layer's second field is not CODIGO.
     CapaIntermedia(tmp / "hoja_L.shp", 3, {"CODIGO"}, {"1241"});
@@ -526,7 +523,7 @@ TEST(GeneraShpCatastro, CapaIntermediaSinCodigoNoTocaElConjuntoAnterior) {
         EXPECT_NE(std::string(e.what()).find(tmp / "hoja_P.shp"), std::string::npos);
         EXPECT_NE(std::string(e.what()).find("CODIGO"), std::string::npos);
     }
-    EXPECT_EQ(Bytes(tmp / "masa.dbf") + Bytes(tmp / "limites.shp"), masa + limites);
+    EXPECT_EQ(robustez::Lee(tmp / "masa.dbf") + robustez::Lee(tmp / "limites.shp"), masa + limites);
     EXPECT_FALSE(fs::exists(tmp / "ejes.shp"));
     for (const auto& f : fs::directory_iterator(tmp.ruta()))
         EXPECT_NE(f.path().filename().string()[0], '.') << "scratch folder left behind";

@@ -16,6 +16,7 @@
 #include "converter/core/tests/topologia_prueba.h"
 #include "converter/shapefile/Shapefile.h"
 #include "converter/shapefile/tests/limite_prueba.h"
+#include "tests/robustez/Robustez.h"
 
 namespace parvenza {
 namespace {
@@ -106,9 +107,7 @@ TEST(CapasEnObra, TheCadastreSetIsBuiltFromThisRunsLayersAndOldOnesAreNamed) {
     ProcesarBinShp(puntos, puerto);  // hoja_TX beside hoja_TL
 
     // What killed runs left: a layer's temporaries and a cadastre scratch folder.
-    const pid_t muerto = ::fork();
-    if (muerto == 0) ::_exit(0);
-    ::waitpid(muerto, nullptr, 0);
+    const pid_t muerto = robustez::PidMuerto();
     const std::string resto = ".hoja_P.parvenza-" + std::to_string(muerto) + "-1";
     std::ofstream(dir / (resto + ".shp")) << "x";
     fs::create_directory(dir / (".catastro.parvenza-" + std::to_string(muerto) + "-2"));

@@ -6,8 +6,6 @@
 #include "converter/core/ShpBin.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -20,6 +18,8 @@
 #include "converter/core/ShpBinError.h"
 #include "converter/core/tests/binshp_support.h"
 #include "converter/core/tests/shpbin_ayuda.h"
+#include "converter/shapefile/tests/limite_prueba.h"
+#include "tests/robustez/Robustez.h"
 
 namespace parvenza {
 namespace {
@@ -27,13 +27,9 @@ namespace {
 using namespace prueba;
 using brisquel::tipo_entidad;
 using V = std::vector<std::string>;
+using robustez::Falla, robustez::Lee;
 
 const std::string kDatos = std::string(PARVENZA_TEST_DATA) + "/shapefiles/";
-
-std::string Contenido(const std::string& ruta) {
-    std::ifstream f(ruta, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
 
 class ShpBin : public ::testing::Test {
   protected:
@@ -307,14 +303,14 @@ TEST_F(ShpBin, MTypesWithoutIndexOrTableAreRefusedAndWithThemReadWithZeroZ) {
 TEST_F(ShpBin, AnEmptyShapefileAddsNothingAndRunsAppend) {
     Hoja(SHPT_POINT, {{"N", 'N'}}, {{{{{1, 1, 0}}}, {1.0}}});
     Convierte();
-    const std::string antes = Contenido(o.ficheroBin);
+    const std::string antes = Lee(o.ficheroBin);
     EXPECT_EQ(antes.size(), 60u);
     EXPECT_TRUE(Convierte(Copia("empty"), true).size() == 1u && r.escrito && r.elementos == 0)
         << r.error;
-    EXPECT_EQ(Contenido(o.ficheroBin), antes);
+    EXPECT_EQ(Lee(o.ficheroBin), antes);
     EXPECT_TRUE(puerto.mensajes.empty());
     Convierte("", true);
-    EXPECT_EQ(Contenido(o.ficheroBin), antes + antes);
+    EXPECT_EQ(Lee(o.ficheroBin), antes + antes);
 }
 
 TEST_F(ShpBin, WhatCannotBeWrittenIsSaidWithoutProcesoTerminado) {
@@ -350,24 +346,18 @@ TEST_F(ShpBin, ManyElementsGoInBatchesAndALateFailureLeavesTheFileAsItWas) {
     ASSERT_EQ(e.size(), 5000u);
     EXPECT_EQ(e[4999], "C= 140100: (499900 100 0)");
     // A size limit that lets the copy of the file in, not the elements.
-    const std::string antes = Contenido(o.ficheroBin).substr(0, 120);
+    const std::string antes = Lee(o.ficheroBin).substr(0, 120);
     std::ofstream(carpeta / "limitado.bin", std::ios::binary) << antes;
     o.ficheroBin = carpeta / "limitado.bin";
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    auto limitado = [this] {
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limite;
-        limite.rlim_cur = limite.rlim_max = 300000;
-        setrlimit(RLIMIT_FSIZE, &limite);
-        PuertoAnotador p;
-        const auto res = ReadShape(o, p);
-        std::exit(!res.escrito && p.criticos.size() == 1 &&
-                          p.procesos.back() == "Proceso interrumpido"
-                      ? 7
-                      : 1);
-    };
-    EXPECT_EXIT(limitado(), ::testing::ExitedWithCode(7), "");
-    EXPECT_EQ(Contenido(o.ficheroBin), antes);
+    EXPECT_EQ(FallaConLimite(300000,
+                             [this] {
+                                 PuertoAnotador p;
+                                 if (!ReadShape(o, p).escrito && p.criticos.size() == 1 &&
+                                     p.procesos.back() == "Proceso interrumpido")
+                                     throw std::runtime_error("interrumpido");
+                             }),
+              "error: interrumpido");
+    EXPECT_EQ(Lee(o.ficheroBin), antes);
     for (const auto& f : fs::directory_iterator(carpeta.Ruta()))  // no copy or lock left
         EXPECT_EQ(f.path().filename().string().find(".parvenza-"), std::string::npos) << f.path();
 }
@@ -568,15 +558,6 @@ void Tabla(const Carpeta& c, const std::string& nombre, const std::string& tipos
     EscribeShape(c / (nombre + ".shp"), SHPT_POINT, campos, {});
 }
 
-int NumeroDe(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const ShpBinError& e) {
-        return e.numero();
-    }
-    return 0;
-}
-
 TEST(DbfCampos, ListsFieldsByKindWithTheirTrueIndicesAfterCheckingTheTableName) {
     Carpeta c;
     PuertoAnotador puerto;
@@ -592,7 +573,7 @@ TEST(DbfCampos, ListsFieldsByKindWithTheirTrueIndicesAfterCheckingTheTableName) 
     EXPECT_TRUE(
         RellenaCampos(d, "hoja", "todos", puerto)->empty());  // the words are compared exactly
     EXPECT_EQ(ObtengoNombreCamposDbf(d, "hoja", 3), "F3");
-    EXPECT_EQ(NumeroDe([&] { ObtengoNombreCamposDbf(d, "hoja", 6); }), 9);
+    EXPECT_EQ(Falla([&] { ObtengoNombreCamposDbf(d, "hoja", 6); }), 9);
     EXPECT_TRUE(puerto.mensajes.empty());
 
     for (const char* t : {"ochoooo8", "nueveeee9", "con-guion"}) Tabla(c, t, "N");
@@ -632,7 +613,7 @@ TEST(DbfCampos, EntriesAndTheirReading) {
     EXPECT_EQ(IndiceDeEntrada("7"), 7);
     for (const char* mala : {"", " 3 X", "X 3", "3a X", "-"})
         EXPECT_THROW(IndiceDeEntrada(mala), ShpBinError) << mala;
-    EXPECT_EQ(NumeroDe([] { IndiceDeEntrada("40000 X"); }), 6);
+    EXPECT_EQ(Falla([] { IndiceDeEntrada("40000 X"); }), 6);
     EXPECT_EQ(RutaTablaDbf("/d", "hoja") + RutaTablaDbf("/d/", "hoja"), "/d/hoja.dbf/d/hoja.dbf");
 }
 

@@ -34,6 +34,7 @@
 #include "converter/core/tests/shpbin_ayuda.h"
 #include "converter/window/LineaRuta.h"
 #include "converter/window/SelectorDialogo.h"
+#include "tests/robustez/Robustez.h"
 #include "utilities/SelectorFichero.h"
 
 namespace parvenza {
@@ -58,7 +59,7 @@ struct Guion : fenoquia::SelectorFichero {
 
 // Each test: a fresh folder, the scripted chooser, and every message box answered with OK
 // and recorded as "title|text".
-class VentanaTest : public ::testing::Test {
+class VentanaTest : public robustez::Carpeta {
   protected:
     static void SetUpTestSuite() {  // one QApplication for the whole program
         static int argc = 1;
@@ -66,9 +67,6 @@ class VentanaTest : public ::testing::Test {
         if (!qApp) new QApplication(argc, argv);
     }
     VentanaTest() {
-        std::string p = (std::filesystem::temp_directory_path() / "parvenza-XXXXXX").string();
-        if (!mkdtemp(p.data())) throw std::runtime_error("mkdtemp failed");
-        dir = p;
         fenoquia::EstableceSelectorFichero(sel);
         QObject::connect(&reloj, &QTimer::timeout, [this] {
             auto* c = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -79,10 +77,7 @@ class VentanaTest : public ::testing::Test {
         });
         reloj.start(5);
     }
-    ~VentanaTest() override {
-        fenoquia::EstableceSelectorFichero(nullptr);
-        std::filesystem::remove_all(dir);
-    }
+    ~VentanaTest() override { fenoquia::EstableceSelectorFichero(nullptr); }
     std::string Fichero(const std::string& nombre) {
         std::ofstream((dir / nombre).string(), std::ios::binary);
         return (dir / nombre).string();
@@ -123,7 +118,7 @@ class VentanaTest : public ::testing::Test {
             EXPECT_EQ(w && w->isVisibleTo(v.get()), !oculto) << n.toStdString();
         }
     }
-    std::filesystem::path dir;
+    const std::filesystem::path& dir = m_dir;
     std::shared_ptr<Guion> sel = std::make_shared<Guion>();
     QTimer reloj;
     QStringList cajas;
@@ -363,12 +358,8 @@ QStringList Cifras(const QString& texto, const QString& patron) {
 
 // Records of a layer, or -1 when it is not there.
 int Registros(const std::string& rutaShp) {
-    SHPHandle shp = SHPOpen(rutaShp.c_str(), "rb");
-    if (!shp) return -1;
-    int n = 0;
-    SHPGetInfo(shp, &n, nullptr, nullptr, nullptr);
-    SHPClose(shp);
-    return n;
+    return std::filesystem::exists(rutaShp) ? int(prueba_binshp::LeeCapa(rutaShp).registros.size())
+                                            : -1;
 }
 
 TEST_F(VentanaTest, BinAShapefileDesdeLosBotones) {
