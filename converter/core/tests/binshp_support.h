@@ -1,13 +1,14 @@
 #pragma once
 // Test helpers for the BIN-to-shapefile driver: BIN inputs built with the Digi writer and
 // layers read back with shapelib directly (the recording port and temporary folder are
-// topologia_prueba.h's).
+// topologia_prueba.h's; the layers are read with shapelib_prueba.h).
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "converter/shapefile/tests/shapelib_prueba.h"
 #include "digi/Registros.h"
 
 namespace parvenza {
@@ -33,29 +34,5 @@ std::vector<tipo_manzana> Basica();
 void EscribeBin(const std::string& ruta, std::vector<brisquel::tipo_entidad> elementos);
 /// Marks the `n`-th element (1-based) of a BIN file deleted, as Digi does, in place.
 void BorraElemento(const std::string& ruta, int n);
-
-/// One layer as shapelib reads it.
-struct CampoLeido {
-    std::string nombre;
-    char tipo;
-    int ancho, decimales;
-};
-struct RegistroLeido {
-    std::vector<std::string> valores;  ///< dBase text, blanks trimmed
-    std::vector<double> x, y, z;
-    int partes = 0;
-};
-struct CapaLeida {
-    int tipo = 0;
-    std::vector<CampoLeido> campos;
-    std::vector<RegistroLeido> registros;
-    /// Value of field `nombre` in record `i` (0-based).
-    const std::string& Valor(size_t i, const std::string& nombre) const;
-};
-CapaLeida LeeCapa(const std::string& rutaShp);
-/// The whole layer as text: "type N", one "NAME Cwidth.dec" per field, then one line per
-/// record with its values and its vertices (x y, or x y z in Z layers), e.g.
-/// "type 3\nPOLY_ID N6.0 CODIGO C6.0\n2|0203|(1 2)(3 4)\n".
-std::string Resumen(const CapaLeida& capa);
 
 }  // namespace parvenza::prueba_binshp

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "converter/core/Puerto.h"
+#include "converter/shapefile/tests/shapelib_prueba.h"
 #include "digi/FicheroDigi.h"
 
 namespace parvenza::prueba {
@@ -63,75 +64,6 @@ class Carpeta {
   private:
     fs::path m_ruta;
 };
-
-/// A field of a table written by EscribeShape.
-struct Campo {
-    std::string nombre;
-    char tipo;  ///< 'N', 'C', 'D', 'L'
-    int ancho = 10;
-    int decimales = 0;
-};
-
-/// Null, a number, or text (written as it is, also into a numeric field).
-using Valor = std::variant<std::monostate, double, std::string>;
-
-using Vertice = std::array<double, 3>;
-
-/// One record: its parts (each a list of x, y, z) and its field values.
-struct Registro {
-    std::vector<std::vector<Vertice>> partes;
-    std::vector<Valor> valores;
-};
-
-/// Writes a shapefile of ESRI type `tipo` with the given fields and records.
-inline void EscribeShape(const std::string& ruta, int tipo, const std::vector<Campo>& campos,
-                         const std::vector<Registro>& registros) {
-    SHPHandle shp = SHPCreate(ruta.c_str(), tipo);
-    ASSERT_NE(shp, nullptr);
-    const std::string base = ruta.substr(0, ruta.size() - 4);
-    DBFHandle dbf = DBFCreate((base + ".dbf").c_str());
-    ASSERT_NE(dbf, nullptr);
-    for (const Campo& c : campos)
-        ASSERT_GE(DBFAddNativeFieldType(dbf, c.nombre.c_str(), c.tipo, c.ancho, c.decimales), 0);
-    const bool puntos = tipo == SHPT_POINT || tipo == SHPT_POINTZ || tipo == SHPT_POINTM ||
-                        tipo == SHPT_MULTIPOINT || tipo == SHPT_MULTIPOINTZ ||
-                        tipo == SHPT_MULTIPOINTM;
-    for (size_t r = 0; r < registros.size(); ++r) {
-        std::vector<double> x, y, z;
-        std::vector<int> inicios;
-        for (const auto& parte : registros[r].partes) {
-            inicios.push_back(static_cast<int>(x.size()));
-            for (const Vertice& v : parte) {
-                x.push_back(v[0]);
-                y.push_back(v[1]);
-                z.push_back(v[2]);
-            }
-        }
-        SHPObject* o =
-            x.empty() ? SHPCreateSimpleObject(SHPT_NULL, 0, nullptr, nullptr, nullptr)
-                      : SHPCreateObject(tipo, -1, puntos ? 0 : static_cast<int>(inicios.size()),
-                                        puntos ? nullptr : inicios.data(), nullptr,
-                                        static_cast<int>(x.size()), x.data(), y.data(), z.data(),
-                                        nullptr);
-        ASSERT_GE(SHPWriteObject(shp, -1, o), 0);
-        SHPDestroyObject(o);
-        for (size_t i = 0; i < registros[r].valores.size(); ++i) {
-            const Valor& v = registros[r].valores[i];
-            const int ir = static_cast<int>(r), ic = static_cast<int>(i);
-            if (std::holds_alternative<std::monostate>(v))
-                DBFWriteNULLAttribute(dbf, ir, ic);
-            else if (auto d = std::get_if<double>(&v))
-                DBFWriteDoubleAttribute(dbf, ir, ic, *d);
-            else
-                DBFWriteAttributeDirectly(dbf, ir, ic,
-                                          const_cast<char*>(std::get<std::string>(v).c_str()));
-        }
-        if (registros[r].valores.empty() && !campos.empty())
-            DBFWriteNULLAttribute(dbf, static_cast<int>(r), 0);
-    }
-    DBFClose(dbf);
-    SHPClose(shp);
-}
 
 /// Every live element of a BIN file, in file order.
 inline std::vector<brisquel::tipo_entidad> LeeBin(const std::string& ruta) {

@@ -15,6 +15,7 @@
 
 #include "converter/shapefile/PaginaCodigos.h"
 #include "converter/shapefile/tests/limite_prueba.h"
+#include "converter/shapefile/tests/shapelib_prueba.h"
 #include "tests/robustez/Robustez.h"
 
 namespace fs = std::filesystem;
@@ -25,7 +26,9 @@ namespace {
 
 using ShapefileTest = parvenza::robustez::Carpeta;
 
+using parvenza::prueba_binshp::LeeCapa, parvenza::prueba_binshp::Resumen;
 using parvenza::robustez::Falla;
+namespace prueba = parvenza::prueba;
 
 /// The date in a dBase header (bytes 1-3: years since 1900, month, day), as "Y/M/D".
 std::string FechaCabecera(const std::string& dbf) {
@@ -75,37 +78,10 @@ TEST_F(ShapefileTest, WritesWhatShapelibReadsBackWithClockwiseRingsAndWindows125
             s.Vertices().Add(v == 1 || v == 2 ? 10 : 0, v >= 2 ? 10 : 0, v + 1);  // ccw, open
         s.WriteRecord();
     }  // release completes the file
-    SHPHandle shp = SHPOpen(Ruta("capa_L.shp").c_str(), "rb");
-    ASSERT_NE(shp, nullptr);
-    int n = 0, tipo = 0;
-    SHPGetInfo(shp, &n, &tipo, nullptr, nullptr);
-    EXPECT_EQ(n * 100 + tipo, 200 + SHPT_ARC);
-    SHPObject* o = SHPReadObject(shp, 0);
-    EXPECT_EQ(std::vector<double>(o->padfX, o->padfX + o->nVertices),
-              (std::vector<double>{1.5, 3.25}));
-    EXPECT_EQ(std::vector<double>(o->padfY, o->padfY + o->nVertices),
-              (std::vector<double>{2.5, -4}));
-    SHPDestroyObject(o);
-    SHPClose(shp);
-
-    DBFHandle dbf = DBFOpen(Ruta("capa_L.dbf").c_str(), "rb");
-    ASSERT_EQ(DBFGetFieldCount(dbf), 4);
-    std::string defs;
-    for (int i = 0; i < 4; ++i) {
-        char nombre[12] = {};
-        int ancho = 0, dec = 0;
-        DBFGetFieldInfo(dbf, i, nombre, &ancho, &dec);
-        defs += std::string(nombre) + " " + DBFGetNativeFieldType(dbf, i) + std::to_string(ancho) +
-                "." + std::to_string(dec) + ";";
-    }
-    EXPECT_EQ(defs, "POLY_ID N6.0;CODIGO C6.0;TEXT C50.0;ROTATION N6.2;");
-    EXPECT_EQ(DBFReadIntegerAttribute(dbf, 0, 0), 7);
-    EXPECT_STREQ(DBFReadStringAttribute(dbf, 0, 1), "0203");
-    EXPECT_EQ(std::string(DBFReadStringAttribute(dbf, 0, 2)).substr(0, 3), "A\xf1o");
-    EXPECT_STREQ(DBFReadStringAttribute(dbf, 0, 3), "12.35");  // 2 decimals, rounded
-    EXPECT_EQ(DBFReadIntegerAttribute(dbf, 1, 0), 999999);
-    EXPECT_TRUE(DBFIsAttributeNULL(dbf, 1, 3));  // unset number stays null
-    DBFClose(dbf);
+    // The unset number stays null; 2 decimals, rounded.
+    EXPECT_EQ(Resumen(LeeCapa(Ruta("capa_L.shp"))),
+              "type 3\nPOLY_ID N6.0 CODIGO C6.0 TEXT C50.0 ROTATION N6.2\n"
+              "7|0203|A\xf1o|12.35|(1.5 2.5)(3.25 -4)\n999999||||(0 0)(1 1)\n");
     EXPECT_EQ(parvenza::robustez::Lee(Ruta("capa_L.cpg")).substr(0, 4), "1252");
     std::ifstream cabecera(Ruta("capa_L.dbf"), std::ios::binary);
     cabecera.seekg(29);
@@ -113,14 +89,8 @@ TEST_F(ShapefileTest, WritesWhatShapelibReadsBackWithClockwiseRingsAndWindows125
     EXPECT_EQ(FechaCabecera(Ruta("capa_L.dbf")), Hoy());
 
     // The ring is closed and turned clockwise; Z travels with its vertex.
-    shp = SHPOpen(Ruta("p.shp").c_str(), "rb");
-    o = SHPReadObject(shp, 0);
-    ASSERT_EQ(o->nVertices, 5);
-    EXPECT_EQ(std::vector<double>(o->padfX, o->padfX + 5), (std::vector<double>{0, 0, 10, 10, 0}));
-    EXPECT_EQ(std::vector<double>(o->padfY, o->padfY + 5), (std::vector<double>{0, 10, 10, 0, 0}));
-    EXPECT_EQ(std::vector<double>(o->padfZ, o->padfZ + 5), (std::vector<double>{1, 4, 3, 2, 1}));
-    SHPDestroyObject(o);
-    SHPClose(shp);
+    EXPECT_EQ(Resumen(LeeCapa(Ruta("p.shp"))),
+              "type 15\nPOLY_ID N6.0\n|(0 0 1)(0 10 4)(10 10 3)(10 0 2)(0 0 1)\n");
 }
 
 TEST_F(ShapefileTest, ErrorsCarryTheirNumbers) {
@@ -179,21 +149,11 @@ TEST_F(ShapefileTest, ErrorsCarryTheirNumbers) {
 // Reading parts, nulls, dates and damaged records through the component is checked on real
 // files by the shapefile-to-BIN tests; here what they do not reach: the cursor and its limits.
 TEST_F(ShapefileTest, ReadsShapelibFilesWithTheCursorAndItsLimits) {
-    SHPHandle shp = SHPCreate(Ruta("m.shp").c_str(), SHPT_ARCZ);
-    DBFHandle dbf = DBFCreate(Ruta("m.dbf").c_str());
-    DBFAddField(dbf, "Nombre", FTString, 10, 0);
-    DBFAddField(dbf, "Valor", FTDouble, 10, 3);
-    double x[] = {0, 1, 2, 10, 11}, z[] = {5, 6, 7, 8, 9};
-    int partes[] = {0, 3};
-    SHPObject* o = SHPCreateObject(SHPT_ARCZ, -1, 2, partes, nullptr, 5, x, x, z, nullptr);
-    for (int i = 0; i < 2; ++i) SHPWriteObject(shp, -1, o);
-    SHPDestroyObject(o);
-    DBFWriteStringAttribute(dbf, 0, 0, "uno");
-    DBFWriteDoubleAttribute(dbf, 0, 1, 2.5);
-    DBFWriteNULLAttribute(dbf, 1, 0);
-    DBFWriteAttributeDirectly(dbf, 1, 1, const_cast<char*>("ab"));  // not a number
-    SHPClose(shp);
-    DBFClose(dbf);
+    const std::vector<std::vector<prueba::Vertice>> partes = {{{0, 0, 5}, {1, 1, 6}, {2, 2, 7}},
+                                                              {{10, 10, 8}, {11, 11, 9}}};
+    prueba::EscribeShape(Ruta("m.shp"), SHPT_ARCZ, {{"Nombre", 'C', 10}, {"Valor", 'N', 10, 3}},
+                         {{partes, {std::string("uno"), 2.5}},
+                          {partes, {std::monostate{}, std::string("ab")}}});  // not a number
     Shapefile s;
     s.Open(Ruta("m.shp"), 0, 0);
     EXPECT_EQ(s.ShapeType() * 10 + s.RecordCount(), 132);
