@@ -123,33 +123,55 @@ void AnexoBin::Copia(const std::string& origen) {
     } cierra{fd};
     struct stat st;
     if (::fstat(fd, &st) != 0) Falla("leer", origen);
-    // A copy that shares the blocks costs nothing where the file system can make one.
-    if (::ioctl(m_fd, FICLONE, fd) == 0) {
+    // A copy that shares the blocks costs nothing where the file system can make one; it
+    // takes the whole file, so only into an empty copy.
+    if (m_posicion == 0 && ::ioctl(m_fd, FICLONE, fd) == 0) {
         m_posicion = st.st_size;
         return;
     }
+    // Explicit offsets: the pending elements are written at m_posicion, not at the
+    // descriptor's own offset.
     bool enNucleo = true;
+    std::string tanda;
+    loff_t desde = 0;
     for (;;) {
         ssize_t n = -1;
         if (enNucleo) {
-            n = ::copy_file_range(fd, nullptr, m_fd, nullptr, size_t(1) << 30, 0);
+            loff_t hacia = m_posicion;
+            n = ::copy_file_range(fd, &desde, m_fd, &hacia, size_t(1) << 30, 0);
             if (n < 0 &&
                 (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP) &&
-                m_posicion == 0) {
+                desde == 0) {
                 enNucleo = false;
                 continue;
             }
         } else {
-            if (m_tanda.size() < kTandaEscritura) m_tanda.resize(kTandaEscritura);
-            n = ::read(fd, m_tanda.data(), m_tanda.size());
-            if (n > 0) EscribeTodo(m_fd, m_tanda.data(), size_t(n), m_posicion, m_destino);
+            if (tanda.empty()) tanda.resize(kTandaEscritura);
+            n = ::pread(fd, tanda.data(), tanda.size(), desde);
+            if (n > 0) {
+                EscribeTodo(m_fd, tanda.data(), size_t(n), m_posicion, m_destino);
+                desde += n;
+            }
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) Falla("copiar", origen);
         if (n == 0) break;
         m_posicion += n;
     }
-    m_tanda.clear();
+}
+
+void AnexoBin::AnadeBin(const std::string& fichero, int64_t elementos) {
+    if (m_fallido || m_confirmado || m_fd < 0) {
+        throw DigiError(kLlamadaNoValida, m_destino + ": la escritura ya ha fallado o terminado");
+    }
+    if (!m_tanda.empty()) Vuelca();
+    m_fallido = true;  // until the whole file is in
+    const int64_t antes = m_posicion;
+    Copia(fichero);
+    m_anadidos += m_posicion - antes;
+    m_elementos += elementos;
+    m_primero = m_elementos;
+    m_fallido = false;
 }
 
 void AnexoBin::Anade(tipo_entidad& el) {
@@ -171,7 +193,7 @@ void AnexoBin::Anade(tipo_entidad& el) {
         if (tipo == "C=" || tipo == "T=") CodificaElemento(el.elemento, m_tanda);
     } catch (const DigiError& e) {
         m_tanda.resize(antes);
-        throw DigiError(e.numero(), EnElemento(e, m_destino, i, el));
+        throw DigiError(e.numero(), EnElemento(e, m_destino, i - m_primero, el));
     }
     if (m_tanda.size() >= kTandaEscritura) Vuelca();
 }
@@ -213,7 +235,7 @@ void AnexoBin::Confirma() {
     m_fallido = true;  // until the rename is done
     if (!m_tanda.empty()) Vuelca();
     if (m_recorta && ::ftruncate(m_fd, m_posicion) != 0) Falla("escribir", m_destino);
-    if (::fsync(m_fd) != 0) Falla("guardar en el disco", m_destino);
+    if (m_sincroniza && ::fsync(m_fd) != 0) Falla("guardar en el disco", m_destino);
     const int r = ::close(m_fd);
     m_fd = -1;
     if (r != 0) Falla("cerrar", m_destino);
@@ -225,6 +247,7 @@ void AnexoBin::Confirma() {
     m_confirmado = true;
     m_fallido = false;
     // The rename itself is safe from here; flushing the folder makes it outlast a power cut.
+    if (!m_sincroniza) return;
     try {
         comun::Sincroniza(comun::Carpeta(m_destino));
     } catch (const parvenza::Error&) {

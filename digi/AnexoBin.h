@@ -52,6 +52,18 @@ class AnexoBin {
     /// Whether a write has failed: the append can then only be abandoned.
     bool Fallido() const { return m_fallido; }
 
+    /// Appends the whole of `fichero`, a BIN file of `elementos` elements that another
+    /// append of this program wrote (a worker's share of the run), after the elements before
+    /// it. A failed read or write throws naming the file, and the append can then only be
+    /// abandoned.
+    void AnadeBin(const std::string& fichero, int64_t elementos);
+    /// The elements appended from here on are numbered from 1 in messages: those of the next
+    /// input, when one append takes several.
+    void NuevaEntrada() { m_primero = m_elementos; }
+    /// For a scratch file that another append takes in: Confirma skips flushing it to the
+    /// disk, which the final append does once for all.
+    void SinSincronizar() { m_sincroniza = false; }
+
     /// Writes what is pending, flushes the copy to the disk and renames it over the file.
     /// Every step is checked; on a failure the file stays as it was. Throws DigiError.
     void Confirma();
@@ -74,11 +86,13 @@ class AnexoBin {
     int m_fd = -1;
     int64_t m_posicion = 0;  // 0-based offset in the copy where the pending bytes go
     int64_t m_elementos = 0;
+    int64_t m_primero = 0;  // elements before the current input's, for messages
     int64_t m_anadidos = 0;
     std::string m_tanda;  // encoded elements not yet written
     bool m_fallido = false;
     bool m_confirmado = false;
     bool m_recorta = false;  // bytes already written were taken back: the copy ends earlier
+    bool m_sincroniza = true;
 };
 
 /// Why the file `ruta` cannot be read as a BIN file; empty when it can. An empty file is a BIN

@@ -1,10 +1,12 @@
 #include "converter/cli/Entradas.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <set>
 #include <system_error>
+#include <thread>
 
 namespace parvenza::cli {
 
@@ -70,6 +72,23 @@ std::vector<std::string> ExpandeEntradas(const std::vector<std::string>& argumen
         }
     }
     return ficheros;
+}
+
+void OpcionTrabajos(CLI::App& sub, int& trabajos, const std::string& ayuda) {
+    sub.add_option("--jobs", trabajos, ayuda)
+        ->type_name("N")
+        ->check(CLI::Validator(
+            [](std::string& v) {
+                return v.find_first_not_of("0123456789") == std::string::npos && v.size() < 6 &&
+                               std::stoi(v) > 0
+                           ? std::string()
+                           : std::string("debe ser un número entero mayor que cero");
+            },
+            ""));
+}
+
+int Trabajos(int trabajos) {
+    return trabajos > 0 ? trabajos : std::max(1, int(std::thread::hardware_concurrency()));
 }
 
 }  // namespace parvenza::cli

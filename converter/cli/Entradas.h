@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+namespace CLI {
+class App;
+}
+
 namespace parvenza::cli {
 
 /// A path of the command line that gives no input; its message is for the user.
@@ -22,5 +26,12 @@ class ErrorEntrada : public std::runtime_error {
 std::vector<std::string> ExpandeEntradas(const std::vector<std::string>& argumentos,
                                          const std::vector<std::string>& extensiones,
                                          const std::string& clase);
+
+/// Adds `--jobs N` to `sub`: how many inputs are converted at once, a whole number above 0.
+/// `trabajos` keeps 0 when the option is not given (one per core).
+void OpcionTrabajos(CLI::App& sub, int& trabajos, const std::string& ayuda);
+
+/// The inputs converted at once: `trabajos`, or one per core when it is 0.
+int Trabajos(int trabajos);
 
 }  // namespace parvenza::cli

@@ -126,8 +126,7 @@ int Bin2Shp(const ArgumentosBinShp& a, std::ostream& out, std::ostream& err, boo
         catastro = std::make_unique<Catastro>(topologia.Manzanas, carpeta);
     }
     ResultadoBinShp r;
-    const int trabajos =
-        a.trabajos > 0 ? a.trabajos : std::max(1, int(std::thread::hardware_concurrency()));
+    const int trabajos = Trabajos(a.trabajos);
     if (trabajos > 1 && o.ficheros.size() > 1 && !o.anexar && !o.catastro) {
         // Sheets at once, each as a serial run writes it; one failure leaves the others alone.
         puerto.Ficheros({});
@@ -203,17 +202,7 @@ const bool registrado = RegistraSubcomando(20, [](CLI::App& app, int& estado) {
                     "Carpeta de las capas, creada si no existe (por omisión, la de cada BIN)")
         ->excludes(anexar)
         ->type_name("CARPETA");
-    sub->add_option("--jobs", a->trabajos,
-                    "Hojas convertidas a la vez (por omisión, una por núcleo)")
-        ->type_name("N")
-        ->check(CLI::Validator(
-            [](std::string& v) {
-                return v.find_first_not_of("0123456789") == std::string::npos && v.size() < 6 &&
-                               std::stoi(v) > 0
-                           ? std::string()
-                           : std::string("debe ser un número entero mayor que cero");
-            },
-            ""));
+    OpcionTrabajos(*sub, a->trabajos, "Hojas convertidas a la vez (por omisión, una por núcleo)");
     auto* srs = sub->add_option("--a-srs", a->srs,
                                 "Sistema de coordenadas de las capas (EPSG:N), escrito como "
                                 ".prj junto a cada una (por omisión, el .prj de la hoja)")

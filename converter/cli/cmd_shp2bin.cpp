@@ -19,6 +19,7 @@
 #include "converter/core/DbfCampos.h"
 #include "converter/core/ShpBin.h"
 #include "converter/core/ShpBinError.h"
+#include "converter/core/ShpBinParalelo.h"
 #include "converter/shapefile/PaginaCodigos.h"
 #include "digi/Texto1252.h"
 
@@ -41,6 +42,7 @@ struct ArgumentosShpBin {
     bool forzar = false;        ///< --force
     bool restaurarShx = false;  ///< --restore-shx
     bool silencio = false;      ///< --quiet
+    int trabajos = 0;           ///< --jobs: shapefiles converted at once (0: one per core)
     std::vector<std::string> enlaces;
     std::vector<std::string> restos;
     std::vector<char> orden;  ///< 'E' link, 'R' rest, in the order given
@@ -187,12 +189,9 @@ OpcionesShpBin Opciones(const ArgumentosShpBin& a, const std::string& fichero) {
     return o;
 }
 
-/// One shapefile appended to `salida`; false when nothing was written (the port said why).
-bool Convierte(const OpcionesShpBin& o, const std::string& salida, bool varios, Puerto& puerto,
-               std::ostream& out, std::ostream& err, Omisiones& omisiones) {
-    const ResultadoShpBin r = ReadShape(o, puerto);
-    if (r.enGrados) err << "parvenza-cli: --force lo convierte igualmente\n";
-    if (!r.escrito) return false;
+/// The summary line of one shapefile's run.
+void Resume(const ResultadoShpBin& r, const std::string& salida, const std::string& shp,
+            bool varios, std::ostream& out) {
     auto cuenta = [](int64_t n, const char* uno, const char* varios) {
         return std::to_string(n) + " " + (n == 1 ? uno : varios);
     };
@@ -202,14 +201,11 @@ bool Convierte(const OpcionesShpBin& o, const std::string& salida, bool varios, 
         out << ", "
             << cuenta(int64_t(r.registrosErroneos.size()), "registro omitido",
                       "registros omitidos");
-    if (varios) out << " (" << o.ficheroShp << ")";
+    if (varios) out << " (" << shp << ")";
     out << "\n";
-    omisiones.Junta(r.omisiones);
-    return true;
 }
 
 int Shp2Bin(const ArgumentosShpBin& a, std::ostream& out, std::ostream& err, bool terminal) {
-    namespace fs = std::filesystem;
     std::vector<OpcionesShpBin> opciones;
     try {
         std::vector<std::string> ficheros;
@@ -225,52 +221,30 @@ int Shp2Bin(const ArgumentosShpBin& a, std::ostream& out, std::ostream& err, boo
     }
     PuertoShpBin puerto(err, terminal);
     Omisiones omisiones;
+    const std::string aviso = "parvenza-cli: --force lo convierte igualmente\n";
     if (opciones.size() == 1) {
         puerto.Fichero(opciones[0].ficheroShp);
-        const bool escrito = Convierte(opciones[0], a.salida, false, puerto, out, err, omisiones);
+        const ResultadoShpBin r = ReadShape(opciones[0], puerto);
         puerto.Termina();
-        return escrito ? EstadoFinal(omisiones, err) : kEstadoFallo;
+        if (r.enGrados) err << aviso;
+        if (!r.escrito) return kEstadoFallo;  // the port has said why
+        Resume(r, a.salida, opciones[0].ficheroShp, false, out);
+        return EstadoFinal(r.omisiones, err);
     }
-    // Several shapefiles: each appended in turn to a copy of the BIN file, which takes its place
-    // only when all are in, so the file ends wholly as before or with every shapefile.
-    for (const OpcionesShpBin& o : opciones)
-        for (const char* ext : {".shp", ".shx", ".dbf"}) {
-            std::error_code ec;
-            if (fs::equivalent(a.salida, fs::path(o.ficheroShp).replace_extension(ext), ec)) {
-                err << "parvenza-cli: El fichero BIN de salida " << a.salida
-                    << " es el fichero de entrada " << o.ficheroShp << "\n";
-                return kEstadoFallo;
-            }
-        }
-    try {
-        comun::Cerrojo cerrojo(a.salida);
-        const std::string temporal = comun::RaizTemporal(a.salida) + ".bin";
-        struct Borra {
-            std::string ruta;
-            ~Borra() { comun::Borra(ruta); }
-        } borra{temporal};
-        std::error_code ec;
-        if (fs::exists(a.salida, ec) && !fs::copy_file(a.salida, temporal, ec))
-            comun::FalloSistema("copiar", a.salida, ec.value());
-        for (size_t i = 0; i < opciones.size(); ++i) {
-            OpcionesShpBin o = opciones[i];
-            o.ficheroBin = temporal;
-            puerto.Ficheros({o.ficheroShp});
-            puerto.Avance(int(i + 1), int(opciones.size()), 1, 0);
-            std::ostringstream resumen;
-            if (!Convierte(o, a.salida, true, puerto, resumen, err, omisiones)) {
-                puerto.Termina();
-                err << "parvenza-cli: " << a.salida << ": se deja como estaba\n";
-                return kEstadoFallo;
-            }
-            out << resumen.str();
-        }
-        puerto.Termina();
-        comun::Reemplaza(temporal, a.salida);
-    } catch (const Error& e) {
-        puerto.Termina();
-        err << "parvenza-cli: " << e.what() << "\n";
+    // Several shapefiles: one append, so the file ends wholly as before or with every one.
+    std::vector<std::string> nombres;
+    for (const OpcionesShpBin& o : opciones) nombres.push_back(o.ficheroShp);
+    puerto.Ficheros(nombres);
+    const ResultadoShapes rs = ReadShapes(opciones, Trabajos(a.trabajos), puerto);
+    puerto.Termina();
+    if (!rs.shapes.empty() && rs.shapes.back().enGrados) err << aviso;
+    if (!rs.escrito) {
+        err << "parvenza-cli: " << a.salida << ": se deja como estaba\n";
         return kEstadoFallo;
+    }
+    for (size_t i = 0; i < rs.shapes.size(); ++i) {
+        Resume(rs.shapes[i], a.salida, opciones[i].ficheroShp, true, out);
+        omisiones.Junta(rs.shapes[i].omisiones);
     }
     return EstadoFinal(omisiones, err);
 }
@@ -333,6 +307,9 @@ const bool registrado = RegistraSubcomando(30, [](CLI::App& app, int& estado) {
     auto* restos = sub->add_option("--rest-field", a->restos,
                                    "Enlace de atributo por un campo de código resto");
     restos->allow_extra_args(false)->take_all();
+    OpcionTrabajos(*sub, a->trabajos,
+                   "Shapefiles convertidos a la vez (por omisión, uno por núcleo); se añaden en "
+                   "el orden dado");
     sub->add_flag("--quiet,-q", a->silencio, "Sin progreso en el terminal");
     sub->add_option("FICHERO", a->entradas, "Shapefiles (.shp) o carpetas")
         ->required()

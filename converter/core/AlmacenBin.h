@@ -22,10 +22,10 @@ class AlmacenBin {
 
     /// Elements go into `anexo`, which the caller confirms or abandons.
     AlmacenBin(brisquel::AnexoBin& anexo, brisquel::FicheroDigi& digi)
-        : m_anexo(anexo), m_digi(digi) {}
+        : m_anexo(anexo), m_digi(digi), m_inicio(anexo.Estado().elementos) {}
 
-    /// Elements kept so far.
-    int64_t size() const { return m_anexo.Estado().elementos; }
+    /// Elements this run kept so far (the append may hold earlier runs' before them).
+    int64_t size() const { return m_anexo.Estado().elementos - m_inicio; }
     /// Where the run stands, to go back to with Vuelve when a record fails half-way.
     Marca Estado() const { return m_anexo.Estado(); }
     void Vuelve(const Marca& m) { m_anexo.Vuelve(m); }
@@ -41,6 +41,7 @@ class AlmacenBin {
   private:
     brisquel::AnexoBin& m_anexo;
     brisquel::FicheroDigi& m_digi;
+    int64_t m_inicio;
     std::vector<brisquel::Fatrib> m_enlaces;
     brisquel::tipo_entidad m_elemento;  // reused: its arrays keep their capacity
     std::string m_texto;

@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
+#include <mutex>
 
 #include "comun/Error.h"
 #include "comun/Reemplazo.h"
@@ -89,8 +91,8 @@ void EscribePrj(const std::string& ruta, const std::string& wkt) {
     if (::close(fd) != 0) comun::FalloSistema("cerrar", ruta);
 }
 
-bool EsGeografico(const std::string& wkt) {
-    if (wkt.find_first_not_of(" \t\r\n") == std::string::npos) return false;
+namespace {
+bool EsGeograficoSegunProj(const std::string& wkt) {
     Contexto c;
     proj_log_level(c.ctx, PJ_LOG_NONE);
     Objeto crs{proj_create(c.ctx, wkt.c_str())};
@@ -103,6 +105,25 @@ bool EsGeografico(const std::string& wkt) {
     const auto a = wkt.find_first_not_of(" \t\r\n");
     return wkt.compare(a, 6, "GEOGCS") == 0 || wkt.compare(a, 7, "GEOGCRS") == 0;
 }
+}  // namespace
+
+bool EsGeografico(const std::string& wkt) {
+    if (wkt.find_first_not_of(" \t\r\n") == std::string::npos) return false;
+    // Remembered: a folder's shapefiles share their ".prj", and a worker process forked after
+    // the answer is known skips opening PROJ's database, its costliest step.
+    static std::mutex cerrojo;
+    static std::map<std::string, bool> sabidos;
+    {
+        std::lock_guard<std::mutex> l(cerrojo);
+        if (auto i = sabidos.find(wkt); i != sabidos.end()) return i->second;
+    }
+    const bool geografico = EsGeograficoSegunProj(wkt);
+    std::lock_guard<std::mutex> l(cerrojo);
+    sabidos.emplace(wkt, geografico);
+    return geografico;
+}
+
+void SueltaProj() { proj_cleanup(); }
 
 bool ExtensionDeGrados(double xmin, double ymin, double xmax, double ymax) {
     return xmin >= -180 && xmax <= 180 && ymin >= -90 && ymax <= 90;

@@ -28,6 +28,11 @@ void EscribePrj(const std::string& ruta, const std::string& wkt);
 /// degrees.
 bool EsGeografico(const std::string& wkt);
 
+/// Frees PROJ's process-wide caches, its open database above all. For a process about to fork
+/// workers: each child would otherwise close that database on its start, copying page after
+/// page of it. No PROJ object of the caller may be alive.
+void SueltaProj();
+
 /// True when an extent lies within -180..180 by -90..90, where coordinates may be degrees.
 bool ExtensionDeGrados(double xmin, double ymin, double xmax, double ymax);
 

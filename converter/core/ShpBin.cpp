@@ -337,10 +337,6 @@ std::string EntradaQueEsSalida(const OpcionesShpBin& o) {
     return {};
 }
 
-std::string NoGrabado(const std::exception& e) {
-    return std::string("No se ha podido grabar el fichero BIN; queda como estaba.\n") + e.what();
-}
-
 std::string MensajeGrados(const std::string& shp, const std::string& motivo) {
     return "Las coordenadas de " + shp + " parecen grados (" + motivo +
            "): redondeadas a centímetros, la geometría quedaría destruida.";
@@ -353,6 +349,10 @@ void Interrumpe(Puerto& puerto, ResultadoShpBin& r, const std::string& mensaje) 
 }
 
 }  // namespace
+
+std::string MensajeNoGrabado(const std::exception& e) {
+    return std::string("No se ha podido grabar el fichero BIN; queda como estaba.\n") + e.what();
+}
 
 int32_t Redondea32(double valor) {
     if (const auto r = formas::Entero32(valor)) return *r;
@@ -438,7 +438,11 @@ void ObtengoDatosZ(Shapefile& shp, int16_t indexCampoZ, double& ZConstante) {
     ZConstante = !EsNulo(v) && EsNumero(shp, indexCampoZ, v) ? Numero(v) : 0;
 }
 
-ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
+namespace {
+
+// The run of one shapefile: into its own append of `o.ficheroBin`, confirmed at the end, or
+// into `externo`, a longer append the caller confirms.
+ResultadoShpBin Convierte(const OpcionesShpBin& o, Puerto& puerto, brisquel::AnexoBin* externo) {
     ResultadoShpBin r;
     Shapefile shp;
     shp.CodePage(o.paginaCodigos);
@@ -486,16 +490,21 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
     }
     // Opened before converting: the lock keeps other runs off the file for the whole run, and
     // a file that is not a BIN file is said before any work.
-    std::optional<brisquel::AnexoBin> anexo;
-    try {
-        anexo.emplace(o.ficheroBin);
-    } catch (const std::exception& e) {
-        Interrumpe(puerto, r, NoGrabado(e));
-        return r;
+    std::optional<brisquel::AnexoBin> propio;
+    if (!externo) {
+        try {
+            propio.emplace(o.ficheroBin);
+        } catch (const std::exception& e) {
+            Interrumpe(puerto, r, MensajeNoGrabado(e));
+            return r;
+        }
     }
+    brisquel::AnexoBin& anexo = externo ? *externo : *propio;
+    anexo.NuevaEntrada();
+    const AlmacenBin::Marca inicio = anexo.Estado();
 
     brisquel::FicheroDigi digi;
-    AlmacenBin elementos(*anexo, digi);
+    AlmacenBin elementos(anexo, digi);
     Contexto c{o, shp, digi, puerto, elementos, {}, 0, 0, false, {}, 0, 0, 0};
     c.total = shp.RecordCount();
     c.atributos = atributos;
@@ -513,7 +522,7 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
         try {
             shp.MoveTo(registro);
             ConvierteRegistro(c, registro);
-            if (elementos.size() == antes.elementos)
+            if (elementos.Estado().elementos == antes.elementos)
                 r.omisiones.Anota(o.ficheroShp, "registros sin geometría, no convertidos",
                                   numero());
             if (c.agujeros > 0)
@@ -525,7 +534,7 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
         } catch (const Error& e) {
             // A failed write of the BIN copy ends the run; anything else costs this record.
             if (elementos.Fallido()) {
-                fallo = NoGrabado(e);
+                fallo = MensajeNoGrabado(e);
                 break;
             }
             // A record the component cannot read, or a value the BIN file cannot hold.
@@ -544,26 +553,32 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
                                             std::to_string(c.juntados) + " vértices consecutivos");
         if (!o.forzarGrados) {
             r.enGrados = true;
+            if (externo) externo->Vuelve(inicio);
             Interrumpe(puerto, r, m + " No se ha convertido.");
             return r;
         }
         puerto.Mensaje(m + " Se convierte igualmente.");
     }
     puerto.Progreso(1);
-    puerto.Proceso("Grabando BIN...");
-    puerto.Ocupado(true);
-    if (fallo.empty()) {
-        try {
-            r.elementos = elementos.size();
-            anexo->Confirma();
-            r.escrito = true;
-        } catch (const std::exception& e) {
-            fallo = NoGrabado(e);
+    if (externo) {
+        r.elementos = elementos.size();
+        r.escrito = fallo.empty();
+    } else {
+        puerto.Proceso("Grabando BIN...");
+        puerto.Ocupado(true);
+        if (fallo.empty()) {
+            try {
+                r.elementos = elementos.size();
+                anexo.Confirma();
+                r.escrito = true;
+            } catch (const std::exception& e) {
+                fallo = MensajeNoGrabado(e);
+            }
         }
+        propio.reset();
+        puerto.Ocupado(false);
     }
     if (!r.escrito) r.elementos = 0;
-    anexo.reset();
-    puerto.Ocupado(false);
     if (!r.escrito) puerto.Mensaje(fallo, true);
 
     if (!r.registrosErroneos.empty()) {
@@ -574,12 +589,23 @@ ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
     }
     puerto.Progreso(0);
     if (r.escrito) {
-        puerto.Proceso("Proceso Terminado");
+        // A longer append says it when the whole of it is written.
+        if (!externo) puerto.Proceso("Proceso Terminado");
     } else {
         r.error = fallo;
         puerto.Proceso("Proceso interrumpido");
     }
     return r;
+}
+
+}  // namespace
+
+ResultadoShpBin ReadShape(const OpcionesShpBin& o, Puerto& puerto) {
+    return Convierte(o, puerto, nullptr);
+}
+
+ResultadoShpBin AnadeShape(const OpcionesShpBin& o, brisquel::AnexoBin& anexo, Puerto& puerto) {
+    return Convierte(o, puerto, &anexo);
 }
 
 }  // namespace parvenza

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,10 @@
 #include "converter/core/Puerto.h"
 #include "converter/core/SeleccionShp.h"
 #include "converter/formas/Formas.h"
+
+namespace brisquel {
+class AnexoBin;
+}
 
 namespace parvenza {
 
@@ -97,6 +102,16 @@ using formas::kMensajeMaximoPuntos;
 /// "Proceso Terminado" follows only a run that wrote its elements. Never throws for bad
 /// input; the result says what happened.
 ResultadoShpBin ReadShape(const OpcionesShpBin& opciones, Puerto& puerto);
+
+/// ReadShape's run with its elements going into `anexo`, an append of `opciones.ficheroBin`
+/// (or of a scratch file standing for it) that the caller confirms or abandons: several
+/// shapefiles then land in one write. A shapefile that fails takes its elements back out of
+/// the append when it still can. "Proceso Terminado" is the caller's to say.
+ResultadoShpBin AnadeShape(const OpcionesShpBin& opciones, brisquel::AnexoBin& anexo,
+                           Puerto& puerto);
+
+/// "No se ha podido grabar el fichero BIN; queda como estaba." and why.
+std::string MensajeNoGrabado(const std::exception& e);
 
 /// What the reverse band shows once a shapefile is chosen.
 struct VistaShpElegido {

@@ -286,11 +286,16 @@ TEST_F(Escritura, AnexoSobreUnaCopiaQueSoloOcupaSuSitioEntera) {
             anexo.Vuelve(marca);
             EXPECT_EQ(anexo.Estado().bytes, marca.bytes);
         }
+        // Another append's whole file goes in where the taken-back elements were.
+        Escribe(Ruta("otro.bin"), Punto1(3) + Punto1(4));
+        anexo.AnadeBin(Ruta("otro.bin"), 2);
+        EXPECT_EQ(anexo.Estado().elementos, 4);
         anexo.Anade(e);
         EXPECT_EQ(Lee(Ruta("a.bin")), previo);
         anexo.Confirma();
     }
-    EXPECT_EQ(Lee(Ruta("a.bin")), previo + b + b);
+    const std::string x = Punto1(3) + Punto1(4);
+    EXPECT_EQ(Lee(Ruta("a.bin")), previo + b + x + b);
 
     // What is not a BIN file is refused and left alone; an empty file takes elements.
     for (const auto& [nombre, bytes] : std::vector<std::pair<std::string, std::string>>{
@@ -311,7 +316,7 @@ TEST_F(Escritura, AnexoSobreUnaCopiaQueSoloOcupaSuSitioEntera) {
     std::filesystem::create_symlink("a.bin", Ruta("enlace.bin"));
     Crea({lineaB}, "enlace.bin");
     EXPECT_TRUE(std::filesystem::is_symlink(Ruta("enlace.bin")));
-    EXPECT_EQ(Lee(Ruta("a.bin")), previo + b + b + b);
+    EXPECT_EQ(Lee(Ruta("a.bin")), previo + b + x + b + b);
     EXPECT_EQ(std::filesystem::status(Ruta("a.bin")).permissions(), std::filesystem::perms(0640));
 
     // The copy a killed run left is removed by the next append in the folder.

@@ -306,6 +306,37 @@ TEST_F(Cli, Shp2BinAppendsUnderALockAndOnlyToBinFiles) {
     const std::string juntos = Lee(carpeta / "s.bin");
     EXPECT_TRUE(juntos == base + xa + xb || juntos == base + xb + xa) << juntos.size();
 
+    // Several real shapefiles, converted one by one or several at once: the same file, summary,
+    // messages and losses, in input order. One that fails in the middle leaves the file alone.
+    std::string lista;
+    for (const char* f : {"points", "polygons", "null", "number-null-property", "multipoints",
+                          "codepage-1250", "polylines", "empty"})
+        lista += " " + Dato("shapefiles/" + std::string(f) + ".shp");
+    lista += " " + Dato("binshp-referencia/mixta");
+    std::string serie, salidas;
+    for (const char* jobs : {"1", "2"}) {
+        EscribeBin("r.bin", Hoja());
+        EXPECT_EQ(Ejecuta("shp2bin --force --restore-shx --jobs " + std::string(jobs) +
+                          " --output r.bin" + lista),
+                  3)
+            << err;
+        if (serie.empty()) serie = Lee(carpeta / "r.bin"), salidas = out + err;
+        EXPECT_EQ(Lee(carpeta / "r.bin"), serie) << jobs;
+        EXPECT_EQ(out + err, salidas) << jobs;
+        EXPECT_EQ(
+            Ejecuta("shp2bin --force --jobs " + std::string(jobs) + " --output r.bin" + lista), 1);
+        EXPECT_EQ(Lee(carpeta / "r.bin"), serie) << jobs;
+        EXPECT_NE(err.find("number-null-property.shx"), std::string::npos) << err;
+        EXPECT_NE(err.find("r.bin: se deja como estaba"), std::string::npos) << err;
+    }
+    EXPECT_EQ(serie.size(), 74532u);
+    for (const char* parte : {"r.bin: 5 elementos añadidos de 9 registros (", "null.shp)\n",
+                              "null.shp: registros sin geometría, no convertidos (4)",
+                              "polygons.shp: polígonos con agujeros"})
+        EXPECT_NE(salidas.find(parte), std::string::npos) << salidas;
+    for (const auto& e : fs::directory_iterator(carpeta.Ruta()))
+        EXPECT_EQ(e.path().filename().string().find(".parvenza-"), std::string::npos) << e.path();
+
     // Several shapefiles (a folder gives its own) land in one append, or none of them does: a
     // shapefile in degrees refused after the first leaves the file as it was.
     fs::create_directory(carpeta / "dos");

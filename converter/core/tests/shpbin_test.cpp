@@ -14,8 +14,10 @@
 
 #include "converter/core/BinShp.h"
 #include "converter/core/DbfCampos.h"
+#include "converter/core/Hijos.h"
 #include "converter/core/SeleccionShp.h"
 #include "converter/core/ShpBinError.h"
+#include "converter/core/ShpBinParalelo.h"
 #include "converter/core/tests/binshp_support.h"
 #include "converter/core/tests/shpbin_ayuda.h"
 #include "converter/shapefile/tests/limite_prueba.h"
@@ -384,6 +386,45 @@ TEST_F(ShpBin, APartOfMoreThan32767VerticesEndsTheProgramWithoutWriting) {
     }
     EXPECT_TRUE(p.mensajes.empty());  // the host shows it
     EXPECT_FALSE(fs::exists(o.ficheroBin));
+
+    // Among several shapefiles converted at once, in its turn: nothing written, nothing left.
+    OpcionesShpBin antes = o;
+    antes.ficheroShp = carpeta / "hoja.shp";
+    for (int trabajos : {1, 2}) {
+        try {
+            ReadShapes({antes, o, antes}, trabajos, p);
+            ADD_FAILURE() << "no FinDePrograma";
+        } catch (const FinDePrograma& fin) {
+            EXPECT_STREQ(fin.what(),
+                         "Numero máximo de puntos (32767) en una entidad superado en la entidad 2");
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(carpeta.Ruta()), {}), 7) << trabajos;
+    }
+}
+
+// The workers of a parallel run: each report reaches the parent whole; one killed or ended
+// before its report is told apart; stopping early kills and reaps the rest.
+TEST(Hijos, WholeReportsKilledWorkersAndAnEarlyStop) {
+    std::vector<std::string> informes(4), anomalias(4);
+    std::string grande(1 << 20, 'x');
+    auto hijo = [&](size_t i) -> std::string {
+        if (i == 1) ::raise(SIGKILL);
+        if (i == 2) ::_exit(0);
+        if (i == 3) ::pause();
+        return grande;
+    };
+    int vistos = 0;
+    const bool todo = EnHijos(4, 2, hijo, [&](FinHijo&& f) {
+        informes[f.indice] = f.informe;
+        anomalias[f.indice] = f.Anomalia();
+        return ++vistos < 3;
+    });
+    EXPECT_FALSE(todo);
+    EXPECT_TRUE(informes[0] == grande) << informes[0].size();
+    EXPECT_EQ(anomalias[0], "");
+    EXPECT_NE(anomalias[1].find("terminó por la señal"), std::string::npos) << anomalias[1];
+    EXPECT_EQ(informes[2] + anomalias[2], "");
+    EXPECT_EQ(anomalias[3], "");  // killed by the stop, not reported
 }
 
 // The listing itself is checked through the window's selectors.
