@@ -30,7 +30,7 @@ namespace brisquel::prueba {
 namespace {
 
 using parvenza::robustez::Escribe, parvenza::robustez::Falla, parvenza::robustez::Lee,
-    parvenza::robustez::LE32, parvenza::robustez::SoloLectura;
+    parvenza::robustez::LE32, parvenza::robustez::Restos, parvenza::robustez::SoloLectura;
 
 std::string Bytes(std::initializer_list<int> b) { return std::string(b.begin(), b.end()); }
 std::string Punto(int32_t x, int32_t y, int32_t z) { return LE32(x) + LE32(y) + LE32(z); }
@@ -54,15 +54,6 @@ std::string Punto1(int32_t x) {
 }
 std::array<int32_t, 6> Caja(const tipo_max& r) {
     return {r.xmin, r.ymin, r.zmin, r.xmax, r.ymax, r.zmax};
-}
-
-/// Names in `carpeta` left by appends (copies, locks): none once every append has ended.
-std::vector<std::string> Restos(const std::filesystem::path& carpeta) {
-    std::vector<std::string> v;
-    for (const auto& e : std::filesystem::directory_iterator(carpeta))
-        if (e.path().filename().string().find(".parvenza-") != std::string::npos)
-            v.push_back(e.path().filename());
-    return v;
 }
 
 /// A "C=" element in memory.

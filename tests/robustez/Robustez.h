@@ -15,6 +15,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "comun/Error.h"
 
@@ -54,6 +55,15 @@ inline pid_t PidMuerto() {
     if (pid == 0) ::_exit(0);
     ::waitpid(pid, nullptr, 0);
     return pid;
+}
+
+/// Names in `carpeta` that runs leave while they work (copies, locks): none once all ended.
+inline std::vector<std::string> Restos(const std::filesystem::path& carpeta) {
+    std::vector<std::string> v;
+    for (const auto& e : std::filesystem::directory_iterator(carpeta))
+        if (e.path().filename().string().find(".parvenza-") != std::string::npos)
+            v.push_back(e.path().filename());
+    return v;
 }
 
 /// The error number a call raises (0 when none), its message in `mensaje`.

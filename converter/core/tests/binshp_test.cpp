@@ -303,17 +303,8 @@ TEST(BinShp, CadastreModeCallsItsHookAndUsesTheTwoDimensionalSchemas) {
                                   " _TL.shp=" + (dir / "c_TL.shp") +
                                   " _X.shp=" + (dir / "c_X.shp") + " ");
     for (auto [capa, tipo] :
-         {std::pair{"c_P.shp", 5}, {"c_L.shp", 3}, {"c_X.shp", 1}, {"c_TL.shp", 3}}) {
-        SCOPED_TRACE(capa);
-        CapaLeida c = LeeCapa(dir / capa);
-        EXPECT_EQ(c.tipo, tipo);
-        std::string esperados = kComunes, leidos;
-        for (const DefCampo& d : CamposCatastro(static_cast<int16_t>(tipo)))
-            esperados += " " + std::string(d.nombre) + (d.tipo == 10 ? " C" : " N") +
-                         std::to_string(d.ancho) + "." + std::to_string(d.decimales);
-        EXPECT_EQ(Resumen(c).substr(Resumen(c).find('\n') + 1, esperados.size() + 1),
-                  esperados + "\n");
-    }
+         {std::pair{"c_P.shp", 5}, {"c_L.shp", 3}, {"c_X.shp", 1}, {"c_TL.shp", 3}})
+        EXPECT_EQ(LeeCapa(dir / capa).tipo, tipo) << capa;
     CapaLeida p = LeeCapa(dir / "c_P.shp");
     EXPECT_EQ(p.campos.size(), 22u);
     EXPECT_EQ(p.Valor(0, "MASA") + "," + p.Valor(0, "MAPA"),
@@ -726,13 +717,11 @@ TEST(CargaTopologia, BasicNullsAndOrphansFieldByField) {
     EXPECT_FALSE(hayError);
 }
 
+/// "number message" of the error a call raises.
 std::string ErrorDe(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const TopologiaError& e) {
-        return std::to_string(e.numero()) + " " + e.what();
-    }
-    return "no error";
+    std::string m;
+    const int n = robustez::Falla(f, &m);
+    return n ? std::to_string(n) + " " + m : "no error";
 }
 
 TEST(CargaTopologia, FilesThatAreNotADatabaseAndMissingTablesOrColumns) {
