@@ -24,6 +24,7 @@
 #include "digi/AnexoBin.h"
 #include "digi/FicheroDigi.h"
 #include "digi/Ficheros.h"
+#include "digi/tests/elementos_prueba.h"
 #include "tests/robustez/Robustez.h"
 
 namespace brisquel::prueba {
@@ -54,27 +55,6 @@ std::string Punto1(int32_t x) {
 }
 std::array<int32_t, 6> Caja(const tipo_max& r) {
     return {r.xmin, r.ymin, r.zmin, r.xmax, r.ymax, r.zmax};
-}
-
-/// A "C=" element in memory.
-tipo_entidad Linea(const std::string& codigo, std::vector<Fpunto3d> puntos,
-                   std::vector<Fatrib> atributos = {}) {
-    tipo_entidad e;
-    e.elemento.cabecera = {"C=", codigo, static_cast<uint8_t>(atributos.size()),
-                           static_cast<int16_t>(puntos.size())};
-    e.elemento.coordenadas = std::move(puntos);
-    e.elemento.atributos = std::move(atributos);
-    return e;
-}
-/// A "T=" element in memory with its text blocks set as the shapefile import sets them.
-tipo_entidad Texto(const std::string& codigo, Fpunto3d insercion, std::string texto,
-                   int32_t altura = 0, int32_t justificacion = 0, int32_t rotacion = 0) {
-    tipo_entidad e;
-    e.elemento.cabecera = {"T=", codigo};
-    e.elemento.coordenadas = {insercion};
-    e.elemento.rango = {0, 0, 0, 0, 0, 0, altura, justificacion, rotacion};
-    FicheroDigi().ModificaTextoEntidad(texto, e);
-    return e;
 }
 
 // A fresh temporary folder per test.
@@ -131,7 +111,7 @@ TEST_F(Escritura, CadaClaseDeElementoByteAByte) {
     EXPECT_EQ(largo.size(), 48u + 12 * 300);
     // A text of three characters in one NUL-padded block; the accent byte passes unchanged.
     // Rotation 0 runs along +x: the run adds (1030, 2000, 0) to the extent.
-    EXPECT_EQ(Crea({Texto("T1", {1000, 2000, 5}, "A\xF1o", 10)}, "texto.bin"),
+    EXPECT_EQ(Crea({Texto("T1", "A\xF1o", {1000, 2000, 5}, 10)}, "texto.bin"),
               Cabecera("T=", "T1", 0, 2) + Rango(1000, 2000, 0, 1030, 2000, 5, 10, 0, 0) +
                   Punto(1000, 2000, 5) + "A\xF1o" + std::string(9, '\0'));
 }
@@ -146,20 +126,20 @@ TEST_F(Escritura, RangoConNegativosYRecorridoDelTexto) {
          Linea("L", {{1500000000, 5, 5}}),
          {999999999, 5, 5, 1500000000, 5, 5}},
         {"90 degrees centred: y -/+ 4 x 5 / 2",
-         Texto("T", {-100, -200, 0}, "ABCD", 5, 3, 9000),
+         Texto("T", "ABCD", {-100, -200, 0}, 5, 9000, 3),
          {-100, -210, 0, 0, 0, 0}},
         {"45 degrees right-justified",
-         Texto("T", {1000, 1000, 7}, "AB", 100, 4, 4500),
+         Texto("T", "AB", {1000, 1000, 7}, 100, 4500, 4),
          {859, 859, 0, 1000, 1000, 7}},
-        {"halves to even: -2.5 and 2.5", Texto("T", {0, 0, 0}, "A", 5, 3, 0), {-2, 0, 0, 2, 0, 0}},
-        {"-27000 is 90 degrees", Texto("T", {0, 0, 0}, "A", 10, 0, -27000), {0, 0, 0, 0, 10, 0}},
-        {"empty text: no run", Texto("T", {-5, -5, -5}, "", 10, 0, 0), {-5, -5, -5, 0, 0, 0}}};
+        {"halves to even: -2.5 and 2.5", Texto("T", "A", {0, 0, 0}, 5, 0, 3), {-2, 0, 0, 2, 0, 0}},
+        {"-27000 is 90 degrees", Texto("T", "A", {0, 0, 0}, 10, -27000, 0), {0, 0, 0, 0, 10, 0}},
+        {"empty text: no run", Texto("T", "", {-5, -5, -5}, 10, 0, 0), {-5, -5, -5, 0, 0, 0}}};
     // "ABCD" of height 10 along +x from x = 1000: the run is 40 long. 0-2 start at the point,
     // 3, 7 and 8 are centred on it, 4-6 end at it, 9 has no run.
     const int32_t desde[] = {1000, 1000, 1000, 980, 960, 960, 960, 980, 980, 1000};
     for (int j = 0; j <= 9; ++j)
         casos.emplace_back(
-            "justification " + std::to_string(j), Texto("T", {1000, 2000, 5}, "ABCD", 10, j, 0),
+            "justification " + std::to_string(j), Texto("T", "ABCD", {1000, 2000, 5}, 10, 0, j),
             std::array<int32_t, 6>{desde[j], 2000, 0, j == 9 ? 1000 : desde[j] + 40, 2000, 5});
     for (const auto& [caso, e, caja] : casos) {
         std::vector<tipo_entidad> v{e};
@@ -213,7 +193,7 @@ TEST_F(Escritura, TodoONadaAnteErrores) {
              {"coordinate INT32_MIN", Linea("M", {{INT32_MIN, 1, 1}}), kDesbordamiento},
              {"no points", Linea("V", {}), kSubindice},
              {"text without its point",
-              con(Texto("T", {0, 0, 0}, "abc"), [](auto& m) { m.coordenadas.clear(); }),
+              con(Texto("T", "abc", {0, 0, 0}), [](auto& m) { m.coordenadas.clear(); }),
               kSubindice},
              {"natr beyond the attributes",
               con(Linea("F", {{1, 1, 1}}), [](auto& m) { m.cabecera.natr = 2; }), kSubindice},
@@ -359,10 +339,10 @@ TEST_F(Escritura, ComprimirAtraviesaElBuffer) {
 TEST_F(Lectura, DecodificaLoQueEscribeElCodificador) {
     std::vector<tipo_entidad> v = {Linea("1802", {{0, 0, 1}, {100, 0, 2}, {100, 100, 3}, {0, 0, 4}},
                                          {{1, 42, "ABC"}, {32767, -7, "123456"}}),
-                                   Texto("TX", {5, 6, 7},
+                                   Texto("TX",
                                          "Cami\xF3n de ca\xF1"
                                          "a larga",
-                                         20, 4, 1234),
+                                         {5, 6, 7}, 20, 1234, 4),
                                    Linea("PT", {{-1, -2, -3}})};
     digi.CreaFicheroDigi(Ruta("e.bin"), v);
     const auto r = Recorre(Lee(Ruta("e.bin")));

@@ -15,32 +15,6 @@ namespace fs = std::filesystem;
 
 namespace parvenza::prueba_binshp {
 
-brisquel::tipo_entidad Linea(const std::string& codigo,
-                             const std::vector<brisquel::Fpunto3d>& puntos,
-                             std::vector<brisquel::Fatrib> atributos) {
-    brisquel::tipo_entidad e;
-    e.elemento.cabecera.natr = static_cast<uint8_t>(atributos.size());
-    e.elemento.atributos = std::move(atributos);
-    e.elemento.cabecera.tipo = "C=";
-    e.elemento.cabecera.codigo = codigo;
-    e.elemento.cabecera.npuntos = static_cast<int16_t>(puntos.size());
-    e.elemento.coordenadas = puntos;
-    return e;
-}
-
-brisquel::tipo_entidad Texto(const std::string& codigo, const std::string& texto,
-                             brisquel::Fpunto3d p, int32_t altura, int32_t rotacion) {
-    brisquel::tipo_entidad e;
-    e.elemento.cabecera.tipo = "T=";
-    e.elemento.cabecera.codigo = codigo;
-    e.elemento.coordenadas = {p};
-    e.elemento.rango.xlib = altura;
-    e.elemento.rango.zlib = rotacion;
-    std::string t = texto;
-    brisquel::FicheroDigi().ModificaTextoEntidad(t, e);
-    return e;
-}
-
 brisquel::tipo_entidad Cuadrado(const std::string& codigo,
                                 std::vector<brisquel::Fatrib> atributos) {
     return Linea(codigo, {{0, 0, 0}, {0, 100, 0}, {100, 100, 0}, {100, 0, 0}, {0, 0, 0}},

@@ -10,6 +10,7 @@
 
 #include "converter/shapefile/tests/shapelib_prueba.h"
 #include "digi/Registros.h"
+#include "digi/tests/elementos_prueba.h"
 
 namespace parvenza {
 struct tipo_manzana;
@@ -17,14 +18,8 @@ struct tipo_manzana;
 
 namespace parvenza::prueba_binshp {
 
-/// A "C=" element: one point makes a point element, more a line.
-brisquel::tipo_entidad Linea(const std::string& codigo,
-                             const std::vector<brisquel::Fpunto3d>& puntos,
-                             std::vector<brisquel::Fatrib> atributos = {});
-/// A "T=" element at `p` with text height `altura` and rotation `rotacion` (hundredths of a
-/// degree).
-brisquel::tipo_entidad Texto(const std::string& codigo, const std::string& texto,
-                             brisquel::Fpunto3d p, int32_t altura, int32_t rotacion);
+using brisquel::prueba::Linea, brisquel::prueba::Texto;
+
 /// A closed "C=" square of side 100 at the origin.
 brisquel::tipo_entidad Cuadrado(const std::string& codigo,
                                 std::vector<brisquel::Fatrib> atributos = {});
