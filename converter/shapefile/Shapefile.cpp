@@ -19,10 +19,12 @@
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <tuple>
 #include <vector>
 
 #include "comun/Reemplazo.h"
 #include "converter/shapefile/PaginaCodigos.h"
+#include "converter/shapefile/RegistroShp.h"
 
 namespace fs = std::filesystem;
 
@@ -322,6 +324,81 @@ SAHooks Ganchos() {
     return h;
 }
 
+/// Room for `n` more bytes at the end of what `f` gathers, to be filled in place.
+unsigned char* Anade(FicheroSA& f, size_t n) {
+    if (f.escritura.empty()) f.inicioEscritura = f.pos;
+    const size_t antes = f.escritura.size();
+    f.escritura.resize(antes + n);
+    f.pos += n;
+    return reinterpret_cast<unsigned char*>(f.escritura.data() + antes);
+}
+
+/// A new layer's three files while its records go straight into their buffers: the bytes
+/// SHPWriteObject and DBFWriteTuple would write, the index built alongside, with no object,
+/// seek or allocation per record. The headers shapelib wrote when the fields were committed
+/// are completed on closing, as shapelib completes them.
+struct Directa {
+    FicheroSA* shp = nullptr;
+    FicheroSA* shx = nullptr;
+    FicheroSA* dbf = nullptr;
+    int32_t registros = 0;
+    uint64_t tamanoShp = 100;
+    registro_shp::Limites limites;
+    size_t longitudRegistro = 0;
+
+    ~Directa() {
+        for (FicheroSA* f : {shp, shx, dbf})
+            if (f) SACierra(reinterpret_cast<SAFile>(f));
+    }
+
+    bool Fallo() const { return shp->fallo || shx->fallo || dbf->fallo; }
+    int Error() const { return shp->fallo ? shp->error : shx->fallo ? shx->error : dbf->error; }
+
+    /// Appends one record: the shape of `v`, whose extent is `e`, and the dBase bytes `fila`.
+    void Escribe(int tipo, const registro_shp::Vertices& v, const registro_shp::Extension& e,
+                 const char* fila) {
+        const size_t tamano = registro_shp::Tamano(tipo, v);
+        registro_shp::Codifica(Anade(*shp, tamano), tipo, registros + 1, v, e);
+        unsigned char* entrada = Anade(*shx, 8);
+        registro_shp::PonBE32(entrada, static_cast<uint32_t>(tamanoShp / 2));
+        registro_shp::PonBE32(entrada + 4, static_cast<uint32_t>((tamano - 8) / 2));
+        std::memcpy(Anade(*dbf, longitudRegistro), fila, longitudRegistro);
+        registro_shp::Amplia(limites, v);
+        tamanoShp += tamano;
+        ++registros;
+        for (FicheroSA* f : {shp, shx, dbf})  // out once the buffers are large
+            if (f->escritura.size() >= kBufferEscritura) Vuelca(*f);
+    }
+
+    /// Completes the headers and closes the files. A byte that could not be written is noted
+    /// as every failed write is (g_falloEscritura).
+    void Termina() {
+        if (registros > 0) {
+            *Anade(*dbf, 1) = 0x1A;  // dBase's end-of-file mark follows the last record
+            unsigned char longitud[4], limites64[64], cuenta[4];
+            registro_shp::CodificaLimites(limites64, limites);
+            registro_shp::PonBE32(longitud, static_cast<uint32_t>(tamanoShp / 2));
+            EscribeEn(*shp, 24, longitud, 4);
+            EscribeEn(*shp, 36, limites64, 64);
+            registro_shp::PonBE32(longitud, static_cast<uint32_t>(50 + 4 * int64_t(registros)));
+            EscribeEn(*shx, 24, longitud, 4);
+            EscribeEn(*shx, 36, limites64, 64);
+            for (int i = 0; i < 4; ++i) cuenta[i] = uint8_t(uint32_t(registros) >> (8 * i));
+            EscribeEn(*dbf, 4, cuenta, 4);
+        }
+        for (FicheroSA** f : {&shp, &shx, &dbf}) {
+            SACierra(reinterpret_cast<SAFile>(*f));
+            *f = nullptr;
+        }
+    }
+
+  private:
+    static void EscribeEn(FicheroSA& f, uint64_t pos, unsigned char* bytes, size_t n) {
+        SABusca(reinterpret_cast<SAFile>(&f), static_cast<SAOffset>(pos), SEEK_SET);
+        SAEscribe(bytes, 1, static_cast<SAOffset>(n), reinterpret_cast<SAFile>(&f));
+    }
+};
+
 bool ExisteIndice(const std::string& base) {
     std::error_code ec;
     return fs::exists(base + ".shx", ec) || fs::exists(base + ".SHX", ec);
@@ -475,6 +552,7 @@ struct Shapefile::Impl {
     std::string canonica;  ///< of `archivo`, for matching copy targets
     SHPHandle shp = nullptr;
     DBFHandle dbf = nullptr;
+    std::unique_ptr<Directa> directa;  ///< a new file being written, instead of shp and dbf
     bool editMode = false;
     bool escribible = false;
     bool definiendo = false;  ///< new file whose fields are not committed yet
@@ -520,7 +598,7 @@ struct Shapefile::Impl {
         return r;
     }
 
-    bool Abierto() const { return shp != nullptr; }
+    bool Abierto() const { return shp != nullptr || directa != nullptr; }
 
     void ExigeAbierto() const {
         if (!Abierto()) Falla(kLlamadaNoValida, "No hay ningún shapefile abierto");
@@ -553,6 +631,8 @@ struct Shapefile::Impl {
         g_falloEscritura = false;
         if (dbf) DBFClose(dbf);
         if (shp) SHPClose(shp);
+        if (directa) directa->Termina();
+        directa.reset();
         if (g_falloEscritura && error.empty())
             error = "no se puede terminar de escribir " + ruta + ": " +
                     comun::RazonSistema(g_errorEscritura);
@@ -588,6 +668,7 @@ struct Shapefile::Impl {
 
     /// The system's reason when a buffered write of this file already failed, else "".
     std::string FalloEscritura() const {
+        if (directa && directa->Fallo()) return ": " + comun::RazonSistema(directa->Error());
         for (SAFile f :
              {shp ? shp->fpSHP : nullptr, shp ? shp->fpSHX : nullptr, dbf ? dbf->fp : nullptr})
             if (f && Fichero(f)->fallo) return ": " + comun::RazonSistema(Fichero(f)->error);
@@ -806,12 +887,15 @@ struct Shapefile::Impl {
 
     void Mueve(int32_t registro) {
         ExigeAbierto();
+        AShapelib();
         LiberaObjeto();
         actual = registro;
         eof = registro > RecordCount() || registro < 1;
     }
 
-    int32_t RecordCount() const { return !shp ? 0 : total >= 0 ? total : shp->nRecords; }
+    int32_t RecordCount() const {
+        return directa ? directa->registros : !shp ? 0 : total >= 0 ? total : shp->nRecords;
+    }
 
     /// Has shapelib hold the window of the index that holds record `registro` (0-based).
     void MueveVentana(int32_t registro) {
@@ -848,6 +932,9 @@ struct Shapefile::Impl {
     /// to the .shp, and returns the link for shapelib to open with it.
     std::string RestauraIndice(const std::string& archivo, const std::string& rutaShp);
 
+    void IniciaDirecta();
+    void AShapelib();
+    void EscribeDirecto(int n);
     void EscribeRegistro();
     void Copia(int32_t registro, const std::string& destino);
     void BorraCampos();
@@ -1044,6 +1131,91 @@ void Shapefile::CommitFieldDefinitions() {
         Falla(kLlamadaNoValida, s.ruta + ": la tabla necesita al menos un campo");
     s.CargaCampos();
     s.definiendo = false;
+    s.IniciaDirecta();
+}
+
+void Shapefile::Impl::IniciaDirecta() {
+    // shapelib writes the empty file with its headers; the records then go straight in.
+    const size_t longitud = static_cast<size_t>(dbf->nRecordLength);
+    const uint64_t cabeceraDbf = static_cast<uint64_t>(dbf->nHeaderLength);
+    g_falloEscritura = false;
+    DBFClose(dbf);
+    SHPClose(shp);
+    dbf = nullptr;
+    shp = nullptr;
+    if (g_falloEscritura) {
+        g_falloEscritura = false;
+        Falla(kErrorEntradaSalida,
+              "no se puede escribir " + ruta + ": " + comun::RazonSistema(g_errorEscritura));
+    }
+    auto d = std::make_unique<Directa>();
+    d->longitudRegistro = longitud;
+    const std::string base = Base(archivo);
+    for (auto [f, extension, inicio] :
+         {std::tuple{&d->shp, ".shp", uint64_t(100)}, std::tuple{&d->shx, ".shx", uint64_t(100)},
+          std::tuple{&d->dbf, ".dbf", cabeceraDbf}}) {
+        errno = 0;
+        *f = Fichero(SAAbre((base + extension).c_str(), "rb+"));
+        if (!*f)
+            Falla(NumeroDeErrno(errno),
+                  Base(ruta) + extension + ": no se puede abrir: " + comun::RazonSistema(errno));
+        (*f)->pos = inicio;
+    }
+    directa = std::move(d);
+}
+
+void Shapefile::Impl::AShapelib() {
+    // Reading, copying into or changing a file being written: shapelib takes it from here.
+    if (!directa) return;
+    g_falloEscritura = false;
+    directa->Termina();
+    directa.reset();
+    if (g_falloEscritura) {
+        g_falloEscritura = false;
+        Falla(kErrorEntradaSalida,
+              "no se puede escribir " + ruta + ": " + comun::RazonSistema(g_errorEscritura));
+    }
+    SAHooks ganchos = Ganchos();
+    errno = 0;
+    total = -1;  // a file being written holds its whole index, which shapelib rewrites
+    leido = archivo;
+    shp = SHPOpenLL(archivo.c_str(), "rb+", &ganchos);
+    dbf = shp ? Fechada(DBFOpenLL((Base(archivo) + ".dbf").c_str(), "rb+", &ganchos)) : nullptr;
+    if (!dbf) {
+        const int e = errno;
+        if (shp) SHPClose(shp);
+        shp = nullptr;
+        Falla(kErrorEntradaSalida,
+              ruta + ": no se puede volver a abrir: " + comun::RazonSistema(e) + DetalleLib());
+    }
+}
+
+void Shapefile::Impl::EscribeDirecto(int n) {
+    registro_shp::Vertices v{px.data(), py.data(), TipoConZ(tipo) ? pz.data() : nullptr,
+                             static_cast<size_t>(n)};
+    const registro_shp::Extension extension = registro_shp::Mide(v);
+    if (TipoPoligono(tipo) && n > 0) {
+        // shapelib's own rule on a shape that lives on the stack: outer rings clockwise.
+        int inicio = 0, tipoParte = SHPP_RING;
+        SHPObject o{};
+        o.nSHPType = tipo;
+        o.nParts = 1;
+        o.panPartStart = &inicio;
+        o.panPartType = &tipoParte;
+        o.nVertices = n;
+        o.padfX = px.data();
+        o.padfY = py.data();
+        o.padfZ = pz.data();
+        SHPRewindObject(nullptr, &o);
+    }
+    if (directa->tamanoShp + registro_shp::Tamano(tipo, v) > 0xFFFFFFFFu)
+        Falla(kErrorEntradaSalida,
+              ruta + ": no se puede escribir el registro " + std::to_string(RecordCount() + 1) +
+                  ": el fichero pasaría de 4 GB, lo más que admite el formato");
+    directa->Escribe(tipo, v, extension, fila.data());
+    if (directa->Fallo())
+        Falla(kErrorEntradaSalida, ruta + ": no se puede escribir el registro " +
+                                       std::to_string(RecordCount()) + FalloEscritura());
 }
 
 void Shapefile::Impl::EscribeRegistro() {
@@ -1060,6 +1232,11 @@ void Shapefile::Impl::EscribeRegistro() {
         py.push_back(py[0]);
         pz.push_back(pz[0]);
         ++n;
+    }
+    if (directa) {
+        EscribeDirecto(n);
+        VaciaPendiente();
+        return;
     }
     int inicio = 0;
     SHPObject* o =
@@ -1194,6 +1371,7 @@ void Shapefile::Impl::Copia(int32_t registro, const std::string& rutaDestino) {
         }
     }
     d.fila[0] = origen[0];
+    d.AShapelib();
     int r = SHPWriteObject(d.shp, -1, o);
     if (r < 0) {
         d.VaciaPendiente();
@@ -1216,6 +1394,7 @@ void Shapefile::ApplyFieldDeletions() { m_impl->BorraCampos(); }
 
 void Shapefile::Impl::BorraCampos() {
     ExigeAbierto();
+    AShapelib();
     std::vector<int> quedan;
     for (size_t i = 0; i < campos.size(); ++i)
         if (!campos[i].borrar) quedan.push_back(static_cast<int>(i));
@@ -1351,7 +1530,7 @@ ShapeField ShapeFields::Item(int posicion) const {
 
 int ShapeFields::Count() const {
     Shapefile::Impl& s = *m_shp->m_impl;
-    return s.dbf ? DBFGetFieldCount(s.dbf) : 0;
+    return s.dbf ? DBFGetFieldCount(s.dbf) : static_cast<int>(s.campos.size());
 }
 
 std::string ShapeField::Name() const { return m_shp->m_impl->CampoEn(m_indice).nombre; }

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <shapefil.h>
 
+#include <array>
+#include <cmath>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -91,6 +93,81 @@ TEST_F(ShapefileTest, WritesWhatShapelibReadsBackWithClockwiseRingsAndWindows125
     // The ring is closed and turned clockwise; Z travels with its vertex.
     EXPECT_EQ(Resumen(LeeCapa(Ruta("p.shp"))),
               "type 15\nPOLY_ID N6.0\n|(0 0 1)(0 10 4)(10 10 3)(10 0 2)(0 0 1)\n");
+}
+
+// A new file's records go straight into large buffers, with no shapelib object per record:
+// the files must hold what shapelib itself writes, byte for byte, for every shape type the
+// component makes and shapes that test shapelib's rules (a first shape at the origin, which
+// restarts its bounds; null shapes; open, turned and flat rings; NaN), also when the file is
+// handed to shapelib half way because it is read while being written.
+TEST_F(ShapefileTest, NewFilesHoldTheBytesShapelibWrites) {
+    using Forma = std::vector<std::array<double, 3>>;
+    const double nan = std::nan("");
+    // Two runs: the bounds of the first are all within shapelib's rules, NaN spoils the second's.
+    const std::vector<std::vector<Forma>> corridas = {
+        {{{0, 0, 0}},
+         {},
+         {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}},
+         {{2, 2, 1}, {2, 9, 2}, {9, 9, 3}, {9, 2, 4}, {2, 2, 1}},
+         {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}},
+         {{5, 1e300, 2}, {1e-300, 7, 1e9}}},
+        {{},
+         {{-1, 2, -3}, {4, -5, 6}},
+         {{nan, 1, 2}, {3, nan, 4}, {5, 6, nan}, {8, 8, 8}},
+         {{-1e300, 5, -2}, {1e-300, 7, 1e9}, {-1e300, 5, nan}}},
+    };
+    const std::time_t t = std::time(nullptr);
+    std::tm hoy{};
+    localtime_r(&t, &hoy);
+    for (int tipo : {1, 3, 5, 8, 11, 13, 15, 18, 21, 23, 25, 28})
+        for (const auto& formas : corridas) {
+            SCOPED_TRACE(tipo);
+            const bool z = tipo == 11 || tipo == 13 || tipo == 15 || tipo == 18;
+            const bool punto = tipo % 10 == 1, poligono = tipo % 10 == 5;
+            Shapefile s;
+            s.Open(Ruta("nuestro.shp"), 1, tipo);
+            s.Fields().Add("POLY_ID", 4, 6);
+            s.Fields().Add("TEXT", 10, 10);
+            s.CommitFieldDefinitions();
+            SHPHandle shp = SHPCreate(Ruta("shapelib.shp").c_str(), tipo);
+            DBFHandle dbf = DBFCreateEx(Ruta("shapelib.dbf").c_str(), "1252");
+            dbf->iLanguageDriver = 0x57;
+            DBFSetLastModifiedDate(dbf, hoy.tm_year, hoy.tm_mon + 1, hoy.tm_mday);
+            DBFAddField(dbf, "POLY_ID", FTInteger, 6, 0);
+            DBFAddField(dbf, "TEXT", FTString, 10, 0);
+            for (size_t i = 0; i < formas.size(); ++i) {
+                Forma f = formas[i];
+                if (punto && f.size() > 1) f.resize(1);
+                s.Fields().Item("POLY_ID").Value(int32_t(i));
+                s.Fields().Item("TEXT").Value("forma " + std::to_string(i));
+                for (const auto& v : f)
+                    z ? s.Vertices().Add(v[0], v[1], v[2]) : s.Vertices().Add(v[0], v[1]);
+                s.WriteRecord();
+                if (i == 3) s.MoveFirst();
+
+                if (poligono && !f.empty() && (f[0][0] != f.back()[0] || f[0][1] != f.back()[1]))
+                    f.push_back(f[0]);
+                std::vector<double> x, y, zs;
+                for (const auto& v : f) x.push_back(v[0]), y.push_back(v[1]), zs.push_back(v[2]);
+                int inicio = 0;
+                const int n = static_cast<int>(f.size());
+                SHPObject* o =
+                    SHPCreateObject(n ? tipo : SHPT_NULL, -1, n ? 1 : 0, &inicio, nullptr, n,
+                                    x.data(), y.data(), z ? zs.data() : nullptr, nullptr);
+                if (poligono && n) SHPRewindObject(shp, o);
+                SHPWriteObject(shp, -1, o);
+                SHPDestroyObject(o);
+                DBFWriteIntegerAttribute(dbf, int(i), 0, int(i));
+                DBFWriteStringAttribute(dbf, int(i), 1, ("forma " + std::to_string(i)).c_str());
+            }
+            s.CloseShapefile();
+            SHPClose(shp);
+            DBFClose(dbf);
+            for (const char* ext : {".shp", ".shx", ".dbf", ".cpg"})
+                EXPECT_TRUE(parvenza::robustez::Lee(Ruta(std::string("nuestro") + ext)) ==
+                            parvenza::robustez::Lee(Ruta(std::string("shapelib") + ext)))
+                    << ext;
+        }
 }
 
 TEST_F(ShapefileTest, ErrorsCarryTheirNumbers) {
