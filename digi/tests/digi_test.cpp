@@ -30,16 +30,12 @@
 namespace brisquel::prueba {
 namespace {
 
-using parvenza::robustez::Escribe, parvenza::robustez::Falla, parvenza::robustez::Lee,
-    parvenza::robustez::LE32, parvenza::robustez::Restos, parvenza::robustez::SoloLectura;
+using parvenza::robustez::Cabecera, parvenza::robustez::Escribe, parvenza::robustez::Falla,
+    parvenza::robustez::Lee, parvenza::robustez::LE32, parvenza::robustez::Restos,
+    parvenza::robustez::SoloLectura;
 
 std::string Bytes(std::initializer_list<int> b) { return std::string(b.begin(), b.end()); }
 std::string Punto(int32_t x, int32_t y, int32_t z) { return LE32(x) + LE32(y) + LE32(z); }
-/// Header block: kind, code padded with NULs to 7, natr, npuntos low then high.
-std::string Cabecera(const std::string& tipo, std::string codigo, int natr, int npuntos) {
-    codigo.resize(7, '\0');
-    return tipo + codigo + Bytes({natr, npuntos % 256, npuntos / 256});
-}
 std::string Rango(int32_t xmin, int32_t ymin, int32_t zmin, int32_t xmax, int32_t ymax,
                   int32_t zmax, int32_t xlib = 0, int32_t ylib = 0, int32_t zlib = 0) {
     return Punto(xmin, ymin, zmin) + Punto(xmax, ymax, zmax) + Punto(xlib, ylib, zlib);

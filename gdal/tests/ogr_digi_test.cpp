@@ -242,14 +242,14 @@ TEST_F(Digi, FicherosDanadosSinCaida) {
     std::string atributo = Linea("C", 1, 1);
     atributo[48 + 12 + 1] = char(0x80);
     const std::vector<std::string> danados = {
-        Cabecera("C=", "1", 255, 0xFF, 0x7F) + std::string(48, '\x01'),
-        bueno + Cabecera("**", "", 255, 0xFF, 0x7F),
+        Cabecera("C=", "1", 255, 32767) + std::string(48, '\x01'),
+        bueno + Cabecera("**", "", 255, 32767),
         Borrado(Linea("A", 3)) + Linea("B", 5).substr(0, 70),
         borrado + Linea("B", 0) + Linea("C", 1),
-        borrado + Cabecera("T=", "T", 0, 0, 0) + Texto("T", "").substr(12, 48) + Linea("C", 1),
-        borrado + bueno + Cabecera("C=", "B", 0, 1, 0x80) + std::string(48, '\0'),
+        borrado + Cabecera("T=", "T", 0, 0) + Texto("T", "").substr(12, 48) + Linea("C", 1),
+        borrado + bueno + Cabecera("C=", "B", 0, 0x8001) + std::string(48, '\0'),
         bueno + atributo + bueno,
-        borrado + Linea("B", 2) + Cabecera("X=", "C", 0, 1, 0) + std::string(48, '\0'),
+        borrado + Linea("B", 2) + Cabecera("X=", "C", 0, 1) + std::string(48, '\0'),
     };
     std::string ficheros;
     for (size_t i = 0; i < danados.size(); ++i) {

@@ -86,14 +86,13 @@ inline std::string LE32(int64_t v) {
     return {char(u & 0xFF), char(u >> 8 & 0xFF), char(u >> 16 & 0xFF), char(u >> 24 & 0xFF)};
 }
 /// Header block: kind, code NUL-padded to 7, natr, npuntos low byte then high byte.
-inline std::string Cabecera(const std::string& tipo, std::string codigo, int natr, int bajo,
-                            int alto) {
+inline std::string Cabecera(const std::string& tipo, std::string codigo, int natr, int npuntos) {
     codigo.resize(7, '\0');
-    return tipo + codigo + char(natr) + char(bajo) + char(alto);
+    return tipo + codigo + char(natr) + char(npuntos % 256) + char(npuntos / 256);
 }
 /// A whole "C=" element of `n` points (x = 10 i, y = 20 i, z = i) and `natr` attributes.
 inline std::string Linea(const std::string& codigo, int n, int natr = 0) {
-    std::string b = Cabecera("C=", codigo, natr, n % 256, n / 256) + std::string(36, '\0');
+    std::string b = Cabecera("C=", codigo, natr, n) + std::string(36, '\0');
     for (int i = 0; i < n; ++i) b += LE32(10 * i) + LE32(20 * i) + LE32(i);
     for (int j = 0; j < natr; ++j)
         b += std::string("\x01\x00", 2) + LE32(j + 1) + std::string("RES\0\0\0", 6);
@@ -102,8 +101,8 @@ inline std::string Linea(const std::string& codigo, int n, int natr = 0) {
 /// A "T=" element: insertion point and the text in NUL-padded blocks of 12.
 inline std::string Texto(const std::string& codigo, std::string texto) {
     texto.resize((texto.size() / 12 + 1) * 12, '\0');
-    return Cabecera("T=", codigo, 0, int(texto.size() / 12) + 1, 0) + std::string(36, '\0') +
-           LE32(5) + LE32(6) + LE32(0) + texto;
+    return Cabecera("T=", codigo, 0, int(texto.size() / 12) + 1) + std::string(36, '\0') + LE32(5) +
+           LE32(6) + LE32(0) + texto;
 }
 /// The same element marked deleted.
 inline std::string Borrado(std::string elemento) { return elemento.replace(0, 2, "**"); }

@@ -129,10 +129,10 @@ TEST_F(BinMalo, FicherosDanados) {
     std::vector<Caso> casos = {
         {"empty file", "", "___@1:48#0+0.", "", 0, ""},
         // npuntos 32767 and 255 attributes in a file of 60 bytes: the element is the last one.
-        {"counts past the end", Cabecera("C=", "1", 255, 0xFF, 0x7F) + std::string(48, '\x01'),
+        {"counts past the end", Cabecera("C=", "1", 255, 32767) + std::string(48, '\x01'),
          "C=1@1:396312#32767+255(16843009).", "C=1@1:396312#32767+255(16843009).", -1, ""},
         // A deleted header that claims more than the file holds ends the walk after the live one.
-        {"deleted header past the end", bueno + Cabecera("**", "", 255, 0xFF, 0x7F),
+        {"deleted header past the end", bueno + Cabecera("**", "", 255, 32767),
          "C=A@1:72#2+0(0),**_@73:396312#0+0.", "C=A@1:72#2+0(0),", 0, ""},
         {"cut live element moves down whole", Borrado(Linea("A", 3)) + Linea("B", 5).substr(0, 70),
          "C=B@85:108#5+0(0).", "C=B@85:108#5+0(0).", 0, "108 C=B@1:108#5+0(0)."},
@@ -144,14 +144,14 @@ TEST_F(BinMalo, FicherosDanados) {
          "C=D@61:60#1+0(-2147483648).", kDesbordamiento, ""},
         // A text element of npuntos 0 reads with its insertion point but cannot move.
         {"text of npuntos 0 that must move",
-         borrado + Cabecera("T=", "T", 0, 0, 0) + Texto("T", "").substr(12, 48) + Linea("C", 1),
+         borrado + Cabecera("T=", "T", 0, 0) + Texto("T", "").substr(12, 48) + Linea("C", 1),
          "T=T@61:60#1+0(5),C=C@121:60#1+0(0).", "T=T@61:60#1+0(5),C=C@121:60#1+0(0).",
          kLlamadaNoValida, ""},
         // A text of npuntos 0 still has its insertion point: 12 bytes more than its header counts.
         // The load and comprimir step by puntero + tamano, so tamano must be that span, or they
         // read from inside the element (found by fuzz_bin_recorrido).
         {"text of npuntos 0 keeps the load aligned",
-         Cabecera("T=", "T", 1, 0, 0) + std::string(36, '\0') + LE32(5) + LE32(6) + LE32(0) +
+         Cabecera("T=", "T", 1, 0) + std::string(36, '\0') + LE32(5) + LE32(6) + LE32(0) +
              std::string("\x01\x00", 2) + LE32(9) + std::string("X=ABC\0", 6) + Linea("B", 2) +
              Borrado(Linea("C", 1)) + Linea("D", 1),
          "T=T@1:72#1+1(5),C=B@73:72#2+0(0),C=D@205:60#1+0(0).",
@@ -162,9 +162,10 @@ TEST_F(BinMalo, FicherosDanados) {
          {0x80, 0xFF}) {  // a high byte in a 16-bit field: overflow, naming the file and byte
         std::string atributo = Linea("C", 1, 1);
         atributo[48 + 12 + 1] = char(alto);
-        casos.push_back({"high byte in npuntos " + std::to_string(alto),
-                         borrado + bueno + Cabecera("C=", "B", 0, 1, alto) + std::string(48, '\0'),
-                         "C=A@61:72#2+0(0),!6", "C=A@61:72#2+0(0),", kDesbordamiento, ""});
+        casos.push_back(
+            {"high byte in npuntos " + std::to_string(alto),
+             borrado + bueno + Cabecera("C=", "B", 0, 1 + 256 * alto) + std::string(48, '\0'),
+             "C=A@61:72#2+0(0),!6", "C=A@61:72#2+0(0),", kDesbordamiento, ""});
         casos.push_back({"high byte in idTabla " + std::to_string(alto), bueno + atributo + bueno,
                          "C=A@1:72#2+0(0),!6", "C=A@1:72#2+0(0),", -1, ""});
     }
@@ -200,8 +201,8 @@ TEST_F(BinMalo, FicherosDanados) {
 // comprimir meets it while checking, before it has moved anything.
 TEST_F(BinMalo, ClaseCorruptaTerminaElProgramaConSuMensaje) {
     const std::string ruta = Ruta("c.bin");
-    const std::string contenido = Borrado(Linea("A", 1)) + Linea("B", 2) +
-                                  Cabecera("X=", "C", 0, 1, 0) + std::string(48, '\0');
+    const std::string contenido =
+        Borrado(Linea("A", 1)) + Linea("B", 2) + Cabecera("X=", "C", 0, 1) + std::string(48, '\0');
     Escribe(ruta, contenido);
     for (const std::function<void()>& lee : std::vector<std::function<void()>>{
              [&] { Recorre(ruta); }, [&] { Carga(ruta); }, [&] { Comprime(ruta); }}) {
