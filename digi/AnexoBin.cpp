@@ -21,7 +21,10 @@ namespace comun = parvenza::comun;
 
 namespace {
 
-constexpr size_t kTandaEscritura = 4 << 20;
+constexpr size_t kTandaEscritura = 1 << 20;
+// Room for a batch and the largest element: the batch never moves as it grows, and each of its
+// pages is touched once in the run.
+constexpr size_t kCapacidadTanda = kTandaEscritura + (512 << 10);
 
 [[noreturn]] void Falla(const std::string& accion, const std::string& ruta, int e = errno) {
     throw DigiError(comun::NumeroDeErrno(e),
@@ -179,6 +182,7 @@ void AnexoBin::Anade(tipo_entidad& el) {
         throw DigiError(kLlamadaNoValida, m_destino + ": la escritura ya ha fallado o terminado");
     }
     const int64_t i = ++m_elementos;
+    if (m_tanda.capacity() < kCapacidadTanda) m_tanda.reserve(kCapacidadTanda);
     const size_t antes = m_tanda.size();
     try {
         // A negative count is an overflow of the field, whatever the properties say.

@@ -74,13 +74,6 @@ double SinFalsoNorte(double y, double factor) {
     return y * factor > 2147483647.0 ? y - 4000000 : y;
 }
 
-std::optional<int32_t> Entero32(double valor) {
-    const double r = std::nearbyint(valor);
-    // -2147483648 is a 32-bit value but the BIN writer cannot store it.
-    if (!(r >= -2147483647.0 && r <= 2147483647.0)) return std::nullopt;
-    return static_cast<int32_t>(r);
-}
-
 const char* NombreTipo(int tipo) {
     switch (tipo) {
         case 1:

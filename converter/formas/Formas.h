@@ -4,6 +4,7 @@
 // call these, so a sheet reads the same through either.
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -93,7 +94,16 @@ inline constexpr const char* kMensajeMaximoPuntos =
 double SinFalsoNorte(double y, double factor);
 
 /// `valor` rounded to the nearest integer, halves to even, when the BIN file can hold it
-/// (-2147483647 to 2147483647); nothing for a larger value or NaN.
-std::optional<int32_t> Entero32(double valor);
+/// (-2147483647 to 2147483647); nothing for a larger value or NaN. Three times a vertex: in
+/// line, and without a call to nearbyint. Adding 2^52 to a smaller magnitude leaves no
+/// fraction, rounded in the default mode as nearbyint rounds; taking it away again is exact.
+inline std::optional<int32_t> Entero32(double valor) {
+    constexpr double k2e52 = 4503599627370496.0;
+    const double a = std::fabs(valor);
+    const double r = std::copysign(a < k2e52 ? (a + k2e52) - k2e52 : a, valor);
+    // -2147483648 is a 32-bit value but the BIN writer cannot store it.
+    if (!(r >= -2147483647.0 && r <= 2147483647.0)) return std::nullopt;
+    return static_cast<int32_t>(r);
+}
 
 }  // namespace parvenza::formas

@@ -918,6 +918,8 @@ struct Shapefile::Impl {
         g_ventana = &v;
         SHPHandle h = SHPOpenLL(archivo.c_str(), "rb", &ganchos);
         g_ventana = nullptr;
+        // One shape is read at a time: shapelib may keep it in buffers of its own.
+        if (h) SHPSetFastModeReadObject(h, 1);
         if (h && v.total != total && total >= 0) {
             // The index changed under the reader since it was opened.
             SHPClose(h);
@@ -1314,7 +1316,15 @@ void Shapefile::Impl::Copia(int32_t registro, const std::string& rutaDestino) {
     int32_t guardado = actual;
     bool guardadoEof = eof;
     Mueve(registro);
-    SHPObject* o = Objeto();
+    // A shape of its own, whole: the one read lives in shapelib's buffers, without the Z or
+    // M arrays a type lacks.
+    const SHPObject* leido = Objeto();
+    std::unique_ptr<SHPObject, void (*)(SHPObject*)> copia(
+        SHPCreateObject(leido->nSHPType, -1, leido->nParts, leido->panPartStart, leido->panPartType,
+                        leido->nVertices, leido->padfX, leido->padfY, leido->padfZ,
+                        leido->bMeasureIsUsed ? leido->padfM : nullptr),
+        SHPDestroyObject);
+    SHPObject* o = copia.get();
     const char* tupla = Tupla();
     std::string origen(tupla, static_cast<size_t>(dbf->nRecordLength));
 

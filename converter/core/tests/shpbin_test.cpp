@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -98,6 +99,16 @@ TEST_F(ShpBin, EachPartIsAnElementCoordinatesHalvesToEvenAndTheFalseNorth) {
     EXPECT_TRUE(puerto.mensajes.empty());
     o.factorUnidades = 1000;  // 4182345678 does not fit: 4,000,000 off
     EXPECT_EQ(Convierte()[0], "C= 140100: (125 1000 5) (375 182345678 -15)");
+    // The rounding at the edges, as nearbyint rounds; nothing past what the BIN file holds.
+    for (double v : {0.49999999999999994, -0.5, 1e-320, 2147483646.5, -2147483646.5, 2147483647.4,
+                     1048576.5000000002, -3.5, 4503599627370495.5}) {
+        const double r = std::nearbyint(v);
+        const auto e = formas::Entero32(v);
+        EXPECT_EQ(e.has_value(), std::fabs(r) <= 2147483647.0) << v;
+        EXPECT_EQ(e.value_or(0), e ? static_cast<int32_t>(r) : 0) << v;
+    }
+    for (double v : {2147483647.5, -2147483647.5, 1e300, double(NAN), -double(INFINITY)})
+        EXPECT_FALSE(formas::Entero32(v)) << v;
 }
 
 TEST_F(ShpBin, TheZFieldReplacesTheVertexZUnlessItIsZero) {
