@@ -13,7 +13,7 @@ namespace parvenza {
 
 namespace {
 
-std::string ConvierteHoja(const OpcionesBinShp& base, const std::string& fichero) {
+std::string ConvierteHoja(const OpcionesBinShp& base, const std::string& fichero, bool& sigue) {
     std::ostringstream out;
     PuertoHijo puerto;
     try {
@@ -28,6 +28,7 @@ std::string ConvierteHoja(const OpcionesBinShp& base, const std::string& fichero
         for (const Omision& m : r.omisiones) out << "O\t" << LineaOmision(m) << "\n";
     } catch (const std::exception& e) {
         out << "E\t" << Escapa(e.what()) << "\n";
+        sigue = false;  // a program-ending state: the next sheet gets a fresh process
     }
     for (const PuertoHijo::Aviso& m : puerto.avisos) out << "M\t" << Escapa(m.texto) << "\n";
     return out.str();
@@ -78,7 +79,8 @@ std::vector<HojaParalela> ProcesarBinShpEnParalelo(const OpcionesBinShp& opcione
     size_t hechas = 0;
     puerto.Ocupado(true);
     EnHijos(
-        hojas.size(), trabajos, [&](size_t i) { return ConvierteHoja(opciones, hojas[i].fichero); },
+        hojas.size(), trabajos,
+        [&](size_t i, bool& sigue) { return ConvierteHoja(opciones, hojas[i].fichero, sigue); },
         [&](FinHijo&& f) {
             HojaParalela& hoja = hojas[f.indice];
             LeeInforme(f.informe, hoja);

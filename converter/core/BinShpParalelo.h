@@ -1,7 +1,8 @@
 #pragma once
-// Several sheets converted at once, each in a process of its own: the libraries keep
-// process-wide state (open file numbers, message sinks), and a crash or a program-ending state
-// in one sheet must not touch the others.
+// Several sheets converted at once, in worker processes that take one sheet after another: the
+// libraries keep process-wide state (open file numbers, message sinks), and a crash or a
+// program-ending state in one sheet must not touch the others (a worker that meets one is
+// replaced by a fresh one).
 
 #include <string>
 #include <vector>

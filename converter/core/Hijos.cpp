@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -18,24 +20,38 @@ namespace parvenza {
 
 namespace {
 
-void EscribeTodo(int fd, const std::string& s) {
-    size_t hecho = 0;
-    while (hecho < s.size()) {
-        const ssize_t n = ::write(fd, s.data() + hecho, s.size() - hecho);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        hecho += size_t(n);
+bool EscribeTodo(int fd, const char* p, size_t n) {
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        p += w;
+        n -= size_t(w);
     }
+    return true;
 }
 
-// Closes a child's report: what comes before it reached the parent whole.
-constexpr char kFinInforme = '\x04';
+// Whole or nothing: false at the end of the pipe.
+bool LeeTodo(int fd, char* p, size_t n) {
+    while (n > 0) {
+        const ssize_t r = ::read(fd, p, n);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;
+        p += r;
+        n -= size_t(r);
+    }
+    return true;
+}
 
+// A worker: a process that takes tasks one after another, so what a process sets up once
+// (its heap above all, which a fresh process faults in page by page) serves many.
 struct Hijo {
     pid_t pid = -1;
-    int fd = -1;
-    size_t indice = 0;
-    std::string informe;
+    int informes = -1;  // reports, each its length then its text
+    int pedidos = -1;   // task numbers; closed when there are no more
+    bool ocupado = false;
+    size_t indice = 0;  // the task under way
+    std::string leido;
 };
 
 void Recoge(pid_t pid, int& estado) {
@@ -43,9 +59,14 @@ void Recoge(pid_t pid, int& estado) {
     }
 }
 
-// Children left when the parent stops early (a failure, an exception): killed and reaped, so
-// none goes on writing into a folder about to be removed. Those whose report is in are reaped
-// as they end: tearing down a process takes a while that the next child need not wait for.
+void Cierra(int& fd) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
+// Workers left when the parent stops early (a failure, an exception) are killed and reaped, so
+// none goes on writing into a folder about to be removed. Those sent away are reaped as they
+// end: tearing down a process takes a while that nobody need wait for.
 struct Activos {
     std::vector<Hijo> hijos;
     std::vector<pid_t> saliendo;
@@ -59,7 +80,8 @@ struct Activos {
     ~Activos() {
         for (Hijo& h : hijos) {
             ::kill(h.pid, SIGKILL);
-            ::close(h.fd);
+            Cierra(h.informes);
+            Cierra(h.pedidos);
         }
         int estado;
         for (Hijo& h : hijos) Recoge(h.pid, estado);
@@ -73,6 +95,33 @@ struct Activos {
                 std::string("no se puede ") + que + ": " + comun::RazonSistema(e));
 }
 
+// A report's frame: its length, and whether the worker takes another task.
+struct Marco {
+    uint64_t largo = 0;
+    uint64_t sigue = 0;
+};
+
+[[noreturn]] void Trabaja(int pedidos, int informes, const Tarea& hijo) {
+    uint64_t i;
+    int estado = 0;
+    while (LeeTodo(pedidos, reinterpret_cast<char*>(&i), sizeof i)) {
+        std::string informe;
+        bool sigue = true;
+        try {
+            informe = hijo(size_t(i), sigue);
+        } catch (...) {
+            estado = 1;
+            break;
+        }
+        const Marco m{informe.size(), sigue};
+        if (!EscribeTodo(informes, reinterpret_cast<const char*>(&m), sizeof m) ||
+            !EscribeTodo(informes, informe.data(), informe.size()) || !sigue)
+            break;
+    }
+    // Straight out: the parent's buffers and exit handlers are not the worker's.
+    ::_exit(estado);
+}
+
 }  // namespace
 
 std::string FinHijo::Anomalia() const {
@@ -82,41 +131,61 @@ std::string FinHijo::Anomalia() const {
     return {};
 }
 
-bool EnHijos(size_t n, int trabajos, const std::function<std::string(size_t)>& hijo,
-             const std::function<bool(FinHijo&&)>& fin) {
-    trabajos = std::max(1, trabajos);
+bool EnHijos(size_t n, int trabajos, const Tarea& hijo, const std::function<bool(FinHijo&&)>& fin) {
+    trabajos = int(std::min<size_t>(size_t(std::max(1, trabajos)), n));
     Activos activos;
     size_t siguiente = 0;
+    // The next task to worker `h`, or its leave when there is none.
+    auto encarga = [&](Hijo& h) {
+        if (siguiente >= n) {
+            Cierra(h.pedidos);
+            return;
+        }
+        const uint64_t i = siguiente;
+        // A socket, so that a worker already gone costs an error here rather than SIGPIPE.
+        if (::send(h.pedidos, &i, sizeof i, MSG_NOSIGNAL) != ssize_t(sizeof i)) {
+            Cierra(h.pedidos);  // it has ended: its report pipe says how
+            return;
+        }
+        h.ocupado = true;
+        h.indice = siguiente++;
+    };
     while (siguiente < n || !activos.hijos.empty()) {
         while (siguiente < n && int(activos.hijos.size()) < trabajos) {
-            int tubo[2];
-            if (::pipe2(tubo, O_CLOEXEC) != 0) FallaProceso("crear una tubería");
+            int informes[2], pedidos[2];
+            if (::pipe2(informes, O_CLOEXEC) != 0) FallaProceso("crear una tubería");
+            if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pedidos) != 0) {
+                const int e = errno;
+                ::close(informes[0]);
+                ::close(informes[1]);
+                errno = e;
+                FallaProceso("crear una tubería");
+            }
             const pid_t pid = ::fork();
             if (pid < 0) {
                 const int e = errno;
-                ::close(tubo[0]);
-                ::close(tubo[1]);
+                for (int fd : {informes[0], informes[1], pedidos[0], pedidos[1]}) ::close(fd);
                 errno = e;
                 FallaProceso("crear un proceso");
             }
             if (pid == 0) {
-                ::close(tubo[0]);
-                int estado = 0;
-                try {
-                    EscribeTodo(tubo[1], hijo(siguiente) + kFinInforme);
-                } catch (...) {
-                    estado = 1;
+                // The other workers' pipes: held here, they would never see their end.
+                for (Hijo& h : activos.hijos) {
+                    Cierra(h.informes);
+                    Cierra(h.pedidos);
                 }
-                ::close(tubo[1]);
-                // Straight out: the parent's buffers and exit handlers are not the child's.
-                ::_exit(estado);
+                ::close(informes[0]);
+                ::close(pedidos[1]);
+                Trabaja(pedidos[0], informes[1], hijo);
             }
-            ::close(tubo[1]);
-            activos.hijos.push_back({pid, tubo[0], siguiente++, {}});
+            ::close(informes[1]);
+            ::close(pedidos[0]);
+            activos.hijos.push_back({pid, informes[0], pedidos[1], false, 0, {}});
+            encarga(activos.hijos.back());
         }
         activos.RecogeSalidos();
         std::vector<pollfd> fds;
-        for (const Hijo& h : activos.hijos) fds.push_back({h.fd, POLLIN, 0});
+        for (const Hijo& h : activos.hijos) fds.push_back({h.informes, POLLIN, 0});
         if (::poll(fds.data(), fds.size(), -1) < 0) {
             if (errno == EINTR) continue;
             FallaProceso("esperar a los procesos");
@@ -125,23 +194,37 @@ bool EnHijos(size_t n, int trabajos, const std::function<std::string(size_t)>& h
             if (!(fds[k].revents & (POLLIN | POLLHUP | POLLERR))) continue;
             Hijo& h = activos.hijos[k];
             char buffer[65536];
-            const ssize_t leidos = ::read(h.fd, buffer, sizeof buffer);
+            const ssize_t leidos = ::read(h.informes, buffer, sizeof buffer);
+            if (leidos < 0 && errno == EINTR) continue;
             if (leidos > 0) {
-                h.informe.append(buffer, size_t(leidos));
+                h.leido.append(buffer, size_t(leidos));
+                Marco m;
+                while (h.ocupado && h.leido.size() >= sizeof m) {
+                    std::memcpy(&m, h.leido.data(), sizeof m);
+                    if (h.leido.size() - sizeof m < m.largo) break;
+                    FinHijo f{h.indice, h.leido.substr(sizeof m, m.largo), 0};
+                    h.leido.erase(0, sizeof m + m.largo);
+                    h.ocupado = false;
+                    if (!fin(std::move(f))) return false;
+                    if (m.sigue)
+                        encarga(h);
+                    else
+                        Cierra(h.pedidos);
+                }
                 continue;
             }
-            if (leidos < 0 && errno == EINTR) continue;
-            ::close(h.fd);
-            FinHijo f{h.indice, std::move(h.informe), 0};
-            if (!f.informe.empty() && f.informe.back() == kFinInforme) {
-                f.informe.pop_back();
-                activos.saliendo.push_back(h.pid);
-            } else {
-                // Cut short: how it ended says why.
+            // The worker has ended: sent away, or cut short in a task (how it ended says why).
+            Cierra(h.informes);
+            Cierra(h.pedidos);
+            if (h.ocupado) {
+                FinHijo f{h.indice, {}, 0};
                 Recoge(h.pid, f.estado);
+                activos.hijos.erase(activos.hijos.begin() + std::ptrdiff_t(k));
+                if (!fin(std::move(f))) return false;
+            } else {
+                activos.saliendo.push_back(h.pid);
+                activos.hijos.erase(activos.hijos.begin() + std::ptrdiff_t(k));
             }
-            activos.hijos.erase(activos.hijos.begin() + std::ptrdiff_t(k));
-            if (!fin(std::move(f))) return false;
         }
     }
     return true;

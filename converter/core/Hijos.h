@@ -15,25 +15,30 @@
 
 namespace parvenza {
 
-/// One child's end, as the parent sees it.
+/// One task's end, as the parent sees it.
 struct FinHijo {
     size_t indice = 0;
-    std::string informe;  ///< everything the child wrote
-    int estado = 0;       ///< as waitpid gives it; 0 when the whole report came in
-    /// Why the child ended abnormally ("terminó por la señal ..."); empty when its whole report
-    /// came in.
+    std::string informe;  ///< the task's report; empty when its worker died in it
+    int estado = 0;       ///< the worker's, as waitpid gives it, when it died in the task
+    /// Why the worker ended in the task ("terminó por la señal ..."); empty when the report came
+    /// in.
     std::string Anomalia() const;
 };
 
-/// Runs `n` tasks, each in a child process forked for it, up to `trabajos` at once, started in
-/// input order. `hijo(i)` runs in the child and returns its report, which reaches the parent
-/// whole; the child then ends at once, without running the parent's exit handlers. `fin` runs
-/// in the parent as each child ends, in any order; when it returns false the run stops:
-/// children still running are killed and reaped, and no more are started. Returns whether
-/// every task ended (fin never said stop). Throws Error when no process can be made, after
-/// killing the children started.
-bool EnHijos(size_t n, int trabajos, const std::function<std::string(size_t)>& hijo,
-             const std::function<bool(FinHijo&&)>& fin);
+/// A task run in a worker: `hijo(i, sigue)` returns task `i`'s report; it clears `sigue` when
+/// the worker's state may no longer be sound (a failure left it), so a fresh worker takes the
+/// tasks after it.
+using Tarea = std::function<std::string(size_t, bool&)>;
+
+/// Runs `n` tasks in up to `trabajos` worker processes, forked for the run, each taking the next
+/// task in input order as it finishes one. `hijo` runs in a worker and its report reaches the
+/// parent whole; a worker ends without running the parent's exit handlers.
+/// `fin` runs in the parent as each task ends, in any order; a task whose worker dies in it
+/// ends with the worker's status and no report, and a new worker takes the tasks left. When
+/// `fin` returns false the run stops: workers are killed and reaped, no more tasks start.
+/// Returns whether every task ended (fin never said stop). Throws Error when no process can
+/// be made, after killing the workers started.
+bool EnHijos(size_t n, int trabajos, const Tarea& hijo, const std::function<bool(FinHijo&&)>& fin);
 
 /// A text as one field of a report line: backslashes, tabs and line breaks escaped.
 std::string Escapa(const std::string& s);

@@ -25,7 +25,7 @@ std::string Sustituye(std::string texto, const std::string& de, const std::strin
 // A worker's run: the shapefile's elements into a scratch BIN file of its own, reported as
 // lines "M" (messages, in order), "R" (the result), "N" (erroneous records), "O" (losses),
 // "F" (a program-ending state) or "E" (an unexpected failure).
-std::string ConvierteEnHijo(const OpcionesShpBin& o, const std::string& ruta) {
+std::string ConvierteEnHijo(const OpcionesShpBin& o, const std::string& ruta, bool& sigue) {
     PuertoHijo puerto;
     std::ostringstream fin;
     try {
@@ -49,8 +49,10 @@ std::string ConvierteEnHijo(const OpcionesShpBin& o, const std::string& ruta) {
         for (const Omision& m : r.omisiones) fin << "O\t" << LineaOmision(m) << "\n";
     } catch (const FinDePrograma& e) {
         fin << "F\t" << e.estado() << "\t" << Escapa(e.what()) << "\n";
+        sigue = false;
     } catch (const std::exception& e) {
         fin << "E\t" << Escapa(e.what()) << "\n";
+        sigue = false;
     }
     std::string informe;
     for (const PuertoHijo::Aviso& a : puerto.avisos)
@@ -217,7 +219,10 @@ ResultadoShapes ReadShapes(const std::vector<OpcionesShpBin>& opciones, int trab
         bool completo = false;
         try {
             completo = EnHijos(
-                n, trabajos, [&](size_t i) { return ConvierteEnHijo(opciones[i], scratch(i)); },
+                n, trabajos,
+                [&](size_t i, bool& sigue) {
+                    return ConvierteEnHijo(opciones[i], scratch(i), sigue);
+                },
                 [&](FinHijo&& f) {
                     hechos[f.indice] = std::move(f);
                     for (; siguiente < n && hechos[siguiente]; ++siguiente)

@@ -417,7 +417,7 @@ TEST_F(ShpBin, APartOfMoreThan32767VerticesEndsTheProgramWithoutWriting) {
 TEST(Hijos, WholeReportsKilledWorkersAndAnEarlyStop) {
     std::vector<std::string> informes(4), anomalias(4);
     std::string grande(1 << 20, 'x');
-    auto hijo = [&](size_t i) -> std::string {
+    auto hijo = [&](size_t i, bool&) -> std::string {
         if (i == 1) ::raise(SIGKILL);
         if (i == 2) ::_exit(0);
         if (i == 3) ::pause();
