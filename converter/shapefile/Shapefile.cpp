@@ -12,13 +12,17 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <mutex>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -49,17 +53,32 @@ class BytesPendientes {
     char* data() { return m_datos.get(); }
     void clear() { m_usados = 0; }
     void resize(size_t n) {
-        if (n > m_capacidad) {
-            const size_t capacidad = std::max(n, std::max<size_t>(m_capacidad * 2, 1 << 16));
-            std::unique_ptr<char[]> nuevos(new char[capacidad]);
-            if (m_usados) std::memcpy(nuevos.get(), m_datos.get(), m_usados);
-            m_datos = std::move(nuevos);
-            m_capacidad = capacidad;
-        }
+        if (n > m_capacidad) Crece(std::max(n, std::max<size_t>(m_capacidad * 2, 1 << 16)));
         m_usados = n;
+    }
+    void reserve(size_t n) {
+        if (n > m_capacidad) Crece(n);
+    }
+    void swap(BytesPendientes& otro) noexcept {
+        std::swap(m_datos, otro.m_datos);
+        std::swap(m_usados, otro.m_usados);
+        std::swap(m_capacidad, otro.m_capacidad);
+    }
+    BytesPendientes() = default;
+    BytesPendientes(BytesPendientes&& otro) noexcept { swap(otro); }
+    BytesPendientes& operator=(BytesPendientes&& otro) noexcept {
+        BytesPendientes(std::move(otro)).swap(*this);
+        return *this;
     }
 
   private:
+    void Crece(size_t capacidad) {
+        std::unique_ptr<char[]> nuevos(new char[capacidad]);
+        if (m_usados) std::memcpy(nuevos.get(), m_datos.get(), m_usados);
+        m_datos = std::move(nuevos);
+        m_capacidad = capacidad;
+    }
+
     std::unique_ptr<char[]> m_datos;
     size_t m_usados = 0, m_capacidad = 0;
 };
@@ -333,6 +352,107 @@ unsigned char* Anade(FicheroSA& f, size_t n) {
     return reinterpret_cast<unsigned char*>(f.escritura.data() + antes);
 }
 
+/// Writes the full buffers of a new layer's files on a thread of its own, so that copying them
+/// into the system's cache and starting their way to the disk run beside the building of the
+/// next records. Failures are noted on their files (AnotaFallo) by the thread that hands the
+/// buffers over, at the next hand-over or at Para.
+class EscritoraFondo {
+  public:
+    EscritoraFondo() : m_hilo([this] { Trabaja(); }) {}
+    ~EscritoraFondo() { Para(); }
+    EscritoraFondo(const EscritoraFondo&) = delete;
+    EscritoraFondo& operator=(const EscritoraFondo&) = delete;
+
+    /// Takes the bytes `f` has gathered; `f` goes on with an empty buffer.
+    void Entrega(FicheroSA& f) {
+        BytesPendientes libre;
+        {
+            std::unique_lock<std::mutex> cerrojo(m_mutex);
+            // A few buffers in flight at most: memory stays flat however fast records come.
+            m_cambio.wait(cerrojo, [&] { return m_cola.size() < kEnCurso; });
+            NotaFallos();
+            if (!m_libres.empty()) {
+                libre = std::move(m_libres.back());
+                m_libres.pop_back();
+            }
+            Trabajo t{f.fd, f.inicioEscritura, &f, std::move(f.escritura)};
+            m_cola.push_back(std::move(t));
+        }
+        m_cambio.notify_all();
+        libre.clear();
+        libre.reserve(kBufferEscritura + kBufferEscritura / 4);
+        f.escritura.swap(libre);
+        f.escrito = true;
+    }
+
+    /// Waits until every buffer taken is written, and ends the thread.
+    void Para() {
+        {
+            std::lock_guard<std::mutex> cerrojo(m_mutex);
+            m_fin = true;
+        }
+        m_cambio.notify_all();
+        if (m_hilo.joinable()) m_hilo.join();
+        NotaFallos();
+    }
+
+  private:
+    static constexpr size_t kEnCurso = 4;
+
+    struct Trabajo {
+        int fd;
+        uint64_t pos;
+        FicheroSA* fichero;  ///< only for the note of a failure, made by the other thread
+        BytesPendientes datos;
+    };
+
+    void NotaFallos() {
+        for (auto [f, e] : m_fallos) AnotaFallo(*f, e);
+        m_fallos.clear();
+    }
+
+    void Trabaja() {
+        std::unique_lock<std::mutex> cerrojo(m_mutex);
+        for (;;) {
+            m_cambio.wait(cerrojo, [&] { return m_fin || !m_cola.empty(); });
+            if (m_cola.empty()) return;
+            Trabajo t = std::move(m_cola.front());
+            m_cola.pop_front();
+            cerrojo.unlock();
+            const int error = Escribe(t.fd, t.pos, t.datos);
+            // Start these bytes towards the disk: the flush before the file takes its place
+            // then finds little left to wait for.
+            if (!error)
+                ::sync_file_range(t.fd, off_t(t.pos), off_t(t.datos.size()), SYNC_FILE_RANGE_WRITE);
+            cerrojo.lock();
+            if (error) m_fallos.emplace_back(t.fichero, error);
+            m_libres.push_back(std::move(t.datos));
+            m_cambio.notify_all();
+        }
+    }
+
+    /// Writes `datos` at `pos`; the system's error, or 0.
+    static int Escribe(int fd, uint64_t pos, BytesPendientes& datos) {
+        size_t hecho = 0;
+        while (hecho < datos.size()) {
+            const ssize_t n = pwrite(fd, datos.data() + hecho, datos.size() - hecho,
+                                     static_cast<off_t>(pos + hecho));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return n < 0 ? errno : ENOSPC;
+            hecho += static_cast<size_t>(n);
+        }
+        return 0;
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_cambio;
+    std::deque<Trabajo> m_cola;
+    std::vector<BytesPendientes> m_libres;
+    std::vector<std::pair<FicheroSA*, int>> m_fallos;
+    bool m_fin = false;
+    std::thread m_hilo;  ///< last: started once everything above is made
+};
+
 /// A new layer's three files while its records go straight into their buffers: the bytes
 /// SHPWriteObject and DBFWriteTuple would write, the index built alongside, with no object,
 /// seek or allocation per record. The headers shapelib wrote when the fields were committed
@@ -345,8 +465,10 @@ struct Directa {
     uint64_t tamanoShp = 100;
     registro_shp::Limites limites;
     size_t longitudRegistro = 0;
+    std::unique_ptr<EscritoraFondo> fondo;
 
     ~Directa() {
+        fondo.reset();
         for (FicheroSA* f : {shp, shx, dbf})
             if (f) SACierra(reinterpret_cast<SAFile>(f));
     }
@@ -367,12 +489,13 @@ struct Directa {
         tamanoShp += tamano;
         ++registros;
         for (FicheroSA* f : {shp, shx, dbf})  // out once the buffers are large
-            if (f->escritura.size() >= kBufferEscritura) Vuelca(*f);
+            if (f->escritura.size() >= kBufferEscritura) fondo->Entrega(*f);
     }
 
     /// Completes the headers and closes the files. A byte that could not be written is noted
     /// as every failed write is (g_falloEscritura).
     void Termina() {
+        fondo.reset();
         if (registros > 0) {
             *Anade(*dbf, 1) = 0x1A;  // dBase's end-of-file mark follows the last record
             unsigned char longitud[4], limites64[64], cuenta[4];
@@ -1152,6 +1275,7 @@ void Shapefile::Impl::IniciaDirecta() {
     }
     auto d = std::make_unique<Directa>();
     d->longitudRegistro = longitud;
+    d->fondo = std::make_unique<EscritoraFondo>();
     const std::string base = Base(archivo);
     for (auto [f, extension, inicio] :
          {std::tuple{&d->shp, ".shp", uint64_t(100)}, std::tuple{&d->shx, ".shx", uint64_t(100)},
@@ -1162,6 +1286,7 @@ void Shapefile::Impl::IniciaDirecta() {
             Falla(NumeroDeErrno(errno),
                   Base(ruta) + extension + ": no se puede abrir: " + comun::RazonSistema(errno));
         (*f)->pos = inicio;
+        (*f)->escritura.reserve(kBufferEscritura + kBufferEscritura / 4);
     }
     directa = std::move(d);
 }
