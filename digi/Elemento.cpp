@@ -207,8 +207,9 @@ void CalculaRango(tipo_entidad& e) {
     if (n == 0) {
         throw DigiError(kSubindice, "subíndice fuera de rango: elemento sin coordenadas");
     }
-    std::vector<Fpunto3d> lista(m.coordenadas.begin(), m.coordenadas.begin() + n);
     tipo_max& r = m.rango;
+    Fpunto3d extremos[2];  // of a text's run from its insertion point
+    size_t nExtremos = 0;
     if (tipo == "T=" && !e.Propiedad.texto.empty()) {
         const double pi = 3.14159265359, vuelta = 6.28318530718;
         double a = (90.0 - r.zlib / 100.0) * pi / 180.0;
@@ -242,20 +243,23 @@ void CalculaRango(tipo_entidad& e) {
             default:
                 break;
         }
-        const Fpunto3d q = lista[0];
-        lista.push_back({Redondea(q.x + std::sin(a) * d1), Redondea(q.y + std::cos(a) * d1), 0});
-        lista.push_back({Redondea(q.x + std::sin(a) * d2), Redondea(q.y + std::cos(a) * d2), 0});
+        const Fpunto3d q = m.coordenadas[0];
+        extremos[0] = {Redondea(q.x + std::sin(a) * d1), Redondea(q.y + std::cos(a) * d1), 0};
+        extremos[1] = {Redondea(q.x + std::sin(a) * d2), Redondea(q.y + std::cos(a) * d2), 0};
+        nExtremos = 2;
     }
     r.xmin = r.ymin = r.zmin = 999999999;
     r.xmax = r.ymax = r.zmax = 0;
-    for (const Fpunto3d& q : lista) {
+    auto abarca = [&r](const Fpunto3d& q) {
         if (q.x > r.xmax) r.xmax = q.x;
         if (q.y > r.ymax) r.ymax = q.y;
         if (q.z > r.zmax) r.zmax = q.z;
         if (r.xmin > q.x) r.xmin = q.x;
         if (r.ymin > q.y) r.ymin = q.y;
         if (r.zmin > q.z) r.zmin = q.z;
-    }
+    };
+    for (size_t i = 0; i < n; ++i) abarca(m.coordenadas[i]);
+    for (size_t i = 0; i < nExtremos; ++i) abarca(extremos[i]);
 }
 
 }  // namespace brisquel

@@ -1715,6 +1715,12 @@ void ShapeVertices::Add(double x, double y, double z) {
 
 ShapeVertex ShapeVertices::Item(int indice) const {
     Shapefile::Impl& s = *m_shp->m_impl;
+    // Read once a vertex: the current record's shape, already read, straight.
+    if (const SHPObject* o = s.objeto;
+        o && s.objetoDe == s.actual && s.px.empty() && indice >= 1 && indice <= o->nVertices) {
+        const size_t i = static_cast<size_t>(indice - 1);
+        return ShapeVertex{o->padfX[i], o->padfY[i], o->padfZ ? o->padfZ[i] : 0.0};
+    }
     int n = Count();
     if (indice < 1 || indice > n)
         Falla(kSubindice, s.ruta + ": no existe el vértice " + std::to_string(indice));
