@@ -150,11 +150,12 @@ void Amplia(Limites& l, const Vertices& v) {
         l.min[1] = Menor(l.min[1], v.y[i]);
         l.max[0] = Mayor(l.max[0], v.x[i]);
         l.max[1] = Mayor(l.max[1], v.y[i]);
-        const double z = v.z ? v.z[i] : 0.0;
-        l.min[2] = Menor(l.min[2], z);
-        l.max[2] = Mayor(l.max[2], z);
-        l.min[3] = Menor(l.min[3], 0.0);
-        l.max[3] = Mayor(l.max[3], 0.0);
+    }
+    // Without z, and always for m, shapelib grows the bounds by zeros: they stay 0.
+    if (!v.z) return;
+    for (size_t i = 0; i < v.n; ++i) {
+        l.min[2] = Menor(l.min[2], v.z[i]);
+        l.max[2] = Mayor(l.max[2], v.z[i]);
     }
 }
 
