@@ -7,20 +7,18 @@
 #include <fstream>
 #include <random>
 
+#include "tests/robustez/Robustez.h"
+
 namespace {
 
-std::string Lee(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using parvenza::robustez::Lee;
 
 TEST(Hoja, ElGeneradorEscribeLaHojaDelRepositorio) {
     const auto salida = std::filesystem::temp_directory_path() /
                         ("hoja-test-" + std::to_string(std::random_device{}()) + ".bin");
     ASSERT_EQ(std::system((std::string(GENERA_HOJA) + " '" + salida.string() + "'").c_str()), 0);
-    const std::string esperado =
-        Lee(std::filesystem::path(PARVENZA_SOURCE_DIR) / "examples/hoja.bin");
-    EXPECT_EQ(Lee(salida), esperado) << "regenerate with: genera_hoja examples/hoja.bin";
+    const std::string esperado = Lee(PARVENZA_SOURCE_DIR "/examples/hoja.bin");
+    EXPECT_EQ(Lee(salida.string()), esperado) << "regenerate with: genera_hoja examples/hoja.bin";
     std::filesystem::remove(salida);
 }
 

@@ -19,6 +19,7 @@
 
 namespace fs = std::filesystem;
 using namespace dornavel;
+using parvenza::robustez::ErrorDe;
 
 namespace {
 
@@ -64,11 +65,6 @@ std::string Resume(const tipo_ElementoDxf& e) {
           << int(c.G72_justH) << " " << int(c.G73_justV) << " " << c.G50_rotac,
             p(inicio), p(fin);
     return s.str();
-}
-std::string Error(const std::function<void()>& f) try {
-    return f(), "none";
-} catch (const DxfError& e) {
-    return std::to_string(e.numero()) + " " + e.what();
 }
 std::vector<std::string> Resume(const std::vector<tipo_ElementoDxf>& v) {
     std::vector<std::string> r;
@@ -120,20 +116,20 @@ TEST_F(Dxf, LoadsEveryEntitiesSectionInEveryLayout) {
 
 TEST_F(Dxf, Errors) {
     int32_t n = 0, otro = 0;
-    EXPECT_EQ(Error([&] { dxf.AbreFicheroDxf(Ruta("no.dxf"), n); }).substr(0, 3), "53 ");
-    EXPECT_EQ(Error([&] { dxf.ReadCodes(); }).substr(0, 2), "5 ");  // no file open
+    EXPECT_EQ(ErrorDe([&] { dxf.AbreFicheroDxf(Ruta("no.dxf"), n); }).substr(0, 3), "53 ");
+    EXPECT_EQ(ErrorDe([&] { dxf.ReadCodes(); }).substr(0, 2), "5 ");  // no file open
     // One file per reader.
     dxf.AbreFicheroDxf(Escribe("a.dxf", kCompleto), n);
-    EXPECT_EQ(Error([&] { dxf.AbreFicheroDxf(Ruta("a.dxf"), otro); }).substr(0, 3), "55 ");
+    EXPECT_EQ(ErrorDe([&] { dxf.AbreFicheroDxf(Ruta("a.dxf"), otro); }).substr(0, 3), "55 ");
     EXPECT_EQ(dxf.ReadCodes(), (ParDxf{"  0", "SECTION"}));
     dxf.CierraFicheroDxf("", n);
-    const std::string mal = Error(
+    const std::string mal = ErrorDe(
         [&] { Carga(Escribe("n.dxf", "0|SECTION|2|ENTITIES|0|LINE|10|1,5|0|ENDSEC|0|EOF|")); });
     EXPECT_EQ(mal.substr(0, 3), "13 ");
     EXPECT_NE(mal.find("linea 8"), std::string::npos) << mal;
     dxf.CierraFicheroDxf("", n);  // the failed load left it open, under the lowest free number
     // No EOF pair: the load ends with the end-of-file error (tests/robustez checks what it keeps).
-    EXPECT_EQ(Error([&] {
+    EXPECT_EQ(ErrorDe([&] {
                   Carga(Escribe("t.dxf", "0|SECTION|2|ENTITIES|0|LINE|8|A|0|ENDSEC|"));
               }).substr(0, 3),
               "62 ");
@@ -270,7 +266,7 @@ TEST_F(Dxf, WhatGdalDoesNotTell) {
         for (const auto& p : Puntos(e)) EXPECT_GT(Distancia(p, {}), 0.0) << Resume(e);
     EXPECT_EQ(dxf.Resumen().TiposOmitidos.at("POLYFACE_MESH"), 1);
     // A binary file is refused as such, before anything is read.
-    const std::string binario = Error([&] { Carga(datos + "binary_r12.dxf"); });
+    const std::string binario = ErrorDe([&] { Carga(datos + "binary_r12.dxf"); });
     EXPECT_EQ(binario.substr(0, 3), "13 ");
     EXPECT_NE(binario.find("DXF binario"), std::string::npos) << binario;
 }

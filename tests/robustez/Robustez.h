@@ -73,6 +73,12 @@ inline int Falla(const std::function<void()>& f, std::string* mensaje = nullptr)
     if (mensaje) *mensaje = e.what();
     return e.numero();
 }
+/// "number message" of the error a call raises, "none" when it raises none.
+inline std::string ErrorDe(const std::function<void()>& f) {
+    std::string mensaje;
+    const int numero = Falla(f, &mensaje);
+    return numero ? std::to_string(numero) + " " + mensaje : "none";
+}
 inline void Escribe(const std::string& ruta, const std::string& bytes) {
     std::ofstream(ruta, std::ios::binary | std::ios::trunc) << bytes;
 }

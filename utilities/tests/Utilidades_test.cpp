@@ -19,7 +19,7 @@ using namespace fenoquia;
 
 namespace {
 
-using parvenza::robustez::Falla;
+using parvenza::robustez::Escribe, parvenza::robustez::Falla;
 
 // One entity on one line: code, kind, points, extent, style and text.
 std::string Resume(lumeral::Entidad& e) {
@@ -47,20 +47,17 @@ class Utiles : public parvenza::robustez::Carpeta {
         Carpeta::SetUp();
         dir = m_dir.string() + "/";
         fs::create_directories(carpeta / "TABLAS");
-        Escribe("TABLAS/digi.tab",
+        Escribe(Ruta("TABLAS/digi.tab"),
                 "//@ 7 3\n// codigo relleno color valor4 grosor\n1001 -1 5 0 2 \"Eje de "
                 "calle\"\n2001 0 5 0 1\n3001 0 x 0 4\n");
-        Escribe("TABLAS/digi.pal", "255,0,0\n0,255,0\n0,0,255\n10 20 30\n1;2;3\n");
-        Escribe("TABLAS/bindxf.tab",
+        Escribe(Ruta("TABLAS/digi.pal"), "255,0,0\n0,255,0\n0,0,255\n10 20 30\n1;2;3\n");
+        Escribe(Ruta("TABLAS/bindxf.tab"),
                 "// codigo capa tipo color estilo "
                 "tamano\n1001,VIAS,L,1,CONT,0,Eje\n2001,TEXTOS,T,2,CONT,250,Rotulo\n");
     }
     void TearDown() override {
         EstableceSelectorFichero(nullptr);
         Carpeta::TearDown();
-    }
-    void Escribe(const std::string& nombre, const std::string& texto) {
-        std::ofstream(carpeta / nombre, std::ios::binary) << texto;
     }
     std::string Convierte(const brisquel::tipo_entidad& x, lumeral::Entidad e = {}) {
         return u.ConvierteDigiOrmanto(x, digitab, pal, colornuevo, e), Resume(e);
@@ -181,7 +178,7 @@ TEST_F(Utiles, DxfElementsBecomeStyledEntities) {
 
 // With the utilities library loaded, BIN and DXF files are numbered from one table.
 TEST_F(Utiles, BinAndDxfFilesNeverShareANumber) {
-    Escribe("a.dxf", "  0\nEOF\n");
+    Escribe(Ruta("a.dxf"), "  0\nEOF\n");
     brisquel::FicheroDigi digi;
     dornavel::clsFicheroDxf lector;
     int32_t nb = 0, nd = 0;
@@ -205,7 +202,7 @@ TEST_F(Utiles, PideFicheroOnARealFolder) {
     for (const char* f :
          {"b.bin", "C.BIN", "a.Bin", "d.shp", "xbin", "a.bin/a.bin", "a.bin/z.bin"}) {
         fs::create_directories((carpeta / f).parent_path());
-        Escribe(f, "x");
+        Escribe(Ruta(f), "x");
     }
     fs::create_directory(carpeta / "carpeta.bin");
     auto s = std::make_shared<Selector>();

@@ -35,6 +35,7 @@ using brisquel::Fatrib;
 using brisquel::tipo_entidad;
 using namespace prueba_binshp;
 using namespace prueba_topologia;
+using robustez::ErrorDe;
 
 std::vector<tipo_manzana> Carga(const std::string& fixture, bool& hayError, int32_t& codigo) {
     PuertoGrabador puerto;
@@ -715,13 +716,6 @@ TEST(CargaTopologia, BasicNullsAndOrphansFieldByField) {
     // A table name with spaces after the wanted ones is not seen (before them it is refused).
     EXPECT_EQ(Carga("spaced-last.mdb", hayError, codigo).size(), 3u);
     EXPECT_FALSE(hayError);
-}
-
-/// "number message" of the error a call raises.
-std::string ErrorDe(const std::function<void()>& f) {
-    std::string m;
-    const int n = robustez::Falla(f, &m);
-    return n ? std::to_string(n) + " " + m : "no error";
 }
 
 TEST(CargaTopologia, FilesThatAreNotADatabaseAndMissingTablesOrColumns) {
