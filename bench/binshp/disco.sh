@@ -43,6 +43,11 @@ for ((i = 0; i < ROUNDS; i++)); do
 done
 m1=$(mediana "${uno[@]}"); m2=$(mediana "${dos[@]}")
 echo "16 sheets of 100,000: --jobs 1 ${m1} ms, --jobs 2 ${m2} ms; ratio $(awk -v a="$m2" -v b="$m1" 'BEGIN {printf "%.2f", a / b}')"
+# The wall ratio counts other work on the machine; the CPU time of the parallel run, against the
+# serial one's, is what the program adds by splitting the work.
+cpu() { /usr/bin/time -f "%U %S" "$@" 2>&1 >/dev/null | tail -1 | awk '{printf "%.2f", $1 + $2}'; }
+echo "  CPU (user+sys): --jobs 1 $(cpu "$cli" bin2shp --all-in-folder --jobs 1 "$primera") s," \
+  "--jobs 2 $(cpu "$cli" bin2shp --all-in-folder --jobs 2 "$primera") s; load:$(uptime | sed 's/.*average://')"
 
 rss=$(/usr/bin/time -f "%M" "$cli" bin2shp "$out/hoja/hoja.bin" 2>&1 >/dev/null | tail -1)
 echo "peak RSS of one job at $N elements: $((rss / 1024)) MB"
