@@ -71,10 +71,6 @@ void Extiende(const double* c, size_t n, double& menor, double& mayor) {
 
 }  // namespace
 
-void PonBE32(unsigned char* p, uint32_t v) {
-    p[0] = uint8_t(v >> 24), p[1] = uint8_t(v >> 16), p[2] = uint8_t(v >> 8), p[3] = uint8_t(v);
-}
-
 Extension Mide(const Vertices& v) {
     Extension e;
     if (v.n == 0) return e;

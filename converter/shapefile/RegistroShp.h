@@ -45,6 +45,8 @@ void Amplia(Limites& l, const Vertices& v);
 void CodificaLimites(unsigned char* p, const Limites& l);
 
 /// A 32-bit value with its most significant byte first, as the headers hold lengths.
-void PonBE32(unsigned char* p, uint32_t v);
+inline void PonBE32(unsigned char* p, uint32_t v) {
+    p[0] = uint8_t(v >> 24), p[1] = uint8_t(v >> 16), p[2] = uint8_t(v >> 8), p[3] = uint8_t(v);
+}
 
 }  // namespace parvenza::registro_shp
