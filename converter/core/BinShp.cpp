@@ -30,6 +30,7 @@ namespace parvenza {
 namespace {
 
 constexpr int64_t kCadaAvance = 4096;
+const std::string kSinTexto;
 
 /// Closes the BIN file however the pass ends.
 class FicheroAbierto {
@@ -352,32 +353,24 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
                     ultimas[def.sufijo] = {obra.Archivo(ruta), ruta};
                     prjCapas[ruta] = prjHoja;
                 }
+                // Each field set once: the pending record starts blank, the text's fields
+                // take a text's values.
+                const bool esTexto = entidad.Propiedad.EsTexto;
+                const std::string& texto = esTexto ? entidad.Propiedad.texto : kSinTexto;
                 capa.polyId->Value(contador);
                 capa.codigo->Value(codigo);
+                if (esTexto) capa.texto->Value(texto);
+                capa.rotacion->Value(esTexto ? formas::Rotacion(entidad) : 0.0);
+                if (opciones.catastro) catastro->PonCampos(*capa.escritor, capa.tipo);
                 AnotaCorte(resultado.omisiones, fichero, "CODIGO", capa.anchoCodigo, codigo,
                            contador, true);
-                capa.texto->Value("");
-                capa.rotacion->Value(int32_t{0});
-                if (opciones.catastro) catastro->PonCampos(*capa.escritor, capa.tipo);
-
-                AnotaIndefinidos(resultado.omisiones, fichero, codigo,
-                                 entidad.Propiedad.EsTexto ? entidad.Propiedad.texto : "",
-                                 contador);
+                AnotaIndefinidos(resultado.omisiones, fichero, codigo, texto, contador);
+                AnotaCorte(resultado.omisiones, fichero, "TEXT", capa.anchoTexto, texto, contador,
+                           false);
                 formas::Geometria(entidad, clase, divisor, forma);
-                if (entidad.Propiedad.EsTexto) {
-                    capa.texto->Value(entidad.Propiedad.texto);
-                    AnotaCorte(resultado.omisiones, fichero, "TEXT", capa.anchoTexto,
-                               entidad.Propiedad.texto, contador, false);
-                    capa.rotacion->Value(formas::Rotacion(entidad));
-                }
-                auto vertices = capa.escritor->Vertices();
-                if (formas::EsZ(capa.tipo)) {
-                    for (size_t i = 0; i < forma.x.size(); ++i)
-                        vertices.Add(forma.x[i], forma.y[i], forma.z[i]);
-                } else {
-                    for (size_t i = 0; i < forma.x.size(); ++i)
-                        vertices.Add(forma.x[i], forma.y[i]);
-                }
+                capa.escritor->Vertices().Add(forma.x.data(), forma.y.data(),
+                                              formas::EsZ(capa.tipo) ? forma.z.data() : nullptr,
+                                              forma.x.size());
                 capa.escritor->WriteRecord();
                 ++resultado.capas[capa.indiceResultado].registros;
             } while (entidad.nfich != 0);

@@ -16,34 +16,43 @@ Capa CapaDe(const brisquel::tipo_propiedad& p, const Reglas& r) {
 }
 
 void Geometria(const brisquel::tipo_entidad& e, Capa capa, double divisor, Forma& f) {
-    f.x.clear();
-    f.y.clear();
-    f.z.clear();
+    // Sized, then filled: kept between elements, the vectors rarely grow and are never
+    // cleared and zeroed first.
     const auto& puntos = e.elemento.coordenadas;
     if (!e.Propiedad.EsTexto) {
         // npuntos is what the file says; the array holds what could be read.
         const size_t n = std::min(
             puntos.size(), static_cast<size_t>(std::max<int16_t>(e.elemento.cabecera.npuntos, 0)));
+        f.x.resize(n);
+        f.y.resize(n);
+        f.z.resize(n);
+        double* x = f.x.data();
+        double* y = f.y.data();
+        double* z = f.z.data();
         for (size_t i = 0; i < n; ++i) {
-            f.x.push_back(puntos[i].x / divisor);
-            f.y.push_back(puntos[i].y / divisor);
-            f.z.push_back(puntos[i].z / divisor);
+            x[i] = puntos[i].x / divisor;
+            y[i] = puntos[i].y / divisor;
+            z[i] = puntos[i].z / divisor;
         }
         return;
     }
     const brisquel::Fpunto3d p1 = puntos.empty() ? brisquel::Fpunto3d{} : puntos[0];
     const double x1 = p1.x / divisor, y1 = p1.y / divisor, z1 = p1.z / divisor;
-    f.x.push_back(x1);
-    f.y.push_back(y1);
-    f.z.push_back(z1);
-    if (capa == kTextosLinea) {
+    const size_t n = capa == kTextosLinea ? 2 : 1;
+    f.x.resize(n);
+    f.y.resize(n);
+    f.z.resize(n);
+    f.x[0] = x1;
+    f.y[0] = y1;
+    f.z[0] = z1;
+    if (n == 2) {
         const auto& r = e.elemento.rango;
         const double largo =
             (r.xlib / divisor) * static_cast<double>(e.Propiedad.texto.size()) * 0.8;
         const double a = (90 - r.zlib / 100.0) * kPi / 180;
-        f.x.push_back(x1 + std::sin(a) * largo);
-        f.y.push_back(y1 + std::cos(a) * largo);
-        f.z.push_back(z1);
+        f.x[1] = x1 + std::sin(a) * largo;
+        f.y[1] = y1 + std::cos(a) * largo;
+        f.z[1] = z1;
     }
 }
 

@@ -1713,6 +1713,20 @@ void ShapeVertices::Add(double x, double y, double z) {
     s.pz.push_back(z);
 }
 
+void ShapeVertices::Add(const double* x, const double* y, const double* z, size_t n) {
+    Shapefile::Impl& s = *m_shp->m_impl;
+    s.ExigeEscritura();
+    if (z && !TipoConZ(s.tipo))
+        Falla(kLlamadaNoValida, s.ruta + ": el tipo " + std::to_string(s.tipo) + " no lleva Z");
+    s.px.insert(s.px.end(), x, x + n);
+    s.py.insert(s.py.end(), y, y + n);
+    if (z) {
+        s.pz.insert(s.pz.end(), z, z + n);
+    } else {
+        s.pz.resize(s.pz.size() + n);
+    }
+}
+
 ShapeVertex ShapeVertices::Item(int indice) const {
     Shapefile::Impl& s = *m_shp->m_impl;
     // Read once a vertex: the current record's shape, already read, straight.

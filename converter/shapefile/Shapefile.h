@@ -4,6 +4,7 @@
 //
 // Numbering: records, fields, vertices and parts count from 1, as callers show them.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -97,6 +98,8 @@ class ShapeVertices {
     void Add(double x, double y);
     /// Appends a vertex with Z; throws 5 on a file whose type has no Z.
     void Add(double x, double y, double z);
+    /// Appends `n` vertices at once, as n calls of the above would: `z` null for Add(x, y).
+    void Add(const double* x, const double* y, const double* z, size_t n);
     /// 1-based; throws 9 outside 1..Count.
     ShapeVertex Item(int indice) const;
     int Count() const;

@@ -140,8 +140,15 @@ TEST_F(ShapefileTest, NewFilesHoldTheBytesShapelibWrites) {
                 if (punto && f.size() > 1) f.resize(1);
                 s.Fields().Item("POLY_ID").Value(int32_t(i));
                 s.Fields().Item("TEXT").Value("forma " + std::to_string(i));
-                for (const auto& v : f)
-                    z ? s.Vertices().Add(v[0], v[1], v[2]) : s.Vertices().Add(v[0], v[1]);
+                if (i % 2) {  // the bulk add, every other record
+                    std::vector<double> x, y, zs;
+                    for (const auto& v : f)
+                        x.push_back(v[0]), y.push_back(v[1]), zs.push_back(v[2]);
+                    s.Vertices().Add(x.data(), y.data(), z ? zs.data() : nullptr, x.size());
+                } else {
+                    for (const auto& v : f)
+                        z ? s.Vertices().Add(v[0], v[1], v[2]) : s.Vertices().Add(v[0], v[1]);
+                }
                 s.WriteRecord();
                 if (i == 3) s.MoveFirst();
 
@@ -188,6 +195,8 @@ TEST_F(ShapefileTest, ErrorsCarryTheirNumbers) {
     EXPECT_EQ(Falla([&] { s.Fields().Item("NOESTA"); }), 9);
     EXPECT_EQ(Falla([&] { s.Fields().Item(5); }), 9);
     EXPECT_EQ(Falla([&] { s.Vertices().Add(1, 2, 3); }), 5);  // Z on a 2D type
+    const double uno = 1;
+    EXPECT_EQ(Falla([&] { s.Vertices().Add(&uno, &uno, &uno, 1); }), 5);
     // values the field cannot hold: never cut silently
     EXPECT_EQ(Falla([&] { s.Fields().Item("POLY_ID").Value(int32_t{1000000}); }), 458);
     EXPECT_EQ(Falla([&] { s.Fields().Item("ROTATION").Value(-1000.5); }), 458);
