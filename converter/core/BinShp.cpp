@@ -367,10 +367,9 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
                 AnotaIndefinidos(resultado.omisiones, fichero, codigo, texto, contador);
                 AnotaCorte(resultado.omisiones, fichero, "TEXT", capa.anchoTexto, texto, contador,
                            false);
-                formas::Geometria(entidad, clase, divisor, forma);
+                formas::Geometria(entidad, clase, divisor, forma, !dosD);
                 capa.escritor->Vertices().Add(forma.x.data(), forma.y.data(),
-                                              formas::EsZ(capa.tipo) ? forma.z.data() : nullptr,
-                                              forma.x.size());
+                                              dosD ? nullptr : forma.z.data(), forma.x.size());
                 capa.escritor->WriteRecord();
                 ++resultado.capas[capa.indiceResultado].registros;
             } while (entidad.nfich != 0);

@@ -15,7 +15,7 @@ Capa CapaDe(const brisquel::tipo_propiedad& p, const Reglas& r) {
     return p.EsCerrado && !r.cerradasComoLineas ? kPoligonos : kLineas;
 }
 
-void Geometria(const brisquel::tipo_entidad& e, Capa capa, double divisor, Forma& f) {
+void Geometria(const brisquel::tipo_entidad& e, Capa capa, double divisor, Forma& f, bool conZ) {
     // Sized, then filled: kept between elements, the vectors rarely grow and are never
     // cleared and zeroed first.
     const auto& puntos = e.elemento.coordenadas;
@@ -25,15 +25,16 @@ void Geometria(const brisquel::tipo_entidad& e, Capa capa, double divisor, Forma
             puntos.size(), static_cast<size_t>(std::max<int16_t>(e.elemento.cabecera.npuntos, 0)));
         f.x.resize(n);
         f.y.resize(n);
-        f.z.resize(n);
+        f.z.resize(conZ ? n : 0);
         double* x = f.x.data();
         double* y = f.y.data();
-        double* z = f.z.data();
         for (size_t i = 0; i < n; ++i) {
             x[i] = puntos[i].x / divisor;
             y[i] = puntos[i].y / divisor;
-            z[i] = puntos[i].z / divisor;
         }
+        double* z = f.z.data();
+        if (conZ)
+            for (size_t i = 0; i < n; ++i) z[i] = puntos[i].z / divisor;
         return;
     }
     const brisquel::Fpunto3d p1 = puntos.empty() ? brisquel::Fpunto3d{} : puntos[0];
@@ -41,10 +42,9 @@ void Geometria(const brisquel::tipo_entidad& e, Capa capa, double divisor, Forma
     const size_t n = capa == kTextosLinea ? 2 : 1;
     f.x.resize(n);
     f.y.resize(n);
-    f.z.resize(n);
+    f.z.assign(conZ ? n : 0, z1);
     f.x[0] = x1;
     f.y[0] = y1;
-    f.z[0] = z1;
     if (n == 2) {
         const auto& r = e.elemento.rango;
         const double largo =
@@ -52,7 +52,6 @@ void Geometria(const brisquel::tipo_entidad& e, Capa capa, double divisor, Forma
         const double a = (90 - r.zlib / 100.0) * kPi / 180;
         f.x[1] = x1 + std::sin(a) * largo;
         f.y[1] = y1 + std::cos(a) * largo;
-        f.z[1] = z1;
     }
 }
 

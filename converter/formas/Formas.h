@@ -62,15 +62,17 @@ struct Reglas {
 /// The layer that takes an element with properties `p`, or kNingunaCapa.
 Capa CapaDe(const brisquel::tipo_propiedad& p, const Reglas& r);
 
-/// The vertices of one element in map units (file units / divisor), z always filled; the
-/// writer leaves z out of 2D layers. Kept between elements so no vertex is allocated twice.
+/// The vertices of one element in map units (file units / divisor), z filled unless left out
+/// for a 2D layer. Kept between elements so no vertex is allocated twice.
 struct Forma {
     std::vector<double> x, y, z;
 };
 
 /// The shape of `e` in layer `capa`: the element's points (the first `npuntos` that could be
-/// read) or, for a text, its first point and, in the line layer, the end of its run.
-void Geometria(const brisquel::tipo_entidad& e, Capa capa, double divisor, Forma& f);
+/// read) or, for a text, its first point and, in the line layer, the end of its run. Without
+/// `conZ`, `f.z` is left empty.
+void Geometria(const brisquel::tipo_entidad& e, Capa capa, double divisor, Forma& f,
+               bool conZ = true);
 
 /// A text's ROTATION value in degrees. The field holds -99.99 to 999.99: an angle outside that
 /// range is given as the same angle within 0 to 360 rather than stop the run.
