@@ -14,6 +14,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 
 #include "converter/shapefile/PaginaCodigos.h"
 #include "converter/shapefile/tests/limite_prueba.h"
@@ -299,14 +300,16 @@ TEST_F(ShapefileTest, LargeIndexesReadAWindowAtATimeAsShapelibReadsThemWhole) {
     shp = SHPOpen(Ruta("g.shp").c_str(), "rb");
     Parchea(Ruta("g.shp"), shp->panRecOffset[20000] + 8 + 36, 0x7FFFFFFF);  // its part count
     auto igual = [&](Shapefile& s, int registro) {
-        SHPObject* o = SHPReadObject(shp, registro - 1);
+        // Freed even when reading the damaged record through `s` throws.
+        std::unique_ptr<SHPObject, decltype(&SHPDestroyObject)> propio(
+            SHPReadObject(shp, registro - 1), &SHPDestroyObject);
+        const SHPObject* o = propio.get();
         std::string leido, esperado;
         for (int v = 1; v <= s.Vertices().Count(); ++v)
             leido += std::to_string(s.Vertices().Item(v).X) + "," +
                      std::to_string(s.Vertices().Item(v).Y) + ";";
         for (int v = 0; o && o->nSHPType != SHPT_NULL && v < o->nVertices; ++v)
             esperado += std::to_string(o->padfX[v]) + "," + std::to_string(o->padfY[v]) + ";";
-        SHPDestroyObject(o);
         EXPECT_EQ(leido, esperado) << registro;
         EXPECT_EQ(std::get<int32_t>(s.Fields().Item("N").Value()), registro - 1);
     };
