@@ -28,6 +28,34 @@
 
 namespace parvenza::comun {
 
+/// Writes all of `n` bytes, at `pos` or, when `pos` is negative, where the file stands.
+/// 0, or the system's error (ENOSPC for a write that makes no progress).
+inline int EscribeTodo(int fd, const void* datos, size_t n, int64_t pos = -1) {
+    const char* p = static_cast<const char*>(datos);
+    while (n > 0) {
+        const ssize_t w = pos < 0 ? ::write(fd, p, n) : ::pwrite(fd, p, n, off_t(pos));
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return w < 0 ? errno : ENOSPC;
+        p += w;
+        n -= size_t(w);
+        if (pos >= 0) pos += w;
+    }
+    return 0;
+}
+
+/// Reads exactly `n` bytes; false at the end of the file or pipe, or on an error.
+inline bool LeeTodo(int fd, void* datos, size_t n) {
+    char* p = static_cast<char*>(datos);
+    while (n > 0) {
+        const ssize_t r = ::read(fd, p, n);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;
+        p += r;
+        n -= size_t(r);
+    }
+    return true;
+}
+
 /// The system's reason for `e` (an errno value), in Spanish for the usual ones.
 inline std::string RazonSistema(int e) {
     switch (e) {
@@ -231,14 +259,7 @@ class FicheroNuevo {
 
     /// Writes all of `n` bytes at the end of what was written; throws naming the destination.
     void Escribe(const void* datos, size_t n) {
-        const char* p = static_cast<const char*>(datos);
-        while (n > 0) {
-            const ssize_t w = ::write(m_fd, p, n);
-            if (w < 0 && errno == EINTR) continue;
-            if (w < 0) FalloSistema("escribir", m_destino);
-            p += w;
-            n -= size_t(w);
-        }
+        if (const int e = EscribeTodo(m_fd, datos, n)) FalloSistema("escribir", m_destino, e);
     }
 
     /// Closes the file (checked) and renames it over the destination.

@@ -20,29 +20,6 @@ namespace parvenza {
 
 namespace {
 
-bool EscribeTodo(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
-}
-
-// Whole or nothing: false at the end of the pipe.
-bool LeeTodo(int fd, char* p, size_t n) {
-    while (n > 0) {
-        const ssize_t r = ::read(fd, p, n);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        p += r;
-        n -= size_t(r);
-    }
-    return true;
-}
-
 // A worker: a process that takes tasks one after another, so what a process sets up once
 // (its heap above all, which a fresh process faults in page by page) serves many.
 struct Hijo {
@@ -104,7 +81,7 @@ struct Marco {
 [[noreturn]] void Trabaja(int pedidos, int informes, const Tarea& hijo) {
     uint64_t i;
     int estado = 0;
-    while (LeeTodo(pedidos, reinterpret_cast<char*>(&i), sizeof i)) {
+    while (comun::LeeTodo(pedidos, &i, sizeof i)) {
         std::string informe;
         bool sigue = true;
         try {
@@ -114,8 +91,8 @@ struct Marco {
             break;
         }
         const Marco m{informe.size(), sigue};
-        if (!EscribeTodo(informes, reinterpret_cast<const char*>(&m), sizeof m) ||
-            !EscribeTodo(informes, informe.data(), informe.size()) || !sigue)
+        if (comun::EscribeTodo(informes, &m, sizeof m) != 0 ||
+            comun::EscribeTodo(informes, informe.data(), informe.size()) != 0 || !sigue)
             break;
     }
     // Straight out: the parent's buffers and exit handlers are not the worker's.

@@ -433,15 +433,7 @@ class EscritoraFondo {
 
     /// Writes `datos` at `pos`; the system's error, or 0.
     static int Escribe(int fd, uint64_t pos, BytesPendientes& datos) {
-        size_t hecho = 0;
-        while (hecho < datos.size()) {
-            const ssize_t n = pwrite(fd, datos.data() + hecho, datos.size() - hecho,
-                                     static_cast<off_t>(pos + hecho));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return n < 0 ? errno : ENOSPC;
-            hecho += static_cast<size_t>(n);
-        }
-        return 0;
+        return comun::EscribeTodo(fd, datos.data(), datos.size(), static_cast<int64_t>(pos));
     }
 
     std::mutex m_mutex;
