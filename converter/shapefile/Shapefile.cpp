@@ -398,6 +398,7 @@ class EscritoraFondo {
 
   private:
     static constexpr size_t kEnCurso = 4;
+    static constexpr uint64_t kGuardaCada = uint64_t(4) << 20;
 
     struct Trabajo {
         int fd;
@@ -419,11 +420,18 @@ class EscritoraFondo {
             Trabajo t = std::move(m_cola.front());
             m_cola.pop_front();
             cerrojo.unlock();
-            const int error = Escribe(t.fd, t.pos, t.datos);
-            // Start these bytes towards the disk: the flush before the file takes its place
-            // then finds little left to wait for.
+            int error = Escribe(t.fd, t.pos, t.datos);
+            // Start these bytes towards the disk, and every few megabytes wait here until they
+            // are stored: the flush before the file takes its place then finds little left,
+            // and this thread's waits run beside the building of the next records.
             if (!error)
                 ::sync_file_range(t.fd, off_t(t.pos), off_t(t.datos.size()), SYNC_FILE_RANGE_WRITE);
+            uint64_t& sinGuardar = m_sinGuardar[t.fd];
+            sinGuardar += t.datos.size();
+            if (!error && sinGuardar >= kGuardaCada) {
+                sinGuardar = 0;
+                if (::fdatasync(t.fd) != 0) error = errno;
+            }
             cerrojo.lock();
             if (error) m_fallos.emplace_back(t.fichero, error);
             m_libres.push_back(std::move(t.datos));
@@ -441,6 +449,7 @@ class EscritoraFondo {
     std::deque<Trabajo> m_cola;
     std::vector<BytesPendientes> m_libres;
     std::vector<std::pair<FicheroSA*, int>> m_fallos;
+    std::map<int, uint64_t> m_sinGuardar;  ///< bytes written since the last flush; the thread's own
     bool m_fin = false;
     std::thread m_hilo;  ///< last: started once everything above is made
 };
