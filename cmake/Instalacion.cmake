@@ -119,6 +119,8 @@ set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME parvenza)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION science)
+# PROJ is opened by name, not linked: dpkg-shlibdeps cannot see it.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "${PARVENZA_PROJ_PAQUETE}")
 # The libraries are registered with ldconfig through dpkg's trigger (CPack adds ldconfig calls
 # to postinst and postrm besides).
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/docs/debian/triggers)

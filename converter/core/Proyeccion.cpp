@@ -1,9 +1,11 @@
 #include "converter/core/Proyeccion.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <proj.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <type_traits>
 
 #include "comun/Error.h"
 #include "comun/Reemplazo.h"
@@ -22,15 +25,63 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// PROJ is opened on first use: linked, the libraries it brings would cost the start of every
+// run about 20 ms, though only runs that meet a coordinate system need it.
+struct Proj {
+    decltype(&proj_context_create) context_create;
+    decltype(&proj_context_destroy) context_destroy;
+    decltype(&proj_log_level) log_level;
+    decltype(&proj_create) create;
+    decltype(&proj_destroy) destroy;
+    decltype(&proj_is_crs) is_crs;
+    decltype(&proj_as_wkt) as_wkt;
+    decltype(&proj_get_type) get_type;
+    decltype(&proj_cleanup) cleanup;
+};
+
+std::atomic<const Proj*> g_proj{nullptr};
+
+const Proj& CargaProj() {
+    static std::mutex cerrojo;
+    std::lock_guard<std::mutex> l(cerrojo);
+    if (const Proj* p = g_proj.load()) return *p;
+    void* h = dlopen(PARVENZA_LIBPROJ, RTLD_NOW | RTLD_LOCAL);
+    const char* razon = h ? nullptr : dlerror();
+    auto simbolo = [&](auto& destino, const char* nombre) {
+        if (!h) return;
+        destino = reinterpret_cast<std::remove_reference_t<decltype(destino)>>(dlsym(h, nombre));
+        if (!destino) razon = dlerror();
+    };
+    static Proj p{};
+    simbolo(p.context_create, "proj_context_create");
+    simbolo(p.context_destroy, "proj_context_destroy");
+    simbolo(p.log_level, "proj_log_level");
+    simbolo(p.create, "proj_create");
+    simbolo(p.destroy, "proj_destroy");
+    simbolo(p.is_crs, "proj_is_crs");
+    simbolo(p.as_wkt, "proj_as_wkt");
+    simbolo(p.get_type, "proj_get_type");
+    simbolo(p.cleanup, "proj_cleanup");
+    if (razon)
+        throw Error(kErrorEntradaSalida, std::string("No se puede cargar la biblioteca de sistemas "
+                                                     "de coordenadas " PARVENZA_LIBPROJ ": ") +
+                                             razon);
+    g_proj.store(&p);
+    return p;
+}
+
 // PROJ's context and objects, released on every way out.
 struct Contexto {
-    PJ_CONTEXT* ctx = proj_context_create();
-    ~Contexto() { proj_context_destroy(ctx); }
+    const Proj& proj = CargaProj();
+    PJ_CONTEXT* ctx = proj.context_create();
+    Contexto() { proj.log_level(ctx, PJ_LOG_NONE); }
+    ~Contexto() { proj.context_destroy(ctx); }
 };
 struct Objeto {
+    const Contexto& c;
     PJ* pj;
     ~Objeto() {
-        if (pj) proj_destroy(pj);
+        if (pj) c.proj.destroy(pj);
     }
 };
 
@@ -46,11 +97,10 @@ std::string ConExtension(const std::string& ruta, const char* minusculas, const 
 
 std::string WktEsri(const std::string& srs) {
     Contexto c;
-    proj_log_level(c.ctx, PJ_LOG_NONE);
-    Objeto crs{proj_create(c.ctx, srs.c_str())};
-    if (!crs.pj || !proj_is_crs(crs.pj))
+    Objeto crs{c, c.proj.create(c.ctx, srs.c_str())};
+    if (!crs.pj || !c.proj.is_crs(crs.pj))
         throw Error(kLlamadaNoValida, "Sistema de coordenadas desconocido: " + srs);
-    const char* wkt = proj_as_wkt(c.ctx, crs.pj, PJ_WKT1_ESRI, nullptr);
+    const char* wkt = c.proj.as_wkt(c.ctx, crs.pj, PJ_WKT1_ESRI, nullptr);
     if (!wkt)
         throw Error(kLlamadaNoValida,
                     "El sistema de coordenadas " + srs + " no se puede escribir en un .prj");
@@ -94,10 +144,9 @@ void EscribePrj(const std::string& ruta, const std::string& wkt) {
 namespace {
 bool EsGeograficoSegunProj(const std::string& wkt) {
     Contexto c;
-    proj_log_level(c.ctx, PJ_LOG_NONE);
-    Objeto crs{proj_create(c.ctx, wkt.c_str())};
+    Objeto crs{c, c.proj.create(c.ctx, wkt.c_str())};
     if (crs.pj) {
-        const PJ_TYPE tipo = proj_get_type(crs.pj);
+        const PJ_TYPE tipo = c.proj.get_type(crs.pj);
         return tipo == PJ_TYPE_GEOGRAPHIC_2D_CRS || tipo == PJ_TYPE_GEOGRAPHIC_3D_CRS ||
                tipo == PJ_TYPE_GEOGRAPHIC_CRS;
     }
@@ -123,7 +172,10 @@ bool EsGeografico(const std::string& wkt) {
     return geografico;
 }
 
-void SueltaProj() { proj_cleanup(); }
+void SueltaProj() {
+    // Not opened, nothing to free.
+    if (const Proj* p = g_proj.load()) p->cleanup();
+}
 
 bool ExtensionDeGrados(double xmin, double ymin, double xmax, double ymax) {
     return xmin >= -180 && xmax <= 180 && ymin >= -90 && ymax <= 90;
