@@ -18,7 +18,9 @@ gen="$BUILD_DIR/bench/digi/bench_digi"
 cli="$BUILD_DIR/converter/cli/parvenza-cli"
 out=bench/out/disco
 rm -rf "$out"; mkdir -p "$out/hoja" "$out/copia" "$out/carpeta"
-ms() { local t0 t1; t0=$(date +%s%N); "$@" >/dev/null; t1=$(date +%s%N); echo $(( (t1 - t0) / 1000000 )); }
+# Each timed command starts after a sync: bin2shp flushes its layers before putting them in
+# place, and that flush would otherwise also wait for the bytes the cp before it left behind.
+ms() { local t0 t1; sync; t0=$(date +%s%N); "$@" >/dev/null; t1=$(date +%s%N); echo $(( (t1 - t0) / 1000000 )); }
 mediana() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 
 "$gen" genera "$out/hoja/hoja.bin" "$N" >/dev/null
