@@ -51,6 +51,10 @@ inline constexpr const char* kSufijosCapa[5] = {"_P.shp", "_L.shp", "_X.shp", "_
 /// parvenza::Error naming the file and the system's reason.
 void ColocaJuntos(const std::vector<std::pair<std::string, std::string>>& ficheros);
 
+/// Waits until the files that ColocaJuntos replaced are closed (their blocks freed), which
+/// otherwise happens on a thread of its own while the run goes on. For a process about to fork.
+void EsperaLiberaciones();
+
 /// The layers one run writes. Each is built under a temporary name beside its place (a new
 /// layer, or a copy of the existing one to append to) and nothing is put in place before
 /// Confirma, which renames them all at the end of the run; whatever is not confirmed is removed

@@ -15,6 +15,7 @@
 
 #include "comun/Error.h"
 #include "comun/Reemplazo.h"
+#include "converter/core/CapasShape.h"
 
 namespace parvenza {
 
@@ -138,6 +139,7 @@ bool EnHijos(size_t n, int trabajos, const Tarea& hijo, const std::function<bool
                 errno = e;
                 FallaProceso("crear una tubería");
             }
+            EsperaLiberaciones();  // a child would inherit that thread's state, not the thread
             const pid_t pid = ::fork();
             if (pid < 0) {
                 const int e = errno;

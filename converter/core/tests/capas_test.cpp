@@ -123,6 +123,14 @@ TEST(CapasEnObra, TheCadastreSetIsBuiltFromThisRunsLayersAndOldOnesAreNamed) {
     EXPECT_EQ(LeeCapa(dir / "hoja_TL.shp").registros.size(), 100u) << "named, not removed";
     for (const auto& f : fs::directory_iterator(dir.ruta()))
         EXPECT_NE(f.path().filename().string()[0], '.') << f.path();
+    // The layers replaced were held open past their rename; once released none stays held,
+    // its space lost until the program ends.
+    EsperaLiberaciones();
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        const std::string destino = fs::read_symlink(fd.path(), ec).string();
+        EXPECT_EQ(destino.find(fs::path(dir.ruta()).string()), std::string::npos) << destino;
+    }
 }
 
 TEST(CapasEnObra, PolyIdWidensOnlyWhenTheOrdinalsNeedIt) {
