@@ -248,18 +248,22 @@ void CalculaRango(tipo_entidad& e) {
         extremos[1] = {Redondea(q.x + std::sin(a) * d2), Redondea(q.y + std::cos(a) * d2), 0};
         nExtremos = 2;
     }
-    r.xmin = r.ymin = r.zmin = 999999999;
-    r.xmax = r.ymax = r.zmax = 0;
-    auto abarca = [&r](const Fpunto3d& q) {
-        if (q.x > r.xmax) r.xmax = q.x;
-        if (q.y > r.ymax) r.ymax = q.y;
-        if (q.z > r.zmax) r.zmax = q.z;
-        if (r.xmin > q.x) r.xmin = q.x;
-        if (r.ymin > q.y) r.ymin = q.y;
-        if (r.zmin > q.z) r.zmin = q.z;
+    // Kept in locals: the points are int32 as the range is, so writing the range in the loop
+    // would make the compiler reload it for every point.
+    int32_t xmin = 999999999, ymin = 999999999, zmin = 999999999, xmax = 0, ymax = 0, zmax = 0;
+    auto abarca = [&](const Fpunto3d& q) {
+        xmax = std::max(xmax, q.x);
+        ymax = std::max(ymax, q.y);
+        zmax = std::max(zmax, q.z);
+        xmin = std::min(xmin, q.x);
+        ymin = std::min(ymin, q.y);
+        zmin = std::min(zmin, q.z);
     };
-    for (size_t i = 0; i < n; ++i) abarca(m.coordenadas[i]);
+    const Fpunto3d* puntos = m.coordenadas.data();
+    for (size_t i = 0; i < n; ++i) abarca(puntos[i]);
     for (size_t i = 0; i < nExtremos; ++i) abarca(extremos[i]);
+    r.xmin = xmin, r.ymin = ymin, r.zmin = zmin;
+    r.xmax = xmax, r.ymax = ymax, r.zmax = zmax;
 }
 
 }  // namespace brisquel

@@ -354,8 +354,7 @@ std::string MensajeNoGrabado(const std::exception& e) {
     return std::string("No se ha podido grabar el fichero BIN; queda como estaba.\n") + e.what();
 }
 
-int32_t Redondea32(double valor) {
-    if (const auto r = formas::Entero32(valor)) return *r;
+void DesbordaEntero32(double valor) {
     throw ShpBinError(kDesbordamiento,
                       "Desbordamiento: " + TextoNumero(valor) + " no cabe en un entero de 32 bits");
 }

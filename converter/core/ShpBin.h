@@ -165,9 +165,16 @@ void ObtengoDatosZ(Shapefile& shp, int16_t indexCampoZ, double& ZConstante);
 
 using formas::SinFalsoNorte;
 
+/// Throws the ShpBinError 6 of Redondea32 for `valor`.
+[[noreturn]] void DesbordaEntero32(double valor);
+
 /// Rounds to the nearest integer, halves to even. Throws ShpBinError 6 when the result is
-/// not a value the BIN file can hold (-2147483647 to 2147483647; NaN).
-int32_t Redondea32(double valor);
+/// not a value the BIN file can hold (-2147483647 to 2147483647; NaN). In line: every
+/// coordinate of a shp2bin run passes here.
+inline int32_t Redondea32(double valor) {
+    if (const auto r = formas::Entero32(valor)) return *r;
+    DesbordaEntero32(valor);
+}
 
 /// A number's text as the window shows it: up to 15 significant digits, no trailing zeros,
 /// exponent form ("1E+15") only for very large or small values.
