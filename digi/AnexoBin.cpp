@@ -53,14 +53,7 @@ std::string Real(const std::string& ruta) {
 }
 
 void EscribeTodo(int fd, const char* p, size_t n, int64_t desde, const std::string& ruta) {
-    while (n > 0) {
-        const ssize_t w = ::pwrite(fd, p, n, desde);
-        if (w < 0 && errno == EINTR) continue;
-        if (w < 0) Falla("escribir", ruta);
-        p += w;
-        n -= size_t(w);
-        desde += w;
-    }
+    if (const int e = comun::EscribeTodo(fd, p, n, desde)) Falla("escribir", ruta, e);
 }
 
 std::string EnElemento(const DigiError& e, const std::string& ruta, int64_t i,

@@ -125,18 +125,9 @@ std::string RutaPrjShape(const std::string& shp) { return ConExtension(shp, ".pr
 void EscribePrj(const std::string& ruta, const std::string& wkt) {
     const int fd = ::open(ruta.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) comun::FalloSistema("crear", ruta);
-    const char* p = wkt.data();
-    size_t n = wkt.size();
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w < 0) {
-            const int e = errno;
-            ::close(fd);
-            comun::FalloSistema("escribir", ruta, e);
-        }
-        p += w;
-        n -= static_cast<size_t>(w);
+    if (const int e = comun::EscribeTodo(fd, wkt.data(), wkt.size())) {
+        ::close(fd);
+        comun::FalloSistema("escribir", ruta, e);
     }
     if (::close(fd) != 0) comun::FalloSistema("cerrar", ruta);
 }

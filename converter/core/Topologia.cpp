@@ -250,13 +250,7 @@ constexpr int kSegundosLectura = 300;  // far beyond any real topology; only a h
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != padre) _exit(3);
     auto escribe = [](int f, const void* datos, size_t n) {
-        for (size_t hecho = 0; hecho < n;) {
-            const ssize_t r = write(f, static_cast<const char*>(datos) + hecho, n - hecho);
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0) return false;
-            hecho += static_cast<size_t>(r);
-        }
-        return true;
+        return comun::EscribeTodo(f, datos, n) == 0;
     };
     auto envia = [&](char tipo, const std::string& datos) {
         char cabecera[9];
