@@ -176,7 +176,14 @@ class Liberador {
 
     void Entrega(std::vector<int> fds) {
         if (fds.empty()) return;
-        std::lock_guard<std::mutex> l(m_mutex);
+        std::unique_lock<std::mutex> l(m_mutex);
+        // Behind a slow disk, sheets may come faster than their old files are freed: past a
+        // few hundred held, this batch is closed here, before the process runs out of files.
+        if (m_pendientes.size() >= kMaxPendientes) {
+            l.unlock();
+            EnParalelo(fds.size(), [&fds](size_t i) { ::close(fds[i]); });
+            return;
+        }
         m_pendientes.insert(m_pendientes.end(), fds.begin(), fds.end());
         if (m_activo) return;
         if (m_hilo.joinable()) m_hilo.join();  // ended: it cleared m_activo on its way out
@@ -199,6 +206,8 @@ class Liberador {
     }
 
   private:
+    static constexpr size_t kMaxPendientes = 256;
+
     void Trabaja() {
         for (;;) {
             std::vector<int> lote;

@@ -31,6 +31,7 @@
 #include <utility>
 
 #include "comun/Reemplazo.h"
+#include "converter/core/CapasShape.h"
 #include "converter/core/Puerto.h"
 #include "digi/DigiError.h"
 #include "digi/Texto1252.h"
@@ -381,6 +382,7 @@ BaseDatos::BaseDatos(const std::string& ruta) : m_ruta(ruta), m_impl(std::make_u
     memoria.fd = memfd_create("topologia", MFD_CLOEXEC);
     if (memoria.fd < 0) fallaSistema("sin memoria para la copia");
     std::fflush(nullptr);  // nothing buffered is written twice
+    EsperaLiberaciones();  // no thread of this process mid-way at the fork
     const pid_t padre = getpid();
     const pid_t hijo = fork();
     if (hijo < 0) fallaSistema("sin proceso para leerla");
