@@ -111,6 +111,13 @@ class ReservaBuffers {
     std::map<char*, int> m_enUso;  ///< halves in use, by region
 };
 
+// Under AddressSanitizer every buffer comes from the heap, where it checks each byte written.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kConReserva = false;
+#else
+constexpr bool kConReserva = true;
+#endif
+
 /// Frees a buffer where it came from.
 struct SueltaBuffer {
     bool deReserva = false;
@@ -153,10 +160,10 @@ class BytesPendientes {
     void Crece(size_t capacidad) {
         // A write buffer's size comes from the reserve; a read buffer's, and a record too
         // large for a megabyte, from the heap.
-        char* reservado =
-            capacidad > ReservaBuffers::kMitad / 2 && capacidad <= ReservaBuffers::kMitad
-                ? ReservaBuffers::Toma()
-                : nullptr;
+        char* reservado = kConReserva && capacidad > ReservaBuffers::kMitad / 2 &&
+                                  capacidad <= ReservaBuffers::kMitad
+                              ? ReservaBuffers::Toma()
+                              : nullptr;
         std::unique_ptr<char[], SueltaBuffer> nuevos(reservado ? reservado : new char[capacidad],
                                                      SueltaBuffer{reservado != nullptr});
         if (m_usados) std::memcpy(nuevos.get(), m_datos.get(), m_usados);
