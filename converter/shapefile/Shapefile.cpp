@@ -1320,7 +1320,15 @@ std::string Shapefile::Impl::RestauraIndice(const std::string& archivo,
                                             const std::string& rutaShp) {
     if (const std::string rota = CadenaRota(archivo); !rota.empty())
         Falla(kLlamadaNoValida, rutaShp + ": no se puede reconstruir su índice: " + rota);
-    std::string plantilla = (fs::temp_directory_path() / "parvenza-shx-XXXXXX").string();
+    // Named as the system's other temporaries, with this process's number, so that the folder
+    // of a run killed while it held one is removed by the next run that rebuilds an index.
+    std::error_code ecTemporal;
+    std::string temporales = fs::temp_directory_path(ecTemporal).string();
+    if (ecTemporal || temporales.empty()) temporales = "/tmp";
+    comun::LimpiaTemporales(temporales);
+    std::string plantilla = (fs::path(temporales) / (std::string(".shx") + comun::kMarcaTemporal +
+                                                     std::to_string(::getpid()) + "-XXXXXX"))
+                                .string();
     if (!mkdtemp(plantilla.data())) {
         const int e = errno;
         Falla(NumeroDeErrno(e), rutaShp +
