@@ -361,7 +361,12 @@ ResultadoBinShp Procesa(const OpcionesBinShp& opciones, Puerto& puerto, GanchoCa
                 capa.codigo->Value(codigo);
                 if (esTexto) capa.texto->Value(texto);
                 capa.rotacion->Value(esTexto ? formas::Rotacion(entidad) : 0.0);
-                if (opciones.catastro) catastro->PonCampos(*capa.escritor, capa.tipo);
+                if (opciones.catastro) {
+                    catastro->PonCampos(*capa.escritor, capa.tipo);
+                    for (const GanchoCatastro::Corte& c : catastro->Cortes())
+                        AnotaCorte(resultado.omisiones, fichero, c.campo.c_str(), c.ancho, c.valor,
+                                   contador, true);
+                }
                 AnotaCorte(resultado.omisiones, fichero, "CODIGO", capa.anchoCodigo, codigo,
                            contador, true);
                 AnotaIndefinidos(resultado.omisiones, fichero, codigo, texto, contador);

@@ -43,6 +43,15 @@ class GanchoCatastro {
     /// Sets the cadastre fields of the pending record of `escritor`, whose layer has shape
     /// type `tipoCapa`, for the element last looked up.
     virtual void PonCampos(Shapefile& escritor, int16_t tipoCapa) = 0;
+    /// A value the last PonCampos set in a text field narrower than it: the table keeps its
+    /// first `ancho` characters.
+    struct Corte {
+        std::string campo;
+        size_t ancho = 0;
+        std::string valor;
+    };
+    /// The values the last PonCampos had cut, for the run to list them as losses.
+    virtual std::vector<Corte> Cortes() const { return {}; }
     /// After the last file: builds the cadastre set from the layers this run wrote for its
     /// last sheet, not yet in place; the driver places it after the run's layers, or drops it
     /// when the run fails. May return null when it builds nothing.

@@ -93,6 +93,7 @@ void Catastro::Busca(const brisquel::tipo_entidad& entidad, std::string& codigo)
 }
 
 void Catastro::PonCampos(Shapefile& escritor, int16_t tipoCapa) {
+    m_cortes.clear();
     // Polygon layers only: a line layer's VIA belongs to street axes, not to parcels.
     if (TablaDeCodigo(m_codigo) == 0 || (tipoCapa != 5 && tipoCapa != 15)) return;
     if (m_capa != &escritor || m_rutaCapa != escritor.Ruta()) {
@@ -108,19 +109,24 @@ void Catastro::PonCampos(Shapefile& escritor, int16_t tipoCapa) {
                     break;
                 }
     }
+    auto texto = [this](ShapeField& campo, const std::string& valor) {
+        campo.Value(valor);
+        if (campo.Type() == 'C' && valor.size() > size_t(campo.Width()))
+            m_cortes.push_back({campo.Name(), size_t(campo.Width()), valor});
+    };
     for (auto& [k, campo] : m_campos) {
         switch (k) {
             case 0:
-                campo.Value(m_valores.masa);
+                texto(campo, m_valores.masa);
                 break;
             case 1:
                 campo.Value(m_valores.area);
                 break;
             case 2:
-                campo.Value(m_valores.parcela);
+                texto(campo, m_valores.parcela);
                 break;
             case 3:
-                campo.Value(m_valores.constru);
+                texto(campo, m_valores.constru);
                 break;
             case 4:
                 campo.Value(m_valores.via);

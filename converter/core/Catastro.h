@@ -43,6 +43,7 @@ class Catastro : public GanchoCatastro {
     /// the layer has the field (the polygon layer of the cadastre schema has all six).
     /// Line and point layers get none of them.
     void PonCampos(Shapefile& escritor, int16_t tipoCapa) override;
+    std::vector<Corte> Cortes() const override { return m_cortes; }
     /// GeneraShpCatastro of the run's layers into the chosen folder.
     std::unique_ptr<ConjuntoCatastro> Genera(const CapasDeHoja& capas, Puerto& puerto) override;
 
@@ -72,6 +73,7 @@ class Catastro : public GanchoCatastro {
     const Shapefile* m_capa = nullptr;
     std::string m_rutaCapa;
     std::vector<std::pair<int, ShapeField>> m_campos;  // which of the six, and the field
+    std::vector<Corte> m_cortes;                       // of the last PonCampos
 };
 
 }  // namespace parvenza
