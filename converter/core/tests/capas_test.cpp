@@ -133,6 +133,22 @@ TEST(CapasEnObra, TheCadastreSetIsBuiltFromThisRunsLayersAndOldOnesAreNamed) {
     }
 }
 
+// A block code longer than the cadastre layers' MASA field is cut by the table, and said.
+TEST(CapasEnObra, CadastreCodesTooLongForTheirFieldAreListedAsCut) {
+    CarpetaTemporal dir;
+    const std::string bin = dir / "hoja.bin";
+    auto manzanas = Basica();
+    for (tipo_manzana& m : manzanas)
+        if (m.Registro == 12) m.Manzana = "1234567";
+    EscribeBin(bin, {Cuadrado("1802", {{150, 12, ""}}), Cuadrado("1802", {{150, 12, ""}})});
+    ResultadoBinShp r = Catastral(bin, manzanas);
+    ASSERT_TRUE(r.ejecutado);
+    EXPECT_EQ(r.omisiones.Lineas(),
+              std::vector<std::string>{bin + ": MASA cortado a 5 caracteres (2): elemento 1 "
+                                             "(1234567); elemento 2 (1234567)"});
+    EXPECT_EQ(LeeCapa(dir / "masa.shp").Valor(0, "MASA"), "12345");
+}
+
 TEST(CapasEnObra, PolyIdWidensOnlyWhenTheOrdinalsNeedIt) {
     for (auto [n, ancho] : {std::pair<int64_t, int>{0, 6},
                             {999999, 6},
