@@ -569,6 +569,12 @@ TEST_F(Cli, Shp2BinRestoresAMissingIndexWithoutTouchingItsFolder) {
                   {{{{5, 6, 0}, {7, 8, 0}}}, {std::string("0502")}}});
     fs::remove(carpeta / "datos/vias.shx");
     const auto antes = Listado(carpeta / "datos");
+    // The index is rebuilt in a private temporary folder: one left by a killed run goes too.
+    const fs::path temporales = carpeta / "tmp";
+    fs::create_directories(
+        temporales /
+        (".shx.parvenza-" + std::to_string(parvenza::robustez::PidMuerto()) + "-abcdef"));
+    ::setenv("TMPDIR", temporales.c_str(), 1);
     Comprueba({{"shp2bin --output a.bin datos/vias.shp", 1, "--restore-shx"},
                {"shp2bin --output a.bin --restore-shx --texts datos/vias.shp", 0,
                 "a.bin: 2 elementos añadidos de 2 registros"}});
@@ -576,6 +582,8 @@ TEST_F(Cli, Shp2BinRestoresAMissingIndexWithoutTouchingItsFolder) {
     Comprueba({{"shp2bin --output b.bin --code-field Codigo datos/vias.shp", 0,
                 "b.bin: 2 elementos añadidos de 2 registros"}});
     ::unsetenv("SHAPE_RESTORE_SHX");
+    ::unsetenv("TMPDIR");
+    EXPECT_TRUE(fs::is_empty(temporales));
     EXPECT_EQ(Resumenes(carpeta / "b.bin"),
               (std::vector<std::string>{"C= 0501: (100 200 0) (300 400 0)",
                                         "C= 0502: (500 600 0) (700 800 0)"}));
