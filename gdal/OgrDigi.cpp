@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "comun/Error.h"
+#include "comun/Reemplazo.h"
 #include "digi/AnexoBin.h"
 #include "digi/Elemento.h"
 #include "digi/Texto1252.h"
@@ -550,6 +551,37 @@ HojaDigi::~HojaDigi() {
         m_anexo->Confirma();
     } catch (const std::exception& e) {
         CPLError(CE_Failure, CPLE_FileIO, "%s", e.what());
+        return;
+    }
+    EscribePrj();
+}
+
+void HojaDigi::EscribePrj() {
+    if (m_wkt.empty()) return;
+    for (const char* extension : {"prj", "PRJ"}) {
+        const std::string prj = CPLResetExtension(m_ruta.c_str(), extension);
+        VSIStatBufL estado;
+        if (VSIStatL(prj.c_str(), &estado) != 0) continue;
+        // The sheet's own stays: a different one is said, never overwritten.
+        OGRSpatialReference suyo, nuestro;
+        char** lineas = CSLLoad(prj.c_str());
+        const bool igual = lineas != nullptr && suyo.importFromESRI(lineas) == OGRERR_NONE &&
+                           nuestro.importFromWkt(m_wkt.c_str()) == OGRERR_NONE &&
+                           suyo.IsSame(&nuestro);
+        CSLDestroy(lineas);
+        if (!igual)
+            CPLError(CE_Warning, CPLE_AppDefined,
+                     "%s: su sistema de coordenadas no es el de las capas escritas; se deja "
+                     "como estaba",
+                     prj.c_str());
+        return;
+    }
+    try {
+        comun::FicheroNuevo prj(CPLResetExtension(m_ruta.c_str(), "prj"));
+        prj.Escribe(m_wkt.data(), m_wkt.size());
+        prj.Confirma();
+    } catch (const std::exception& e) {
+        CPLError(CE_Failure, CPLE_FileIO, "%s", e.what());
     }
 }
 
@@ -563,11 +595,30 @@ int HojaDigi::TestCapability(const char* c) {
     return FALSE;
 }
 
-OGRLayer* HojaDigi::ICreateLayer(const char* nombre, OGRSpatialReference*, OGRwkbGeometryType tipo,
-                                 char** opciones) {
+OGRLayer* HojaDigi::ICreateLayer(const char* nombre, OGRSpatialReference* srs,
+                                 OGRwkbGeometryType tipo, char** opciones) {
     if (!m_actualizable) {
         CPLError(CE_Failure, CPLE_NoWriteAccess, "%s: abierto solo para leer", m_ruta.c_str());
         return nullptr;
+    }
+    // A GeoPackage layer without a system reads back as an "Undefined" one: not worth a .prj
+    // that would tell bin2shp and shp2bin the sheet is in degrees.
+    const char* nombreSrs = srs != nullptr ? srs->GetName() : nullptr;
+    if (srs != nullptr && !srs->IsLocal() &&
+        !(nombreSrs != nullptr && CPLString(nombreSrs).ifind("undefined") != std::string::npos)) {
+        char* wkt = nullptr;
+        const char* const formato[] = {"FORMAT=WKT1_ESRI", nullptr};
+        if (srs->exportToWkt(&wkt, formato) == OGRERR_NONE && wkt != nullptr) {
+            if (m_wkt.empty()) {
+                m_wkt = wkt;
+            } else if (m_wkt != wkt) {
+                CPLError(CE_Warning, CPLE_AppDefined,
+                         "%s: las capas traen sistemas de coordenadas distintos; el .prj de la "
+                         "hoja lleva el de la primera",
+                         m_ruta.c_str());
+            }
+        }
+        CPLFree(wkt);
     }
     auto capa = std::make_unique<CapaDigi>(*this, nombre, formas::kNingunaCapa, false, opciones);
     capa->GetLayerDefn()->SetGeomType(tipo);

@@ -104,6 +104,9 @@ class HojaDigi final : public GDALDataset {
     HojaDigi() = default;
     bool Recorre(const std::string& textos);
     bool AbreAnexo();
+    /// Writes the coordinate system the written layers came with beside the sheet, as bin2shp
+    /// finds it, unless a .prj is there already.
+    void EscribePrj();
 
     std::string m_ruta;
     brisquel::FicheroDigi m_digi;
@@ -114,6 +117,7 @@ class HojaDigi final : public GDALDataset {
     bool m_actualizable = false;
     bool m_fallido = false;
     bool m_avisoTexto = false;
+    std::string m_wkt;                 ///< ESRI WKT of the first written layer's coordinate system
     brisquel::tipo_entidad m_entidad;  // reused for every element written
 };
 

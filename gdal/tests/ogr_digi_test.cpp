@@ -213,6 +213,9 @@ TEST_F(Digi, EscribeConOgr2ogr) {
               "borrados 0\n"
               "extensión: (0,0,0)-(11.84,20000002.72,0)\n"
               "coordenadas en metros (el BIN en centímetros; --mm si está en milímetros)\n");
+    // The source's coordinate system goes beside the sheet, where bin2shp takes it from.
+    EXPECT_NE(Lee(Ruta("nuevo.prj")).find("GEOGCS[\"GCS_WGS_1984\""), std::string::npos);
+    EXPECT_FALSE(fs::exists(Ruta("vuelta.prj")));  // the sheet had none
 
     // A part of more than 32767 vertices fails the append: the file stays as it was.
     std::string largo = R"({"type":"LineString","coordinates":[)";
