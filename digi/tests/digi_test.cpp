@@ -5,12 +5,7 @@
 // library's encoder. Damaged files, the high byte of 16-bit counts and the corrupt-kind exit
 // are in tests/robustez; the Windows-1252 texts in the converter's tests.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>

@@ -21,19 +21,32 @@
 
 namespace parvenza::robustez {
 
+/// A folder of its own for the running test, removed afterwards.
+class CarpetaTemporal {
+  public:
+    CarpetaTemporal() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_ruta =
+            std::filesystem::temp_directory_path() / ("prueba-" + std::to_string(::getpid()) + "-" +
+                                                      info->test_suite_name() + "-" + info->name());
+        std::filesystem::remove_all(m_ruta);
+        std::filesystem::create_directories(m_ruta);
+    }
+    ~CarpetaTemporal() { std::filesystem::remove_all(m_ruta); }
+    std::string operator/(const std::string& nombre) const { return (m_ruta / nombre).string(); }
+    std::string Ruta() const { return m_ruta.string() + "/"; }
+    const std::filesystem::path& ruta() const { return m_ruta; }
+
+  private:
+    std::filesystem::path m_ruta;
+};
+
+/// The same folder as a fixture.
 class Carpeta : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = std::filesystem::temp_directory_path() /
-                ("robustez-" + std::to_string(::getpid()) + "-" + info->test_suite_name() + "-" +
-                 info->name());
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-    std::string Ruta(const std::string& nombre) const { return (m_dir / nombre).string(); }
-    std::filesystem::path m_dir;
+    std::string Ruta(const std::string& nombre) const { return m_carpeta / nombre; }
+    CarpetaTemporal m_carpeta;
+    const std::filesystem::path& m_dir = m_carpeta.ruta();
 };
 
 /// Makes `ruta` unwritable even for root (immutable), or writable again. False when the

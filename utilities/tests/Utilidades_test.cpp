@@ -44,7 +44,6 @@ std::string Resume(lumeral::Entidad& e) {
 class Utiles : public parvenza::robustez::Carpeta {
   protected:
     void SetUp() override {
-        Carpeta::SetUp();
         dir = m_dir.string() + "/";
         fs::create_directories(carpeta / "TABLAS");
         Escribe(Ruta("TABLAS/digi.tab"),
@@ -55,10 +54,7 @@ class Utiles : public parvenza::robustez::Carpeta {
                 "// codigo capa tipo color estilo "
                 "tamano\n1001,VIAS,L,1,CONT,0,Eje\n2001,TEXTOS,T,2,CONT,250,Rotulo\n");
     }
-    void TearDown() override {
-        EstableceSelectorFichero(nullptr);
-        Carpeta::TearDown();
-    }
+    void TearDown() override { EstableceSelectorFichero(nullptr); }
     std::string Convierte(const brisquel::tipo_entidad& x, lumeral::Entidad e = {}) {
         return u.ConvierteDigiOrmanto(x, digitab, pal, colornuevo, e), Resume(e);
     }

@@ -1,11 +1,7 @@
 // parvenza-cli run as a program: what each subcommand adds to the core (option names, stdout
-// summaries, messages, exit codes). The conversions themselves are checked in the core tests;
-// the layers are read back here once through GDAL's ogrinfo, the field's reference reader.
+// summaries, messages, exit codes). The conversions themselves are checked in the core tests.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +17,7 @@
 #include "converter/core/tests/binshp_support.h"
 #include "converter/core/tests/shpbin_ayuda.h"
 #include "converter/shapefile/Shapefile.h"
+#include "converter/shapefile/tests/limite_prueba.h"
 #include "dxf/clsFicheroDxf.h"
 #include "tests/robustez/Robustez.h"
 #include "utilities/Utilidades.h"
@@ -48,6 +45,7 @@ struct Caso {
     std::string argumentos;
     int estado;            ///< -1: any failure
     std::string contiene;  ///< in stdout or stderr
+    std::string tambien = "";
 };
 
 class Cli : public ::testing::Test {
@@ -69,7 +67,8 @@ class Cli : public ::testing::Test {
                 EXPECT_NE(estado, 0) << out << err;
             else
                 EXPECT_EQ(estado, c.estado) << out << err;
-            EXPECT_NE((out + err).find(c.contiene), std::string::npos) << out << err;
+            for (const std::string& s : {c.contiene, c.tambien})
+                EXPECT_NE((out + err).find(s), std::string::npos) << s << "\n" << out << err;
         }
     }
     void EscribeBin(const std::string& nombre, std::vector<tipo_entidad> elementos) {
@@ -91,13 +90,11 @@ TEST_F(Cli, Bin2ShpSummariesAllInFolderAndFailures) {
     std::ofstream(carpeta / "notas.txt") << "no";
     std::ofstream(carpeta / "capa.shp") << "";
     Comprueba({{"bin2shp --3d --mm --texts-as-points --closed-as-lines hoja.bin", 0,
-                "hoja_L.shp: 2 registros (líneas Z)"},
-               {"bin2shp --3d --mm --texts-as-points --closed-as-lines hoja.bin", 0,
-                "hoja_TX.shp: 1 registro (puntos Z)"},
+                "hoja_L.shp: 2 registros (líneas Z)", "hoja_TX.shp: 1 registro (puntos Z)"},
                {"bin2shp --all-in-folder hoja.bin", 0,
-                "./A_L.shp: 1 registro (líneas)\n./hoja_P.shp"},  // sorted, no case
-               {"bin2shp .", 0, "./A_L.shp: 1 registro (líneas)\n./hoja_P.shp"},
-               {"bin2shp --all-in-folder hoja.bin", 0, "2 ficheros BIN, 5 capas, 5 registros"}});
+                "./A_L.shp: 1 registro (líneas)\n./hoja_P.shp",  // sorted, no case
+                "2 ficheros BIN, 5 capas, 5 registros"},
+               {"bin2shp .", 0, "./A_L.shp: 1 registro (líneas)\n./hoja_P.shp"}});
     // A corrupt kind ends the program with status 1, naming the file and those not reached.
     EscribeBin("b.bin", {Linea("1", {{0, 0, 0}, {5, 5, 0}})});
     std::ofstream(carpeta / "b.bin", std::ios::binary | std::ios::app)
@@ -106,10 +103,8 @@ TEST_F(Cli, Bin2ShpSummariesAllInFolderAndFailures) {
     EXPECT_EQ(err,
               "parvenza-cli: ./b.bin: fichero corrupto...\nNo se han convertido:\n./hoja.bin\n");
     fs::remove(carpeta / "b.bin");
-    EscribeBin("z.bin", {Linea("1", {{0, 0, 0}, {5, 5, 0}})});
-    Comprueba({{"bin2shp falta.bin", 2, "falta.bin: no existe el fichero BIN"},
-               {"bin2shp --append capa.shp z.bin", -1, "\"_\""}});
-    EXPECT_FALSE(fs::exists(carpeta / "falta.bin") || fs::exists(carpeta / "z_L.shp"));
+    Comprueba({{"bin2shp falta.bin", 2, "falta.bin: no existe el fichero BIN"}});
+    EXPECT_FALSE(fs::exists(carpeta / "falta.bin"));
     // Files and folders at once, into a folder made for them.
     fs::create_directory(carpeta / "sub");
     EscribeBin("sub/z.BIN", Hoja());
@@ -118,10 +113,16 @@ TEST_F(Cli, Bin2ShpSummariesAllInFolderAndFailures) {
     EXPECT_NE(out.find("2 ficheros BIN, 8 capas, 8 registros\n"), std::string::npos) << out;
     EXPECT_TRUE(fs::exists(carpeta / "nueva/capas/hoja_TL.shp"));
     EXPECT_FALSE(fs::exists(carpeta / "sub/z_P.shp"));
+    // A coordinate system: a .prj copied beside each layer, or else the sheet's own.
+    std::ofstream(carpeta / "otro.prj") << "PROJCS[\"otro\"]";
+    ASSERT_EQ(Ejecuta("bin2shp --prj otro.prj hoja.bin"), 0) << err;
+    EXPECT_EQ(Lee(carpeta / "hoja_TL.prj"), "PROJCS[\"otro\"]");
+    std::ofstream(carpeta / "hoja.prj") << "PROJCS[\"hoja\"]";
+    ASSERT_EQ(Ejecuta("bin2shp hoja.bin"), 0) << err;
+    EXPECT_EQ(Lee(carpeta / "hoja_P.prj"), "PROJCS[\"hoja\"]");
     // Appending to a set that lacks a layer stops at that layer, naming file and layer.
     fs::remove(carpeta / "hoja_L.shp");
-    Comprueba({{"bin2shp --append hoja_P.shp hoja.bin", -1, "hoja.bin"},
-               {"bin2shp --append hoja_P.shp hoja.bin", -1, "hoja_L.shp"}});
+    Comprueba({{"bin2shp --append hoja_P.shp hoja.bin", -1, "hoja.bin", "hoja_L.shp"}});
     EXPECT_EQ(out, "");
 }
 
@@ -133,7 +134,6 @@ TEST_F(Cli, UsoYEstadosDeSalida) {
     EscribeBin("otra/a.bin", Hoja());
     Comprueba({{"--version", 0, "parvenza-cli " PARVENZA_VERSION_TEST},
                {"--help", 0, "Uso: parvenza-cli [OPCIONES] [SUBCOMANDO]"},
-               {"bin2shp --help", 0, "Uso: parvenza-cli bin2shp [OPCIONES] FICHERO..."},
                {"", 2, "falta el subcomando"},
                {"foo", 2, "parvenza-cli: subcomando desconocido: foo\n"},
                {"bin2shp", 2, "falta FICHERO"},
@@ -142,8 +142,11 @@ TEST_F(Cli, UsoYEstadosDeSalida) {
                {"bin2shp vacia", 2, "vacia: la carpeta no tiene ficheros BIN"},
                {"bin2shp --append a_L.shp --output-dir d a.bin", 2, "no va con"},
                {"bin2shp --output-dir d a.bin otra", 2, "darían las mismas capas (a_*.shp)"},
+               {"bin2shp --a-srs EPSG:999999 a.bin", 2, "EPSG:999999"},
+               {"bin2shp --prj falta.prj a.bin", 2, "falta.prj"},
                {"shp2bin --output s.bin vacia", 2, "la carpeta no tiene ficheros shapefile"}});
-    EXPECT_FALSE(fs::exists(carpeta / "d") || fs::exists(carpeta / "s.bin"));
+    EXPECT_FALSE(fs::exists(carpeta / "d") || fs::exists(carpeta / "s.bin") ||
+                 fs::exists(carpeta / "a_P.shp"));
 }
 
 // Progress on a terminal: the file read and its share, one line rewritten; nothing otherwise.
@@ -167,42 +170,34 @@ TEST(PuertoConsola, ProgresoConElNombreDelFichero) {
     }
 }
 
-/// The layer files of the folder with their bytes, temporaries left behind among them.
-std::map<std::string, std::string> Capas(const fs::path& carpeta) {
-    std::map<std::string, std::string> c;
-    for (const auto& f : fs::directory_iterator(carpeta))
-        if (f.is_regular_file() && f.path().extension() != ".txt" && f.path().extension() != ".bin")
-            c[f.path().filename().string()] = Lee(f.path().string());
-    return c;
-}
-
-// Layers go beside the sheet, named after it without its extension whatever its length; a
-// sheet that stops the program leaves the earlier layers byte for byte; two appends at once
-// to one layer set both land, one after the other.
 TEST_F(Cli, Bin2ShpSheetsAtOnceWriteWhatOneByOneWritesAndFailAlone) {
     for (const char* n : {"a.bin", "b.bin", "c.bin"}) EscribeBin(n, Hoja());
     ASSERT_EQ(Ejecuta("bin2shp --all-in-folder --jobs 1 a.bin"), 0) << err;
     const std::string resumen = out;
-    const auto serie = Capas(carpeta.ruta());
+    const auto serie = Contenido(carpeta.ruta(), {".txt", ".bin"});  // temporaries among them
     for (const auto& [nombre, bytes] : serie) fs::remove(carpeta / nombre);
     ASSERT_EQ(Ejecuta("bin2shp --all-in-folder --jobs 3 a.bin"), 0) << err;
     EXPECT_EQ(out, resumen);
-    EXPECT_TRUE(Capas(carpeta.ruta()) == serie);
+    EXPECT_TRUE(Contenido(carpeta.ruta(), {".txt", ".bin"}) == serie);
     EXPECT_EQ(serie.size(), 3u * 4 * 4);
 
-    // A sheet whose second element has a corrupt kind ends its own conversion only.
+    // A sheet whose second element has a corrupt kind ends its own conversion only: the others
+    // are written again, its layers left byte for byte.
     std::string b = Lee(carpeta / "b.bin");
     const size_t segundo = b.find("C=", b.find("C=") + 2);
     ASSERT_NE(segundo, std::string::npos);
     b.replace(segundo, 2, "X=");
     std::ofstream(carpeta / "b.bin", std::ios::binary) << b;
-    for (const auto& [nombre, bytes] : serie) fs::remove(carpeta / nombre);
+    for (const auto& [nombre, bytes] : serie)
+        if (nombre[0] != 'b') fs::remove(carpeta / nombre);
     EXPECT_EQ(Ejecuta("bin2shp --all-in-folder --jobs 2 a.bin"), 1);
     EXPECT_NE(err.find("b.bin"), std::string::npos) << err;
-    EXPECT_TRUE(fs::exists(carpeta / "a_TL.shp") && fs::exists(carpeta / "c_TL.shp"));
-    EXPECT_FALSE(fs::exists(carpeta / "b_P.shp"));
+    EXPECT_TRUE(Contenido(carpeta.ruta(), {".txt", ".bin"}) == serie);
 }
 
+// Layers go beside the sheet, named after it without its extension whatever its length; a
+// sheet that stops the program leaves the earlier layers byte for byte; two appends at once
+// to one layer set both land, one after the other.
 TEST_F(Cli, Bin2ShpLayersBesideTheSheetReplacedWholeAndLocked) {
     fs::create_directory(carpeta / "noext");
     for (const char* hoja : {"noext/zz", "h.digi", "x.y.bin"})
@@ -210,13 +205,11 @@ TEST_F(Cli, Bin2ShpLayersBesideTheSheetReplacedWholeAndLocked) {
     Comprueba({{"bin2shp noext/zz", 0, "noext/zz_L.shp: 1 registro (líneas)"},
                {"bin2shp h.digi", 0, "h_L.shp"},
                {"bin2shp x.y.bin", 0, "x.y_L.shp"}});
-    EXPECT_TRUE(fs::exists(carpeta / "noext/zz_L.shp"));
-    EXPECT_FALSE(fs::exists(carpeta / "noex_L.shp"));
 
     // A good closed line, then an element of kind "X=".
     EscribeBin("hoja.bin", Hoja());
     ASSERT_EQ(Ejecuta("bin2shp hoja.bin"), 0) << err;
-    const auto antes = Capas(carpeta.ruta());
+    const auto antes = Contenido(carpeta.ruta(), {".txt", ".bin"});
     EscribeBin("hoja.bin", {Hoja()[0], Hoja()[1]});
     {
         std::fstream f(carpeta / "hoja.bin", std::ios::in | std::ios::out | std::ios::binary);
@@ -225,7 +218,7 @@ TEST_F(Cli, Bin2ShpLayersBesideTheSheetReplacedWholeAndLocked) {
     }
     EXPECT_EQ(Ejecuta("bin2shp hoja.bin"), 1);
     EXPECT_NE(err.find("fichero corrupto"), std::string::npos) << err;
-    EXPECT_TRUE(Capas(carpeta.ruta()) == antes);
+    EXPECT_TRUE(Contenido(carpeta.ruta(), {".txt", ".bin"}) == antes);
 
     // Two appends of 20,000 lines each, at once.
     std::vector<tipo_entidad> lineas(20000, Linea("7", {{0, 0, 0}, {5, 5, 0}}));
@@ -266,10 +259,6 @@ TEST_F(Cli, Bin2ShpReadOnlySheetsCutElementsAndFilesThatAreNotBin) {
               std::string::npos)
         << err;
     EXPECT_FALSE(fs::exists(carpeta / "basura_P.shp") || fs::exists(carpeta / "basura_L.shp"));
-    ASSERT_EQ(Ejecuta("bin2shp --all-in-folder hoja.bin"), 3) << out << err;
-    EXPECT_NE(out.find("2 ficheros BIN, "), std::string::npos) << out;
-    EXPECT_NE(err.find("basura.bin"), std::string::npos) << err;
-    EXPECT_NE(err.find("corta.bin"), std::string::npos) << err;
     // A sheet nobody may write converts, and lists.
     if (!parvenza::robustez::SoloLectura(carpeta / "hoja.bin", true))
         GTEST_SKIP() << "no read-only files here";
@@ -306,8 +295,9 @@ TEST_F(Cli, Shp2BinAppendsUnderALockAndOnlyToBinFiles) {
     const std::string juntos = Lee(carpeta / "s.bin");
     EXPECT_TRUE(juntos == base + xa + xb || juntos == base + xb + xa) << juntos.size();
 
-    // Several real shapefiles, converted one by one or several at once: the same file, summary,
-    // messages and losses, in input order. One that fails in the middle leaves the file alone.
+    // Several real shapefiles (a folder gives its own), converted one by one or several at once:
+    // the same file, summary, messages and losses, in input order. One append, or none: one
+    // that fails in the middle leaves the file alone.
     std::string lista;
     for (const char* f : {"points", "polygons", "null", "number-null-property", "multipoints",
                           "codepage-1250", "polylines", "empty"})
@@ -334,26 +324,7 @@ TEST_F(Cli, Shp2BinAppendsUnderALockAndOnlyToBinFiles) {
                               "null.shp: registros sin geometría, no convertidos (4)",
                               "polygons.shp: polígonos con agujeros"})
         EXPECT_NE(salidas.find(parte), std::string::npos) << salidas;
-    for (const auto& e : fs::directory_iterator(carpeta.Ruta()))
-        EXPECT_EQ(e.path().filename().string().find(".parvenza-"), std::string::npos) << e.path();
-
-    // Several shapefiles (a folder gives its own) land in one append, or none of them does: a
-    // shapefile in degrees refused after the first leaves the file as it was.
-    fs::create_directory(carpeta / "dos");
-    for (const char* f : {"a.shp", "a.shx", "a.dbf"})
-        fs::copy_file(carpeta / f, carpeta / ("dos/" + std::string(f)));
-    ASSERT_EQ(Ejecuta("shp2bin --output m.bin --code 1 dos b.shp"), 0) << err;
-    EXPECT_EQ(out,
-              "m.bin: 2 elementos añadidos de 2 registros (dos/a.shp)\n"
-              "m.bin: 1 elemento añadido de 1 registro (./b.shp)\n");
-    EXPECT_EQ(Lee(carpeta / "m.bin").size(), xa.size() + xb.size());
-    EscribeShape(carpeta / "geo.shp", SHPT_POINT, {{"N", 'N'}}, {{{{{1, 1, 0}}}, {1.0}}});
-    std::ofstream(carpeta / "geo.prj") << "GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID["
-                                          "\"WGS_1984\",6378137.0,298.257223563]],PRIMEM["
-                                          "\"Greenwich\",0.0],UNIT[\"Degree\",0.0174532925199433]]";
-    const std::string m = Lee(carpeta / "m.bin");
-    Comprueba({{"shp2bin --output m.bin --code 1 a.shp geo.shp", 1, "m.bin: se deja como estaba"}});
-    EXPECT_EQ(Lee(carpeta / "m.bin"), m);
+    EXPECT_EQ(parvenza::robustez::Restos(carpeta.ruta()), std::vector<std::string>{});
 
     // An input as output, or a file that is not a BIN file: refused, untouched.
     std::ofstream(carpeta / "basura.bin") << "junk\n";
@@ -364,44 +335,6 @@ TEST_F(Cli, Shp2BinAppendsUnderALockAndOnlyToBinFiles) {
                {"shp2bin --output b.shx a.shp", 1, "b.shx: no es un fichero BIN"}});
     EXPECT_TRUE(Lee(carpeta / "a.shp") == shp && Lee(carpeta / "a.dbf") == dbf);
     EXPECT_EQ(Lee(carpeta / "basura.bin"), "junk\n");
-}
-
-TEST_F(Cli, Bin2ShpLayersReadByGdal) {
-    if (std::system("command -v ogrinfo >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "ogrinfo not installed";
-    EscribeBin("hoja.bin", Hoja());
-    ASSERT_EQ(Ejecuta("bin2shp hoja.bin"), 0);
-    auto ogrinfo = [&](const std::string& capa) {
-        std::system(
-            ("ogrinfo -ro -al '" + (carpeta / capa) + "' >'" + (carpeta / "ogr.txt") + "' 2>&1")
-                .c_str());
-        return Lee(carpeta / "ogr.txt");
-    };
-    const std::string p = ogrinfo("hoja_P.shp"), t = ogrinfo("hoja_TL.shp"),
-                      x = ogrinfo("hoja_X.shp");
-    for (const char* s :
-         {"Geometry: Polygon", "Feature Count: 1", "POLY_ID: Integer (6.0)", "CODIGO: String (6.0)",
-          "TEXT: String (50.0)", "ROTATION: Real (6.2)", "CODIGO (String) = 1802",
-          "POLYGON ((0 0,10 10,10 0,0 0))"})  // clockwise, as the format wants
-        EXPECT_NE(p.find(s), std::string::npos) << s << "\n" << p;
-    for (const char* s : {"Geometry: Line String", "TEXT (String) = A\xc3\xb1o",
-                          "ROTATION (Real) = 10.50", "POLY_ID (Integer) = 4"})
-        EXPECT_NE(t.find(s), std::string::npos) << s << "\n" << t;
-    EXPECT_NE(x.find("POINT (7 8)"), std::string::npos) << x;
-
-    // A coordinate system from PROJ, a .prj copied, or the sheet's own .prj.
-    ASSERT_EQ(Ejecuta("bin2shp --a-srs EPSG:25830 hoja.bin"), 0) << err;
-    for (const char* capa : {"hoja_P.shp", "hoja_L.shp", "hoja_X.shp", "hoja_TL.shp"})
-        EXPECT_NE(ogrinfo(capa).find("ETRS89 / UTM zone 30N"), std::string::npos) << capa;
-    std::ofstream(carpeta / "otro.prj") << "PROJCS[\"otro\"]";
-    ASSERT_EQ(Ejecuta("bin2shp --prj otro.prj hoja.bin"), 0) << err;
-    EXPECT_EQ(Lee(carpeta / "hoja_TL.prj"), "PROJCS[\"otro\"]");
-    std::ofstream(carpeta / "hoja.prj") << "PROJCS[\"hoja\"]";
-    ASSERT_EQ(Ejecuta("bin2shp hoja.bin"), 0) << err;
-    EXPECT_EQ(Lee(carpeta / "hoja_P.prj"), "PROJCS[\"hoja\"]");
-    Comprueba({{"bin2shp --a-srs EPSG:999999 hoja.bin", 2, "EPSG:999999"},
-               {"bin2shp --prj falta.prj hoja.bin", 2, "falta.prj"}});
-    EXPECT_EQ(Lee(carpeta / "hoja_P.prj"), "PROJCS[\"hoja\"]");
 }
 
 TEST_F(Cli, Bin2ShpCadastreLayersAndTopologyErrors) {
@@ -419,8 +352,6 @@ TEST_F(Cli, Bin2ShpCadastreLayersAndTopologyErrors) {
     EXPECT_NE(out.find("capas/parcela.shp: 1 registro (polígonos)\n"), std::string::npos) << out;
     EXPECT_NE(out.find("capas/ejes.shp: 1 registro (líneas)\n"), std::string::npos) << out;
     EXPECT_NE(Lee(carpeta / "capas/ejes.prj").find("ETRS_1989_UTM_Zone_30N"), std::string::npos);
-    const auto parcela = prueba_binshp::LeeCapa(carpeta / "capas/parcela.shp");
-    EXPECT_EQ(parcela.Valor(0, "PARCELA") + " " + parcela.Valor(0, "VIA"), "02 610");
     EXPECT_FALSE(fs::exists(carpeta / "hoja_P.shp"));
     EXPECT_FALSE(fs::exists(carpeta / "masa.shp"));
     ASSERT_EQ(Ejecuta("bin2shp --cadastre " + Dato("topology/basic.mdb") + " hoja.bin"), 0) << err;
@@ -428,8 +359,7 @@ TEST_F(Cli, Bin2ShpCadastreLayersAndTopologyErrors) {
     fs::remove(carpeta / "hoja_P.shp");
     // The topology's own messages are the core's; here, that they end the run.
     Comprueba({{"bin2shp --cadastre " + Dato("topology/spaced-first.mdb") + " hoja.bin", 1,
-                "Nombre de tabla con espacios :\nTabla con espacios"},
-               {"bin2shp --cadastre no-existe.mdb hoja.bin", 1, "no-existe.mdb"}});
+                "Nombre de tabla con espacios :\nTabla con espacios"}});
     EXPECT_FALSE(fs::exists(carpeta / "hoja_P.shp")) << "nothing converted";
 }
 
@@ -487,22 +417,15 @@ TEST_F(Cli, Shp2BinOptionsByNameUtf8ArgumentsAndErrors) {
     std::ofstream(carpeta / "sal.bin") << antes;
     EscribeShape(carpeta / "prim.shp", SHPT_POINT, {{"TAB", 'N', 4}, {"REG", 'N', 4}},
                  {{{{{1, 1, 0}}}, {1.0, 1.0}}});
-    fs::copy_file(carpeta / "prim.shp", carpeta / "sintabla.shp");
-    fs::copy_file(carpeta / "prim.shx", carpeta / "sintabla.shx");
     Comprueba({{"shp2bin --output sal.bin --code-field NOHAY vias.shp", 2, "no tiene ese campo"},
                {"shp2bin --output sal.bin --link FECHA:REG vias.shp", 2, "no es numérico"},
-               {"shp2bin --output sal.bin --link Codigo:REG vias.shp", 2, "no es numérico"},
                {"shp2bin --output sal.bin --link TAB vias.shp", 2, "CAMPOTABLA:CAMPOREGISTRO"},
                {"shp2bin --output sal.bin --height 2 vias.shp", 2, "--texts"},
-               {"shp2bin --output sal.bin --code 1 --code-field Codigo vias.shp", 2,
-                "--code-field no va con --code"},
                {"shp2bin --output sal.bin --texts --height alto vias.shp", 2, "no es un número"},
                {"shp2bin --output sal.bin --link TAB:REG prim.shp", 2,
                 "primer campo"},  // index 0 means "none"
-               {"shp2bin --output sal.bin nohay.shp", 2, "nohay.shp"},
                {"shp2bin --output sal.bin --encoding KLINGON vias.shp", 2, "KLINGON"},
-               {"shp2bin --output sal.bin --texts --text 日本 vias.shp", 2, "Windows-1252"},
-               {"shp2bin --output sal.bin sintabla.shp", 1, "sintabla.dbf"}});
+               {"shp2bin --output sal.bin --texts --text 日本 vias.shp", 2, "Windows-1252"}});
     EXPECT_EQ(Lee(carpeta / "sal.bin"), antes);
 }
 
@@ -529,16 +452,15 @@ TEST_F(Cli, LossesListedByKindWithTheirFirstPlaces) {
     const Caso casos[] = {
         {"bin2shp largos.bin", 3,
          " largos.bin: CODIGO cortado a 6 caracteres (7): elemento 1 (1234567); elemento 2 "
-         "(1234567); elemento 3 (1234567); elemento 4 (1234567); elemento 5 (1234567); y 2 más\n"},
-        {"bin2shp largos.bin", 3, " largos.bin: TEXT cortado a 50 caracteres: elemento 8\n"},
+         "(1234567); elemento 3 (1234567); elemento 4 (1234567); elemento 5 (1234567); y 2 más\n",
+         " largos.bin: TEXT cortado a 50 caracteres: elemento 8\n"},
         {"bin2shp largos.bin", 3,
          " largos.bin: caracteres que Windows-1252 no define, escritos tal cual: elemento 9\n"},
         {"shp2bin --output n.bin --texts --text-field NOMBRE nihon.shp", 3,
          "./nihon.shp: " + sustituidos + ": registro 0\n"},
         {"shp2bin --output h.bin hueco.shp", 3,
          "./hueco.shp: polígonos con agujeros: cada agujero, un polígono relleno aparte: "
-         "registro 1\n"},
-        {"shp2bin --output h.bin hueco.shp", 3,
+         "registro 1\n",
          "./hueco.shp: registros sin geometría, no convertidos: registro 2\n"},
         // Sheets converted at once report their losses as a serial run does.
         {"bin2shp --all-in-folder --jobs 2 largos.bin", 3,
@@ -546,18 +468,6 @@ TEST_F(Cli, LossesListedByKindWithTheirFirstPlaces) {
          "(1234567); elemento 3 (1234567); elemento 4 (1234567); elemento 5 (1234567); y 2 más\n"},
     };
     Comprueba(std::vector<Caso>(std::begin(casos), std::end(casos)));
-    EXPECT_EQ(Resumenes(carpeta / "n.bin"), std::vector<std::string>{"T= 140100: (100 200 0) '?\xF3"
-                                                                     "d? ??' 150/0/0 n2"});
-}
-
-/// Names, sizes and modification times of the files of `dir`.
-std::map<std::string, std::string> Listado(const fs::path& dir) {
-    std::map<std::string, std::string> v;
-    for (const auto& e : fs::directory_iterator(dir))
-        v[e.path().filename().string()] =
-            std::to_string(fs::file_size(e.path())) + " " +
-            std::to_string(fs::last_write_time(e.path()).time_since_epoch().count());
-    return v;
 }
 
 // A shapefile without its .shx: refused with a message saying how to ask for the index; asked
@@ -568,7 +478,7 @@ TEST_F(Cli, Shp2BinRestoresAMissingIndexWithoutTouchingItsFolder) {
                  {{{{{1, 2, 0}, {3, 4, 0}}}, {std::string("0501")}},
                   {{{{5, 6, 0}, {7, 8, 0}}}, {std::string("0502")}}});
     fs::remove(carpeta / "datos/vias.shx");
-    const auto antes = Listado(carpeta / "datos");
+    const auto antes = Contenido(carpeta.ruta() / "datos");
     // The index is rebuilt in a private temporary folder: one left by a killed run goes too.
     const fs::path temporales = carpeta / "tmp";
     fs::create_directories(
@@ -584,10 +494,7 @@ TEST_F(Cli, Shp2BinRestoresAMissingIndexWithoutTouchingItsFolder) {
     ::unsetenv("SHAPE_RESTORE_SHX");
     ::unsetenv("TMPDIR");
     EXPECT_TRUE(fs::is_empty(temporales));
-    EXPECT_EQ(Resumenes(carpeta / "b.bin"),
-              (std::vector<std::string>{"C= 0501: (100 200 0) (300 400 0)",
-                                        "C= 0502: (500 600 0) (700 800 0)"}));
-    EXPECT_EQ(Listado(carpeta / "datos"), antes);
+    EXPECT_EQ(Contenido(carpeta.ruta() / "datos"), antes);
 }
 
 TEST_F(Cli, InfoListsElementsAndSaysWhatIsWrong) {
@@ -632,24 +539,18 @@ TEST_F(Cli, InfoListsElementsAndSaysWhatIsWrong) {
               "[])] {'elements': 4, 'points': 1, 'open_lines': 1, 'closed_lines': 1, 'texts': 1, "
               "'deleted': 2} [[-0.05, -0.06, 0], [0.1, 0.2, 0.07]] m\n");
     EXPECT_NE(json("--mm h.bin").find("[[-0.005, -0.006, 0.007]]"), std::string::npos);
-    const std::string ejemplo = std::string(PARVENZA_SOURCE_DIR) + "/examples/hoja.bin";
     std::ofstream(carpeta / "vacio.bin") << "";
     std::ofstream(carpeta / "malo.bin", std::ios::binary)
         << std::string("C=X") + std::string(6, '\0') + std::string("\x00\x00\x80", 3) +
                std::string(60, '\0');
     std::ofstream(carpeta / "corrupto.bin", std::ios::binary)
         << std::string("K=") + std::string(58, '\0');
-    Comprueba({{"info '" + ejemplo + "'", 0, "texto=\"Pe\xC3\xB1\xC3\xB3n del \xC3\x81guila\""},
-               {"info '" + ejemplo + "'", 0,
-                "elementos: 10 (puntos 2, líneas abiertas 2, líneas cerradas 3, textos 3), "
-                "borrados 1\n"},
-               {"info vacio.bin", 0,
+    Comprueba({{"info vacio.bin", 0,
                 "elementos: 0 (puntos 0, líneas abiertas 0, líneas cerradas 0, textos 0), "
                 "borrados 0\nextensión: ninguna\n"},
                {"info --json vacio.bin", 0, "\"elements\": [],\n"},
                {"info falta.bin", 1, "falta.bin"},
-               {"info malo.bin", 1, "malo.bin"},
-               {"info malo.bin", 1, "byte 1"},
+               {"info malo.bin", 1, "malo.bin", "byte 1"},
                {"info corrupto.bin", 1, "corrupto.bin: fichero corrupto..."}});
     EXPECT_FALSE(fs::exists(carpeta / "falta.bin"));
 }
@@ -662,14 +563,10 @@ TEST_F(Cli, DxfInfoFixturesLayerTableAndBadFiles) {
            "  1\nCalle\n  0\nLINE\n  8\nV\n";
     const std::string gdal = "dxfinfo " + Dato("dxf/gdal_writer.dxf");
     Comprueba(
-        {{gdal, 0, "1 POLYLINE capa=1001 puntos=3 primero=(100.5,200.25,10) cerrada=no\n"},
-         {gdal, 0, "3 POINT capa=TEXTOS puntos=1 primero=(50,60,0)\n"},
-         {gdal, 0, "tipos de entidad omitidos: ninguno\n"},
-         {gdal, 0, "100=16"},
-         {"dxfinfo " + Dato("dxf/polyline_smooth.dxf"), 0, "capa=1 puntos=141 "},
+        {{gdal, 0, "1 POLYLINE capa=1001 puntos=3 primero=(100.5,200.25,10) cerrada=no\n",
+          "tipos de entidad omitidos: ninguno\n"},
+         {gdal, 0, "3 POINT capa=TEXTOS puntos=1 primero=(50,60,0)\n", "100=16"},
          {"dxfinfo " + Dato("dxf/polyline_smooth_crlf.dxf"), 0, "cerrada=sí"},
-         {"dxfinfo " + Dato("dxf/polyline_smooth_crlf.dxf"), 0,
-          "tipos de entidad omitidos: ninguno"},
          {"dxfinfo " + Dato("dxf/entities_only.dxf"), 0,
           "entidades: 2 (líneas 0, polilíneas 0, puntos 2, textos 0)"},
          {"dxfinfo --json " + Dato("dxf/entities_only.dxf"), 0,
@@ -678,8 +575,7 @@ TEST_F(Cli, DxfInfoFixturesLayerTableAndBadFiles) {
          {"dxfinfo --json " + Dato("dxf/unicode_texts.dxf"), 0,
           "\"layer\": \"Tsch\xC3\xBCss mit \xC3\xBC\", \"closed\": false, \"points\": [[1.5, 2.25, "
           "0]], \"text\": \"Tsch\xC3\xBCss ?mega \xE2\x82\xAC ??\", \"height\": 2.5, "
-          "\"rotation\": 0, \"justification\": 8}"},
-         {"dxfinfo --json " + Dato("dxf/unicode_texts.dxf"), 0,
+          "\"rotation\": 0, \"justification\": 8}",
           "\"text\": \"A\xC3\xB1o ? dos\", \"height\": 0.5, \"rotation\": 0, "
           "\"justification\": 8}\n],\n \"skipped\": {\"entities\": {}, \"groups\": "
           "{\"5\": 3, \"100\": 8}},\n \"replaced_characters\": 4}\n"},
@@ -688,8 +584,8 @@ TEST_F(Cli, DxfInfoFixturesLayerTableAndBadFiles) {
          {"dxfinfo " + Dato("dxf/polyline_smooth.dxf") + " --layers bindxf.tab", 0,
           "capa=1 código=- "},
          {"dxfinfo cortado.dxf", 1,
-          "1 TEXT capa=T puntos=1 primero=(1.5,0,0) texto=\"Calle\" altura=0 anchura=0"},
-         {"dxfinfo cortado.dxf", 1, "cortado.dxf: fin de fichero"},
+          "1 TEXT capa=T puntos=1 primero=(1.5,0,0) texto=\"Calle\" altura=0 anchura=0",
+          "cortado.dxf: fin de fichero"},
          {"dxfinfo no.dxf", 1, "No se encuentra el fichero"},
          {gdal + " --layers mala.tab", 1, "Error en formato de fichero"}});
 }
@@ -749,27 +645,6 @@ TEST_F(Cli, Dxf2BinMatchesTheDrawingEntityForEntity) {
         EXPECT_EQ(e.elemento.rango.xlib, std::nearbyint(c.G40_ancho * 100));  // group 40
         EXPECT_EQ(e.elemento.rango.ylib, fenoquia::JustificacionDxf(c.G72_justH, c.G73_justV));
         EXPECT_EQ(e.elemento.rango.zlib, std::nearbyint(c.G50_rotac * 100));
-    }
-    ASSERT_EQ(Ejecuta("info hoja.bin"), 0) << err;
-    EXPECT_NE(
-        out.find("elementos: 117 (puntos 0, líneas abiertas 10, líneas cerradas 91, textos 16)"),
-        std::string::npos)
-        << out;
-
-    // BIN to shapefile: the outlines and circles read back in GDAL with the drawing's vertices.
-    if (std::system("command -v ogrinfo >/dev/null 2>&1") == 0) {
-        // One of its texts is longer than the TEXT field: cut, and said.
-        ASSERT_EQ(Ejecuta("bin2shp hoja.bin"), 3) << err;
-        EXPECT_EQ(err, "parvenza-cli: hoja.bin: TEXT cortado a 50 caracteres: elemento 21\n");
-        std::system(("ogrinfo -ro -al '" + (carpeta / "hoja_P.shp") + "' >'" +
-                     (carpeta / "ogr.txt") + "' 2>&1")
-                        .c_str());
-        const std::string p = Lee(carpeta / "ogr.txt");
-        EXPECT_NE(p.find("Feature Count: 91"), std::string::npos) << p.substr(0, 2000);
-        EXPECT_NE(p.find("POLYGON ((0.1 -1.5,0.1 -1.51,"), std::string::npos);
-        EXPECT_NE(p.find("CODIGO (String) = 5002\n  TEXT (String) = (null)\n  ROTATION (Real) = "
-                         "0.00\n  POLYGON ((-20.82 0.57,"),
-                  std::string::npos);
     }
 
     // Layers the table lacks take --code and are counted; millimetres; a binary file fails and

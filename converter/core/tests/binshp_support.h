@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "converter/core/BinShp.h"
 #include "converter/shapefile/tests/shapelib_prueba.h"
 #include "digi/Registros.h"
 #include "digi/tests/elementos_prueba.h"
@@ -29,5 +30,12 @@ std::vector<tipo_manzana> Basica();
 void EscribeBin(const std::string& ruta, std::vector<brisquel::tipo_entidad> elementos);
 /// Marks the `n`-th element (1-based) of a BIN file deleted, as Digi does, in place.
 void BorraElemento(const std::string& ruta, int n);
+/// A run over `ficheros`, chosen as the window chooses them, every other option as it starts.
+inline OpcionesBinShp Opciones(std::vector<std::string> ficheros) {
+    OpcionesBinShp o;
+    o.ficheros = std::move(ficheros);
+    o.binElegido = true;
+    return o;
+}
 
 }  // namespace parvenza::prueba_binshp

@@ -41,9 +41,8 @@ std::vector<tipo_entidad> HojaGrande(bool conTextos) {
 }
 
 ResultadoBinShp Catastral(const std::string& bin, const std::vector<tipo_manzana>& manzanas) {
-    OpcionesBinShp o;
-    o.ficheros = {bin};
-    o.binElegido = o.mdbElegido = o.catastro = true;
+    OpcionesBinShp o = Opciones({bin});
+    o.mdbElegido = o.catastro = true;
     Catastro gancho(manzanas, fs::path(bin).parent_path().string());
     PuertoGrabador puerto;
     return ProcesarBinShp(o, puerto, &gancho);
@@ -99,9 +98,7 @@ TEST(CapasEnObra, TheCadastreSetIsBuiltFromThisRunsLayersAndOldOnesAreNamed) {
     EscribeBin(bin, HojaGrande(true));
     ASSERT_TRUE(Catastral(bin, manzanas).ejecutado);
     EXPECT_EQ(LeeCapa(dir / "elemtex.shp").registros.size(), 100u);
-    OpcionesBinShp puntos;
-    puntos.ficheros = {bin};
-    puntos.binElegido = true;
+    OpcionesBinShp puntos = Opciones({bin});
     puntos.textosComoLineas = false;
     PuertoGrabador puerto;
     ProcesarBinShp(puntos, puerto);  // hoja_TX beside hoja_TL
@@ -175,10 +172,7 @@ TEST(CapasEnObra, PolyIdWidensOnlyWhenTheOrdinalsNeedIt) {
         out << uno;
     }
     PuertoGrabador puerto;
-    OpcionesBinShp o;
-    o.ficheros = {bin};
-    o.binElegido = true;
-    ResultadoBinShp r = ProcesarBinShp(o, puerto);
+    ResultadoBinShp r = ProcesarBinShp(Opciones({bin}), puerto);
     ASSERT_EQ(r.capas.size(), 1u);
     EXPECT_EQ(r.capas[0].registros, kElementos);
     Shapefile x;

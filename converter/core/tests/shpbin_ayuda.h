@@ -4,18 +4,16 @@
 
 #include <gtest/gtest.h>
 #include <shapefil.h>
-#include <unistd.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "converter/core/Puerto.h"
 #include "converter/shapefile/tests/shapelib_prueba.h"
 #include "digi/FicheroDigi.h"
+#include "tests/robustez/Robustez.h"
 
 namespace parvenza::prueba {
 
@@ -46,24 +44,7 @@ class PuertoAnotador : public Puerto {
     void Ocupado(bool o) override { ocupado.push_back(o); }
 };
 
-/// A folder of its own for each test, removed afterwards.
-class Carpeta {
-  public:
-    Carpeta() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_ruta = fs::temp_directory_path() / ("shpbin-" + std::to_string(::getpid()) + "-" +
-                                              info->test_suite_name() + "-" + info->name());
-        fs::remove_all(m_ruta);
-        fs::create_directories(m_ruta);
-    }
-    ~Carpeta() { fs::remove_all(m_ruta); }
-    std::string operator/(const std::string& nombre) const { return (m_ruta / nombre).string(); }
-    std::string Ruta() const { return m_ruta.string() + "/"; }
-    const fs::path& ruta() const { return m_ruta; }
-
-  private:
-    fs::path m_ruta;
-};
+using Carpeta = robustez::CarpetaTemporal;
 
 /// Every live element of a BIN file, in file order.
 inline std::vector<brisquel::tipo_entidad> LeeBin(const std::string& ruta) {

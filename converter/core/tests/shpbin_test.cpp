@@ -212,6 +212,13 @@ TEST_F(ShpBin, FilesOfOtherProgramsPolygonsWithHolesMultipointsNullsDatesAndBool
     for (const auto& el : Convierte(Copia("date-property")))
         EXPECT_EQ(el.substr(el.size() - 3), " 0)");
     EXPECT_EQ(Convierte(Copia("boolean-property")).size(), 9u);
+    // An empty shapefile adds nothing, and says nothing.
+    o.chkCotas = false;
+    const std::string antes = Lee(o.ficheroBin);
+    EXPECT_TRUE(Convierte(Copia("empty"), true).size() == 9u && r.escrito && r.elementos == 0)
+        << r.error;
+    EXPECT_EQ(Lee(o.ficheroBin), antes);
+    EXPECT_TRUE(puerto.mensajes.empty());
 }
 
 // Tables of other programs in other code pages: texts reach the BIN file in Windows-1252,
@@ -313,19 +320,6 @@ TEST_F(ShpBin, MTypesWithoutIndexOrTableAreRefusedAndWithThemReadWithZeroZ) {
     }
 }
 
-TEST_F(ShpBin, AnEmptyShapefileAddsNothingAndRunsAppend) {
-    Hoja(SHPT_POINT, {{"N", 'N'}}, {{{{{1, 1, 0}}}, {1.0}}});
-    Convierte();
-    const std::string antes = Lee(o.ficheroBin);
-    EXPECT_EQ(antes.size(), 60u);
-    EXPECT_TRUE(Convierte(Copia("empty"), true).size() == 1u && r.escrito && r.elementos == 0)
-        << r.error;
-    EXPECT_EQ(Lee(o.ficheroBin), antes);
-    EXPECT_TRUE(puerto.mensajes.empty());
-    Convierte("", true);
-    EXPECT_EQ(Lee(o.ficheroBin), antes + antes);
-}
-
 TEST_F(ShpBin, WhatCannotBeWrittenIsSaidWithoutProcesoTerminado) {
     Hoja(SHPT_POINT, {{"N", 'N'}}, {{{{{1, 1, 0}}}, {1.0}}});
     o.ficheroShp = carpeta / "hoja.shp";
@@ -383,31 +377,23 @@ TEST_F(ShpBin, APartOfMoreThan32767VerticesEndsTheProgramWithoutWriting) {
     linea.push_back({1, 1, 0});
     EscribeShape(carpeta / "grande.shp", SHPT_ARC, {{"N", 'N'}},
                  {{{{{0, 0, 0}, {1, 1, 0}}, linea}, {1.0}}});
-    o.ficheroShp = carpeta / "grande.shp";
-    o.ficheroBin = carpeta / "grande.bin";
-    PuertoAnotador p;
-    try {
-        ReadShape(o, p);
-        ADD_FAILURE() << "no FinDePrograma";
-    } catch (const FinDePrograma& fin) {
-        EXPECT_STREQ(fin.what(),
-                     "Numero máximo de puntos (32767) en una entidad superado en la entidad 2");
-        EXPECT_EQ(fin.estado(), 1);
-    }
-    EXPECT_TRUE(p.mensajes.empty());  // the host shows it
-    EXPECT_FALSE(fs::exists(o.ficheroBin));
-
-    // Among several shapefiles converted at once, in its turn: nothing written, nothing left.
     OpcionesShpBin antes = o;
-    antes.ficheroShp = carpeta / "hoja.shp";
-    for (int trabajos : {1, 2}) {
+    o.ficheroShp = carpeta / "grande.shp";
+    o.ficheroBin = antes.ficheroBin = carpeta / "grande.bin";
+    // Alone, or among several shapefiles converted at once in its turn: nothing written,
+    // nothing left (the three files of each shapefile and salida.bin), nothing shown here.
+    for (int trabajos : {0, 1, 2}) {
+        PuertoAnotador p;
         try {
-            ReadShapes({antes, o, antes}, trabajos, p);
+            (void)(trabajos ? ReadShapes({antes, o, antes}, trabajos, p).escrito
+                            : ReadShape(o, p).escrito);
             ADD_FAILURE() << "no FinDePrograma";
         } catch (const FinDePrograma& fin) {
             EXPECT_STREQ(fin.what(),
                          "Numero máximo de puntos (32767) en una entidad superado en la entidad 2");
+            EXPECT_EQ(fin.estado(), 1);
         }
+        EXPECT_TRUE(p.mensajes.empty());
         EXPECT_EQ(std::distance(fs::directory_iterator(carpeta.Ruta()), {}), 7) << trabajos;
     }
 }
@@ -437,16 +423,6 @@ TEST(Hijos, WholeReportsKilledWorkersAndAnEarlyStop) {
     EXPECT_EQ(anomalias[3], "");  // killed by the stop, not reported
 }
 
-// The listing itself is checked through the window's selectors.
-TEST_F(ShpBin, ChoosingAShapefileWhoseNameTheListingRefusesFillsNoSelector) {
-    SeleccionShp s;
-    EscribeShape(carpeta / "hoja-larga.shp", SHPT_POLYGON, {{"N", 'N'}}, {});
-    const VistaShpElegido larga = EligeShp(s, carpeta / "hoja-larga.shp", carpeta.Ruta(), puerto);
-    EXPECT_EQ(puerto.mensajes.size(), 10u);  // one per selector, none filled
-    for (const auto& c : larga.cmbTablaDbf1) EXPECT_FALSE(c);
-    EXPECT_FALSE(larga.chkTextosVisible);
-}
-
 // Round trip. Survives: every point (x, y, z in 3D layers), codes, texts with their point and
 // rotation. Lost by the layers' schema: attribute links, text height and justification (the
 // boxes give them back). Rings come back clockwise: one drawn the other way returns reversed.
@@ -459,9 +435,7 @@ TEST_F(ShpBin, RoundTripBinLayersBin) {
         Linea("1004", {{123456789, 418234567, 9}}),
         prueba_binshp::Texto("1005", "Plaza Mayor de Mérida", {5000, 6000, 0}, 200, 4550)};
     prueba_binshp::EscribeBin(carpeta / "hoja.bin", ida);
-    OpcionesBinShp b;
-    b.ficheros = {carpeta / "hoja.bin"};
-    b.binElegido = true;
+    OpcionesBinShp b = prueba_binshp::Opciones({carpeta / "hoja.bin"});
     b.dosD = false;
     ASSERT_TRUE(ProcesarBinShp(b, puerto).ejecutado);
     V vuelta;
@@ -545,8 +519,6 @@ TEST(SeleccionShp, ColumnsOneAndTwoPointTheirFieldAndDisableTheOtherKind) {
     EXPECT_THROW(EligeTablaDbfTexto(s, 4, "1 X"), ShpBinError);
     EXPECT_THROW(EligeTablaDbf1(s, 9, "CODIGO"), ShpBinError);  // an entry without its index
     EXPECT_EQ(s.indexCampoCodigo, 12);
-    EXPECT_FALSE(OfreceTextos(5));
-    EXPECT_TRUE(OfreceTextos(13));
 }
 
 TEST(SeleccionShp, TheThirdColumnGrowsWithTheTableOrTheRestAndRemembersEachAttribute) {
@@ -592,7 +564,6 @@ TEST(SeleccionShp, TheThirdColumnGrowsWithTheTableOrTheRestAndRemembersEachAttri
     EXPECT_EQ(s.tabladbf, "rios");
     EXPECT_EQ(s.listaAtributos.size(), 3u);
     EXPECT_EQ(s.numAtributo, 3);
-    EXPECT_EQ(BorrarSeleccion(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
 }
 
 // ---- The field listing ----

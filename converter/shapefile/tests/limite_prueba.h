@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace parvenza::prueba {
 
@@ -48,14 +50,17 @@ inline std::string FallaConLimite(off_t limite, const std::function<void()>& tra
     return m;
 }
 
-/// Every file of `carpeta` and below (hidden ones too) with its bytes.
-inline std::map<std::string, std::string> Contenido(const std::filesystem::path& carpeta) {
+/// Every file of `carpeta` and below (hidden ones too) with its bytes, but those whose names
+/// end in one of `salvo`.
+inline std::map<std::string, std::string> Contenido(const std::filesystem::path& carpeta,
+                                                    const std::vector<std::string>& salvo = {}) {
     std::map<std::string, std::string> c;
     for (const auto& f : std::filesystem::recursive_directory_iterator(carpeta)) {
-        if (!f.is_regular_file()) continue;
+        const std::string nombre = std::filesystem::relative(f.path(), carpeta).string();
+        auto fuera = [&](const std::string& s) { return nombre.ends_with(s); };
+        if (!f.is_regular_file() || std::any_of(salvo.begin(), salvo.end(), fuera)) continue;
         std::ifstream in(f.path(), std::ios::binary);
-        c[std::filesystem::relative(f.path(), carpeta).string()] =
-            std::string(std::istreambuf_iterator<char>(in), {});
+        c[nombre] = std::string(std::istreambuf_iterator<char>(in), {});
     }
     return c;
 }
