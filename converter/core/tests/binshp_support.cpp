@@ -21,13 +21,19 @@ brisquel::tipo_entidad Cuadrado(const std::string& codigo,
                  std::move(atributos));
 }
 
-std::vector<tipo_manzana> Basica() {
+std::vector<tipo_manzana> Carga(const std::string& fixture, bool& hayError, int32_t& codigo) {
     prueba::PuertoAnotador puerto;
     std::vector<tipo_manzana> manzanas;
-    bool hayError = false;
-    int32_t codigo = 0;
-    CargaTopologia(prueba_topologia::Fixture("basic.mdb"), manzanas, hayError, codigo, puerto);
+    hayError = false;
+    codigo = 0;
+    CargaTopologia(prueba_topologia::Fixture(fixture), manzanas, hayError, codigo, puerto);
     return manzanas;
+}
+
+std::vector<tipo_manzana> Basica() {
+    bool hayError;
+    int32_t codigo;
+    return Carga("basic.mdb", hayError, codigo);
 }
 
 void EscribeBin(const std::string& ruta, std::vector<brisquel::tipo_entidad> elementos) {

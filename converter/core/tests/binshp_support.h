@@ -24,6 +24,8 @@ using brisquel::prueba::Linea, brisquel::prueba::Texto;
 /// A closed "C=" square of side 100 at the origin.
 brisquel::tipo_entidad Cuadrado(const std::string& codigo,
                                 std::vector<brisquel::Fatrib> atributos = {});
+/// The topology of a fixture of the topology test data, with the load's error flag and code.
+std::vector<tipo_manzana> Carga(const std::string& fixture, bool& hayError, int32_t& codigo);
 /// The topology of the basic.mdb fixture.
 std::vector<tipo_manzana> Basica();
 /// Writes `elementos` to a new BIN file `ruta` with the Digi library's writer.
