@@ -1,6 +1,7 @@
 #pragma once
 // Elements in memory, as the converters and the tests hand them to the Digi writer.
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,18 @@ inline tipo_entidad Texto(const std::string& codigo, std::string texto, Fpunto3d
     e.elemento.rango = {0, 0, 0, 0, 0, 0, altura, justificacion, rotacion};
     FicheroDigi().ModificaTextoEntidad(texto, e);
     return e;
+}
+
+/// Every live element of a BIN file, in file order; none when it is missing or empty.
+inline std::vector<tipo_entidad> LeeBin(const std::string& ruta) {
+    std::vector<tipo_entidad> elementos;
+    if (!std::filesystem::exists(ruta) || std::filesystem::file_size(ruta) == 0) return elementos;
+    FicheroDigi digi;
+    int32_t n = 0;
+    digi.AbreFichero(ruta, n);
+    digi.CargaFicheroDigi(ruta, elementos, n);
+    digi.CierraFichero(ruta, n);
+    return elementos;
 }
 
 }  // namespace brisquel::prueba

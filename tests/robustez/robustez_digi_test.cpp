@@ -9,12 +9,14 @@
 
 #include "digi/FicheroDigi.h"
 #include "digi/Mensajes.h"
+#include "digi/tests/elementos_prueba.h"
 #include "tests/robustez/Robustez.h"
 
 namespace {
 
 using namespace brisquel;
 using namespace parvenza::robustez;
+using brisquel::prueba::LeeBin;
 using Elementos = std::vector<tipo_entidad>;
 
 class BinMalo : public Carpeta {
@@ -33,14 +35,6 @@ class BinMalo : public Carpeta {
         } catch (const DigiError& e) {
             m_error = e.numero(), m_mensaje = e.what();
         }
-        digi.CierraFichero(ruta, n);
-        return v;
-    }
-    Elementos Carga(const std::string& ruta) {
-        Elementos v;
-        int32_t n = 0;
-        digi.AbreFichero(ruta, n);
-        digi.CargaFicheroDigi(ruta, v, n);
         digi.CierraFichero(ruta, n);
         return v;
     }
@@ -104,7 +98,7 @@ TEST_F(BinMalo, CortadoEnCadaByteTerminaDondeAcaba) {
         }
         EXPECT_LE(v.size(), vivos + 1);
         // The load keeps the whole live elements, and the cut one when its kind survived.
-        const auto cargados = Carga(ruta);
+        const auto cargados = LeeBin(ruta);
         EXPECT_GE(cargados.size(), vivos);
         EXPECT_LE(cargados.size(), vivos + 1);
         if (Comprime(ruta) == 0) {  // compacting a cut file keeps its live elements
@@ -182,7 +176,7 @@ TEST_F(BinMalo, FicherosDanados) {
                          std::string::npos))
             << m_mensaje;
         try {
-            EXPECT_EQ(Resumen(Carga(ruta)), c.carga);
+            EXPECT_EQ(Resumen(LeeBin(ruta)), c.carga);
         } catch (const DigiError& e) {
             EXPECT_EQ("!" + std::to_string(e.numero()), c.carga);
         }
@@ -205,7 +199,7 @@ TEST_F(BinMalo, ClaseCorruptaTerminaElProgramaConSuMensaje) {
         Borrado(Linea("A", 1)) + Linea("B", 2) + Cabecera("X=", "C", 0, 1) + std::string(48, '\0');
     Escribe(ruta, contenido);
     for (const std::function<void()>& lee : std::vector<std::function<void()>>{
-             [&] { Recorre(ruta); }, [&] { Carga(ruta); }, [&] { Comprime(ruta); }}) {
+             [&] { Recorre(ruta); }, [&] { LeeBin(ruta); }, [&] { Comprime(ruta); }}) {
         try {
             lee();
             ADD_FAILURE() << "no FinDePrograma";

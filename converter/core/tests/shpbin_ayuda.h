@@ -13,6 +13,7 @@
 #include "converter/core/Puerto.h"
 #include "converter/shapefile/tests/shapelib_prueba.h"
 #include "digi/FicheroDigi.h"
+#include "digi/tests/elementos_prueba.h"
 #include "tests/robustez/Robustez.h"
 
 namespace parvenza::prueba {
@@ -46,17 +47,7 @@ class PuertoAnotador : public Puerto {
 
 using Carpeta = robustez::CarpetaTemporal;
 
-/// Every live element of a BIN file, in file order.
-inline std::vector<brisquel::tipo_entidad> LeeBin(const std::string& ruta) {
-    brisquel::FicheroDigi digi;
-    std::vector<brisquel::tipo_entidad> elementos;
-    if (!fs::exists(ruta) || fs::file_size(ruta) == 0) return elementos;
-    int32_t n = 0;
-    digi.AbreFichero(ruta, n);
-    digi.CargaFicheroDigi(ruta, elementos, n);
-    digi.CierraFichero(ruta, n);
-    return elementos;
-}
+using brisquel::prueba::LeeBin;
 
 /// The code of an element without its NUL padding.
 inline std::string Codigo(const brisquel::tipo_entidad& e) {

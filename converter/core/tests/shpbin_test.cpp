@@ -45,9 +45,7 @@ class ShpBin : public ::testing::Test {
         ShpElegido(o.seleccion, o.ficheroShp, carpeta.Ruta());
         puerto = {};
         r = ReadShape(o, puerto);
-        V v;
-        for (const auto& e : LeeBin(o.ficheroBin)) v.push_back(Resumen(e));
-        return v;
+        return Resumenes(o.ficheroBin);
     }
     /// Copies a fixture written by another program (whichever of its files exist). Their
     /// .prj says degrees, so it stays behind unless asked for.
