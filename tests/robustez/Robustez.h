@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -99,6 +100,17 @@ inline std::string Lee(const std::string& ruta) {
     std::ostringstream s;
     s << std::ifstream(ruta, std::ios::binary).rdbuf();
     return s.str();
+}
+/// Overwrites `bytes` at `desde` in an existing file.
+inline void Parchea(const std::string& ruta, std::streamoff desde, const std::string& bytes) {
+    std::fstream f(ruta, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(desde).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+/// `n` bytes of `v`, little-endian, or big-endian when `n` is negative.
+inline std::string Bytes(uint32_t v, int n) {
+    std::string b;
+    for (int i = 0; i < std::abs(n); ++i) b += char(v >> 8 * (n < 0 ? -n - 1 - i : i) & 0xFF);
+    return b;
 }
 inline std::string LE32(int64_t v) {
     const auto u = static_cast<uint32_t>(v);

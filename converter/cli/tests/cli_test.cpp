@@ -211,11 +211,7 @@ TEST_F(Cli, Bin2ShpLayersBesideTheSheetReplacedWholeAndLocked) {
     ASSERT_EQ(Ejecuta("bin2shp hoja.bin"), 0) << err;
     const auto antes = Contenido(carpeta.ruta(), {".txt", ".bin"});
     EscribeBin("hoja.bin", {Hoja()[0], Hoja()[1]});
-    {
-        std::fstream f(carpeta / "hoja.bin", std::ios::in | std::ios::out | std::ios::binary);
-        f.seekp(48 + 12 * 4);
-        f.write("X=", 2);
-    }
+    parvenza::robustez::Parchea(carpeta / "hoja.bin", 48 + 12 * 4, "X=");
     EXPECT_EQ(Ejecuta("bin2shp hoja.bin"), 1);
     EXPECT_NE(err.find("fichero corrupto"), std::string::npos) << err;
     EXPECT_TRUE(Contenido(carpeta.ruta(), {".txt", ".bin"}) == antes);

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -21,23 +20,11 @@ namespace parvenza {
 namespace {
 
 using namespace prueba;
-using robustez::Lee;
+using robustez::Bytes, robustez::Lee, robustez::Parchea;
 using E = std::vector<int32_t>;
 using Erroneos = std::optional<E>;
 const std::string kPrevio =
     std::string("C=PREVIO\0\0\x01", 12) + std::string(48, '\0');  // one point element
-
-// Overwrites `bytes` at `desde` in an existing file.
-void Parchea(const std::string& ruta, std::streamoff desde, const std::string& bytes) {
-    std::fstream f(ruta, std::ios::in | std::ios::out | std::ios::binary);
-    f.seekp(desde).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-// `n` bytes of `v`, little-endian, or big-endian when `n` is negative.
-std::string Bytes(uint32_t v, int n) {
-    std::string b;
-    for (int i = 0; i < std::abs(n); ++i) b += char(v >> 8 * (n < 0 ? -n - 1 - i : i) & 0xFF);
-    return b;
-}
 
 class RobustezShp : public ::testing::Test {
   protected:

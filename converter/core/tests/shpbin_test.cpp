@@ -228,9 +228,7 @@ TEST_F(ShpBin, CodePagesOfOtherProgramsReachTheBinInWindows1252) {
         carpeta / "cp850.shp" + "' '" + carpeta / "in.geojson" + "'";
     ASSERT_EQ(std::system(orden.c_str()), 0);
     auto lenguaje = [&](char byte) {  // sets the table's dBase language byte
-        std::fstream f(carpeta / "cp850.dbf", std::ios::in | std::ios::out | std::ios::binary);
-        f.seekp(29);
-        f.put(byte);
+        robustez::Parchea(carpeta / "cp850.dbf", 29, std::string(1, byte));
     };
     EscribeShape(carpeta / "anio.shp", SHPT_POINT, {{"T", 'C', 10}},
                  {{{{{1, 1, 0}}}, {T("A\xC3\xB1o")}}});

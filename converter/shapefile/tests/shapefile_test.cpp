@@ -30,7 +30,7 @@ namespace {
 using ShapefileTest = parvenza::robustez::Carpeta;
 
 using parvenza::prueba_binshp::LeeCapa, parvenza::prueba_binshp::Resumen;
-using parvenza::robustez::Falla;
+using parvenza::robustez::Bytes, parvenza::robustez::Falla, parvenza::robustez::Parchea;
 namespace prueba = parvenza::prueba;
 
 /// The date in a dBase header (bytes 1-3: years since 1900, month, day), as "Y/M/D".
@@ -224,11 +224,7 @@ TEST_F(ShapefileTest, ErrorsCarryTheirNumbers) {
     s.Open(Ruta("y.shp"), 0, 0);
     EXPECT_EQ(s.RecordCount(), 1);
     s.CloseShapefile();
-    {
-        std::fstream f(Ruta("y.shp"), std::ios::in | std::ios::out | std::ios::binary);
-        f.seekp(104);
-        f.write("\x7f\xff\xff\xfc", 4);
-    }
+    Parchea(Ruta("y.shp"), 104, Bytes(0x7ffffffc, -4));
     EXPECT_EQ(Falla([&] { s.Open(Ruta("y.shp"), 0, 0); }), 5);
     EXPECT_FALSE(fs::exists(Ruta("y.shx")));
 }
@@ -270,14 +266,6 @@ TEST_F(ShapefileTest, ReadsShapelibFilesWithTheCursorAndItsLimits) {
     EXPECT_EQ(FechaCabecera(Ruta("m.dbf")), Hoy());
 }
 
-/// Bytes 4 to 7 of `v` big-endian at `pos` of `ruta`.
-void Parchea(const std::string& ruta, std::streamoff pos, uint32_t v) {
-    std::fstream f(ruta, std::ios::in | std::ios::out | std::ios::binary);
-    const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-    f.seekp(pos);
-    f.write(b, 4);
-}
-
 // A file of more records than shapelib is shown of its index at once: read in order and by
 // jumps back and forth, every record equals what shapelib reads from the whole index; a
 // damaged entry far into the index costs only its record; a short index is refused whole.
@@ -296,9 +284,9 @@ TEST_F(ShapefileTest, LargeIndexesReadAWindowAtATimeAsShapelibReadsThemWhole) {
     }
     SHPClose(shp);
     DBFClose(dbf);
-    Parchea(Ruta("g.shx"), 100 + 8 * 30000, 10);  // record 30001 points into the file header
+    Parchea(Ruta("g.shx"), 100 + 8 * 30000, Bytes(10, -4));  // record 30001: into the header
     shp = SHPOpen(Ruta("g.shp").c_str(), "rb");
-    Parchea(Ruta("g.shp"), shp->panRecOffset[20000] + 8 + 36, 0x7FFFFFFF);  // its part count
+    Parchea(Ruta("g.shp"), shp->panRecOffset[20000] + 8 + 36, Bytes(0x7FFFFFFF, -4));  // parts
     auto igual = [&](Shapefile& s, int registro) {
         // Freed even when reading the damaged record through `s` throws.
         std::unique_ptr<SHPObject, decltype(&SHPDestroyObject)> propio(
