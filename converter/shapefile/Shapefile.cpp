@@ -62,7 +62,7 @@ class ReservaBuffers {
         if (r.m_libres.empty() && !r.NuevaRegion()) return nullptr;
         char* p = r.m_libres.back();
         r.m_libres.pop_back();
-        ++r.m_enUso[Region(p)];
+        r.m_vacias -= r.m_enUso[Region(p)]++ == 0;
         return p;
     }
 
@@ -70,7 +70,10 @@ class ReservaBuffers {
         ReservaBuffers& r = Una();
         std::lock_guard<std::mutex> l(r.m_mutex);
         char* region = Region(p);
-        if (--r.m_enUso[region] > 0) {
+        // A few empty regions are kept for the next sheet of a folder: each new one costs
+        // zeroing its 2 MB again.
+        if (--r.m_enUso[region] > 0 || r.m_vacias < kVaciasGuardadas) {
+            r.m_vacias += r.m_enUso[region] == 0;
             r.m_libres.push_back(p);
             return;
         }
@@ -101,14 +104,18 @@ class ReservaBuffers {
         ::munmap(alineado + region, static_cast<size_t>(inicio + 2 * region - (alineado + region)));
         ::madvise(alineado, region, MADV_HUGEPAGE);
         m_enUso[alineado] = 0;
+        ++m_vacias;
         m_libres.push_back(alineado + kMitad);
         m_libres.push_back(alineado);
         return true;
     }
 
+    static constexpr int kVaciasGuardadas = 8;
+
     std::mutex m_mutex;
     std::vector<char*> m_libres;
     std::map<char*, int> m_enUso;  ///< halves in use, by region
+    int m_vacias = 0;              ///< regions with neither half in use
 };
 
 // Under AddressSanitizer every buffer comes from the heap, where it checks each byte written.
