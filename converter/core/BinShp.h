@@ -51,7 +51,10 @@ class GanchoCatastro {
         std::string valor;
     };
     /// The values the last PonCampos had cut, for the run to list them as losses.
-    virtual std::vector<Corte> Cortes() const { return {}; }
+    virtual const std::vector<Corte>& Cortes() const {
+        static const std::vector<Corte> ninguno;
+        return ninguno;
+    }
     /// After the last file: builds the cadastre set from the layers this run wrote for its
     /// last sheet, not yet in place; the driver places it after the run's layers, or drops it
     /// when the run fails. May return null when it builds nothing.

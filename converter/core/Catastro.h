@@ -43,7 +43,7 @@ class Catastro : public GanchoCatastro {
     /// the layer has the field (the polygon layer of the cadastre schema has all six).
     /// Line and point layers get none of them.
     void PonCampos(Shapefile& escritor, int16_t tipoCapa) override;
-    std::vector<Corte> Cortes() const override { return m_cortes; }
+    const std::vector<Corte>& Cortes() const override { return m_cortes; }
     /// GeneraShpCatastro of the run's layers into the chosen folder.
     std::unique_ptr<ConjuntoCatastro> Genera(const CapasDeHoja& capas, Puerto& puerto) override;
 

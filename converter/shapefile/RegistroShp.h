@@ -49,4 +49,9 @@ inline void PonBE32(unsigned char* p, uint32_t v) {
     p[0] = uint8_t(v >> 24), p[1] = uint8_t(v >> 16), p[2] = uint8_t(v >> 8), p[3] = uint8_t(v);
 }
 
+/// The value PonBE32 wrote.
+inline uint32_t LeeBE32(const unsigned char* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
 }  // namespace parvenza::registro_shp

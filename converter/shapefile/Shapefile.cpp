@@ -216,17 +216,13 @@ struct FicheroSA {
 // can address; bring such entries just inside the limits, so that only that record fails to
 // read (number 5) and the others still do.
 void SaneaIndice(const FicheroSA& f, uint64_t pos, char* datos, size_t n) {
-    auto lee = [](const unsigned char* p) {
-        return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-    };
-    auto pon = [](unsigned char* p, uint32_t v) {
-        p[0] = uint8_t(v >> 24), p[1] = uint8_t(v >> 16), p[2] = uint8_t(v >> 8), p[3] = uint8_t(v);
-    };
+    using registro_shp::LeeBE32;
+    using registro_shp::PonBE32;
     const uint32_t maxDesplazamiento = 0x7FFFFFFF, maxLongitud = 0x7FFFFFFF / 2 - 4;
     for (uint64_t e = pos < 100 ? 100 : 100 + (pos - 100 + 7) / 8 * 8; e + 8 <= pos + n; e += 8) {
         auto* p = reinterpret_cast<unsigned char*>(datos + (e - pos));
-        if (lee(p) > maxDesplazamiento) pon(p, maxDesplazamiento);
-        if (lee(p + 4) > maxLongitud) pon(p + 4, maxLongitud);
+        if (LeeBE32(p) > maxDesplazamiento) PonBE32(p, maxDesplazamiento);
+        if (LeeBE32(p + 4) > maxLongitud) PonBE32(p + 4, maxLongitud);
     }
 }
 
@@ -297,10 +293,6 @@ size_t LeeEn(FicheroSA& f, uint64_t inicio, char* destino, size_t total) {
     return hecho;
 }
 
-uint32_t Be32(const unsigned char* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
-
 /// Reads from the window of the index: the real header with the window's length in it, then
 /// the real entries from the window's first one.
 size_t LeeVentana(FicheroSA& f, char* destino, size_t total) {
@@ -331,7 +323,7 @@ void PreparaVentana(FicheroSA& f, VentanaIndice& v) {
     if (fstat(f.fd, &st) != 0 || pread(f.fd, h, 100, 0) != 100) return;
     if (h[0] != 0 || h[1] != 0 || h[2] != 0x27 || (h[3] != 0x0a && h[3] != 0x0d)) return;
     // shapelib's count: the header's length in 16-bit words, its top bit ignored.
-    int64_t n = (int64_t(Be32(h + 24) & 0x7FFFFFFF) - 50) / 4;
+    int64_t n = (int64_t(registro_shp::LeeBE32(h + 24) & 0x7FFFFFFF) - 50) / 4;
     if (n < 0 || n > 256000000) return;
     const uint64_t tam = static_cast<uint64_t>(st.st_size);
     // Past a million entries shapelib trusts the file's size over a header that says more.
@@ -521,7 +513,8 @@ class EscritoraFondo {
             Trabajo t = std::move(m_cola.front());
             m_cola.pop_front();
             cerrojo.unlock();
-            int error = Escribe(t.fd, t.pos, t.datos);
+            int error = comun::EscribeTodo(t.fd, t.datos.data(), t.datos.size(),
+                                           static_cast<int64_t>(t.pos));
             // Start these bytes towards the disk, and every few megabytes wait here until they
             // are stored: the flush before the file takes its place then finds little left,
             // and this thread's waits run beside the building of the next records.
@@ -538,11 +531,6 @@ class EscritoraFondo {
             m_libres.push_back(std::move(t.datos));
             m_cambio.notify_all();
         }
-    }
-
-    /// Writes `datos` at `pos`; the system's error, or 0.
-    static int Escribe(int fd, uint64_t pos, BytesPendientes& datos) {
-        return comun::EscribeTodo(fd, datos.data(), datos.size(), static_cast<int64_t>(pos));
     }
 
     std::mutex m_mutex;
@@ -1298,13 +1286,11 @@ std::string CadenaRota(const std::string& archivo) {
     struct stat st {};
     ::fstat(fd, &st);
     const uint64_t real = static_cast<uint64_t>(st.st_size);
-    auto be32 = [](const unsigned char* p) {
-        return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-    };
+    using registro_shp::LeeBE32;
     unsigned char b[8];
     std::string motivo;
     if (::pread(fd, b, 4, 24) != 4) motivo = "cabecera incompleta";
-    const uint64_t declarado = motivo.empty() ? uint64_t(be32(b)) * 2 : 0;
+    const uint64_t declarado = motivo.empty() ? uint64_t(LeeBE32(b)) * 2 : 0;
     int64_t registro = 0;
     for (uint64_t pos = 100; motivo.empty() && pos < std::min(declarado, real);) {
         ++registro;
@@ -1312,7 +1298,7 @@ std::string CadenaRota(const std::string& archivo) {
             motivo = "registro " + std::to_string(registro) + " incompleto";
             break;
         }
-        const uint64_t siguiente = pos + 8 + uint64_t(be32(b + 4)) * 2;
+        const uint64_t siguiente = pos + 8 + uint64_t(LeeBE32(b + 4)) * 2;
         if (siguiente > real)
             motivo = "el registro " + std::to_string(registro) + " pasa del final del fichero";
         pos = siguiente;
